@@ -1,0 +1,25 @@
+#include "core/common.h"
+
+#include <cerrno>
+
+namespace tralvik {
+
+std::string IoErrorText(int err) {
+    switch (err) {
+    case ENOENT: return "File not found";
+    case ENOTDIR: return "Path not found";
+    case EMFILE:
+    case ENFILE: return "Too many open files";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return "File access denied";
+    case ENOSPC: return "Disk full";
+    case EINVAL: return "Invalid file name";
+    default: return "I/O error " + std::to_string(err);
+    }
+}
+
+void ThrowIo(int err, const std::string& file) { throw IoError(IoErrorText(err), file); }
+
+} // namespace tralvik

@@ -1,0 +1,31 @@
+// File names as the constants file holds them, and their way to the file system.
+// Names may come from Windows (drive letters, '\' separators, other letter case).
+#pragma once
+
+#include <cstdio>
+
+#include "core/common.h"
+
+namespace tralvik {
+
+// A name is absolute when its second character is ':' or its first is '/'.
+bool IsAbsolute(const Text& name);
+// The text after the last '\' or '/' (all of it when there is none).
+Text LastComponent(const Text& name);
+// dir + separator + name, cut to 250 characters.
+Text JoinPath(const Text& dir, const Text& name);
+
+// Windows-1252 bytes to UTF-8 (for display and for the file system) and back.
+std::string Cp1252ToUtf8(const Text& text);
+Text Utf8ToCp1252(const std::string& utf8);
+
+// The name handed to the file system: UTF-8, '\' read as '/', and when the
+// file does not exist but its folder holds exactly one file whose name differs
+// only in letter case, that file.
+std::string FsPath(const Text& name);
+
+// Opens `name` through FsPath; throws IoError with the runtime's text on failure.
+std::FILE* OpenOrThrow(const Text& name, const char* mode);
+bool FileExists(const Text& name);
+
+} // namespace tralvik
