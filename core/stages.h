@@ -1,0 +1,28 @@
+// The stages of one computation step, each working on the simulation state.
+#pragma once
+
+#include "core/Vvaria.h"
+
+namespace tralvik {
+
+// Ttid: the time increment; advances ttot and tcykel.
+void TimeStep(Sim& s);
+// Llutning: gradient keys and the gradient in force.
+void GradientStage(Sim& s);
+// Ppdrk: throttle keys, cruise control, mouse, demand modes, cycle-following driver.
+void DriverStage(Sim& s);
+// Bbrake: the brake force.
+void BrakeStage(Sim& s);
+// Ggear: the gearbox and the engine operating point.
+void GearStage(Sim& s);
+// IICmotk: engine torque limit, efficiency, fuel flow; emissions.
+void EngineStage(Sim& s);
+void EmissionStage(Sim& s, int substance); // 0 CO, 1 NOx, 2 HC
+// Mmotst: driving resistance.
+void ResistanceStage(Sim& s);
+// Hhastk: speed.
+void SpeedStage(Sim& s);
+// Llength: distance and height.
+void DistanceStage(Sim& s);
+
+} // namespace tralvik
