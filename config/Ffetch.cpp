@@ -1,0 +1,300 @@
+#include "config/Ffetch.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <vector>
+
+#include "core/paths.h"
+
+namespace tralvik {
+
+namespace {
+
+using Lines = std::vector<Text>;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The whole file, split into lines without their line ends (LF, or CR LF).
+// Reading everything before anything is applied means that a file which
+// cannot be opened or read changes nothing.
+Lines ReadAllLines(const Text& name) {
+    std::FILE* f = OpenOrThrow(name, "rb");
+    std::string bytes;
+    char buf[8192];
+    std::size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, got);
+    if (std::ferror(f)) {
+        int err = errno ? errno : EIO;
+        std::fclose(f);
+        ThrowIo(err, Cp1252ToUtf8(name));
+    }
+    std::fclose(f);
+
+    Lines lines;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t nl = bytes.find('\n', pos);
+        std::size_t end = nl == std::string::npos ? bytes.size() : nl;
+        std::size_t stop = end;
+        if (stop > pos && bytes[stop - 1] == '\r') --stop;
+        lines.push_back(bytes.substr(pos, stop - pos));
+        if (nl == std::string::npos) break;
+        pos = nl + 1;
+    }
+    return lines;
+}
+
+// Line n (from 1); a line beyond the end of the file reads as an empty line.
+const Text& LineAt(const Lines& lines, std::size_t n) {
+    static const Text kEmpty;
+    return n >= 1 && n <= lines.size() ? lines[n - 1] : kEmpty;
+}
+
+double NumberOf(const Text& line) {
+    double v;
+    ParseNumber(line, v);
+    return v;
+}
+
+// Letter lines: an empty line counts as a blank.
+char FirstChar(const Text& line) { return line.empty() ? ' ' : line[0]; }
+char UpperAz(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Save switch 1 is never switched on from a file; 2 and 3 are kept when they
+// are a switch value and default to on; 4 is always off.
+std::string NormaliseSpara(const Text& line) {
+    auto at = [&](std::size_t i) { return i < line.size() ? line[i] : '\0'; };
+    auto sw = [](char c) { return c == '0' || c == '1' ? c : '1'; };
+    std::string r = "0000";
+    r[1] = sw(at(1));
+    r[2] = sw(at(2));
+    return r;
+}
+
+void TakeFileValues(Sim& s, const Lines& L) {
+    auto text = [&](std::size_t n) { return Cut250(LineAt(L, n)); };
+    auto number = [&](std::size_t n) { return NumberOf(LineAt(L, n)); };
+    auto keepIfValid = [&](std::size_t n, double& field) {
+        double v;
+        if (ParseNumber(LineAt(L, n), v)) field = v;
+    };
+    auto atLeast001 = [](double v) { return v < 0.01 ? 0.01 : v; };
+
+    s.Ttidd = text(1);
+    s.Tkarta = text(2);
+    s.Bilmapp = text(3);
+    s.Rad4 = text(4);
+    s.Tforb = text(5);
+    s.Rad6 = text(6);
+    s.Tford = text(7);
+    s.Tvx = text(8);
+    s.Rad9 = text(9);
+    s.Mussfil = text(10);
+    s.Rad11 = text(11);
+    s.Rad12 = text(12);
+    s.Tresultat = text(13);
+    s.Tresultatp = text(14);
+    s.Myname = text(15);
+
+    s.Imax = number(16);
+    if (!s.Forstlast) s.Rad17 = number(17); // later reads keep the start-up value
+    s.Massa = number(18);
+    s.Rad19 = number(19);
+    s.Rad20 = number(20);
+    s.Tank = number(21);
+    s.Rad22 = number(22);
+    s.Rad23 = number(23);
+    s.Fbmax = number(24);
+    s.Phjalp = number(25);
+    s.Rad26 = number(26);
+    s.CdA = number(27);
+    s.Rad28 = number(28);
+    s.Rad29 = number(29);
+    // Lines 30 and 31 are not used.
+    keepIfValid(32, s.Brannv);
+    keepIfValid(33, s.Tathet);
+    keepIfValid(34, s.Nmax);
+    s.Fulltid = number(35);
+    s.Fullangd = number(36);
+
+    s.Cykeltyp = UpperAz(FirstChar(LineAt(L, 37))) == 'T' ? 'T' : 'K';
+    double rad38;
+    if (ParseNumber(LineAt(L, 38), rad38)) {
+        s.Rad38 = rad38;
+    } else {
+        switch (UpperAz(FirstChar(LineAt(L, 38)))) {
+        case 'C': s.Rad38 = 0.549; break;
+        case 'V': s.Rad38 = 1.2; break;
+        default: s.Rad38 = 1.0; break;
+        }
+    }
+    s.Spara = NormaliseSpara(LineAt(L, 39));
+    s.Rad40 = number(40);
+    s.Rad41 = FirstChar(LineAt(L, 41));
+    s.Stopptom = FirstChar(LineAt(L, 42));
+    s.Vagkrokar = FirstChar(LineAt(L, 43));
+    s.Rad44 = FirstChar(LineAt(L, 44));
+
+    // Lines 45 to 51 restart the run's quantities.
+    s.ttot = atLeast001(number(45));
+    s.tcykel = number(46);
+    s.ltot = atLeast001(number(47));
+    s.lkarta = number(48);
+    s.Rad49 = atLeast001(number(49));
+    double usedPercent = number(50);
+    s.Bensin = (100 - usedPercent) * s.Tank / 100; // Tank of this same read
+    s.v = atLeast001(number(51));
+    s.Rad52 = number(52);
+    s.Rad53 = number(53);
+    s.Rad54 = number(54);
+
+    s.Motorstyr = UpperAz(FirstChar(LineAt(L, 55)));
+    s.Tidsmod = UpperAz(FirstChar(LineAt(L, 56)));
+    s.Dt = number(57);
+    s.Vaxelmod = UpperAz(FirstChar(LineAt(L, 58))) == 'A' ? 20 : 10;
+}
+
+// The table files live in the car folder: each name keeps only its last
+// component. An empty car folder leaves the bare name, which the next step
+// then puts into the program folder.
+void MoveIntoCarFolder(Sim& s) {
+    Text* moved[] = {&s.Rad4, &s.Tforb, &s.Rad6,    &s.Tford, &s.Tvx,
+                     &s.Rad9, &s.Mussfil, &s.Rad11, &s.Rad12};
+    for (Text* name : moved) {
+        Text last = LastComponent(*name);
+        *name = s.Bilmapp.empty() ? Cut250(last) : JoinPath(s.Bilmapp, last);
+    }
+}
+
+// Relative names become names in the program folder. An empty name is
+// relative too and becomes the program folder followed by a separator, so it
+// names a folder and fails when it is opened as a file.
+void MakeAbsolute(Sim& s) {
+    Text* names[] = {&s.Konsfil, &s.Ttidd, &s.Tkarta, &s.Bilmapp, &s.Rad4,     &s.Tforb,
+                     &s.Rad6,    &s.Tford, &s.Tvx,    &s.Rad9,    &s.Mussfil,  &s.Rad11,
+                     &s.Rad12,   &s.Tresultat, &s.Tresultatp};
+    for (Text* name : names)
+        if (!IsAbsolute(*name)) *name = JoinPath(s.Progmapp, *name);
+}
+
+// Index of the first line that is exactly "Const", or -1.
+long FindConst(const Lines& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i] == "Const") return static_cast<long>(i);
+    return -1;
+}
+
+// A value line of a table's Const section: its first word, read with the
+// file's number syntax (0 when it is not a number); the rest of the line may
+// hold a comment.
+double ConstValue(const Lines& lines, long index) {
+    const Text& line = LineAt(lines, static_cast<std::size_t>(index) + 1);
+    std::size_t b = line.find_first_not_of(" \t");
+    if (b == Text::npos) return 0;
+    std::size_t e = line.find_first_of(" \t", b);
+    return NumberOf(line.substr(b, e == Text::npos ? Text::npos : e - b));
+}
+
+void TakeVehicleTable(Sim& s) {
+    Lines lines = ReadAllLines(s.Tford);
+    s.CdAtab = s.CdA;
+    long k = FindConst(lines);
+    if (k < 0) return;
+    s.Massatab = ConstValue(lines, k + 2); // Const, a title line, the mass
+    if (RoundEven(s.Massa) == -1) s.Massa = s.Massatab;
+    double c = ConstValue(lines, k + 4);   // another title line, the drag area
+    if (RoundEven(s.CdA) == -1) s.CdA = c;
+    s.CdAtab = c;
+}
+
+void TakeEngineTable(Sim& s) {
+    Lines lines = ReadAllLines(s.Tforb);
+    long k = FindConst(lines);
+    if (k < 0) return;
+    s.Stegtid = ConstValue(lines, k + 2);
+}
+
+} // namespace
+
+bool ParseNumber(const std::string& text, double& value) {
+    value = 0;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t mantissa = i;
+    // Decimal position of the first significant digit, to tell an overflow
+    // from an underflow when the conversion is out of range.
+    long firstDigitPos = 0;
+    bool seenNonZero = false;
+    std::size_t intDigits = 0, fracDigits = 0;
+    while (i < n && IsDigit(text[i])) {
+        if (!seenNonZero && text[i] != '0') seenNonZero = true;
+        if (seenNonZero) ++firstDigitPos;
+        ++intDigits;
+        ++i;
+    }
+    if (seenNonZero) --firstDigitPos;
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && IsDigit(text[i])) {
+            ++fracDigits;
+            if (!seenNonZero && text[i] != '0') {
+                seenNonZero = true;
+                firstDigitPos = -static_cast<long>(fracDigits);
+            }
+            ++i;
+        }
+    }
+    if (intDigits + fracDigits == 0) return false;
+    long exponent = 0;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool expNegative = false;
+        if (i < n && (text[i] == '+' || text[i] == '-')) expNegative = text[i++] == '-';
+        if (i >= n || !IsDigit(text[i])) return false;
+        while (i < n && IsDigit(text[i])) {
+            if (exponent < 1000000) exponent = exponent * 10 + (text[i] - '0');
+            ++i;
+        }
+        if (expNegative) exponent = -exponent;
+    }
+    if (i != n) return false; // not even a blank may follow
+
+    double v = 0;
+    const char* first = text.data() + mantissa;
+    const char* last = text.data() + n;
+    auto r = std::from_chars(first, last, v, std::chars_format::general);
+    if (r.ec == std::errc::result_out_of_range) {
+        if (firstDigitPos + exponent > 0) return false; // beyond the largest real
+        v = 0;                                          // below the smallest real
+    } else if (r.ec != std::errc() || r.ptr != last) {
+        return false;
+    }
+    value = negative ? -v : v;
+    return true;
+}
+
+Text CommaToPoint(const Text& text) {
+    Text r = Cut250(text);
+    for (char& c : r)
+        if (c == ',') c = '.';
+    return r;
+}
+
+void ReadConstants(Sim& s) {
+    if (s.Uppdat) {
+        // Re-apply mode takes nothing from the file, but the file must still open.
+        std::fclose(OpenOrThrow(s.Konsfil, "rb"));
+    } else {
+        TakeFileValues(s, ReadAllLines(s.Konsfil));
+    }
+    MoveIntoCarFolder(s);
+    MakeAbsolute(s);
+    TakeVehicleTable(s);
+    TakeEngineTable(s);
+}
+
+} // namespace tralvik
