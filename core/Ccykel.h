@@ -5,25 +5,12 @@
 
 namespace tralvik {
 
-// The cycle reader's open file, kept between calls.
-class CycleFile {
-  public:
-    explicit CycleFile(const Text& name);
-    ~CycleFile();
-    CycleFile(const CycleFile&) = delete;
-    CycleFile& operator=(const CycleFile&) = delete;
-    bool AtEnd();
-    // Reads six numbers (across lines if needed) and skips the rest of the line.
-    CycleRow ReadRow();
-
-  private:
-    double ReadNumber();
-    std::FILE* f_;
-    Text name_;
-    long line_ = 1;
-};
-
+// Brings the row in force at position x of `file` into Xrad..Kurvrad and the
+// next row's position into Xnasta. Keeps the file open between calls.
 void ReadCycleRow(Sim& s, const Text& file, double x);
+// The first stage of every step: keys, steering, the cycle row and its modes.
 void CycleStage(Sim& s);
+// The key pre-processing at the start of the cycle stage.
+void KeyPreprocess(Sim& s);
 
 } // namespace tralvik

@@ -1,6 +1,6 @@
 #include "core/Vvaria.h"
 
-#include "core/Ccykel.h"
+#include "core/numread.h"
 
 namespace tralvik {
 

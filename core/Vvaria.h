@@ -61,6 +61,9 @@ struct SimState {
     double Pdrag = 0, Idrag = 0, U = 0, Iic = 0, Ppic = 0, nic = 0, mic = 0, Mmax = 0;
     double Kvot = 0, Mhjul = 0, nel = 0, nelmin = 0;
     GearColumn Vxupp{}, Vxned{}, Vxeta1{}, Vxkvot{}, Vxeta2{};
+    // The gear table is read in the first step, or in the first later step that
+    // runs the gear stage when the engine was stopped in the first step.
+    bool gearTableDue = false;
     double ICvgr = 0, Bflode = 0, Bensin = 0;
     double COg = 0, NOxg = 0, HCg = 0, COgf = 0, NOxgf = 0, HCgf = 0;
     uint8_t Delmat = 0;
@@ -134,7 +137,7 @@ struct SimState {
     int32_t Sn450 = 0;
 };
 
-class CycleFile; // the cycle reader's open file (core/Ccykel)
+class NumberReader; // the cycle reader's open file (core/numread)
 
 // The open result files; rows are written only while their flag is 'K'.
 struct ResultFiles {
@@ -157,7 +160,7 @@ struct Sim : Constants, SimState {
     Sim& operator=(const Sim&) = delete;
 
     Clock* clock = nullptr;            // set by the platform (window or batch)
-    std::unique_ptr<CycleFile> cycle;  // the cycle reader's file
+    std::unique_ptr<NumberReader> cycle; // the cycle reader's open file
     ResultFiles results;
 };
 

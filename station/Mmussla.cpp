@@ -1,0 +1,50 @@
+#include "station/Mmussla.h"
+
+#include <cmath>
+#include <limits>
+
+#include "core/ttabr1.h"
+
+namespace tralvik {
+
+void RecomputeTorqueAxis(Sim& s) {
+    const double nmax = s.Nmax;
+    if (!(nmax > 10)) {
+        // No sample could be taken and the search would never end.
+        s.Mommax = 50;
+        return;
+    }
+    s.Mommax = 1000;
+    bool searching = true;
+    while (searching) {
+        s.Mommax = s.Mommax - 50;
+        if (s.Mommax <= 0 || s.Mommax > 1e7) break; // no round axis holds the curve
+        for (double n = 10; n < nmax; n = n + 100) {
+            double T = TABR1(s, s.Tforb, "1", 'i', n, 1);
+            if (T > s.Mommax - 51) searching = false;
+            if (T > s.Mommax) {
+                s.Mommax = s.Mommax + 100;
+                searching = true;
+                break;
+            }
+        }
+    }
+    // An axis of zero or below (every sampled torque negative) cannot be divided by.
+    if (!(s.Mommax > 0) || s.Mommax > 1e7) s.Mommax = 50;
+}
+
+static int32_t Trunc(double x) {
+    if (!std::isfinite(x)) return 0;
+    if (x >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (x <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(x); // towards zero
+}
+
+void MarkerStage(Sim& s) {
+    if (s.Uppdat) RecomputeTorqueAxis(s);
+    s.Momskala = s.Mommax / 200;
+    s.Mussx = Trunc(s.nic / 20);
+    s.Mussy = s.Momskala != 0 ? Trunc(200 - s.mic / s.Momskala) : 0;
+}
+
+} // namespace tralvik
