@@ -62,19 +62,23 @@ static void SpeedScale(Surface& g) {
     Label(g, 527, 45, "    140     150     160    170    180");
 }
 
-static void StaticBase(Surface& g, const Picture* map) {
+void DrawPanelBackground(Surface& g, const Picture* map) {
     g.SetOutline(colour::kBlack);
     g.SetFill(colour::kBlack);
     g.Rectangle(0, 0, 799, 315);
     if (map) g.Draw(180, 70, *map);
 }
 
-void DrawPanelStatic(Surface& g, const Picture* map) {
-    StaticBase(g, map);
+void DrawPanelSkyAndScale(Surface& g) {
+    g.SetOutline(colour::kBlack);
     g.SetFill(colour::kBlue);
     g.Rectangle(0, 280, 799, 315);
     g.SetFill(colour::kBlack);
     SpeedScale(g);
+}
+
+void DrawPanelLabels(Surface& g) {
+    g.SetFill(colour::kBlack);
     Label(g, 5, 240, "Liter          g/mil");
     Label(g, 750, 180, "g/mil");
     Label(g, 750, 240, "%");
@@ -82,6 +86,11 @@ void DrawPanelStatic(Surface& g, const Picture* map) {
     Label(g, 50, 260, "CO");
     Label(g, 80, 260, "NOx");
     Label(g, 120, 260, "HC");
+}
+
+void DrawStartPaint(Surface& g, const Picture* map) {
+    DrawPanelBackground(g, map);
+    DrawPanelSkyAndScale(g);
 }
 
 void DrawPanelStaticAfterMapChoice(Surface& g, const Picture* map) {

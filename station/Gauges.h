@@ -17,10 +17,15 @@ std::string FormatInt(double x);
 // Rounds to an int for a pixel coordinate, halves to even, kept in a sane range.
 int Px(double x);
 
-// The drawing steps of the panel set-up: clears the upper area, draws the map
-// picture (when there is one), the sky band, the speed scale and the labels.
-void DrawPanelStatic(Surface& g, const Picture* map);
-// The same static layer as the engine-map command repaints it.
+// The panel set-up's drawing, in its order: the cleared upper area with the
+// map picture (when there is one), then the sky band, the speed scale and the
+// labels.
+void DrawPanelBackground(Surface& g, const Picture* map);
+void DrawPanelSkyAndScale(Surface& g);
+void DrawPanelLabels(Surface& g);
+// What START paints before the set-up: background, sky band and scale.
+void DrawStartPaint(Surface& g, const Picture* map);
+// The static layer as the engine-map command repaints it.
 void DrawPanelStaticAfterMapChoice(Surface& g, const Picture* map);
 // The per-tick drawing (also updates Medelforbr and upper-cases Tidsmod).
 void DrawPanelTick(Sim& s, Surface& g);

@@ -1,0 +1,137 @@
+#include "app/QtSurface.h"
+
+#include <QFileInfo>
+#include <QFontDatabase>
+
+#include "core/paths.h"
+
+namespace tralvik {
+
+static QColor ToQ(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+QtSurface::QtSurface(int width, int height)
+    : image_(width, height, QImage::Format_RGB32), font_(WindowFont()) {
+    image_.fill(Qt::black);
+}
+
+QtSurface::~QtSurface() = default;
+
+QFont QtSurface::WindowFont(int pixelSize) {
+    // "Arial Black" where installed; otherwise the heaviest sans at hand keeps
+    // the look. Without the Black weight the fallback would be a regular face.
+    QFont f(QStringList{"Arial Black", "DejaVu Sans", "Liberation Sans"});
+    f.setPixelSize(pixelSize);
+    f.setWeight(QFont::Black);
+    f.setStyleHint(QFont::SansSerif);
+    return f;
+}
+
+QPainter& QtSurface::P() {
+    if (!painter_) {
+        painter_ = std::make_unique<QPainter>(&image_);
+        painter_->setRenderHint(QPainter::Antialiasing, false);
+        painter_->setRenderHint(QPainter::TextAntialiasing, false);
+        painter_->setFont(font_);
+    }
+    return *painter_;
+}
+
+const QImage& QtSurface::Image() {
+    painter_.reset();
+    return image_;
+}
+
+void QtSurface::SetFont(const QFont& font) {
+    font_ = font;
+    if (painter_) painter_->setFont(font_);
+}
+
+void QtSurface::SetFill(Rgb c) { fill_ = ToQ(c); }
+void QtSurface::SetOutline(Rgb c) { outline_ = ToQ(c); }
+
+void QtSurface::Rectangle(int x1, int y1, int x2, int y2) {
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    if (x2 - x1 < 1 || y2 - y1 < 1) return; // covers no pixel
+    QPainter& p = P();
+    p.setPen(QPen(outline_, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setBrush(fill_);
+    if (x2 - x1 == 1 || y2 - y1 == 1) {
+        // One pixel wide or high: only the outline shows.
+        p.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), outline_);
+        return;
+    }
+    // The pen's outline adds one pixel: this covers x1..x2-1 and y1..y2-1.
+    p.drawRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+}
+
+void QtSurface::Polygon(const std::vector<Point>& points) {
+    QPolygon poly;
+    for (const Point& pt : points) poly << QPoint(pt.x, pt.y);
+    QPainter& p = P();
+    p.setPen(QPen(outline_, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setBrush(fill_);
+    p.drawPolygon(poly);
+}
+
+void QtSurface::Line(int x1, int y1, int x2, int y2) {
+    QPainter& p = P();
+    // A flat cap leaves out the end pixel, as the line drawing always did.
+    p.setPen(QPen(outline_, 1, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(x1, y1, x2, y2);
+}
+
+void QtSurface::TextOut(int x, int y, const Text& text) {
+    QPainter& p = P();
+    p.setPen(Qt::white);
+    p.setBackgroundMode(Qt::OpaqueMode);
+    p.setBackground(fill_);
+    QString s = QString::fromUtf8(Cp1252ToUtf8(text).c_str());
+    QFontMetrics fm(font_);
+    p.drawText(QPoint(x, y + fm.ascent()), s);
+    p.setBackgroundMode(Qt::TransparentMode);
+}
+
+void QtSurface::SetPixel(int x, int y, Rgb c) {
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+    // The raster engine writes straight into the image, so a direct write
+    // stays in order with what the painter has drawn.
+    image_.setPixel(x, y, qRgb(c.r, c.g, c.b));
+}
+
+Rgb QtSurface::GetPixel(int x, int y) {
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return {};
+    QRgb c = image_.pixel(x, y);
+    return Rgb{static_cast<uint8_t>(qRed(c)), static_cast<uint8_t>(qGreen(c)),
+               static_cast<uint8_t>(qBlue(c))};
+}
+
+void QtSurface::Draw(int x, int y, const Picture& picture) {
+    const auto* q = dynamic_cast<const QtPicture*>(&picture);
+    if (!q) return;
+    P().drawImage(QPoint(x, y), q->image);
+}
+
+std::unique_ptr<Picture> QtSurface::LoadPicture(const Text& file, bool transparent) {
+    QString path = QString::fromUtf8(FsPath(file).c_str());
+    QString shown = QString::fromUtf8(Cp1252ToUtf8(file).c_str());
+    QFileInfo info(path);
+    if (file.empty() || !info.exists() || !info.isFile() || !info.isReadable())
+        throw IoError("Cannot open file " + shown.toStdString(), "");
+    QImage img;
+    if (!img.load(path) || img.isNull()) throw IoError("Bitmap image is not valid", shown.toStdString());
+    if (transparent) {
+        img = img.convertToFormat(QImage::Format_ARGB32);
+        QRgb key = img.pixel(0, img.height() - 1) & 0x00FFFFFF;
+        for (int yy = 0; yy < img.height(); ++yy) {
+            auto* line = reinterpret_cast<QRgb*>(img.scanLine(yy));
+            for (int xx = 0; xx < img.width(); ++xx)
+                if ((line[xx] & 0x00FFFFFF) == key) line[xx] = 0;
+        }
+    } else {
+        img = img.convertToFormat(QImage::Format_RGB32);
+    }
+    return std::make_unique<QtPicture>(std::move(img));
+}
+
+} // namespace tralvik

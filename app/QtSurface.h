@@ -1,0 +1,51 @@
+// The drawing surface on an off-screen 800 x 600 QImage: the window shows it,
+// the batch runner saves it as PNG.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <memory>
+
+#include "station/Surface.h"
+
+namespace tralvik {
+
+class QtPicture : public Picture {
+  public:
+    explicit QtPicture(QImage image) : image(std::move(image)) {}
+    QImage image;
+};
+
+class QtSurface : public Surface {
+  public:
+    QtSurface(int width = 800, int height = 600);
+    ~QtSurface() override;
+
+    void SetFill(Rgb c) override;
+    void SetOutline(Rgb c) override;
+    void Rectangle(int x1, int y1, int x2, int y2) override;
+    void Polygon(const std::vector<Point>& points) override;
+    void Line(int x1, int y1, int x2, int y2) override;
+    void TextOut(int x, int y, const Text& text) override;
+    void SetPixel(int x, int y, Rgb c) override;
+    Rgb GetPixel(int x, int y) override;
+    void Draw(int x, int y, const Picture& picture) override;
+    std::unique_ptr<Picture> LoadPicture(const Text& file, bool transparent) override;
+
+    // The frame as drawn so far (ends the painter, so the image is complete).
+    const QImage& Image();
+    void SetFont(const QFont& font);
+
+    // The window font: a heavy sans of 13 pixels ("Arial Black" when installed).
+    static QFont WindowFont(int pixelSize = 13);
+
+  private:
+    QPainter& P();
+    QImage image_;
+    std::unique_ptr<QPainter> painter_;
+    QColor fill_{Qt::black}, outline_{Qt::black};
+    QFont font_;
+};
+
+} // namespace tralvik
