@@ -143,7 +143,10 @@ class NumberReader; // the cycle reader's open file (core/numread)
 struct ResultFiles {
     std::FILE* result = nullptr;  // Tresultat
     std::FILE* resultp = nullptr; // Tresultatp
-    bool reportedFailure = false;
+    // Names that could not be created: reported once, not retried until the
+    // name changes, so a repeated panel set-up neither fails nor floods.
+    bool failed = false, failedP = false;
+    Text failedName, failedNameP;
     ResultFiles() = default;
     ResultFiles(const ResultFiles&) = delete;
     ResultFiles& operator=(const ResultFiles&) = delete;

@@ -1,0 +1,172 @@
+// tralvik-batch: runs the simulator without a window, through the same
+// start-up, START and tick as the window, and prints a summary.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "batch/headless.h"
+#include "batch/options.h"
+#include "batch/summary.h"
+#include "config/Startup.h"
+#include "files/RRFIL.h"
+#include "station/Station.h"
+#include "station/Tick.h"
+
+using namespace tralvik;
+using namespace tralvik::batch;
+
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int) { gInterrupted = 1; }
+
+void InstallInterruptHandler() {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = OnInterrupt;
+    sa.sa_flags = SA_RESETHAND; // a second Ctrl-C ends the program at once
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+const char* EndText(RunEnd e) {
+    switch (e) {
+    case RunEnd::Mode100: return "mode 100";
+    case RunEnd::Fulltid: return "Fulltid";
+    case RunEnd::Fullangd: return "Fullangd";
+    case RunEnd::None: break;
+    }
+    return "";
+}
+
+RunFigures Figures(const Sim& s) { return RunFigures{s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg}; }
+
+// How far the run has come, for the progress bar.
+double Fraction(const Sim& s, const Options& o, int64_t ticks) {
+    double f = 0;
+    if (o.ticks && *o.ticks > 0) f = std::max(f, static_cast<double>(ticks) / *o.ticks);
+    if (s.Fulltid > 0) f = std::max(f, s.ttot / s.Fulltid);
+    if (s.Fullangd > 0) f = std::max(f, s.ltot / s.Fullangd);
+    return f;
+}
+
+int Run(const Options& opt, const std::vector<InputEvent>& events) {
+    if (::chdir(opt.dir.c_str()) != 0) {
+        std::fprintf(stderr, "tralvik-batch: cannot enter folder '%s': %s\n", opt.dir.c_str(),
+                     std::strerror(errno));
+        return 2;
+    }
+
+    Progress progress(!opt.quiet && ::isatty(STDERR_FILENO));
+    SimulatedClock simulated;
+    MonotonicDayClock real;
+    Clock& clock = opt.realtime ? static_cast<Clock&>(real) : static_cast<Clock&>(simulated);
+    HeadlessPlatform platform(clock, opt.realtime ? nullptr : &simulated, progress);
+    Sim s;
+    Station st(platform);
+
+    // Start-up as the window does it; there are no pictures to load.
+    if (!RunEvent(s, st, [&] {
+            StartupBeforePictures(s, st);
+            StartupAfterPictures(s, st);
+        }))
+        return 2;
+    if (opt.spara) s.Spara = opt.spara->substr(0, 4);
+
+    RunFigures start = Figures(s);
+    if (!RunEvent(s, st, [&] { StartRun(s, st); })) return 2;
+    double vMax = s.v;
+
+    InstallInterruptHandler();
+    int64_t ticks = 0;
+    std::string end;
+    std::size_t next = 0;
+    auto lastDraw = std::chrono::steady_clock::now();
+    auto deadline = std::chrono::steady_clock::now();
+    for (;;) {
+        if (gInterrupted) {
+            end = "interrupted";
+            break;
+        }
+        if (opt.ticks && ticks >= *opt.ticks) {
+            end = "ticks";
+            break;
+        }
+        int64_t tick = ticks + 1;
+        for (; next < events.size() && events[next].tick <= tick; ++next) {
+            const InputEvent& ev = events[next];
+            if (ev.mouse)
+                FormMouseMove(s, ev.x, ev.y);
+            else
+                Edit1KeyPress(s, ev.key);
+        }
+        platform.currentTick = tick;
+        if (!opt.realtime) simulated.BeginTick();
+        TickOutcome outcome = Timer1Timer(s, st);
+        ticks = tick;
+        vMax = std::max(vMax, s.v);
+        if (outcome == TickOutcome::Failed) return 2;
+        if (outcome == TickOutcome::RunEnded) {
+            end = EndText(RunEndReason(s));
+            break;
+        }
+        if (!platform.TimerEnabled()) {
+            end = "Bensinstopp";
+            break;
+        }
+        auto now = std::chrono::steady_clock::now();
+        if (progress.Enabled() && now - lastDraw > std::chrono::milliseconds(100)) {
+            progress.Draw(Fraction(s, opt, ticks), ticks, s.ttot);
+            lastDraw = now;
+        }
+        if (opt.realtime) {
+            // Ticks do not queue: a late tick moves the next one on.
+            deadline += std::chrono::milliseconds(40);
+            if (deadline > now)
+                std::this_thread::sleep_until(deadline);
+            else
+                deadline = now;
+        }
+    }
+    progress.Clear();
+
+    Summary summary = MakeSummary(ticks, end, s.ttot, start, Figures(s), s.v, vMax);
+    std::string out = opt.json ? SummaryJson(summary) : SummaryText(summary);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fflush(stdout);
+    return end == "interrupted" ? 130 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    auto opt = ParseOptions(args, error);
+    if (!opt) {
+        std::fprintf(stderr, "tralvik-batch: %s\nTry 'tralvik-batch --help'.\n", error.c_str());
+        return 2;
+    }
+    if (opt->help) {
+        std::string help = HelpText();
+        std::fwrite(help.data(), 1, help.size(), stdout);
+        return 0;
+    }
+    std::vector<InputEvent> events;
+    if (!opt->inputFile.empty()) {
+        auto parsed = ReadInputFile(opt->inputFile, error);
+        if (!parsed) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
+            return 2;
+        }
+        events = std::move(*parsed);
+    }
+    return Run(*opt, events);
+}
