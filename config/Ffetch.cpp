@@ -13,7 +13,9 @@ namespace {
 
 using Lines = std::vector<Text>;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The whole file, split into lines without their line ends (LF, or CR LF).
 // Reading everything before anything is applied means that a file which
@@ -58,8 +60,12 @@ double NumberOf(const Text& line) {
 }
 
 // Letter lines: an empty line counts as a blank.
-char FirstChar(const Text& line) { return line.empty() ? ' ' : line[0]; }
-char UpperAz(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char FirstChar(const Text& line) {
+    return line.empty() ? ' ' : line[0];
+}
+char UpperAz(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Save switch 1 is never switched on from a file; 2 and 3 are kept when they
 // are a switch value and default to on; 4 is always off.
@@ -124,9 +130,15 @@ void TakeFileValues(Sim& s, const Lines& L) {
         s.Rad38 = rad38;
     } else {
         switch (UpperAz(FirstChar(LineAt(L, 38)))) {
-        case 'C': s.Rad38 = 0.549; break;
-        case 'V': s.Rad38 = 1.2; break;
-        default: s.Rad38 = 1.0; break;
+        case 'C':
+            s.Rad38 = 0.549;
+            break;
+        case 'V':
+            s.Rad38 = 1.2;
+            break;
+        default:
+            s.Rad38 = 1.0;
+            break;
         }
     }
     s.Spara = NormaliseSpara(LineAt(L, 39));
@@ -159,7 +171,7 @@ void TakeFileValues(Sim& s, const Lines& L) {
 // component. An empty car folder leaves the bare name, which the next step
 // then puts into the program folder.
 void MoveIntoCarFolder(Sim& s) {
-    Text* moved[] = {&s.Rad4, &s.Tforb, &s.Rad6,    &s.Tford, &s.Tvx,
+    Text* moved[] = {&s.Rad4, &s.Tforb,   &s.Rad6,  &s.Tford, &s.Tvx,
                      &s.Rad9, &s.Mussfil, &s.Rad11, &s.Rad12};
     for (Text* name : moved) {
         Text last = LastComponent(*name);
@@ -171,9 +183,9 @@ void MoveIntoCarFolder(Sim& s) {
 // relative too and becomes the program folder followed by a separator, so it
 // names a folder and fails when it is opened as a file.
 void MakeAbsolute(Sim& s) {
-    Text* names[] = {&s.Konsfil, &s.Ttidd, &s.Tkarta, &s.Bilmapp, &s.Rad4,     &s.Tforb,
-                     &s.Rad6,    &s.Tford, &s.Tvx,    &s.Rad9,    &s.Mussfil,  &s.Rad11,
-                     &s.Rad12,   &s.Tresultat, &s.Tresultatp};
+    Text* names[] = {&s.Konsfil, &s.Ttidd, &s.Tkarta, &s.Bilmapp,   &s.Rad4,
+                     &s.Tforb,   &s.Rad6,  &s.Tford,  &s.Tvx,       &s.Rad9,
+                     &s.Mussfil, &s.Rad11, &s.Rad12,  &s.Tresultat, &s.Tresultatp};
     for (Text* name : names)
         if (!IsAbsolute(*name)) *name = JoinPath(s.Progmapp, *name);
 }
@@ -203,7 +215,7 @@ void TakeVehicleTable(Sim& s) {
     if (k < 0) return;
     s.Massatab = ConstValue(lines, k + 2); // Const, a title line, the mass
     if (RoundEven(s.Massa) == -1) s.Massa = s.Massatab;
-    double c = ConstValue(lines, k + 4);   // another title line, the drag area
+    double c = ConstValue(lines, k + 4); // another title line, the drag area
     if (RoundEven(s.CdA) == -1) s.CdA = c;
     s.CdAtab = c;
 }
