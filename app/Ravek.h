@@ -1,0 +1,144 @@
+// TForm1: the main window. Its controls, and event handlers that call into the
+// station, config and files code; no simulation logic lives here.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/QtSurface.h"
+#include "core/Vvaria.h"
+#include "station/Platform.h"
+#include "station/Station.h"
+#include "station/SurfaceView.h"
+
+class QMediaPlayer;
+class QAudioOutput;
+class QAction;
+
+namespace tralvik {
+
+// Time of day from a monotonic clock: it never goes backwards, also across
+// midnight (the hour then counts on past 23).
+class MonotonicClock : public Clock {
+  public:
+    MonotonicClock();
+    ClockReading Read() override;
+
+  private:
+    qint64 startOfDayMs_;
+    QElapsedTimer elapsed_;
+};
+
+class TForm1;
+
+// The client area: shows the start screen's background, and from START on the
+// off-screen frame the station draws.
+class ClientArea : public QWidget {
+  public:
+    explicit ClientArea(TForm1& form);
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+
+  private:
+    TForm1& form_;
+};
+
+// Edit1, the key-capture box.
+class KeyBox : public QLineEdit {
+  public:
+    explicit KeyBox(TForm1& form, QWidget* parent);
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    TForm1& form_;
+};
+
+class TForm1 : public QMainWindow, public Platform {
+  public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Event handlers.
+    void FormActivate(); // start-up, once
+    void Button1Click(); // START
+    void Timer1Timer();
+    void StClick();
+    void MGetKonsClick();
+    void MSaveKonsClick();
+    void MGetMussClick();
+    void Ljudp1Click();
+    void Image1Click();
+    void MemoPrewordClick();
+    void KeyPressed(char key);
+    void MouseMoved(int x, int y);
+
+    // Platform.
+    void SetTimer(bool enabled) override;
+    bool TimerEnabled() const override;
+    void ShowError(const std::string& utf8) override;
+    void ShowMessage(const Text& text) override;
+    void ClearKeyBox() override;
+    void FocusKeyBox() override;
+    void SetTitle(const Text& title) override;
+    void SetSoundCaption(const Text& caption) override;
+    std::optional<Text> OpenFileDialog(const FileDialogSpec& spec) override;
+    std::optional<Text> SaveFileDialog(const FileDialogSpec& spec) override;
+    void MediaOpen(const Text& file) override;
+    void MediaPlay() override;
+    void MediaStop() override;
+    void MediaClose() override;
+    Clock& GetClock() override;
+    void TableAborted(const std::string& utf8) override;
+
+    // For tests: errors are collected instead of shown in a modal box, and
+    // dialogs answer from here instead of asking the user.
+    bool modalErrors = true;
+    std::vector<std::string> errors;
+    std::function<std::optional<Text>(const FileDialogSpec&, bool save)> dialogAnswer;
+
+    Sim sim;
+    Station station;
+    QtSurface surface;
+    SurfaceView view;
+    bool started = false;    // start-up has run
+    bool runStarted = false; // START has been pressed
+
+    ClientArea* client = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPlainTextEdit* MemoPreword = nullptr;
+    KeyBox* Edit1 = nullptr;
+    QLineEdit* Edit5 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QTimer Timer1;
+    QMenuBar* menus = nullptr;
+    QAction* ljudAction = nullptr;
+
+  protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+  private:
+    void BuildMenus();
+    void LoadPreface();
+    MonotonicClock clock_;
+    QMediaPlayer* player_ = nullptr;
+    QAudioOutput* audio_ = nullptr;
+    bool mediaOpen_ = false;
+};
+
+} // namespace tralvik

@@ -1,0 +1,42 @@
+#include "config/Commands.h"
+
+#include "config/Ffetch.h"
+#include "config/Ssparkonst.h"
+#include "core/paths.h"
+#include "station/Panel.h"
+
+namespace tralvik {
+
+static const char* const kValueFilter = "Värdefiler|*.VAL|Alla filer|*.*";
+
+void MGetKonsClick(Sim& s, Station& st) {
+    RunEvent(s, st, [&] {
+        FileDialogSpec spec;
+        spec.title = Utf8ToCp1252("Hämta konstanter");
+        spec.filter = Utf8ToCp1252(kValueFilter);
+        spec.defaultFile = "CONS.VAL";
+        spec.defaultExt = "VAL";
+        spec.keepWorkingDir = true;
+        std::optional<Text> name = st.platform.OpenFileDialog(spec);
+        if (!name) return; // cancelled: nothing is read
+        s.Konsfil = Cut250(*name);
+        s.Uppdat = false;
+        ReadConstants(s);
+        if (s.Nsteg > 0) PanelSetup(s, st);
+    });
+}
+
+void MSaveKonsClick(Sim& s, Station& st) {
+    RunEvent(s, st, [&] {
+        FileDialogSpec spec;
+        spec.filter = Utf8ToCp1252(kValueFilter);
+        spec.keepWorkingDir = false;
+        std::optional<Text> name = st.platform.SaveFileDialog(spec);
+        if (!name) return; // cancelled: no file is written over
+        s.Sparfil = Cut250(*name);
+        WriteConstants(s);
+        if (s.Nsteg > 0) PanelSetup(s, st);
+    });
+}
+
+} // namespace tralvik
