@@ -1,7 +1,8 @@
 // What the driver's station needs from the window around it. The Qt window
 // and the headless batch runner each implement it; the station holds no
 // toolkit code of its own. Texts handed over are Windows-1252 (Text) unless
-// a parameter says UTF-8.
+// a parameter says UTF-8. File names are as the program holds them (they may
+// use '\' as separator); FsPath (core/paths.h) turns them into local names.
 #pragma once
 
 #include <optional>
