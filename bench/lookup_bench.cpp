@@ -38,7 +38,8 @@ class EngineFile {
                 t += std::to_string(800 + 300 * r);
                 for (int c = 0; c < 15; ++c) {
                     char v[32];
-                    std::snprintf(v, sizeof v, " %.2f", 12.0 + k + 0.9 * c + 0.37 * r - 0.01 * c * r);
+                    std::snprintf(v, sizeof v, " %.2f",
+                                  12.0 + k + 0.9 * c + 0.37 * r - 0.01 * c * r);
                     t += v;
                 }
                 t += "\r\n\r\n";
@@ -70,9 +71,7 @@ void BM_Tabr1TorqueCurve(benchmark::State& state) {
     s.Progmapp = File().dir();
     Text file = File().path();
     double n = 3150;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(TABR1(s, file, "1", 'i', n, 1));
-    }
+    for (auto _ : state) { benchmark::DoNotOptimize(TABR1(s, file, "1", 'i', n, 1)); }
 }
 BENCHMARK(BM_Tabr1TorqueCurve);
 
@@ -80,9 +79,7 @@ void BM_Tabr2Efficiency(benchmark::State& state) {
     Sim s;
     s.Progmapp = File().dir();
     Text file = File().path();
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(TABR2(s, file, "2", 'i', 85.3, 3150, 'i'));
-    }
+    for (auto _ : state) { benchmark::DoNotOptimize(TABR2(s, file, "2", 'i', 85.3, 3150, 'i')); }
 }
 BENCHMARK(BM_Tabr2Efficiency);
 
@@ -91,9 +88,7 @@ void BM_Tabr2LastTable(benchmark::State& state) {
     Sim s;
     s.Progmapp = File().dir();
     Text file = File().path();
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(TABR2(s, file, "5", 'i', 85.3, 3150, 'i'));
-    }
+    for (auto _ : state) { benchmark::DoNotOptimize(TABR2(s, file, "5", 'i', 85.3, 3150, 'i')); }
 }
 BENCHMARK(BM_Tabr2LastTable);
 

@@ -12,13 +12,15 @@ namespace {
 // Only 30 columns of a row are read.
 constexpr int kMaxColumns = 30;
 
+// The report in Windows-1252 (\345 = å, \344 = ä, \366 = ö); it is written in
+// code page 850.
 [[noreturn]] void Fail(Sim& s, std::string_view file, std::string_view table, double colin,
                        double rowin) {
-    Text line1 = "Avbrott p g a att TABR2 inte funnit n\xE5" "got inv\xE4" "rdepar i ";
+    Text line1 = "Avbrott p g a att TABR2 inte funnit n\345got inv\344rdepar i ";
     line1 += file;
     Text line2 = "tabell nr ";
     line2 += table;
-    line2 += " som \xE4r st\xF6rre \xE4n ";
+    line2 += " som \344r st\366rre \344n ";
     line2 += FormatReportNumber(colin);
     line2 += " / ";
     line2 += FormatReportNumber(rowin);

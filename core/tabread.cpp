@@ -1,8 +1,8 @@
 #include "core/tabread.h"
 
 #include <cerrno>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <locale.h>
@@ -73,8 +73,7 @@ TabFile::TabFile(const Text& name) {
     // Bare LF line ends: count them, and if there are any, read the file as
     // if each were CR LF.
     std::size_t bare = 0;
-    for (const char* q = b; (q = static_cast<const char*>(std::memchr(q, '\n', b + n - q)));
-         ++q)
+    for (const char* q = b; (q = static_cast<const char*>(std::memchr(q, '\n', b + n - q))); ++q)
         if (q == b || q[-1] != '\r') ++bare;
     if (bare == 0) {
         p_ = b;
@@ -117,7 +116,9 @@ bool IsTableHeader(const TabWord& w) {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The number forms of the table files: [+-] digits [. [digits]] | [+-] . digits,
 // then optionally [eE] [+-] digits. Nothing else (no "inf", no hexadecimal).

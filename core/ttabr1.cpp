@@ -9,12 +9,14 @@ namespace tralvik {
 
 namespace {
 
+// The report in Windows-1252 (\345 = å, \344 = ä, \366 = ö); it is written in
+// code page 850.
 [[noreturn]] void Fail(Sim& s, std::string_view file, std::string_view table, double x) {
-    Text line1 = "Avbrott p g a att TABR1 inte funnit n\xE5" "got inv\xE4" "rde i ";
+    Text line1 = "Avbrott p g a att TABR1 inte funnit n\345got inv\344rde i ";
     line1 += file;
     Text line2 = "tabell nr ";
     line2 += table;
-    line2 += " som \xE4r st\xF6rre \xE4n ";
+    line2 += " som \344r st\366rre \344n ";
     line2 += FormatReportNumber(x);
     AbortTableLookup(s, line1, line2);
 }

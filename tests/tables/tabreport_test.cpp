@@ -20,6 +20,9 @@ namespace {
 const std::string kTabr1Line1 = "Avbrott p g a att TABR1 inte funnit n\x86got inv\x84rde i ";
 const std::string kTabr2Line1 = "Avbrott p g a att TABR2 inte funnit n\x86got inv\x84rdepar i ";
 const std::string kLarger = " som \x84r st\x94rre \x84n ";
+// Å: 0xC5 in Windows-1252, 0x8F in code page 850.
+const std::string kAring = "\xC5";
+const std::string kAring850 = "\x8F";
 
 class TableReport : public TableFileTest {};
 
@@ -36,10 +39,10 @@ TEST_P(TableReport, Tabr1InputBeyondTheLastRow) {
 }
 
 TEST_P(TableReport, Tabr1MissingTableWithNegativeInput) {
-    // Table names are Windows-1252: "Å1" (0xC5) is 0x8F in code page 850.
+    // Table names are Windows-1252 and reported in code page 850.
     std::string file = Put("motor.tab", "TAB 1\ntitlar\n1000 100\n4000 160\n\n");
-    EXPECT_THROW(TABR1(s, file, "\xC5" "1", 'i', -2.5, 1), TableAbort);
-    EXPECT_EQ(tmp.Read("ERROR.TAB"), kTabr1Line1 + file + "\r\n" + "tabell nr \x8F" "1" +
+    EXPECT_THROW(TABR1(s, file, kAring + "1", 'i', -2.5, 1), TableAbort);
+    EXPECT_EQ(tmp.Read("ERROR.TAB"), kTabr1Line1 + file + "\r\n" + "tabell nr " + kAring850 + "1" +
                                          kLarger + "-2.50000000000000E+0000\r\n");
 }
 
@@ -60,8 +63,8 @@ TEST_P(TableReport, Tabr2MissingTable) {
 TEST_P(TableReport, EmptyFileHoldsNoTable) {
     std::string file = Put("tom.tab", "");
     EXPECT_THROW(TABR1(s, file, "1", 'i', 1, 1), TableAbort);
-    EXPECT_EQ(tmp.Read("ERROR.TAB"),
-              kTabr1Line1 + file + "\r\n" + "tabell nr 1" + kLarger + " 1.00000000000000E+0000\r\n");
+    EXPECT_EQ(tmp.Read("ERROR.TAB"), kTabr1Line1 + file + "\r\n" + "tabell nr 1" + kLarger +
+                                         " 1.00000000000000E+0000\r\n");
     // An empty file used to give TABR2 a silent 0.
     EXPECT_THROW(TABR2(s, file, "2", 'i', 1, 2, 'i'), TableAbort);
     EXPECT_EQ(tmp.Read("ERROR.TAB"), kTabr2Line1 + file + "\r\n" + "tabell nr 2" + kLarger +
@@ -91,9 +94,9 @@ TEST(TableReportFile, FileNameIsWrittenInCodePage850AndOverwritesTheOldReport) {
     } catch (const TableAbort& e) {
         // The report as readable text.
         EXPECT_EQ(std::string(e.what()),
-                  "Avbrott p g a att TABR1 inte funnit n\xC3\xA5got inv\xC3\xA4rde i " +
-                      tmp.dir() + "/motor\xC3\xA5.tab\ntabell nr 1 som \xC3\xA4r st\xC3\xB6rre "
-                                  "\xC3\xA4n  2.00000000000000E+0001");
+                  "Avbrott p g a att TABR1 inte funnit n\xC3\xA5got inv\xC3\xA4rde i " + tmp.dir() +
+                      "/motor\xC3\xA5.tab\ntabell nr 1 som \xC3\xA4r st\xC3\xB6rre "
+                      "\xC3\xA4n  2.00000000000000E+0001");
     }
     EXPECT_EQ(tmp.Read("ERROR.TAB"), kTabr1Line1 + tmp.dir() + "/motor\x86.tab\r\n" +
                                          "tabell nr 1" + kLarger + " 2.00000000000000E+0001\r\n");
@@ -108,8 +111,8 @@ TEST(TableReportFile, WithoutWorkingDirectoryTheReportGoesToTheCurrentFolder) {
     ASSERT_EQ(::chdir(tmp.dir().c_str()), 0);
     EXPECT_THROW(TABR1(s, file, "1", 'i', 10, 1), TableAbort);
     ASSERT_EQ(::chdir(old), 0);
-    EXPECT_EQ(tmp.Read("ERROR.TAB"),
-              kTabr1Line1 + file + "\r\n" + "tabell nr 1" + kLarger + " 1.00000000000000E+0001\r\n");
+    EXPECT_EQ(tmp.Read("ERROR.TAB"), kTabr1Line1 + file + "\r\n" + "tabell nr 1" + kLarger +
+                                         " 1.00000000000000E+0001\r\n");
 }
 
 TEST(TableReportFile, EndAfterTableAbortClosesResultFilesAndExitsWith3) {
