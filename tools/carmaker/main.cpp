@@ -1,0 +1,161 @@
+// carmaker: makes a car folder (vehicle, engine and gear tables and the engine
+// efficiency map picture) from a short text description of a car.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "tools/lib/car.h"
+#include "tools/lib/csv.h"
+#include "tools/lib/textout.h"
+
+using namespace tralvik::tools;
+
+namespace {
+
+const char* kHelp = R"(carmaker - make a car folder for the driving simulator
+
+Usage: carmaker DESCRIPTION FOLDER [--report] [--cycle TRACE.csv ...]
+
+Writes into FOLDER:
+  FORDON.TAB  vehicle: driving resistance on the level (N) over speed 0..150 m/s,
+              and a Const section with the reference mass and drag area
+  MOTOR.TAB   engine: 1 full-load torque (Nm) over rpm; 2 efficiency (%), 3 CO,
+              4 NOx, 5 HC (g per kg of fuel) over torque (columns) and rpm
+              (rows); a Const section with the throttle step time
+  VAXEL.TAB   gearbox: ten gears of upshift m/s, downshift m/s, gearbox
+              efficiency %, rpm per m/s, final-drive efficiency %
+  MUSSEL.BMP  engine efficiency map at the instrument panel's scale
+--report prints key figures: the torque axis, peak efficiency, fuel use at
+steady speeds and, for each --cycle (CSV time s, speed km/h), fuel and
+emissions over the trace, estimated with the simulator's own rules.
+
+DESCRIPTION: one "key value..." per line, '#' starts a comment.
+  name NAME                 model name (one word)
+  mass KG                   reference mass
+  cda M2  and  crr C        drag area and rolling resistance coefficient, or
+  f0 N, f1 N/(m/s), f2 N/(m/s)^2   coast-down road load F = f0 + f1 v + f2 v^2
+  wheel_radius M            dynamic rolling radius
+  gears R1 R2 ...           gearbox ratios (up to ten; the top gear is repeated)
+  final_drive R
+  gear_efficiency %  final_efficiency %      (default 97 and 96)
+  shift_up_rpm RPM...  shift_down_rpm RPM... automatic gearbox, one value or
+                            one per gear (default 0.45/0.5 x rated-power rpm and
+                            1.6/1.5 x idle for petrol/diesel)
+  displacement L
+  power KW RPM              rated power and its engine speed
+  torque NM RPM [RPM2]      peak torque, held from RPM to RPM2
+  idle_rpm RPM  max_rpm RPM
+  fuel petrol|diesel
+  idle_torque_fraction F    full-load torque at idle / peak (0.70 / 0.50)
+  indicated_efficiency F    best indicated efficiency (0.415 / 0.47)
+  throttle_step S           minimum time between throttle key steps (0.1)
+  tank L  aux_power W  brake_force N   (for the constants file)
+
+Physical model
+  Driving resistance: F(v) = f0 + f1 v + f2 v^2; from cda and crr,
+  f0 = crr m 9.81, f1 = 0, f2 = 0.638 cda. The simulator splits F into an air
+  part 0.638 CdA v^2 and a rolling part, so the table's drag area is f2/0.638.
+  Full-load torque: from idle (idle_torque_fraction x peak) rising as a
+  quarter sine to the peak, flat to RPM2, falling as a quarter cosine to the
+  torque of rated power, then as (n_rated/n)^1.5 so that power falls beyond
+  rated speed, and to zero within 500 rpm above max_rpm (fuel cut-off).
+  Efficiency (Willans line): with pme = 4 pi T / Vd (four-stroke),
+      fuel mep = (pme + friction mep + pumping mep) / indicated efficiency,
+      efficiency = pme / fuel mep.
+    friction mep = k (0.97 + 0.15 N + 0.05 N^2) bar, N = rpm/1000,
+                   k = 0.70 petrol, 0.80 diesel (modern low-friction engines)
+    pumping mep  = 0.75 (1 - load) bar petrol (throttle), 0.15 + 0.03 N^2 diesel
+    indicated efficiency = best x (1 - 0.07/N) (heat loss at low speed)
+                   petrol: x (1 - 0.06 load^4 (1 - N/3.5)) knock-limited timing,
+                           x lambda, rich mixture above 85 % load
+                           (lambda 0.97..0.86 at full load, richer at high speed)
+                   diesel: x (1 - 0.04 ((load-0.85)/0.15)^2) at the smoke limit
+  This gives the best efficiency (about 35 % petrol, 41 % diesel) at low
+  speed and 70..90 % load, falling towards low load, where friction and
+  pumping dominate. Below idle speed the engine turns at idle with a slipping
+  clutch: the same torque costs the fuel of idle speed.
+  Emissions, g per kg of fuel, hot three-way catalyst (petrol):
+    CO  = 3 + 6 e^(-load/0.08) + 1000 (1 - lambda)
+    HC  = 0.3 + 3 e^(-load/0.1) + 10 (1 - lambda)
+    NOx = 0.15 + 2.5 load^2 e^(-((n/n_rated - 0.45)/0.35)^2), falling when rich
+  Diesel with oxidation catalyst, particle filter and SCR:
+    CO  = 0.4 + 6 e^(-load/0.08) + 8 ((load-0.85)/0.15)^2 above 85 %
+    HC  = 0.1 + 1.5 e^(-load/0.08)
+    NOx = 0.5 + 5 load^1.5 e^(-((n/n_rated - 0.5)/0.4)^2)
+  Fuel: petrol 8.9 kWh/l, 0.745 kg/l; diesel 10.0 kWh/l, 0.835 kg/l.
+)";
+
+void Report(const CarSpec& s, const CarTables& t, const std::vector<std::string>& cycles) {
+    std::printf("%s: mass %.0f kg, drag area %.4f m2, resistance at 25 m/s %.1f N\n",
+                s.name.c_str(), t.massTab, t.cdaTab, t.resistance.At(25));
+    std::printf("  torque axis of the map: %.0f Nm (%.2f Nm per pixel)\n", t.mommax,
+                t.mommax / kMapAxisPixels);
+    std::printf("  largest power of the full-load curve: %.1f kW (Imax %.0f A)\n",
+                t.ratedPowerW / 1000, s.power * 1000 / 120);
+    double best = 0, bn = 0, bt = 0;
+    for (std::size_t i = 0; i < t.eff.rows.size(); ++i)
+        for (std::size_t j = 0; j < t.eff.cols.size(); ++j)
+            if (t.eff.rows[i] <= s.maxRpm && t.eff.cols[j] <= t.fullLoad.At(t.eff.rows[i]) &&
+                t.eff.z[i][j] > best) {
+                best = t.eff.z[i][j];
+                bn = t.eff.rows[i];
+                bt = t.eff.cols[j];
+            }
+    std::printf("  best efficiency %.1f %% at %.0f rpm, %.0f Nm\n", best, bn, bt);
+    std::printf("  gears (rpm per m/s):");
+    for (const auto& g : t.gears) std::printf(" %.1f", g[3]);
+    std::printf("\n");
+    for (double kmh : {50.0, 70.0, 90.0, 110.0, 120.0}) {
+        const DriveResult r = DriveSteady(s, t, kmh / 3.6, s.auxPower);
+        std::printf("  steady %3.0f km/h: %.2f l/100 km, CO %.3f NOx %.3f HC %.3f g/km\n", kmh,
+                    r.LitresPer100(), r.coG / r.km, r.noxG / r.km, r.hcG / r.km);
+    }
+    for (const auto& path : cycles) {
+        std::vector<double> v;
+        for (const auto& p : ReadTrace(path, true)) v.push_back(p.v);
+        const DriveResult r = DriveTrace(s, t, v, s.auxPower);
+        std::printf("  %s: %.3f km, %.2f l/100 km, CO %.3f NOx %.3f HC %.3f g/km\n",
+                    path.c_str(), r.km, r.LitresPer100(), r.coG / r.km, r.noxG / r.km,
+                    r.hcG / r.km);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> positional, cycles;
+    bool report = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else if (args[i] == "--report") {
+            report = true;
+        } else if (args[i] == "--cycle" && i + 1 < args.size()) {
+            cycles.push_back(args[++i]);
+        } else if (!args[i].empty() && args[i][0] == '-') {
+            std::fprintf(stderr, "carmaker: unknown option %s (see --help)\n", args[i].c_str());
+            return 2;
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2) {
+        std::fprintf(stderr, "usage: carmaker DESCRIPTION FOLDER [--report] [--cycle TRACE.csv ...]\n");
+        return 2;
+    }
+    try {
+        const CarSpec spec = ReadCarSpec(positional[0]);
+        const CarTables tables = BuildTables(spec);
+        WriteCarFolder(spec, tables, positional[1]);
+        if (report) Report(spec, tables, cycles);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "carmaker: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

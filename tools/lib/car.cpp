@@ -1,0 +1,742 @@
+#include "tools/lib/car.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+
+#include "tools/lib/textout.h"
+
+namespace tralvik::tools {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// The simulator's own angular-speed factor (it uses 3.14 for pi).
+constexpr double kOmegaSim = 2.0 * 3.14 / 60.0;
+constexpr double kAir = 0.638; // kg/m3: the simulator's air part is 0.638 * CdA * v2
+constexpr double kG = 9.81;
+
+double Clamp(double v, double lo, double hi) { return std::min(hi, std::max(lo, v)); }
+
+double ParseNum(const std::string& word, const std::string& where) {
+    std::size_t used = 0;
+    double v = 0;
+    try {
+        v = std::stod(word, &used);
+    } catch (const std::exception&) {
+        throw std::runtime_error(where + ": '" + word + "' is not a number");
+    }
+    if (used != word.size()) throw std::runtime_error(where + ": '" + word + "' is not a number");
+    return v;
+}
+
+} // namespace
+
+double FuelHeatingValue(Fuel f) { return f == Fuel::Petrol ? 8.9 : 10.0; }
+double FuelDensity(Fuel f) { return f == Fuel::Petrol ? 0.745 : 0.835; }
+
+CarSpec ReadCarSpec(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot open " + path);
+    CarSpec s;
+    bool haveCda = false, haveCrr = false, haveF[3] = {false, false, false};
+    bool haveUp = false, haveDown = false, haveItf = false, haveIe = false;
+    std::string line;
+    int lineNo = 0;
+    std::map<std::string, int> seen;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        const std::string where = path + ":" + std::to_string(lineNo);
+        if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+        std::istringstream ls(line);
+        std::string key;
+        if (!(ls >> key)) continue;
+        std::vector<std::string> words;
+        for (std::string w; ls >> w;) words.push_back(w);
+        if (seen[key]++) throw std::runtime_error(where + ": '" + key + "' given twice");
+        auto nums = [&](std::size_t lo, std::size_t hi) {
+            if (words.size() < lo || words.size() > hi)
+                throw std::runtime_error(where + ": wrong number of values for '" + key + "'");
+            std::vector<double> v;
+            for (const auto& w : words) v.push_back(ParseNum(w, where));
+            return v;
+        };
+        auto one = [&]() { return nums(1, 1)[0]; };
+        if (key == "name") {
+            if (words.size() != 1) throw std::runtime_error(where + ": name must be one word");
+            s.name = words[0];
+        } else if (key == "mass") {
+            s.mass = one();
+        } else if (key == "cda") {
+            s.cda = one();
+            haveCda = true;
+        } else if (key == "crr") {
+            s.crr = one();
+            haveCrr = true;
+        } else if (key == "f0") {
+            s.f0 = one();
+            haveF[0] = true;
+        } else if (key == "f1") {
+            s.f1 = one();
+            haveF[1] = true;
+        } else if (key == "f2") {
+            s.f2 = one();
+            haveF[2] = true;
+        } else if (key == "wheel_radius") {
+            s.wheelRadius = one();
+        } else if (key == "gears") {
+            s.gears = nums(1, 10);
+        } else if (key == "final_drive") {
+            s.finalDrive = one();
+        } else if (key == "gear_efficiency") {
+            s.gearEff = one();
+        } else if (key == "final_efficiency") {
+            s.finalEff = one();
+        } else if (key == "shift_up_rpm") {
+            s.upRpm = nums(1, 10);
+            haveUp = true;
+        } else if (key == "shift_down_rpm") {
+            s.downRpm = nums(1, 10);
+            haveDown = true;
+        } else if (key == "displacement") {
+            s.displacement = one();
+        } else if (key == "power") {
+            auto v = nums(2, 2);
+            s.power = v[0];
+            s.powerRpm = v[1];
+        } else if (key == "torque") {
+            auto v = nums(2, 3);
+            s.torque = v[0];
+            s.torqueRpm = v[1];
+            s.torqueRpmEnd = v.size() == 3 ? v[2] : v[1];
+        } else if (key == "idle_rpm") {
+            s.idleRpm = one();
+        } else if (key == "max_rpm") {
+            s.maxRpm = one();
+        } else if (key == "fuel") {
+            if (words.size() != 1 || (words[0] != "petrol" && words[0] != "diesel"))
+                throw std::runtime_error(where + ": fuel must be petrol or diesel");
+            s.fuel = words[0] == "petrol" ? Fuel::Petrol : Fuel::Diesel;
+        } else if (key == "idle_torque_fraction") {
+            s.idleTorqueFraction = one();
+            haveItf = true;
+        } else if (key == "indicated_efficiency") {
+            s.indicatedEff = one();
+            haveIe = true;
+        } else if (key == "throttle_step") {
+            s.throttleStep = one();
+        } else if (key == "tank") {
+            s.tank = one();
+        } else if (key == "aux_power") {
+            s.auxPower = one();
+        } else if (key == "brake_force") {
+            s.brakeForce = one();
+        } else {
+            throw std::runtime_error(where + ": unknown key '" + key + "'");
+        }
+    }
+    auto need = [&](bool ok, const std::string& what) {
+        if (!ok) throw std::runtime_error(path + ": " + what);
+    };
+    need(!s.name.empty(), "name is missing");
+    need(s.mass > 0, "mass must be given and positive");
+    const bool anyF = haveF[0] || haveF[1] || haveF[2];
+    if (anyF) {
+        need(haveF[0] && haveF[2], "road load needs at least f0 and f2");
+        need(!haveCda && !haveCrr, "give either cda and crr or f0, f1, f2, not both");
+        need(s.f0 >= 0 && s.f1 >= 0 && s.f2 > 0, "f0, f1 must be >= 0 and f2 > 0");
+        s.roadLoad = true;
+    } else {
+        need(haveCda && haveCrr, "give cda and crr, or f0, f1 and f2");
+        need(s.cda > 0 && s.crr >= 0, "cda must be > 0 and crr >= 0");
+    }
+    need(s.wheelRadius > 0, "wheel_radius must be given and positive");
+    need(!s.gears.empty(), "gears are missing");
+    for (std::size_t i = 0; i < s.gears.size(); ++i) {
+        need(s.gears[i] > 0, "gear ratios must be positive");
+        if (i > 0) need(s.gears[i] < s.gears[i - 1], "gear ratios must fall from gear to gear");
+    }
+    need(s.finalDrive > 0, "final_drive must be given and positive");
+    need(s.gearEff > 1 && s.gearEff <= 100 && s.finalEff > 1 && s.finalEff <= 100,
+         "efficiencies are in % (1..100)");
+    need(s.displacement > 0, "displacement must be given and positive");
+    need(s.power > 0 && s.powerRpm > 0, "power must be given as kW and rpm");
+    need(s.torque > 0 && s.torqueRpm > 0, "torque must be given as Nm and rpm");
+    need(s.idleRpm > 0 && s.maxRpm > 0, "idle_rpm and max_rpm must be given");
+    need(s.idleRpm < s.torqueRpm && s.torqueRpm <= s.torqueRpmEnd &&
+             s.torqueRpmEnd <= s.powerRpm && s.powerRpm <= s.maxRpm,
+         "need idle_rpm < torque rpm <= power rpm <= max_rpm");
+    need(s.power * 1000.0 <= s.torque * s.powerRpm * 2 * kPi / 60.0 * 1.0001,
+         "rated power is more than the peak torque can give at its rpm");
+    const std::size_t ng = s.gears.size();
+    if (!haveItf) s.idleTorqueFraction = s.fuel == Fuel::Petrol ? 0.70 : 0.50;
+    if (!haveIe) s.indicatedEff = s.fuel == Fuel::Petrol ? 0.415 : 0.47;
+    need(s.idleTorqueFraction > 0 && s.idleTorqueFraction <= 1, "idle_torque_fraction is 0..1");
+    need(s.indicatedEff > 0.1 && s.indicatedEff < 0.6, "indicated_efficiency is a fraction");
+    if (!haveUp) s.upRpm = {(s.fuel == Fuel::Petrol ? 0.45 : 0.5) * s.powerRpm};
+    if (!haveDown) s.downRpm = {(s.fuel == Fuel::Petrol ? 1.6 : 1.5) * s.idleRpm};
+    // One value stands for every gear.
+    if (s.upRpm.size() == 1) s.upRpm.assign(ng, s.upRpm[0]);
+    if (s.downRpm.size() == 1) s.downRpm.assign(ng, s.downRpm[0]);
+    need(s.upRpm.size() >= ng - 1 && s.downRpm.size() >= ng - 1,
+         "give one shift rpm, or one per gear");
+    s.upRpm.resize(ng, s.upRpm.back());
+    s.downRpm.resize(ng, s.downRpm.back());
+    // After an upshift the engine must not already be below the downshift speed
+    // of the new gear, or the automatic gearbox would hunt between the two.
+    for (std::size_t g = 1; g < ng; ++g)
+        s.downRpm[g] = std::min(s.downRpm[g], 0.9 * s.upRpm[g - 1] * s.gears[g] / s.gears[g - 1]);
+    return s;
+}
+
+// ---------------------------------------------------------------- engine model
+
+EngineModel::EngineModel(const CarSpec& spec) : s_(spec) {}
+
+double EngineModel::FullLoad(double n) const {
+    const double ni = s_.idleRpm, n1 = s_.torqueRpm, n2 = s_.torqueRpmEnd, np = s_.powerRpm,
+                 nm = s_.maxRpm;
+    const double tmax = s_.torque;
+    const double ti = s_.idleTorqueFraction * tmax;
+    const double tp = std::min(tmax, s_.power * 1000.0 / (np * 2 * kPi / 60.0));
+    if (n <= ni) return ti;
+    if (n <= n1) return ti + (tmax - ti) * std::sin(kPi / 2 * (n - ni) / (n1 - ni));
+    if (n <= n2) return tmax;
+    if (n <= np) return tp + (tmax - tp) * std::cos(kPi / 2 * (n - n2) / (np - n2));
+    // Above rated power torque falls faster than 1/n, so power falls too.
+    const double tm = tp * std::pow(np / std::min(n, nm), 1.5);
+    if (n <= nm) return tm;
+    // Fuel cut-off at the maximum speed.
+    return std::max(0.0, tm * (1.0 - (n - nm) / 500.0));
+}
+
+double EngineModel::FrictionMep(double n) const {
+    // Mechanical friction and the engine's own pumps (bar), after the classic
+    // correlation 0.97 + 0.15 N + 0.05 N^2 (N in 1000 rpm) for spark-ignition
+    // engines, scaled down to a modern low-friction design.
+    const double N = n / 1000.0;
+    const double k = s_.fuel == Fuel::Petrol ? 0.70 : 0.80;
+    return k * (0.97 + 0.15 * N + 0.05 * N * N);
+}
+
+double EngineModel::PumpingMep(double x, double n) const {
+    const double N = n / 1000.0;
+    if (s_.fuel == Fuel::Petrol) return 0.75 * (1.0 - Clamp(x, 0.0, 1.0)); // throttling losses
+    return 0.15 + 0.03 * N * N; // unthrottled: exhaust back pressure only
+}
+
+double EngineModel::Lambda(double x, double n) const {
+    if (s_.fuel != Fuel::Petrol) return 1.0;
+    // Enrichment near full load protects the exhaust valves and catalyst: more
+    // at high speed than at low speed.
+    const double e = std::pow(std::max(0.0, (Clamp(x, 0.0, 1.1) - 0.85) / 0.15), 1.5);
+    return 1.0 - e * (0.03 + 0.11 * std::min(1.0, n / s_.powerRpm));
+}
+
+double EngineModel::EfficiencyAbove(double T, double n) const {
+    if (T <= 0) return 0.0;
+    const double vd = s_.displacement * 1e-3;          // m3
+    const double pme = 4.0 * kPi * T / vd / 1e5;       // bar, four-stroke
+    const double x = T / std::max(1.0, FullLoad(n));  // load fraction
+    const double xc = Clamp(x, 0.0, 1.1);
+    const double N = n / 1000.0;
+    // Indicated efficiency: heat losses grow at low speed; knock-limited spark
+    // timing costs a little at high load and low speed (petrol); the smoke
+    // limit costs a little at full load (diesel); rich mixture wastes fuel.
+    double etaI = s_.indicatedEff * (1.0 - 0.07 / std::max(N, s_.idleRpm / 1000.0));
+    if (s_.fuel == Fuel::Petrol) {
+        etaI *= 1.0 - 0.06 * std::pow(std::min(xc, 1.0), 4) * std::max(0.0, 1.0 - N / 3.5);
+        etaI *= Lambda(x, n);
+    } else {
+        etaI *= 1.0 - 0.04 * std::pow(std::max(0.0, (xc - 0.85) / 0.15), 2);
+    }
+    // Willans line: fuel mep = (pme + friction + pumping) / indicated efficiency.
+    return pme * etaI / (pme + FrictionMep(n) + PumpingMep(x, n));
+}
+
+double EngineModel::Efficiency(double T, double n) const {
+    if (n <= 0) return 0.0;
+    if (n >= s_.idleRpm) return EfficiencyAbove(T, n);
+    return EfficiencyAbove(T, s_.idleRpm) * n / s_.idleRpm;
+}
+
+Emissions EngineModel::Specific(double T, double n) const {
+    const double ne = std::max(n, s_.idleRpm); // below idle the engine turns at idle
+    const double x = Clamp(T / std::max(1.0, FullLoad(ne)), 0.0, 1.1);
+    const double r = ne / s_.powerRpm;
+    Emissions e;
+    if (s_.fuel == Fuel::Petrol) {
+        // Three-way catalyst at working temperature: little left at part load;
+        // CO and some HC break through when the mixture is rich; NOx peaks at
+        // high load and middle speed and falls again when the mixture is rich.
+        const double rich = 1.0 - Lambda(x, ne);
+        e.co = 3.0 + 6.0 * std::exp(-x / 0.08) + 1000.0 * rich;
+        e.hc = 0.3 + 3.0 * std::exp(-x / 0.10) + 10.0 * rich;
+        e.nox = 0.15 + 2.5 * x * x * std::exp(-std::pow((r - 0.45) / 0.35, 2)) *
+                           std::max(0.0, 1.0 - rich / 0.08);
+    } else {
+        // Oxidation catalyst, particle filter and SCR: CO and HC only at very
+        // low load (cool exhaust) and at the smoke limit; what NOx the SCR lets
+        // through is highest at high load and middle speed.
+        const double smoke = std::max(0.0, (x - 0.85) / 0.15);
+        e.co = 0.4 + 6.0 * std::exp(-x / 0.08) + 8.0 * smoke * smoke;
+        e.hc = 0.1 + 1.5 * std::exp(-x / 0.08);
+        e.nox = 0.5 + 5.0 * std::pow(x, 1.5) * std::exp(-std::pow((r - 0.5) / 0.4, 2));
+    }
+    return e;
+}
+
+// ---------------------------------------------------------------- tables
+
+double Table1::At(double v) const {
+    // Rows are searched for the first x above v; below the first row the line
+    // runs from (0, 0), and beyond the last row there is nothing.
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    std::size_t i = 0;
+    while (x1 <= v) {
+        if (i >= x.size()) throw std::runtime_error("look-up beyond the last row");
+        x0 = x1;
+        y0 = y1;
+        x1 = x[i];
+        y1 = y[i];
+        ++i;
+    }
+    if (x1 == x0) return y0;
+    return y0 + (y1 - y0) * (v - x0) / (x1 - x0);
+}
+
+double Table2::At(double colin, double rowin) const {
+    double c0 = 0, c1 = 0;
+    std::size_t ci = 0; // column index of c1, 1-based; 0 = none
+    while (c1 < colin) {
+        if (ci >= cols.size()) throw std::runtime_error("torque beyond the last column");
+        c0 = c1;
+        c1 = cols[ci];
+        ++ci;
+    }
+    auto zAt = [&](std::size_t row, std::size_t col1based) {
+        return col1based == 0 ? 0.0 : z[row][col1based - 1];
+    };
+    double r0 = 0, r1 = 0, a00 = 0, a01 = 0, a10 = 0, a11 = 0;
+    std::size_t ri = 0;
+    while (r1 <= rowin) {
+        if (ri >= rows.size()) throw std::runtime_error("speed beyond the last row");
+        r0 = r1;
+        a00 = a10;
+        a01 = a11;
+        r1 = rows[ri];
+        a10 = ci == 0 ? 0.0 : zAt(ri, ci - 1);
+        a11 = zAt(ri, ci);
+        ++ri;
+    }
+    double A0, A1;
+    if (c1 == c0) {
+        A0 = a00;
+        A1 = a10;
+    } else {
+        A0 = a00 + (a01 - a00) * (colin - c0) / (c1 - c0);
+        A1 = a10 + (a11 - a10) * (colin - c0) / (c1 - c0);
+    }
+    if (r1 == r0) return A0;
+    return A0 + (A1 - A0) * (rowin - r0) / (r1 - r0);
+}
+
+double FindMommax(const Table1& fullLoad, double nmax) {
+    if (nmax <= 10) throw std::runtime_error("maximum engine speed too low for the torque axis");
+    double mommax = 1000;
+    bool searching = true;
+    for (int guard = 0; searching; ++guard) {
+        if (guard > 10000) throw std::runtime_error("torque-axis search does not end");
+        mommax -= 50;
+        for (double n = 10; n < nmax; n += 100) {
+            const double t = fullLoad.At(n);
+            if (t > mommax - 51) searching = false;
+            if (t > mommax) {
+                mommax += 100;
+                searching = true;
+                break;
+            }
+        }
+    }
+    if (mommax <= 0) throw std::runtime_error("full-load torque is not positive");
+    return mommax;
+}
+
+CarTables BuildTables(const CarSpec& s) {
+    auto r = [](double v, int d) { return std::stod(Fixed(v, d)); };
+    EngineModel eng(s);
+    CarTables t;
+    // Vehicle: driving resistance on the level at the reference mass and drag area.
+    const double f0 = s.roadLoad ? s.f0 : s.crr * s.mass * kG;
+    const double f1 = s.roadLoad ? s.f1 : 0.0;
+    const double f2 = s.roadLoad ? s.f2 : kAir * s.cda;
+    for (int v = 0; v <= 150; v += (v < 60 ? 1 : 5)) {
+        t.resistance.x.push_back(v);
+        t.resistance.y.push_back(r(f0 + f1 * v + f2 * v * v, 2));
+    }
+    t.massTab = r(s.mass, 1);
+    t.cdaTab = s.roadLoad ? r(s.f2 / kAir, 4) : r(s.cda, 4);
+
+    // Engine full load, rows every 100 rpm to 1000 rpm beyond the maximum speed.
+    const double lastRow = std::ceil((s.maxRpm + 1000.0) / 100.0) * 100.0;
+    for (double n = 0; n <= lastRow; n += 100) {
+        t.fullLoad.x.push_back(n);
+        t.fullLoad.y.push_back(r(eng.FullLoad(n), 2));
+    }
+    const double peak = *std::max_element(t.fullLoad.y.begin(), t.fullLoad.y.end());
+
+    // Torque columns: fine steps at low load, where efficiency changes fast,
+    // then even steps to beyond the peak torque; at most 30 columns are read.
+    std::vector<double> fine = {2, 5, 10, 15, 20, 30};
+    const double top = peak * 1.05;
+    for (double step : {5.0, 10.0, 20.0, 25.0, 50.0, 100.0, 200.0}) {
+        std::vector<double> cols = fine;
+        double c = std::floor(cols.back() / step) * step + step;
+        while (cols.back() <= top) {
+            cols.push_back(c);
+            c += step;
+        }
+        if (cols.size() <= 28) {
+            t.eff.cols = cols;
+            break;
+        }
+    }
+    if (t.eff.cols.empty()) throw std::runtime_error("torque too large for the engine map");
+    // Engine-speed rows every 250 rpm from 0 to at least 1000 rpm beyond the maximum.
+    for (double n = 0; n <= s.maxRpm + 1000.0; n += 250) t.eff.rows.push_back(n);
+    t.co = t.nox = t.hc = t.eff;
+    for (double n : t.eff.rows) {
+        std::vector<double> e, co, nox, hc;
+        for (double T : t.eff.cols) {
+            e.push_back(r(100.0 * eng.Efficiency(T, n), 2));
+            const Emissions em = eng.Specific(T, n);
+            co.push_back(r(em.co, 3));
+            nox.push_back(r(em.nox, 3));
+            hc.push_back(r(em.hc, 3));
+        }
+        t.eff.z.push_back(e);
+        t.co.z.push_back(co);
+        t.nox.z.push_back(nox);
+        t.hc.z.push_back(hc);
+    }
+
+    // Gears: the real box, then its top gear repeated up to ten.
+    const std::size_t ng = s.gears.size();
+    for (std::size_t g = 0; g < 10; ++g) {
+        const std::size_t k = std::min(g, ng - 1);
+        const double kvot = s.gears[k] * s.finalDrive * 60.0 / (2 * kPi * s.wheelRadius);
+        const double up = g + 1 < ng ? s.upRpm[g] / kvot : 999.0;
+        const double down = g == 0 ? 0.0 : (g < ng ? s.downRpm[g] / kvot : 999.0);
+        t.gears[g] = {r(up, 3), r(down, 3), s.gearEff, r(kvot, 3), s.finalEff};
+    }
+
+    t.mommax = FindMommax(t.fullLoad, s.maxRpm);
+    for (double n = 0; n <= s.maxRpm; n += 10)
+        t.ratedPowerW = std::max(t.ratedPowerW, n * kOmegaSim * t.fullLoad.At(n));
+    return t;
+}
+
+// ---------------------------------------------------------------- files
+
+namespace {
+
+std::string W(double v, int decimals, int width) {
+    std::string s = Fixed(v, decimals);
+    if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), ' ');
+    return s;
+}
+
+void Write2d(CrlfFile& f, const std::string& name, const Table2& t, int decimals) {
+    f.Line("TAB " + name);
+    std::string cols;
+    for (double c : t.cols) cols += W(c, 1, 8);
+    f.Line(cols);
+    for (std::size_t i = 0; i < t.rows.size(); ++i) {
+        std::string row = W(t.rows[i], 1, 7);
+        for (double v : t.z[i]) row += W(v, decimals, 8);
+        f.Line(row);
+        f.Line(); // every data row is followed by a line the look-up passes over
+    }
+}
+
+} // namespace
+
+void WriteCarFolder(const CarSpec& s, const CarTables& t, const std::string& folder) {
+    MakeDirs(folder);
+    const std::string sep = folder.empty() || folder.back() == '/' ? "" : "/";
+    // Comments must not contain words beginning with the three letters of a
+    // table header, nor the word that opens the constant section on its own.
+    {
+        CrlfFile f;
+        f.Line(Utf8To1252("! Fordon: " + s.name + "  (skriven av carmaker, ändra bilbeskrivningen i stället)"));
+        f.Line(Utf8To1252("! Färdmotstånd på plan väg i N över hastighet i m/s,"));
+        f.Line(Utf8To1252("! rullmotstånd plus luftmotstånd 0.638 * CdA * v2,"));
+        f.Line(Utf8To1252("! för referensmassan och luftmotståndet i Const-delen nedan."));
+        f.Line("TAB 1");
+        f.Line("m/s       N");
+        for (std::size_t i = 0; i < t.resistance.x.size(); ++i)
+            f.Line(W(t.resistance.x[i], 1, 6) + W(t.resistance.y[i], 2, 10));
+        f.Line();
+        f.Line("Const");
+        f.Line("Referensmassa kg");
+        f.Line(Fixed(t.massTab, 1));
+        f.Line(Utf8To1252("Luftmotstånd CdA m2"));
+        f.Line(Fixed(t.cdaTab, 4));
+        f.Write(folder + sep + "FORDON.TAB");
+    }
+    {
+        CrlfFile f;
+        f.Line(Utf8To1252("! Motor: " + s.name + "  " + Fixed(s.displacement, 1) + " l " +
+                          (s.fuel == Fuel::Petrol ? "bensin" : "diesel") + ", " +
+                          Fixed(s.power, 0) + " kW vid " + Fixed(s.powerRpm, 0) + " varv/min, " +
+                          Fixed(s.torque, 0) + " Nm"));
+        f.Line(Utf8To1252("! (skriven av carmaker, ändra bilbeskrivningen i stället)"));
+        f.Line(Utf8To1252("! 1: högsta vridmoment Nm över varvtal varv/min"));
+        f.Line(Utf8To1252("! 2: verkningsgrad %, 3: CO, 4: NOx, 5: HC g per kg bränsle,"));
+        f.Line(Utf8To1252("!    kolumner vridmoment Nm, rader varvtal varv/min"));
+        f.Line(Utf8To1252("! Momentaxelns maxvärde i musseldiagrammet: " + Fixed(t.mommax, 0) + " Nm"));
+        f.Line("TAB 1");
+        f.Line("varv/min   Nm");
+        for (std::size_t i = 0; i < t.fullLoad.x.size(); ++i)
+            f.Line(W(t.fullLoad.x[i], 1, 8) + W(t.fullLoad.y[i], 2, 10));
+        f.Line();
+        Write2d(f, "2", t.eff, 2);
+        Write2d(f, "3", t.co, 3);
+        Write2d(f, "4", t.nox, 3);
+        Write2d(f, "5", t.hc, 3);
+        f.Line("Const");
+        f.Line(Utf8To1252("Stegtid s (minsta tid mellan två gaspådrag med tangent)"));
+        f.Line(Fixed(s.throttleStep, 3));
+        f.Write(folder + sep + "MOTOR.TAB");
+    }
+    {
+        // Only numbers: the gear reader takes every word as a number.
+        CrlfFile f;
+        for (const auto& g : t.gears)
+            f.Line(W(g[0], 3, 9) + W(g[1], 3, 9) + W(g[2], 1, 7) + W(g[3], 3, 10) + W(g[4], 1, 7));
+        f.Write(folder + sep + "VAXEL.TAB");
+    }
+    // 8 bits per pixel when the colours fit a palette, which they normally do.
+    const Canvas map = DrawEngineMap(s, t);
+    try {
+        WriteBmp(map, folder + sep + "MUSSEL.BMP", 8);
+    } catch (const std::runtime_error&) {
+        WriteBmp(map, folder + sep + "MUSSEL.BMP", 24);
+    }
+}
+
+// ---------------------------------------------------------------- engine map picture
+
+Canvas DrawEngineMap(const CarSpec& s, const CarTables& t) {
+    const double momskala = t.mommax / kMapAxisPixels;
+    const int width = ((kMapOriginX + static_cast<int>(std::ceil(s.maxRpm / kMapRpmPerPixel)) + 14 + 3) / 4) * 4;
+    const int height = kMapOriginY + 22;
+    const Rgb black{0, 0, 0}, grey{110, 110, 110}, dark{45, 45, 45}, white{255, 255, 255},
+        yellow{255, 230, 0};
+    Canvas c(width, height, black);
+    auto px = [](double n) { return kMapOriginX + n / kMapRpmPerPixel; };
+    auto py = [&](double T) { return kMapOriginY - T / momskala; };
+    auto rpmAt = [](int x) { return (x - kMapOriginX) * kMapRpmPerPixel + kMapRpmPerPixel / 2; };
+    auto torqueAt = [&](int y) { return (kMapOriginY - y) * momskala; };
+
+    // Efficiency levels drawn: every 5 % up to 30, then every 2 % to the peak.
+    double peak = 0;
+    for (const auto& row : t.eff.z)
+        for (double v : row) peak = std::max(peak, v);
+    std::vector<double> levels;
+    for (double l = 10; l < peak - 0.3; l += (l < 30 ? 5 : 2)) levels.push_back(l);
+    const std::vector<Rgb> lineColours = {{80, 80, 255},  {0, 170, 255}, {0, 220, 200},
+                                          {0, 230, 60},   {170, 240, 0}, {255, 200, 0},
+                                          {255, 130, 0},  {255, 60, 40}, {255, 0, 160},
+                                          {220, 120, 255}};
+    auto band = [&](double e) {
+        int b = 0;
+        while (b < static_cast<int>(levels.size()) && e >= levels[b]) ++b;
+        return b;
+    };
+
+    // Region of the map: from idle to the maximum speed, under the full-load curve.
+    const int xFirst = static_cast<int>(std::ceil(px(s.idleRpm)));
+    const int xLast = static_cast<int>(std::floor(px(s.maxRpm)));
+    std::vector<std::vector<double>> e(width, std::vector<double>(height, -1));
+    for (int x = xFirst; x <= xLast && x < width; ++x) {
+        const double n = rpmAt(x);
+        const double tfl = t.fullLoad.At(n);
+        for (int y = 0; y < kMapOriginY; ++y) {
+            const double T = torqueAt(y) - momskala / 2;
+            if (T > tfl || T <= 0) continue;
+            e[x][y] = t.eff.At(T, n);
+            // Dark tint by band, so that both colours of the blinking marker show.
+            const int b = band(e[x][y]);
+            const double k = static_cast<double>(b) / std::max<std::size_t>(1, levels.size());
+            c.Set(x, y, Rgb{static_cast<uint8_t>(20 + 70 * k), static_cast<uint8_t>(20 + 20 * k),
+                            static_cast<uint8_t>(70 - 50 * k)});
+        }
+    }
+    // Grid every 1000 rpm and every torque step.
+    const double tstep = t.mommax <= 250 ? 50 : (t.mommax <= 600 ? 100 : 200);
+    for (double n = 1000; n <= s.maxRpm; n += 1000)
+        for (int y = 8; y < kMapOriginY; y += 3) c.Set(static_cast<int>(px(n)), y, dark);
+    for (double T = tstep; py(T) > 6; T += tstep)
+        for (int x = kMapOriginX; x <= xLast; x += 3) c.Set(x, static_cast<int>(std::lround(py(T))), dark);
+
+    // Iso-efficiency lines: pixels where the level lies between a pixel and its
+    // right or lower neighbour.
+    std::vector<std::vector<std::pair<int, int>>> onLevel(levels.size());
+    for (int x = xFirst; x < xLast && x + 1 < width; ++x)
+        for (int y = 0; y + 1 < kMapOriginY; ++y) {
+            const double a = e[x][y];
+            if (a < 0) continue;
+            for (auto [dx, dy] : {std::pair{1, 0}, std::pair{0, 1}}) {
+                const double b = e[x + dx][y + dy];
+                if (b < 0) continue;
+                for (std::size_t l = 0; l < levels.size(); ++l)
+                    if ((a >= levels[l]) != (b >= levels[l])) {
+                        c.Set(x, y, lineColours[l % lineColours.size()]);
+                        onLevel[l].push_back({x, y});
+                    }
+            }
+        }
+
+    // Full-load curve, two pixels thick.
+    for (int x = xFirst; x <= xLast; ++x) {
+        const double y0 = py(t.fullLoad.At(rpmAt(x)));
+        const double y1 = py(t.fullLoad.At(rpmAt(x + 1)));
+        if (x < xLast) c.Line(x, y0, x + 1, y1, yellow, 2);
+    }
+
+    // Axes and labels.
+    c.Line(kMapOriginX, kMapOriginY, px(s.maxRpm) + 4, kMapOriginY, grey);
+    c.Line(kMapOriginX, kMapOriginY, kMapOriginX, 26, grey);
+    for (double n = 0; n <= s.maxRpm; n += 1000) {
+        const int x = static_cast<int>(px(n));
+        c.Line(x, kMapOriginY, x, kMapOriginY + 3, grey);
+        const std::string lab = Fixed(n, 0);
+        c.Text(x - Canvas::TextWidth(lab) / 2, kMapOriginY + 5, lab, white);
+    }
+    for (double T = tstep; py(T) > 30; T += tstep) {
+        const int y = static_cast<int>(std::lround(py(T)));
+        c.Line(kMapOriginX - 3, y, kMapOriginX, y, grey);
+        const std::string lab = Fixed(T, 0);
+        c.Text(kMapOriginX - 5 - Canvas::TextWidth(lab), y - 3, lab, white);
+    }
+    // The top-left corner lies under the instrument panel's torque-axis box and
+    // the top rows under its consumption figures: keep labels clear of them.
+    c.Text(kMapOriginX + 10, 14, "Nm", white);
+    const std::string xlab = "varv/min";
+    c.Text(width - 2 - Canvas::TextWidth(xlab), kMapOriginY + 13, xlab, white);
+    c.Text(2, kMapOriginY + 13, Utf8To1252("Verkningsgrad i %, " + s.name), white);
+    std::vector<std::array<int, 4>> used;
+    // Name the full-load curve above its rising part, where the map is empty.
+    {
+        const double n = s.idleRpm + 0.35 * (s.torqueRpm - s.idleRpm);
+        const int x = static_cast<int>(px(n)) - 2 - Canvas::TextWidth("fullast");
+        const int y = static_cast<int>(py(t.fullLoad.At(n))) - 12;
+        if (y > 12 && x > kMapOriginX) {
+            c.Text(x, y, "fullast", yellow);
+            used.push_back({x - 1, y - 1, x + Canvas::TextWidth("fullast"), y + 9});
+        }
+    }
+    // Level labels: on each line near a chosen engine speed, boxed in black.
+    const double nLabel = s.fuel == Fuel::Petrol ? 0.72 * s.maxRpm : 0.75 * s.maxRpm;
+    for (std::size_t l = 0; l < levels.size(); ++l) {
+        if (onLevel[l].empty()) continue;
+        const std::string lab = Fixed(levels[l], 0);
+        const int w = Canvas::TextWidth(lab) + 1, h = 9;
+        // Candidates ordered by distance from the preferred column.
+        auto pts = onLevel[l];
+        const double xPref = px(nLabel);
+        std::sort(pts.begin(), pts.end(), [&](auto a, auto b) {
+            return std::fabs(a.first - xPref) < std::fabs(b.first - xPref);
+        });
+        for (auto [x, y] : pts) {
+            const int lx = x - w / 2, ly = y - h / 2;
+            if (lx < kMapOriginX + 2 || lx + w > xLast || ly < 20 || ly + h > kMapOriginY - 1) continue;
+            bool clash = false;
+            for (int xx = lx - 1; xx <= lx + w; ++xx)
+                if (py(t.fullLoad.At(rpmAt(xx))) + 3 > ly - 1) clash = true;
+            for (const auto& u : used)
+                if (lx < u[2] + 2 && u[0] < lx + w + 2 && ly < u[3] + 1 && u[1] < ly + h + 1) clash = true;
+            if (clash) continue;
+            c.FillRect(lx - 1, ly - 1, lx + w, ly + h - 1, black);
+            c.Text(lx, ly, lab, lineColours[l % lineColours.size()]);
+            used.push_back({lx - 1, ly - 1, lx + w, ly + h - 1});
+            break;
+        }
+    }
+    return c;
+}
+
+// ---------------------------------------------------------------- quasi-static check
+
+namespace {
+
+struct Step {
+    double litres = 0, co = 0, nox = 0, hc = 0;
+};
+
+Step FuelFor(const CarSpec& s, const CarTables& t, double vm, double acc, double dt, double auxW,
+             int& gear) {
+    // Automatic gearbox as the simulator runs it, one shift per 40 ms step.
+    for (int k = 0; k < 10; ++k) {
+        const int g = gear;
+        if (vm > t.gears[g - 1][0] && g < 10) gear = g + 1;
+        if (vm < t.gears[g - 1][1] && g > 1) gear = g - 1;
+        if (gear == g) break;
+    }
+    const auto& gr = t.gears[gear - 1];
+    double n = std::min(s.maxRpm, std::max(300.0, vm * gr[3]));
+    double f = t.resistance.At(vm) + s.mass * acc;
+    double pWheel = std::max(5.0, f * vm);
+    double ppic = pWheel * 10000.0 / (gr[2] * gr[4]) + auxW;
+    double T = std::min(ppic / (n * kOmegaSim), t.fullLoad.At(n));
+    ppic = n * kOmegaSim * T;
+    const double eta = t.eff.At(T, n);
+    Step st;
+    if (eta > 0.1) st.litres = ppic / (FuelHeatingValue(s.fuel) * 3600000.0) * 100.0 / eta * dt;
+    const double kg = st.litres * FuelDensity(s.fuel);
+    st.co = kg * t.co.At(T, n);
+    st.nox = kg * t.nox.At(T, n);
+    st.hc = kg * t.hc.At(T, n);
+    return st;
+}
+
+void Add(DriveResult& r, const Step& st) {
+    r.litres += st.litres;
+    r.coG += st.co;
+    r.noxG += st.nox;
+    r.hcG += st.hc;
+}
+
+} // namespace
+
+DriveResult DriveSteady(const CarSpec& s, const CarTables& t, double v, double auxW) {
+    DriveResult r;
+    int gear = 1;
+    for (int i = 0; i < 100; ++i) FuelFor(s, t, v, 0, 0, auxW, gear); // settle the gear
+    Add(r, FuelFor(s, t, v, 0, 3600, auxW, gear));
+    r.km = v * 3.6;
+    r.seconds = 3600;
+    return r;
+}
+
+DriveResult DriveTrace(const CarSpec& s, const CarTables& t, const std::vector<double>& v,
+                       double auxW) {
+    DriveResult r;
+    int gear = 1;
+    for (std::size_t i = 0; i + 1 < v.size(); ++i) {
+        // 1 s intervals split into the simulator's 40 ms steps.
+        for (int k = 0; k < 25; ++k) {
+            const double a = v[i] + (v[i + 1] - v[i]) * (k + 0.5) / 25.0;
+            Add(r, FuelFor(s, t, a, v[i + 1] - v[i], 0.04, auxW, gear));
+            r.km += a * 0.04 / 1000.0;
+        }
+        r.seconds += 1;
+    }
+    return r;
+}
+
+} // namespace tralvik::tools

@@ -1,0 +1,129 @@
+// A car described in a few lines of text, its physical models, and the files
+// of a car folder made from them: the vehicle, engine and gear tables and the
+// engine efficiency map picture.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "tools/lib/canvas.h"
+
+namespace tralvik::tools {
+
+enum class Fuel { Petrol, Diesel };
+
+struct CarSpec {
+    std::string name;            // model name (the car folder's name)
+    double mass = 0;             // kg, reference mass of the vehicle table
+    // Driving resistance: either drag area and rolling resistance...
+    double cda = 0;              // m2
+    double crr = 0;              // rolling resistance coefficient
+    // ...or the road-load coefficients of a coast-down test, F = f0 + f1 v + f2 v2.
+    bool roadLoad = false;
+    double f0 = 0, f1 = 0, f2 = 0; // N, N/(m/s), N/(m/s)2
+    double wheelRadius = 0;      // m, dynamic rolling radius
+    std::vector<double> gears;   // gearbox ratios, first gear first
+    double finalDrive = 0;
+    double gearEff = 97;         // % gearbox efficiency
+    double finalEff = 96;        // % final drive and wheel bearings
+    std::vector<double> upRpm;   // engine speed at which the automatic shifts up, per gear
+    std::vector<double> downRpm; // engine speed below which it shifts down, per gear
+    double displacement = 0;     // litres
+    double power = 0, powerRpm = 0;       // kW at rpm (rated power)
+    double torque = 0, torqueRpm = 0, torqueRpmEnd = 0; // Nm, from rpm to rpm (plateau)
+    double idleRpm = 0, maxRpm = 0;
+    Fuel fuel = Fuel::Petrol;
+    double idleTorqueFraction = 0; // full-load torque at idle / peak torque
+    double indicatedEff = 0;       // best indicated efficiency (fraction)
+    double throttleStep = 0.1;     // s, minimum time between throttle key steps
+    // Used for the constants file only.
+    double tank = 50;            // l
+    double auxPower = 400;       // W
+    double brakeForce = 10000;   // N
+};
+
+// Reads a car description (see the carmaker's --help). Throws std::runtime_error
+// naming the line for an unknown key, a bad number or a missing value.
+CarSpec ReadCarSpec(const std::string& path);
+
+// Heating value (kWh/l) and density (kg/l) of the fuel.
+double FuelHeatingValue(Fuel f);
+double FuelDensity(Fuel f);
+
+struct Emissions {
+    double co = 0, nox = 0, hc = 0; // g per kg of fuel
+};
+
+// The physical engine: full-load curve, Willans-line efficiency, emission maps.
+class EngineModel {
+  public:
+    explicit EngineModel(const CarSpec& spec);
+    // Full-load torque (Nm) at engine speed n (rpm); held at the idle value
+    // below idle, falling to zero just above the maximum speed.
+    double FullLoad(double n) const;
+    // Brake efficiency (fraction of the fuel's heating value) at torque T (Nm)
+    // and engine speed n as the simulator sees it: below idle the engine turns
+    // at idle speed with a slipping clutch, so the same torque costs idle-speed
+    // fuel while only n reaches the gearbox.
+    double Efficiency(double T, double n) const;
+    Emissions Specific(double T, double n) const;
+    // Mean effective pressures (bar) of the model, for the documentation.
+    double FrictionMep(double n) const;
+    double PumpingMep(double x, double n) const;
+
+  private:
+    double EfficiencyAbove(double T, double n) const;
+    double Lambda(double x, double n) const;
+    const CarSpec& s_;
+};
+
+// One written table: the numbers exactly as they stand in the file.
+struct Table1 {
+    std::vector<double> x, y;
+    double At(double v) const; // the simulator's linear look-up (from (0,0) below the first row)
+};
+struct Table2 {
+    std::vector<double> cols, rows;
+    std::vector<std::vector<double>> z; // z[row][col]
+    double At(double colin, double rowin) const; // bilinear, column 0 counts as 0
+};
+
+struct CarTables {
+    Table1 resistance;   // vehicle "1"
+    double massTab = 0, cdaTab = 0;
+    Table1 fullLoad;     // engine "1"
+    Table2 eff, co, nox, hc; // engine "2".."5"
+    // Gear table: ten gears of upshift m/s, downshift m/s, eff1 %, rpm per m/s, eff2 %.
+    std::array<std::array<double, 5>, 10> gears{};
+    double mommax = 0;   // torque-axis maximum the instrument panel will find
+    double ratedPowerW = 0; // largest n*2*3.14/60*T of the written full-load curve
+};
+
+// Builds every table of the car (values rounded as they are written).
+CarTables BuildTables(const CarSpec& spec);
+// The torque-axis search of the instrument panel on a full-load curve look-up.
+double FindMommax(const Table1& fullLoad, double nmax);
+
+// Writes FORDON.TAB, MOTOR.TAB, VAXEL.TAB and MUSSEL.BMP into `folder`.
+void WriteCarFolder(const CarSpec& spec, const CarTables& t, const std::string& folder);
+// Draws the engine efficiency map at the instrument panel's scale.
+Canvas DrawEngineMap(const CarSpec& spec, const CarTables& t);
+
+// Picture geometry shared with the instrument panel's marker.
+constexpr int kMapOriginX = 38;   // pixel of 0 rpm
+constexpr int kMapOriginY = 184;  // pixel of 0 Nm
+constexpr double kMapRpmPerPixel = 20;
+constexpr int kMapAxisPixels = 200; // Mommax is 200 pixels above the origin
+
+// Quasi-static estimate of fuel use with the simulator's rules (automatic
+// gearbox, minimum demand, auxiliary power), for checking a new car.
+struct DriveResult {
+    double km = 0, litres = 0, coG = 0, noxG = 0, hcG = 0, seconds = 0;
+    double LitresPer100() const { return km > 0 ? 100.0 * litres / km : 0; }
+};
+DriveResult DriveSteady(const CarSpec& spec, const CarTables& t, double speedMs, double auxW);
+DriveResult DriveTrace(const CarSpec& spec, const CarTables& t, const std::vector<double>& speedMs,
+                       double auxW);
+
+} // namespace tralvik::tools

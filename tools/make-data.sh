@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the data tools and writes every file of data/ again: the two car
+# folders, the drive cycles, the map, the pictures, the sounds, the texts and
+# the constants files. Usage: tools/make-data.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${1:-build-tools}
+cmake -S . -B "$BUILD" -G Ninja -DTRALVIK_GUI=OFF -DTRALVIK_TESTS=OFF -DTRALVIK_BENCH=OFF >/dev/null
+ninja -C "$BUILD" carmaker cycleconv roadmaker picmaker soundmaker textconv consmaker >/dev/null
+T=$BUILD/tools
+D=data
+
+mkdir -p $D/cykler
+# Cars.
+"$T/carmaker" tools/cars/mellanbil.txt $D/Mellanbil
+"$T/carmaker" tools/cars/dieselkombi.txt $D/Dieselkombi
+# Time cycles from the standard speed traces, automatic gearbox from the start.
+conv() { "$T/cycleconv" "tools/cycles/$1" "$D/cykler/$2" --auto --note "$3"; }
+conv wltc_class3b.csv    WLTC3B.CYK   "WLTC klass 3b, 1800 s, 23.266 km"
+conv nedc.csv            NEDC.CYK     "NEDC, 1180 s, 11.028 km"
+conv udds.csv            UDDS.CYK     "UDDS, 1369 s, 11.990 km"
+conv ftp75_nosoak.csv    FTP75.CYK    "FTP-75 utan varmstopp, 1874 s, 17.770 km"
+conv hwfet.csv           HWFET.CYK    "HWFET, 765 s, 16.507 km"
+conv us06.csv            US06.CYK     "US06, 600 s, 12.888 km"
+conv artemis_urban.csv   ARTURBAN.CYK "Artemis stad, 993 s, 4.870 km"
+conv artemis_rural.csv   ARTRURAL.CYK "Artemis landsväg, 1082 s, 17.272 km"
+conv artemis_mway130.csv ARTMW130.CYK "Artemis motorväg 130, 1068 s, 28.736 km"
+# The map.
+"$T/roadmaker" tools/karta/karta.txt $D/KARTA.CYK >/dev/null
+# Pictures, sounds, texts and constants.
+"$T/picmaker" $D
+"$T/soundmaker" $D
+"$T/textconv" tools/text/preword.txt $D/preword.txt
+"$T/consmaker" tools/text/CONS.txt tools/cars/mellanbil.txt $D/CONS.VAL
+"$T/consmaker" tools/text/DIESEL.txt tools/cars/dieselkombi.txt $D/DIESEL.VAL
+echo "data/ written"
