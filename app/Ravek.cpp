@@ -172,10 +172,13 @@ void TForm1::BuildMenus() {
 
 bool TForm1::event(QEvent* e) {
     bool handled = QMainWindow::event(e);
-    if (e->type() == QEvent::WindowActivate && !started) {
-        started = true; // start-up runs once, at the first activation
-        FormActivate();
-    }
+    if (e->type() == QEvent::WindowActivate && !started) FormActivate();
+    // Without a window manager a window may never be activated: then the
+    // first show stands in for it, once the window is on screen.
+    if (e->type() == QEvent::Show && !started)
+        QTimer::singleShot(50, this, [this] {
+            if (!started) FormActivate();
+        });
     return handled;
 }
 
@@ -208,7 +211,7 @@ void TForm1::LoadPreface() {
 }
 
 void TForm1::FormActivate() {
-    started = true;
+    started = true; // start-up runs once
     LoadPreface();
     RunEvent(sim, station, [this] {
         StartupBeforePictures(sim, station);

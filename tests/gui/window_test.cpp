@@ -1,0 +1,259 @@
+// The main window driven as a user would: start-up, START, menus, keys,
+// Stopp/Start, the fuel stop and the end of a run.
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "app/Ravek.h"
+#include "sample_data.h"
+
+using namespace tralvik;
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString oldCwd_;
+
+    // A window on a fresh sample folder, started up; errors collected.
+    std::unique_ptr<TForm1> Window(bool startup = true) {
+        auto f = std::make_unique<TForm1>();
+        f->modalErrors = false;
+        if (startup) f->FormActivate();
+        return f;
+    }
+    void Start(TForm1& f) {
+        f.Button1Click();
+        f.Timer1.stop(); // the test drives the ticks itself
+    }
+    QString Title(TForm1& f) { return f.windowTitle(); }
+
+  private slots:
+    void init() {
+        oldCwd_ = QDir::currentPath();
+        dir_ = std::make_unique<QTemporaryDir>();
+        sample::Make(*dir_);
+        QDir::setCurrent(dir_->path());
+    }
+    void cleanup() {
+        QDir::setCurrent(oldCwd_);
+        dir_.reset();
+    }
+
+    void startupReadsConstantsAndSetsTitleForm1() {
+        auto f = Window();
+        QVERIFY2(f->errors.empty(), f->errors.empty() ? "" : f->errors[0].c_str());
+        QCOMPARE(f->sim.Fbmax, 8000.0);
+        QCOMPARE(f->sim.Massa, 1300.0); // -1 in the file: the vehicle table's mass
+        QCOMPARE(f->sim.Nsteg, 0);
+        QVERIFY(f->sim.Forstlast);
+        QVERIFY(f->view.map != nullptr);
+        QVERIFY(f->view.mot[3] != nullptr);
+        QVERIFY(Title(*f).startsWith("Tralvik Ver 2.1    Testare   Bilmodell: Bil   "));
+        QVERIFY(!f->Timer1.isActive());
+        QVERIFY(!f->MemoPreword->isVisibleTo(f.get())); // no preword.txt
+    }
+
+    void startupWithPrefaceShowsItFullSize() {
+        sample::Write("preword.txt", "V\xE4lkommen\r\nrad 2\r\n");
+        auto f = Window();
+        QCOMPARE(f->MemoPreword->geometry(), QRect(1, 1, 780, 580));
+        QCOMPARE(f->MemoPreword->toPlainText(), QString::fromUtf8("Välkommen\nrad 2\n"));
+        f->MemoPrewordClick();
+        QVERIFY(!f->MemoPreword->isVisibleTo(f.get()));
+    }
+
+    void startupWithoutConsValStopsAtTheConstants() {
+        QFile::remove("CONS.VAL");
+        auto f = Window();
+        QCOMPARE(f->errors.size(), size_t(1));
+        QVERIFY(QString::fromStdString(f->errors[0]).startsWith("File not found"));
+        QCOMPARE(Title(*f), QString("Tralvik  Ver 2.1")); // the default caption stays
+        QVERIFY(f->view.map == nullptr);                  // no pictures loaded
+        QVERIFY(!f->sim.Forstlast);
+    }
+
+    void startupWithoutVehicleTableKeepsTheConstantsRead() {
+        QFile::remove("Bil/FORDON.TAB");
+        auto f = Window();
+        QCOMPARE(f->errors.size(), size_t(1));
+        QVERIFY(QString::fromStdString(f->errors[0]).contains("FORDON.TAB"));
+        QCOMPARE(f->sim.Fbmax, 8000.0); // taken before the table step failed
+        QCOMPARE(f->sim.Massa, -1.0);   // the table's mass never came
+        QCOMPARE(Title(*f), QString("Tralvik  Ver 2.1"));
+        QVERIFY(f->view.map == nullptr);
+    }
+
+    void startupWithoutOncomingPictureStopsBeforeTheTitle() {
+        QFile::remove("MOT3.BMP");
+        auto f = Window();
+        QCOMPARE(f->errors.size(), size_t(1));
+        QVERIFY(QString::fromStdString(f->errors[0]).contains("MOT3.BMP"));
+        QVERIFY(f->view.map != nullptr);
+        QCOMPARE(Title(*f), QString("Tralvik  Ver 2.1"));
+    }
+
+    void startPaintsThePanelAndEnablesTheTimer() {
+        auto f = Window();
+        f->Button1Click();
+        QVERIFY(f->Timer1.isActive());
+        QCOMPARE(f->Timer1.interval(), 40);
+        f->Timer1.stop();
+        QVERIFY(!f->Button1->isVisibleTo(f.get()));
+        QVERIFY(!f->Image1->isVisibleTo(f.get()));
+        QCOMPARE(f->Label1->y(), 590);
+        QCOMPARE(f->sim.Mommax, 200.0); // full load peaks at 160 Nm
+        // The box shows the axis as it stood at the set-up: 0 before the first
+        // computation, the axis from the first tick's set-up on.
+        QVERIFY(f->Edit5->isVisibleTo(f.get()));
+        QCOMPARE(f->Edit5->text(), QString("0"));
+        QVERIFY(Title(*f).startsWith("Tralvik Ver 2.0    Testare   Bilmodell: Bil"));
+        QVERIFY(!Title(*f).contains("1999"));
+        f->Timer1Timer();
+        QCOMPARE(f->Edit5->text(), QString("200"));
+        // The map picture at (180, 70): its body colour inside, sky band below.
+        QCOMPARE(f->surface.Image().pixelColor(250, 150), QColor(255, 255, 0));
+        QCOMPARE(f->surface.Image().pixelColor(10, 290), QColor(0, 0, 255));
+    }
+
+    void menuTreeCaptions() {
+        auto f = Window(false);
+        QStringList top;
+        QStringList entries;
+        for (QAction* a : f->menus->actions()) {
+            top << a->text();
+            if (a->menu())
+                for (QAction* e : a->menu()->actions())
+                    entries << a->text() + ">" + (e->isSeparator() ? QString("-") : e->text());
+        }
+        QCOMPARE(top, QStringList({"Konstanter", "Bilmapp", QString::fromUtf8("Hämta"), "Spara",
+                                   "Stopp/Start", "Bruksanvisning", "Ljud"}));
+        QStringList expected = {
+            QString::fromUtf8("Konstanter>Använda filer"), "Konstanter>Bilkonstanter.",
+            "Konstanter>Programkonstanter", "Konstanter>", "Konstanter>Moder",
+            QString::fromUtf8("Hämta>Konstanter"), QString::fromUtf8("Hämta>Konstanter och variabler"),
+            QString::fromUtf8("Hämta>Musseldiagram"), QString::fromUtf8("Hämta>-"),
+            "Spara>Spara konstanter som", "Spara>Spara konstanter och variabler som", "Spara>-",
+            "Spara>Skriv ut konstanter", "Spara>Skriv ut konstanter och variabler", "Ljud>Redigera",
+            QString::fromUtf8("Ljud>Ljud på")};
+        QCOMPARE(entries, expected);
+        f->Ljudp1Click();
+        QCOMPARE(f->ljudAction->text(), QString("Tyst"));
+        f->Ljudp1Click();
+        QCOMPARE(f->ljudAction->text(), QString::fromUtf8("Ljud på"));
+    }
+
+    void twoKeysBetweenTicksOnlyTheLastActs() {
+        auto f = Window();
+        Start(*f);
+        f->Timer1Timer();
+        QTest::keyClick(f->Edit1, 'L'); // would raise the gradient
+        QTest::keyClick(f->Edit1, 'P'); // keyboard throttle in 500 W steps
+        f->Timer1Timer();
+        QCOMPARE(f->sim.Motorstyr, 'P');
+        QCOMPARE(f->sim.Lutnmod, ' ');
+        QCOMPARE(f->sim.Tangent, '.');
+        QVERIFY(f->Edit1->text().isEmpty());
+    }
+
+    void declutchKeyPersistsUntilAnotherKey() {
+        auto f = Window();
+        Start(*f);
+        f->Timer1Timer();
+        QTest::keyClick(f->Edit1, 'C');
+        for (int i = 0; i < 3; ++i) {
+            f->Timer1Timer();
+            QCOMPARE(f->sim.Tangent, 'C');
+            QCOMPARE(f->sim.mic, 0.0);
+            QCOMPARE(f->sim.Bflode, 0.0);
+        }
+        QTest::keyClick(f->Edit1, 'x');
+        f->Timer1Timer();
+        QCOMPARE(f->sim.Tangent, '.');
+        QVERIFY(f->sim.mic > 0);
+    }
+
+    void stoppStartPausesAndResumes() {
+        auto f = Window();
+        Start(*f);
+        f->Timer1.start();
+        f->StClick();
+        QVERIFY(!f->Timer1.isActive());
+        QVERIFY(f->sim.Omstart);
+        f->StClick();
+        QVERIFY(f->Timer1.isActive());
+        QVERIFY(!f->sim.Omstart);
+    }
+
+    void fuelStopNeedsTwoPressesToResume() {
+        auto f = Window();
+        Start(*f);
+        f->Timer1.start();
+        f->sim.Bensin = -0.5;
+        f->Timer1Timer();
+        QVERIFY(!f->Timer1.isActive());
+        QVERIFY(f->Edit2->isVisibleTo(f.get()));
+        QCOMPARE(f->Edit2->text(), QString("Bensinstopp"));
+        f->StClick(); // only sets the pause flag: the timer is already off
+        QVERIFY(!f->Timer1.isActive());
+        f->StClick();
+        QVERIFY(f->Timer1.isActive());
+        f->Timer1Timer(); // still below zero: stops again
+        QVERIFY(!f->Timer1.isActive());
+    }
+
+    void runEndFreezesThePanel() {
+        auto f = Window();
+        Start(*f);
+        for (int i = 0; i < 5; ++i) f->Timer1Timer();
+        f->sim.Fulltid = f->sim.ttot; // ttot >= Fulltid: ended at the next tick
+        QImage before = f->surface.Image().copy();
+        int32_t steps = f->sim.Nsteg;
+        f->Timer1Timer();
+        f->Timer1Timer();
+        QCOMPARE(f->sim.Nsteg, steps);
+        QCOMPARE(f->surface.Image(), before);
+    }
+
+    void cancelledDialogsReadAndWriteNothing() {
+        auto f = Window();
+        f->dialogAnswer = [](const FileDialogSpec&, bool) { return std::optional<Text>(); };
+        f->sim.Fbmax = 1;
+        f->MGetKonsClick();
+        QCOMPARE(f->sim.Fbmax, 1.0);
+        f->MSaveKonsClick();
+        QCOMPARE(QDir(".").entryList({"*.VAL"}), QStringList({"CONS.VAL"}));
+        QVERIFY(f->errors.empty());
+    }
+
+    void loadAndSaveConstantsThroughTheDialogs() {
+        auto f = Window();
+        FileDialogSpec seen;
+        f->dialogAnswer = [&](const FileDialogSpec& spec, bool save) {
+            seen = spec;
+            return std::optional<Text>(save ? "KOPIA.VAL" : "CONS.VAL");
+        };
+        f->MSaveKonsClick();
+        QVERIFY(QFile::exists("KOPIA.VAL"));
+        QVERIFY(seen.title.empty()); // the save dialog keeps the system's title
+        f->sim.Fbmax = 1;
+        f->MGetKonsClick();
+        QCOMPARE(QString::fromLatin1(seen.title.c_str()), QString::fromLatin1("H\xE4mta konstanter"));
+        QCOMPARE(QString::fromStdString(seen.defaultFile), QString("CONS.VAL"));
+        QCOMPARE(f->sim.Fbmax, 8000.0);
+    }
+
+    void imageClickTogglesTheZoom() {
+        auto f = Window(false);
+        f->Image1Click();
+        QCOMPARE(f->Image1->geometry(), QRect(0, 0, 750, 580));
+        f->Image1Click();
+        QCOMPARE(f->Image1->geometry(), QRect(248, 176, 369, 281));
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
