@@ -636,7 +636,7 @@ Canvas DrawEngineMap(const CarSpec& s, const CarTables& t) {
         const int x = static_cast<int>(px(n)) - 2 - Canvas::TextWidth("fullast");
         const int y = static_cast<int>(py(t.fullLoad.At(n))) - 12;
         if (y > 12 && x > kMapOriginX) {
-            c.Text(x, y, "fullast", yellow);
+            c.Text(x, y, "fullast", Rgb{255, 250, 140});
             used.push_back({x - 1, y - 1, x + Canvas::TextWidth("fullast"), y + 9});
         }
     }
