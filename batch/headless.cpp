@@ -47,7 +47,8 @@ void HeadlessPlatform::ShowMessage(const Text& text) {
 
 void HeadlessPlatform::TableAborted(const std::string& utf8) {
     progress_.Clear();
-    std::fprintf(stderr, "tralvik-batch: %sERROR.TAB written:\n%s\n", Where().c_str(), utf8.c_str());
+    std::fprintf(stderr, "tralvik-batch: %sERROR.TAB written:\n%s\n", Where().c_str(),
+                 utf8.c_str());
     std::fflush(stderr);
 }
 

@@ -25,7 +25,9 @@ namespace {
 
 volatile std::sig_atomic_t gInterrupted = 0;
 
-void OnInterrupt(int) { gInterrupted = 1; }
+void OnInterrupt(int) {
+    gInterrupted = 1;
+}
 
 void InstallInterruptHandler() {
     struct sigaction sa;
@@ -38,15 +40,21 @@ void InstallInterruptHandler() {
 
 const char* EndText(RunEnd e) {
     switch (e) {
-    case RunEnd::Mode100: return "mode 100";
-    case RunEnd::Fulltid: return "Fulltid";
-    case RunEnd::Fullangd: return "Fullangd";
-    case RunEnd::None: break;
+    case RunEnd::Mode100:
+        return "mode 100";
+    case RunEnd::Fulltid:
+        return "Fulltid";
+    case RunEnd::Fullangd:
+        return "Fullangd";
+    case RunEnd::None:
+        break;
     }
     return "";
 }
 
-RunFigures Figures(const Sim& s) { return RunFigures{s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg}; }
+RunFigures Figures(const Sim& s) {
+    return RunFigures{s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg};
+}
 
 // How far the run has come, for the progress bar.
 double Fraction(const Sim& s, const Options& o, int64_t ticks) {

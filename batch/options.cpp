@@ -152,7 +152,8 @@ std::optional<std::vector<InputEvent>> ParseInput(const std::string& text, const
             if (w.size() != 4) return fail("expected 'TICK mouse X Y'");
             ev.mouse = true;
             if (!ParseInt32(w[2], ev.x) || !ParseInt32(w[3], ev.y))
-                return fail("mouse position must be two whole numbers, found '" + w[2] + " " + w[3] + "'");
+                return fail("mouse position must be two whole numbers, found '" + w[2] + " " +
+                            w[3] + "'");
         } else {
             if (w.size() != 2) return fail("expected 'TICK KEY': one key per line");
             if (Lower(w[1]) == "space") {

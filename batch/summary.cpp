@@ -46,7 +46,9 @@ static std::string Json(double v) {
     return std::string(buf, r.ptr);
 }
 
-static std::string Json(const std::optional<double>& v) { return v ? Json(*v) : "null"; }
+static std::string Json(const std::optional<double>& v) {
+    return v ? Json(*v) : "null";
+}
 
 std::string SummaryText(const Summary& s) {
     std::string t;

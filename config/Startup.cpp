@@ -17,17 +17,25 @@ namespace tralvik {
 static const char* const kAuthor = "   Tralviks fordonslab, Box 118, 442 31 Tralvik";
 static const char* const kAuthorDate = "  1999-04-12";
 
-Text DeriveBilmodell(const Text& Bilmapp) { return LastComponent(Bilmapp); }
+Text DeriveBilmodell(const Text& Bilmapp) {
+    return LastComponent(Bilmapp);
+}
 
-static Text TitleBody(const Sim& s) { return s.Myname + "   Bilmodell: " + s.Bilmodell; }
+static Text TitleBody(const Sim& s) {
+    return s.Myname + "   Bilmodell: " + s.Bilmodell;
+}
 
 Text TitleForm1(const Sim& s) {
     return "Tralvik Ver 2.1    " + TitleBody(s) + kAuthor + kAuthorDate;
 }
 
-Text TitleForm2(const Sim& s) { return "Tralvik Ver 2.0    " + TitleBody(s) + kAuthor; }
+Text TitleForm2(const Sim& s) {
+    return "Tralvik Ver 2.0    " + TitleBody(s) + kAuthor;
+}
 
-Text TitleForm3(const Sim& s) { return s.Titel + "    " + TitleBody(s) + kAuthor; }
+Text TitleForm3(const Sim& s) {
+    return s.Titel + "    " + TitleBody(s) + kAuthor;
+}
 
 Text CurrentDirectory() {
     std::vector<char> buf(4096);

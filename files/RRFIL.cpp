@@ -79,11 +79,11 @@ static void CreateResultFile(std::FILE*& f, char& flag, bool& failed, Text& fail
 
 void OpenResultFiles(Sim& s) {
     if (s.Spara.size() > 0 && s.Spara[0] == '1' && s.Resstat == '-')
-        CreateResultFile(s.results.result, s.Resstat, s.results.failed, s.results.failedName, s.Tresultat,
-                         kResultHeader);
+        CreateResultFile(s.results.result, s.Resstat, s.results.failed, s.results.failedName,
+                         s.Tresultat, kResultHeader);
     if (s.Spara.size() > 1 && s.Spara[1] == '1' && s.Resstatp == '-')
-        CreateResultFile(s.results.resultp, s.Resstatp, s.results.failedP, s.results.failedNameP, s.Tresultatp,
-                         kResultHeaderP);
+        CreateResultFile(s.results.resultp, s.Resstatp, s.results.failedP, s.results.failedNameP,
+                         s.Tresultatp, kResultHeaderP);
 }
 
 void WriteResultRow(Sim& s) {

@@ -13,7 +13,9 @@ enum class RunEnd { None, Mode100, Fulltid, Fullangd };
 // The run has ended when the cycle mode is 100, or ttot has reached Fulltid,
 // or ltot has reached Fullangd.
 RunEnd RunEndReason(const Sim& s);
-inline bool RunHasEnded(const Sim& s) { return RunEndReason(s) != RunEnd::None; }
+inline bool RunHasEnded(const Sim& s) {
+    return RunEndReason(s) != RunEnd::None;
+}
 
 // Creates the result files that Spara switches on and whose flag is '-': the
 // flag becomes 'K' and the header and rule are written. A file that cannot be

@@ -22,10 +22,10 @@ class MediaError : public std::runtime_error {
 
 // What a file dialog shows.
 struct FileDialogSpec {
-    Text title;           // empty: the system's default title
-    Text filter;          // "Värdefiler|*.VAL|Alla filer|*.*"
-    Text defaultFile;     // proposed name
-    Text defaultExt;      // added when the name has none; empty: nothing added
+    Text title;       // empty: the system's default title
+    Text filter;      // "Värdefiler|*.VAL|Alla filer|*.*"
+    Text defaultFile; // proposed name
+    Text defaultExt;  // added when the name has none; empty: nothing added
     bool keepWorkingDir = true;
 };
 

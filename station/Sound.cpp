@@ -51,18 +51,14 @@ void SelectSound(Sim& s, Station& st) {
         // could not be opened); the new sound is started all the same.
         try {
             st.platform.MediaStop();
-        } catch (const MediaError&) {
-        }
+        } catch (const MediaError&) {}
         try {
             st.platform.MediaClose();
-        } catch (const MediaError&) {
-        }
+        } catch (const MediaError&) {}
         try {
             st.platform.MediaOpen(st.Ljudfil);
             st.platform.MediaPlay();
-        } catch (const MediaError& e) {
-            ReportMediaFailure(st, e);
-        }
+        } catch (const MediaError& e) { ReportMediaFailure(st, e); }
     }
     s.Ljudsteg = k;
 }
@@ -76,9 +72,7 @@ void OpenStartupSound(Sim& s, Station& st) {
     Text name = Cut250(s.Progmapp + "\\Air.mid");
     try {
         st.platform.MediaOpen(name);
-    } catch (const MediaError& e) {
-        ReportMediaFailure(st, e);
-    }
+    } catch (const MediaError& e) { ReportMediaFailure(st, e); }
 }
 
 } // namespace tralvik

@@ -7,7 +7,9 @@
 
 namespace tralvik {
 
-static char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+static char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Steps 1 to 12 of a tick; returns false when the run had ended.
 static bool RunTick(Sim& s, Station& st) {
@@ -52,7 +54,9 @@ TickOutcome Timer1Timer(Sim& s, Station& st) {
     return outcome;
 }
 
-void Edit1KeyPress(Sim& s, char key) { s.Tangent = key; }
+void Edit1KeyPress(Sim& s, char key) {
+    s.Tangent = key;
+}
 
 void FormMouseMove(Sim& s, int32_t x, int32_t y) {
     s.MusX = x;

@@ -36,8 +36,8 @@ TEST(BatchOptions, Defaults) {
 }
 
 TEST(BatchOptions, EveryOptionAndTheFolder) {
-    auto o = Parse({"--realtime", "--ticks", "250", "--input", "drive.txt", "--spara", "1100", "--json",
-                    "--quiet", "sim/kombi"});
+    auto o = Parse({"--realtime", "--ticks", "250", "--input", "drive.txt", "--spara", "1100",
+                    "--json", "--quiet", "sim/kombi"});
     ASSERT_TRUE(o);
     EXPECT_TRUE(o->realtime);
     EXPECT_EQ(o->ticks, 250);
@@ -61,8 +61,9 @@ TEST(BatchOptions, Help) {
     ASSERT_TRUE(o);
     EXPECT_TRUE(o->help);
     std::string help = HelpText();
-    for (const char* word : {"--ticks", "--realtime", "--input", "--spara", "--json", "--quiet", "--help",
-                             "SPACE", "mouse", "ERROR.TAB", "36000", "fuel_l_per_100km", "interrupted"})
+    for (const char* word :
+         {"--ticks", "--realtime", "--input", "--spara", "--json", "--quiet", "--help", "SPACE",
+          "mouse", "ERROR.TAB", "36000", "fuel_l_per_100km", "interrupted"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

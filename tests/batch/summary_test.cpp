@@ -50,8 +50,10 @@ TEST(BatchSummary, JsonHasExactlyTheKeysInOrder) {
     s.hc_g_per_km = 6;
     s.v_final_kmh = 7.5;
     s.v_max_kmh = 9;
-    EXPECT_EQ(SummaryJson(s),
-              "{\"ticks\": 2, \"end\": \"mode 100\", \"ttot_s\": 0.25, \"ltot_m\": 1.5, \"fuel_l\": 0.125, "
-              "\"fuel_l_per_100km\": 8, \"co_g\": 1, \"nox_g\": 2, \"hc_g\": 3, \"co_g_per_km\": 4, "
-              "\"nox_g_per_km\": 5, \"hc_g_per_km\": 6, \"v_final_kmh\": 7.5, \"v_max_kmh\": 9}\n");
+    EXPECT_EQ(
+        SummaryJson(s),
+        "{\"ticks\": 2, \"end\": \"mode 100\", \"ttot_s\": 0.25, \"ltot_m\": 1.5, \"fuel_l\": "
+        "0.125, "
+        "\"fuel_l_per_100km\": 8, \"co_g\": 1, \"nox_g\": 2, \"hc_g\": 3, \"co_g_per_km\": 4, "
+        "\"nox_g_per_km\": 5, \"hc_g_per_km\": 6, \"v_final_kmh\": 7.5, \"v_max_kmh\": 9}\n");
 }

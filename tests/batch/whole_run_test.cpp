@@ -91,8 +91,8 @@ class WholeRun : public ::testing::Test {
         std::string t = "TAB 1\nrpm Nm\n0 1000\n" + std::to_string(top) + " 1000\n\n";
         auto table2d = [&](int n, int value) {
             std::string v = std::to_string(value);
-            t += "TAB " + std::to_string(n) + "\n0 5000\n0 " + v + " " + v + "\n\n" + std::to_string(top) +
-                 " " + v + " " + v + "\n\n";
+            t += "TAB " + std::to_string(n) + "\n0 5000\n0 " + v + " " + v + "\n\n" +
+                 std::to_string(top) + " " + v + " " + v + "\n\n";
         };
         table2d(2, 25);
         table2d(3, 2000);
@@ -165,8 +165,8 @@ class WholeRun : public ::testing::Test {
     Result Run(const std::string& args) {
         Result r;
         std::string out = dir + "/.stdout", err = dir + "/.stderr";
-        std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' " + args + " '" + dir + "' > '" + out +
-                          "' 2> '" + err + "' < /dev/null";
+        std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' " + args + " '" + dir +
+                          "' > '" + out + "' 2> '" + err + "' < /dev/null";
         int rc = std::system(cmd.c_str());
         r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
         r.out = ReadFile(out);
@@ -208,9 +208,7 @@ double Compose(long long ms) {
 // 40 ms on and needs no wait.
 long long ClockAfter(int k) {
     long long first = 36'000'040, ms = first;
-    do {
-        ++ms;
-    } while (Compose(ms) - Compose(first) < 0.001);
+    do { ++ms; } while (Compose(ms) - Compose(first) < 0.001);
     return ms + 40LL * (k - 1);
 }
 
@@ -287,26 +285,30 @@ TEST_F(WholeRun, SteadyRunToFulltid) {
     // 10 kW; Energi = 120 * (10000/120) * 0.002 = 20.0; no acceleration,
     // brake, Iaba, Pla; 25.00 %; vb - v = 0 - 20 ('W' sets vb to 0); v 20.0;
     // vb 0.0; ltot 0.05 -> 0; ttot 0.012 -> 0.01.
-    EXPECT_EQ(rows[2], "       2000         48        120         10       20.0       0.00          0"
-                       "          0        0.0      25.00      -20.0       20.0        0.0          0"
-                       "       0.01");
+    EXPECT_EQ(rows[2],
+              "       2000         48        120         10       20.0       0.00          0"
+              "          0        0.0      25.00      -20.0       20.0        0.0          0"
+              "       0.01");
     // Last row: Energi 10000 W * 10.002 s = 100020.0; ltot 200.05 -> 200;
     // ttot 10.012 -> 10.01.
-    EXPECT_EQ(rows.back(), "       2000         48        120         10   100020.0       0.00          0"
-                           "          0        0.0      25.00      -20.0       20.0        0.0        200"
-                           "      10.01");
+    EXPECT_EQ(rows.back(),
+              "       2000         48        120         10   100020.0       0.00          0"
+              "          0        0.0      25.00      -20.0       20.0        0.0        200"
+              "      10.01");
     // Supplementary file, first row: no electric machine (0.0, mel 0.0, 0,
     // 0.0, 0.0); Pbroms 0.001*0*(0.05-0)/0.002 = 0.0; Ppic 10.0 kW; nic 2000;
     // mic 47.8; Ila 0.0; CO after 0.002 s: 1.85185 * 0.002 -> 0, NOx 0, HC 0;
     // vb-v -20.0; ttot 0.012 -> 0.0.
-    EXPECT_EQ(rowsP[2], "        0.0       2000        0.0          0        0.0        0.0       10.0"
-                        "       2000       47.8        0.0          0          0          0      -20.0"
-                        "        0.0");
+    EXPECT_EQ(rowsP[2],
+              "        0.0       2000        0.0          0        0.0        0.0       10.0"
+              "       2000       47.8        0.0          0          0          0      -20.0"
+              "        0.0");
     // Last row: CO 1.85185 g/s * 10.002 s = 18.52 -> 19; NOx 9.26 -> 9;
     // HC 1.852 -> 2; ttot 10.012 -> 10.0.
-    EXPECT_EQ(rowsP.back(), "        0.0       2000        0.0          0        0.0        0.0       10.0"
-                            "       2000       47.8        0.0         19          9          2      -20.0"
-                            "       10.0");
+    EXPECT_EQ(rowsP.back(),
+              "        0.0       2000        0.0          0        0.0        0.0       10.0"
+              "       2000       47.8        0.0         19          9          2      -20.0"
+              "       10.0");
 }
 
 TEST_F(WholeRun, ConstantsFileAloneWritesOnlyTheSupplementaryFile) {
@@ -365,7 +367,8 @@ TEST_F(WholeRun, MalformedInputRunsNothing) {
     Result r = Run("--json --quiet --spara 1100 --input '" + dir + "/drive.txt'");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("drive.txt:2: a key is one character (or SPACE), found 'qq'"), std::string::npos)
+    EXPECT_NE(r.err.find("drive.txt:2: a key is one character (or SPACE), found 'qq'"),
+              std::string::npos)
         << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir + "/RESP.TXT"));
 }

@@ -130,9 +130,9 @@ TEST(ResultFiles, RowsOfBothFilesByteForByte) {
     // 11 vb-v = 13-12.5 = 0.5        12 v 12.5               13 vb 13.0
     // 14 ltot 1234.6 -> 1235         15 ttot 98.7612 -> 98.76
     std::string row = std::string("       2346") + "         87" + "        120" + "         21" +
-                      "     1048.0" + "       5.00" + "       1500" + "          0" + "        1.2" +
-                      "      31.23" + "        0.5" + "       12.5" + "       13.0" + "       1235" +
-                      "      98.76" + "\r\n";
+                      "     1048.0" + "       5.00" + "       1500" + "          0" +
+                      "        1.2" + "      31.23" + "        0.5" + "       12.5" +
+                      "       13.0" + "       1235" + "      98.76" + "\r\n";
     ASSERT_EQ(row.size(), 167u); // 165 characters and CR LF
     std::string res = ReadFile(dir / "RES.TXT");
     ASSERT_GT(res.size(), row.size());
@@ -147,9 +147,9 @@ TEST(ResultFiles, RowsOfBothFilesByteForByte) {
     // 11 CO 12.7 -> 13   12 NOx 3.2 -> 3   13 HC 0.4 -> 0
     // 14 vb-v 0.5     15 ttot 98.7612 -> 98.8
     std::string rowP = std::string("       12.3") + "       2346" + "       50.0" + "          1" +
-                       "    46297.5" + "        0.6" + "       21.5" + "       2346" + "       87.3" +
-                       "       10.0" + "         13" + "          3" + "          0" + "        0.5" +
-                       "       98.8" + "\r\n";
+                       "    46297.5" + "        0.6" + "       21.5" + "       2346" +
+                       "       87.3" + "       10.0" + "         13" + "          3" +
+                       "          0" + "        0.5" + "       98.8" + "\r\n";
     std::string resp = ReadFile(dir / "RESP.TXT");
     ASSERT_GT(resp.size(), rowP.size());
     EXPECT_EQ(resp.substr(resp.size() - rowP.size()), rowP);
@@ -172,9 +172,9 @@ TEST(ResultFiles, WideValueWidensTheRowAndNegativesKeepTheirSign) {
 
     // 5 Energi 123456789 + 600 = 123457389.0   6 -4.00   11 -2.0   12 10.0   13 8.0
     std::string row = std::string("       2346") + "         87" + "        120" + "         21" +
-                      " 123457389.0" + "      -4.00" + "       1500" + "          0" + "        1.2" +
-                      "      31.23" + "       -2.0" + "       10.0" + "        8.0" + "       1235" +
-                      "      98.76" + "\r\n";
+                      " 123457389.0" + "      -4.00" + "       1500" + "          0" +
+                      "        1.2" + "      31.23" + "       -2.0" + "       10.0" +
+                      "        8.0" + "       1235" + "      98.76" + "\r\n";
     ASSERT_EQ(row.size(), 168u); // one character wider than an ordinary row
     std::string res = ReadFile(dir / "RES.TXT");
     EXPECT_EQ(res.substr(res.size() - row.size()), row);
@@ -365,9 +365,7 @@ TEST(ResultFiles, WriteFailureIsReportedOnceThenRowsAreDropped) {
     // The header may already fail on /dev/full (it is buffered, so usually not).
     try {
         OpenResultFiles(s);
-    } catch (const IoError&) {
-        GTEST_SKIP() << "header write failed at once";
-    }
+    } catch (const IoError&) { GTEST_SKIP() << "header write failed at once"; }
     SetRowState(s);
     bool failed = false;
     for (int i = 0; i < 200 && !failed; ++i) {

@@ -82,7 +82,8 @@ class SoundTest : public ::testing::Test {
 TEST_F(SoundTest, StartsOnABandChangeOnly) {
     s.v = 5.0; // band 1
     SelectSound(s, st);
-    EXPECT_EQ(p.calls, (std::vector<std::string>{"media stop", "media close", "media open", "media play"}));
+    EXPECT_EQ(p.calls,
+              (std::vector<std::string>{"media stop", "media close", "media open", "media play"}));
     EXPECT_EQ(p.opened, (std::vector<Text>{Path("low.wav")}));
     EXPECT_EQ(s.Ljudsteg, 1);
 

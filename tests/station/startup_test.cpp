@@ -70,9 +70,7 @@ TEST(Startup, MissingConstantsFileStopsAtTheReadWithTheStepsBeforeDone) {
     try {
         StartupBeforePictures(s, st);
         FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_EQ(e.text(), "File not found");
-    }
+    } catch (const IoError& e) { EXPECT_EQ(e.text(), "File not found"); }
     EXPECT_EQ(s.clock, &p.clock);
     EXPECT_EQ(st.Ljudnamn[1], "motor.wav");
     EXPECT_FALSE(st.Ljud);

@@ -178,7 +178,8 @@ TEST_F(TickTest, EndedRunOnlyEvaluatesTheSound) {
     EXPECT_EQ(s.Nsteg, 7);
     EXPECT_EQ(s.Tangent, 'x');
     EXPECT_TRUE(p.timer); // the timer keeps running
-    EXPECT_EQ(p.calls, (std::vector<std::string>{"media stop", "media close", "media open", "media play"}));
+    EXPECT_EQ(p.calls,
+              (std::vector<std::string>{"media stop", "media close", "media open", "media play"}));
     EXPECT_EQ(s.Ljudsteg, 1);
 }
 
@@ -217,7 +218,7 @@ TEST_F(TickTest, FailureInATickPausesTheRunAndIsShownOnce) {
     EXPECT_FALSE(p.timer);
     EXPECT_TRUE(s.Omstart);
     EXPECT_EQ(p.errors, (std::vector<std::string>{"File not found: /sim/Kombi/GEAR.TAB"}));
-    EXPECT_EQ(s.Tangent, 'G'); // the tick ended at the failure: the key is still there
+    EXPECT_EQ(s.Tangent, 'G');     // the tick ended at the failure: the key is still there
     EXPECT_TRUE(p.opened.empty()); // and no sound was selected
 
     // Stopp/Start resumes the paused run with one press.
