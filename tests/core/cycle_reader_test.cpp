@@ -16,8 +16,8 @@ class CycleReaderTest : public CoreTest {
     void SetUp() override {
         CoreTest::SetUp();
         s.Nsteg = 5;
-        file = dir.Write("TID.CYK", CrLf({"0 10 1 0 0.5 0", "10 20 2 0 0.25 1200",
-                                          "20 30 3 0 0.75 0"}));
+        file = dir.Write("TID.CYK",
+                         CrLf({"0 10 1 0 0.5 0", "10 20 2 0 0.25 1200", "20 30 3 0 0.75 0"}));
     }
     std::string file;
 };

@@ -217,8 +217,8 @@ TEST_F(CycleStageTest, Mode15BelowTheNextRowHoldsTheRowLonger) {
 }
 
 TEST_F(CycleStageTest, Mode20InAMapSwitchesToTheTimeCycleInTheSameStep) {
-    s.Ttidd = dir.Write("TID.CYK", CrLf({"0 11 0 0 0.25 0", "10 12 0 0 0.25 0",
-                                         "20 13 0 0 0.25 0", "100 14 0 0 0.25 0"}));
+    s.Ttidd = dir.Write("TID.CYK", CrLf({"0 11 0 0 0.25 0", "10 12 0 0 0.25 0", "20 13 0 0 0.25 0",
+                                         "100 14 0 0 0.25 0"}));
     MapCycle(CrLf({"0 5 0 0 0.5 0", "100 6 0 20 0.5 0", "1000 7 0 0 0.5 0"}));
     s.tcykel = 15;
     AtPlace(50);
@@ -237,7 +237,7 @@ TEST_F(CycleStageTest, Mode20InAMapSwitchesToTheTimeCycleInTheSameStep) {
 
 TEST_F(CycleStageTest, Mode20InATimeCycleSwitchesToTheMapFromTheNextStep) {
     s.Tkarta = dir.Write("KARTA.CYK", CrLf({"0 21 0 0 0.25 0", "50 22 0 0 0.25 0",
-                                           "100 23 0 0 0.25 0", "1000 24 0 0 0.25 0"}));
+                                            "100 23 0 42 0.25 0", "1000 24 0 0 0.25 0"}));
     TimeCycle(CrLf({"0 5 0 0 0.5 0", "10 7 0 20 0.5 0", "1000 8 0 0 0.5 0"}));
     s.lkarta = 60;
     AtTime(5);
@@ -252,11 +252,18 @@ TEST_F(CycleStageTest, Mode20InATimeCycleSwitchesToTheMapFromTheNextStep) {
     EXPECT_EQ(s.vbcykel, 22);
     EXPECT_EQ(s.vbmal, 22);
     EXPECT_EQ(s.Dtcykel, 0.25);
+    // The switch cleared the mode of the look-ahead row: the map's row at
+    // 100 m comes into force without its mode 42.
+    AtPlace(100.5);
+    EXPECT_EQ(s.vbcykel, 23);
+    EXPECT_EQ(s.Modrad, 0);
+    EXPECT_EQ(s.Mod, 0);
+    EXPECT_EQ(s.Kacc, 1);
 }
 
 TEST_F(CycleStageTest, Mode21HoldsSpeedAndGradientAgainstTheFollowingRows) {
-    TimeCycle(CrLf({"0 10 1 0 0.5 0", "10 20 3 21 30 0", "20 15 4 0 0.25 0",
-                    "1000 15 4 0 0.25 0"}));
+    TimeCycle(
+        CrLf({"0 10 1 0 0.5 0", "10 20 3 21 30 0", "20 15 4 0 0.25 0", "1000 15 4 0 0.25 0"}));
     s.ttot = 5;
     AtTime(5);
     s.vb = 10; // what the driver stage made of it
@@ -289,8 +296,8 @@ TEST_F(CycleStageTest, Mode21HoldsSpeedAndGradientAgainstTheFollowingRows) {
 }
 
 TEST_F(CycleStageTest, Mode21RowStillInForceAfterTheHoldGivesTheOldSpeedBack) {
-    TimeCycle(CrLf({"0 10 1 0 0.5 0", "10 20 3 21 30 0", "100 15 4 0 0.25 0",
-                    "1000 15 4 0 0.25 0"}));
+    TimeCycle(
+        CrLf({"0 10 1 0 0.5 0", "10 20 3 21 30 0", "100 15 4 0 0.25 0", "1000 15 4 0 0.25 0"}));
     s.ttot = 5;
     AtTime(5);
     s.vb = 10;
@@ -353,12 +360,14 @@ TEST_F(ModeTest, Modes35To54SetTheDriversFactorsByModeOverTenRounded) {
         const char* mode;
         int32_t kacc, kbroms;
     } cases[] = {
-        {"34", 7, 7}, // 3.4 rounds to 3
-        {"35", 1, 7}, // 3.5 rounds to 4: 35 − 40 raised to 1
-        {"42", 2, 7}, {"45", 5, 7}, // 4.5 rounds to 4
-        {"46", 7, 1}, // 4.6 rounds to 5: 46 − 50 raised to 1
-        {"50", 7, 1}, {"54", 7, 4},
-        {"55", 7, 7}, // 5.5 rounds to 6
+        {"34", 7, 7},   // 3.4 rounds to 3
+        {"35", 1, 7},   // 3.5 rounds to 4: 35 − 40 raised to 1
+        {"42", 2, 7},   // 42 − 40
+        {"45", 5, 7},   // 4.5 rounds to 4
+        {"46", 7, 1},   // 4.6 rounds to 5: 46 − 50 raised to 1
+        {"50", 7, 1},   // 50 − 50 raised to 1
+        {"54", 7, 4},   // 54 − 50
+        {"55", 7, 7},   // 5.5 rounds to 6
         {"44.5", 4, 7}, // the mode itself is rounded first: 44
     };
     for (const auto& c : cases) {
@@ -470,6 +479,18 @@ TEST_F(CycleStageTest, EmissionSumsOfTheStepStartAreKept) {
     EXPECT_EQ(s.COgf, 1.5);
     EXPECT_EQ(s.NOxgf, 2.5);
     EXPECT_EQ(s.HCgf, 3.5);
+}
+
+TEST_F(CycleStageTest, WorkingCurrentLimitFollowsTheFirstGearComputation) {
+    TimeCycle(CrLf({"0 10 0 0 0.5 0", "100 20 0 0 0.5 0"}));
+    s.Imax = 120;
+    s.Rad17 = 80;
+    s.Imaxflagga = '0';
+    AtTime(5);
+    EXPECT_EQ(s.Imaxakt, 120);
+    s.Imaxflagga = '+';
+    AtTime(6);
+    EXPECT_EQ(s.Imaxakt, 80);
 }
 
 TEST_F(CycleStageTest, MissingCycleFileFailsTheStage) {

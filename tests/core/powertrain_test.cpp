@@ -167,7 +167,7 @@ TEST_F(GearTest, EnginePowerCoversTheDemandThroughBothEfficiencies) {
     s.Pdrag = 7200;
     GearStage(s);
     EXPECT_EQ(s.nic, 1200);
-    EXPECT_EQ(s.Ppic, 10400); // 7200·10000/(90·80) + 400
+    EXPECT_EQ(s.Ppic, 10400);            // 7200·10000/(90·80) + 400
     EXPECT_EQ(s.mic, 82.80254777070064); // 10400/(1200·2·3.14/60)
     EXPECT_EQ(s.Iic, 86.66666666666667); // 10400/120
 
@@ -186,7 +186,7 @@ TEST_F(GearTest, ZeroEfficiencyBecomesOnePercent) {
     s.Pdrag = 50;
     GearStage(s);
     EXPECT_EQ(s.Vxeta1[10], 1);
-    EXPECT_EQ(s.Ppic, 5000); // 50·10000/(1·100) + 0
+    EXPECT_EQ(s.Ppic, 5000);              // 50·10000/(1·100) + 0
     EXPECT_EQ(s.mic, 23.885350318471335); // 5000/(2000·2·3.14/60)
 }
 
@@ -245,11 +245,11 @@ TEST_F(EngineTest, NothingHappensAtTwoRpmOrBelow) {
 
 TEST_F(EngineTest, MemoGivesTheEfficiencyAtItsOperatingPoint) {
     s.mic = 100;
-    s.Mmemo = 100000; // rnd(1000·100)
+    s.Mmemo = 100000;  // rnd(1000·100)
     s.Nmemo = 3000000; // rnd(1000·3000)
     s.Effmemo = 30000;
     EngineStage(s);
-    EXPECT_EQ(s.ICvgr, 30); // not the table's 25
+    EXPECT_EQ(s.ICvgr, 30);                    // not the table's 25
     EXPECT_EQ(s.Bflode, 0.003326553097720146); // 31400/(8.74·3600000)·100/30
 
     s.Effmemo = 100; // 0.1 %: no fuel flow
