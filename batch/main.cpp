@@ -10,12 +10,19 @@
 #include <cstring>
 #include <thread>
 
+#include <QGuiApplication>
+#include <QImage>
+#include <filesystem>
+
+#include "app/QtSurface.h"
 #include "batch/headless.h"
 #include "batch/options.h"
 #include "batch/summary.h"
 #include "config/Startup.h"
 #include "files/RRFIL.h"
+#include "station/Gauges.h"
 #include "station/Station.h"
+#include "station/SurfaceView.h"
 #include "station/Tick.h"
 
 using namespace tralvik;
@@ -65,7 +72,10 @@ double Fraction(const Sim& s, const Options& o, int64_t ticks) {
     return f;
 }
 
-int Run(const Options& opt, const std::vector<InputEvent>& events) {
+int Run(Options opt, const std::vector<InputEvent>& events) {
+    // Frame files are named from where the runner was started.
+    for (Options::Frame& f : opt.frames)
+        f.file = std::filesystem::absolute(f.file).string();
     if (::chdir(opt.dir.c_str()) != 0) {
         std::fprintf(stderr, "tralvik-batch: cannot enter folder '%s': %s\n", opt.dir.c_str(),
                      std::strerror(errno));
@@ -79,16 +89,29 @@ int Run(const Options& opt, const std::vector<InputEvent>& events) {
     HeadlessPlatform platform(clock, opt.realtime ? nullptr : &simulated, progress);
     Sim s;
     Station st(platform);
+    QtSurface surface;
+    SurfaceView view(surface);
+    view.drawPixels = !opt.noDraw;
+    view.reportPictureFailure = [](const std::string& utf8) {
+        std::fprintf(stderr, "tralvik-batch: %s\n", utf8.c_str());
+    };
+    st.view = &view;
 
-    // Start-up as the window does it; there are no pictures to load.
-    if (!RunEvent(s, st, [&] {
-            StartupBeforePictures(s, st);
-            StartupAfterPictures(s, st);
-        }))
-        return 2;
+    // Start-up as the window does it. A picture that cannot be loaded is one
+    // line on stderr: it changes neither the run nor the exit status.
+    if (!RunEvent(s, st, [&] { StartupBeforePictures(s, st); })) return 2;
+    if (!opt.noDraw) {
+        try {
+            view.LoadStartupPictures(s);
+        } catch (const IoError& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+        }
+    }
+    if (!RunEvent(s, st, [&] { StartupAfterPictures(s, st); })) return 2;
     if (opt.spara) s.Spara = opt.spara->substr(0, 4);
 
     RunFigures start = Figures(s);
+    if (!opt.noDraw) DrawStartPaint(surface, view.map.get());
     if (!RunEvent(s, st, [&] { StartRun(s, st); })) return 2;
     double vMax = s.v;
 
@@ -119,6 +142,11 @@ int Run(const Options& opt, const std::vector<InputEvent>& events) {
         if (!opt.realtime) simulated.BeginTick();
         TickOutcome outcome = Timer1Timer(s, st);
         ticks = tick;
+        for (const Options::Frame& f : opt.frames) {
+            if (f.tick != tick) continue;
+            if (!surface.Image().save(QString::fromStdString(f.file), "PNG"))
+                std::fprintf(stderr, "tralvik-batch: cannot write frame %s\n", f.file.c_str());
+        }
         vMax = std::max(vMax, s.v);
         if (outcome == TickOutcome::Failed) return 2;
         if (outcome == TickOutcome::RunEnded) {
@@ -176,5 +204,17 @@ int main(int argc, char** argv) {
         }
         events = std::move(*parsed);
     }
+    // The drawing surface needs Qt's fonts; no window is ever shown, and the
+    // toolkit's own notes (no runtime folder, no display) are not the
+    // runner's messages.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("TRALVIK_QT_DEBUG"))
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+            if (type == QtFatalMsg || type == QtCriticalMsg)
+                std::fprintf(stderr, "tralvik-batch: %s\n", msg.toLocal8Bit().constData());
+        });
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QGuiApplication app(qtArgc, qtArgv);
     return Run(*opt, events);
 }

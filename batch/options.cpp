@@ -118,6 +118,21 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
                 error = "--input needs a file name";
                 return std::nullopt;
             }
+        } else if (a == "--no-draw") {
+            if (!noValue()) return std::nullopt;
+            o.noDraw = true;
+        } else if (a == "--frame") {
+            std::string v;
+            if (!needValue(v)) return std::nullopt;
+            auto colon = v.find(':');
+            Options::Frame f;
+            if (colon == std::string::npos || !ParseInt64(v.substr(0, colon), f.tick) ||
+                f.tick < 1 || colon + 1 == v.size()) {
+                error = "--frame needs TICK:FILE.png with a tick of 1 or more, not '" + v + "'";
+                return std::nullopt;
+            }
+            f.file = v.substr(colon + 1);
+            o.frames.push_back(f);
         } else if (a == "--spara") {
             std::string v;
             if (!needValue(v)) return std::nullopt;
@@ -227,10 +242,22 @@ Options:
                   first place writes the result file, in the second the
                   supplementary result file). CONS.VAL alone cannot switch
                   the first result file on.
+  --frame TICK:FILE.png
+                  after tick TICK, write the whole 800 x 600 window surface
+                  (instrument panel and road view) to FILE.png; may be given
+                  more than once. A relative FILE is relative to where the
+                  runner was started.
+  --no-draw       draw no pixels, for speed: the run's state changes the
+                  same, but the ditch and collision tests (which read the
+                  drawn road) are not made.
   --json          print the summary as one JSON object.
   --quiet         no progress bar (it is shown on stderr only when stderr
                   is a terminal).
   --help          show this text.
+
+The window's drawing is done off-screen in every run (unless --no-draw), so
+that the ditch and collision reports happen as in the window. A picture that
+cannot be loaded is reported in one line on stderr and changes nothing else.
 
 Messages of the run ("Dikeskörning", "Krock", "Bensinstopp") go to stderr
 with the tick number, when first shown and whenever their text changes.

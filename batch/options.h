@@ -17,6 +17,15 @@ struct Options {
     bool json = false;
     bool quiet = false;
     bool help = false;
+    // The drawing: off-screen like the window's; --no-draw skips the pixels
+    // (and with them the ditch and collision tests) but keeps the drawing's
+    // state changes. --frame TICK:FILE.png saves the surface after a tick.
+    bool noDraw = false;
+    struct Frame {
+        int64_t tick = 0;
+        std::string file;
+    };
+    std::vector<Frame> frames;
 };
 
 // Parses the arguments after the program name. On a usage error returns

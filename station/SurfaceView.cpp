@@ -11,7 +11,14 @@ void SurfaceView::LoadMapPicture(Sim& s) {
 }
 
 void SurfaceView::LoadStartupPictures(Sim& s) {
-    LoadMapPicture(s);
+    try {
+        LoadMapPicture(s);
+    } catch (const IoError&) {
+        // Reported by start-up; the panel set-up's reloads do not repeat it.
+        failedMap_ = s.Mussfil;
+        failedMapReported_ = true;
+        throw;
+    }
     for (int i = 0; i < 4; ++i) {
         Text name = "MOT" + std::to_string(i + 1) + ".BMP";
         mot[i] = g.LoadPicture(s.Progmapp.empty() ? name : JoinPath(s.Progmapp, name), true);
@@ -19,6 +26,10 @@ void SurfaceView::LoadStartupPictures(Sim& s) {
 }
 
 void SurfaceView::PanelSetupBackground(Sim& s, Station& st) {
+    if (!drawPixels) {
+        if (showTorqueBox) showTorqueBox(FormatInt(s.Mommax));
+        return;
+    }
     // A map picture that cannot be reloaded leaves the map area empty and is
     // reported once; the rest of the set-up runs, since its later items change
     // the state and skipping them would change the run.
@@ -35,7 +46,7 @@ void SurfaceView::PanelSetupBackground(Sim& s, Station& st) {
                 st.platform.ShowError(e.what());
         }
     }
-    if (drawPixels) DrawPanelBackground(g, map.get());
+    DrawPanelBackground(g, map.get());
     if (showTorqueBox) showTorqueBox(FormatInt(s.Mommax));
 }
 

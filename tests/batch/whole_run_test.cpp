@@ -162,7 +162,9 @@ class WholeRun : public ::testing::Test {
         WriteFile(dir + "/CONS.VAL", text);
     }
 
-    Result Run(const std::string& args) {
+    // The data set has no pictures: the runs draw nothing unless a test asks.
+    Result Run(const std::string& args) { return RunDrawing("--no-draw " + args); }
+    Result RunDrawing(const std::string& args) {
         Result r;
         std::string out = dir + "/.stdout", err = dir + "/.stderr";
         std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' " + args + " '" + dir +
@@ -221,6 +223,17 @@ double TickDt(int k) {
 constexpr double kFlow = 10000.0 / (9 * 3600000.0) * 100 / 25; // 1/810 l/s
 
 } // namespace
+
+TEST_F(WholeRun, MissingPictureIsOneLineAndChangesNothingElse) {
+    // Drawing on: the missing map picture is reported once (not again by each
+    // panel set-up), the ditch and collision tests read a drawn road, and the
+    // figures and exit status are those of the run without drawing.
+    Result drawn = RunDrawing("--json --quiet --spara 1100");
+    Result plain = Run("--json --quiet --spara 1100");
+    EXPECT_EQ(drawn.status, 0);
+    EXPECT_EQ(drawn.err, "tralvik-batch: Cannot open file " + dir + "/bil/MUSS.BMP\n");
+    EXPECT_EQ(drawn.out, plain.out);
+}
 
 TEST_F(WholeRun, SteadyRunToFulltid) {
     Result r = Run("--json --quiet --spara 1100");
