@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
-#include <QTime>
 #include <QUrl>
 
 #include "config/Commands.h"
@@ -28,20 +27,6 @@ static Text FromQ(const QString& s) { return Utf8ToCp1252(s.toStdString()); }
 
 // The start screen's picture, looked for in the working directory.
 static const char* const kStartPicture = "START.BMP";
-
-MonotonicClock::MonotonicClock() : startOfDayMs_(QTime::currentTime().msecsSinceStartOfDay()) {
-    elapsed_.start();
-}
-
-ClockReading MonotonicClock::Read() {
-    qint64 ms = startOfDayMs_ + elapsed_.elapsed();
-    ClockReading r;
-    r.hour = static_cast<int>(ms / 3600000);
-    r.minute = static_cast<int>(ms / 60000 % 60);
-    r.second = static_cast<int>(ms / 1000 % 60);
-    r.millisecond = static_cast<int>(ms % 1000);
-    return r;
-}
 
 ClientArea::ClientArea(TForm1& form) : QWidget(&form), form_(form) {
     setFixedSize(800, 600);

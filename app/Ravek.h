@@ -2,7 +2,6 @@
 // station, config and files code; no simulation logic lives here.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -17,6 +16,7 @@
 #include "app/QtSurface.h"
 #include "core/Vvaria.h"
 #include "station/Platform.h"
+#include "station/RealClock.h"
 #include "station/Station.h"
 #include "station/SurfaceView.h"
 
@@ -25,18 +25,6 @@ class QAudioOutput;
 class QAction;
 
 namespace tralvik {
-
-// Time of day from a monotonic clock: it never goes backwards, also across
-// midnight (the hour then counts on past 23).
-class MonotonicClock : public Clock {
-  public:
-    MonotonicClock();
-    ClockReading Read() override;
-
-  private:
-    qint64 startOfDayMs_;
-    QElapsedTimer elapsed_;
-};
 
 class TForm1;
 
@@ -135,7 +123,7 @@ class TForm1 : public QMainWindow, public Platform {
   private:
     void BuildMenus();
     void LoadPreface();
-    MonotonicClock clock_;
+    MonotonicDayClock clock_; // never goes backwards, also across midnight
     QMediaPlayer* player_ = nullptr;
     QAudioOutput* audio_ = nullptr;
     bool mediaOpen_ = false;

@@ -8,10 +8,11 @@
 namespace tralvik {
 
 void ReadCycleRow(Sim& s, const Text& file, double x) {
-    if (s.Nsteg < 2 || x < s.Aktrad.X || file != s.Cykelfil || !s.cycle) {
-        s.Cykelfil = Cut250(file);
+    const Text name = Cut250(file);
+    if (s.Nsteg < 2 || x < s.Aktrad.X || name != s.Cykelfil || !s.cycle) {
+        s.Cykelfil = name;
         s.cycle.reset();
-        s.cycle = std::make_unique<NumberReader>(file);
+        s.cycle = std::make_unique<NumberReader>(name);
     }
     NumberReader& f = *s.cycle;
     while (s.Nastarad.X < x && !f.AtEnd()) {
