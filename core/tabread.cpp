@@ -7,6 +7,7 @@
 #include <cstring>
 #include <locale.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/Vvaria.h"
@@ -41,6 +42,24 @@ struct ByteBuffer {
 thread_local ByteBuffer tFile;     // the file as read
 thread_local ByteBuffer tExpanded; // the same with bare LF read as CR LF
 
+// The last files read, as the look-ups scan them. Every look-up still asks the
+// file system for the file (one stat): a file that was changed, replaced or
+// removed is read anew or fails exactly as an open would, but an unchanged
+// file is not read again at every one of the nine look-ups of a step.
+struct CachedFile {
+    std::string path; // as handed to the file system
+    struct stat st {};
+    std::string bytes; // bare LF already read as CR LF
+};
+thread_local CachedFile tCache[4];
+thread_local unsigned tCacheNext = 0;
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
 struct FileCloser {
     std::FILE* f;
     ~FileCloser() { std::fclose(f); }
@@ -49,6 +68,31 @@ struct FileCloser {
 } // namespace
 
 TabFile::TabFile(const Text& name) {
+    std::string fs = Cp1252ToUtf8(name);
+    for (char& c : fs)
+        if (c == '\\') c = '/';
+    struct stat now;
+    if (!fs.empty() && ::stat(fs.c_str(), &now) == 0 && S_ISREG(now.st_mode)) {
+        for (CachedFile& c : tCache) {
+            if (c.path == fs && SameFile(c.st, now)) {
+                p_ = c.bytes.data();
+                end_ = c.bytes.data() + c.bytes.size();
+                return;
+            }
+        }
+    }
+    ReadFromDisk(name);
+    if (!fs.empty() && ::stat(fs.c_str(), &now) == 0 && S_ISREG(now.st_mode)) {
+        CachedFile& c = tCache[tCacheNext++ % 4];
+        c.path = fs;
+        c.st = now;
+        c.bytes.assign(p_, end_);
+        p_ = c.bytes.data();
+        end_ = c.bytes.data() + c.bytes.size();
+    }
+}
+
+void TabFile::ReadFromDisk(const Text& name) {
     std::FILE* f = OpenOrThrow(name, "rb");
     FileCloser closer{f};
     // Read straight into our buffer, past stdio. Table files are regular

@@ -49,6 +49,7 @@ class TabFile {
     TabWord ReadWord();
 
   private:
+    void ReadFromDisk(const Text& name);
     const char* p_ = nullptr;
     const char* end_ = nullptr;
 };
