@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/Ffetch.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tralvik;
 
@@ -18,30 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tralvik-konst-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
-    void Write(const std::string& rel, const std::string& bytes) const {
-        fs::path p = fs::path(path_) / rel;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << bytes;
-    }
-
-  private:
-    std::string path_;
-};
+using TempFolder = tralvik::testing::TempDir;
 
 using LineList = std::vector<std::string>;
 

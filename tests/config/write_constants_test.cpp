@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "config/Ffetch.h"
+#include "tests/support/temp_dir.h"
 #include "config/Ssparkonst.h"
 
 using namespace tralvik;
@@ -16,34 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tralvik-spara-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
-    void Write(const std::string& rel, const std::string& bytes) const {
-        fs::path p = fs::path(path_) / rel;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << bytes;
-    }
-    std::string Read(const std::string& rel) const {
-        std::ifstream in(fs::path(path_) / rel, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-  private:
-    std::string path_;
-};
+using TempFolder = tralvik::testing::TempDir;
 
 // A record as a read of the car folder dir/bil would leave it.
 void FillRecord(Sim& s, const std::string& d) {

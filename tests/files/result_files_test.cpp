@@ -6,7 +6,7 @@
 
 #include "files/RRFIL.h"
 #include "files/Ssparap.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tralvik;
 using tralvik::testing::ReadFile;

@@ -2,7 +2,7 @@
 
 #include "fake_platform.h"
 #include "station/Sound.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tralvik;
 using tralvik::testing::FakePlatform;

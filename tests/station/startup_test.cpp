@@ -6,7 +6,7 @@
 
 #include "config/Startup.h"
 #include "fake_platform.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tralvik;
 using tralvik::testing::FakePlatform;

@@ -4,7 +4,7 @@
 #include "files/RRFIL.h"
 #include "station/Sound.h"
 #include "station/Tick.h"
-#include "temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tralvik;
 using tralvik::testing::FakePlatform;

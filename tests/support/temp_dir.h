@@ -1,4 +1,4 @@
-// A fresh temporary folder for one test, removed afterwards.
+// Test help: a fresh temporary folder for one test, removed afterwards.
 #pragma once
 
 #include <cstdlib>
@@ -24,6 +24,13 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // Writes a file below the folder (making its folders); reads one back.
+    void Write(const std::string& rel, const std::string& bytes) const {
+        std::filesystem::path p = std::filesystem::path(path_) / rel;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << bytes;
+    }
+    std::string Read(const std::string& rel) const;
 
   private:
     std::string path_;
@@ -40,5 +47,7 @@ inline void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream f(path, std::ios::binary);
     f << text;
 }
+
+inline std::string TempDir::Read(const std::string& rel) const { return ReadFile(path_ + "/" + rel); }
 
 } // namespace tralvik::testing
