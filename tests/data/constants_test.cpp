@@ -40,7 +40,7 @@ TEST(ConstantsFile, DefaultRunIsTheMapInRealTimeWithCurves) {
     EXPECT_EQ(s->Cykeltyp, 'K');
     EXPECT_EQ(s->Vagkrokar, 'J');
     EXPECT_EQ(s->Tidsmod, 'R');
-    EXPECT_EQ(s->Vaxelmod, 20); // automatic gearbox
+    EXPECT_EQ(s->Vaxelmod, 20);   // automatic gearbox
     EXPECT_EQ(s->Motorstyr, ' '); // the built-in driver follows the cycle
     EXPECT_EQ(s->Myname, "Elev");
     // "0111" is read as 0110: the reader clears the first and the last switch,
@@ -101,9 +101,7 @@ TEST(ConstantsFile, DieselEstateTakesItsTableValues) {
 TEST(PrefaceText, IsSwedishWindowsTextWithCrLf) {
     const std::string bytes = tools::ReadBytes(DataPath("preword.txt"));
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\n') {
-            EXPECT_TRUE(i > 0 && bytes[i - 1] == '\r') << "byte " << i;
-        }
+        if (bytes[i] == '\n') { EXPECT_TRUE(i > 0 && bytes[i - 1] == '\r') << "byte " << i; }
     }
     // "å" is the single byte 0xE5 in Windows-1252 (UTF-8 would start with 0xC3).
     EXPECT_NE(bytes.find("p\xE5"), std::string::npos);

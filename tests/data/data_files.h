@@ -8,8 +8,12 @@
 
 namespace tralvik::datatest {
 
-inline std::string DataDir() { return std::string(TRALVIK_SOURCE_DIR) + "/data"; }
-inline std::string DataPath(const std::string& rel) { return DataDir() + "/" + rel; }
+inline std::string DataDir() {
+    return std::string(TRALVIK_SOURCE_DIR) + "/data";
+}
+inline std::string DataPath(const std::string& rel) {
+    return DataDir() + "/" + rel;
+}
 inline std::string ToolsPath(const std::string& rel) {
     return std::string(TRALVIK_SOURCE_DIR) + "/tools/" + rel;
 }
@@ -26,7 +30,7 @@ inline std::unique_ptr<Sim> FreshSim() {
 // The two bundled car folders.
 struct CarFolder {
     const char* name;
-    double nmax;  // rpm, as in the car's constants file
+    double nmax; // rpm, as in the car's constants file
 };
 inline constexpr CarFolder kCars[] = {{"Mellanbil", 6500}, {"Dieselkombi", 4750}};
 

@@ -32,7 +32,7 @@ double JsonNumber(const std::string& json, const std::string& key) {
 // `cycle` (a name inside the run folder) as a time cycle, and with `v0` >= 0 as
 // the initial speed. `extraCycle` is written to `cycle` first when given.
 Figures RunBatch(const std::string& valFile, const std::string& cycle, double v0,
-            const std::string& extraCycle = {}) {
+                 const std::string& extraCycle = {}) {
 #ifndef TRALVIK_BATCH_EXE
     throw std::runtime_error("the batch runner is not built");
 #else
@@ -53,15 +53,17 @@ Figures RunBatch(const std::string& valFile, const std::string& cycle, double v0
     }
     tralvik::tools::WriteBytes((dir / "CONS.VAL").string(), out);
     const std::string json = (dir / "summary.json").string();
-    const std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' --quiet --json '" + dir.string() +
-                            "' > '" + json + "' 2>/dev/null";
+    const std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' --quiet --json '" +
+                            dir.string() + "' > '" + json + "' 2>/dev/null";
     const int rc = std::system(cmd.c_str());
     const std::string s = tralvik::tools::ReadBytes(json);
     fs::remove_all(dir);
     if (rc != 0) throw std::runtime_error("tralvik-batch failed: " + s);
-    if (s.find("\"end\": \"mode 100\"") == std::string::npos) throw std::runtime_error("run did not end at mode 100: " + s);
-    return {JsonNumber(s, "ltot_m") / 1000, JsonNumber(s, "fuel_l_per_100km"), JsonNumber(s, "co_g_per_km"),
-            JsonNumber(s, "nox_g_per_km"), JsonNumber(s, "hc_g_per_km")};
+    if (s.find("\"end\": \"mode 100\"") == std::string::npos)
+        throw std::runtime_error("run did not end at mode 100: " + s);
+    return {JsonNumber(s, "ltot_m") / 1000, JsonNumber(s, "fuel_l_per_100km"),
+            JsonNumber(s, "co_g_per_km"), JsonNumber(s, "nox_g_per_km"),
+            JsonNumber(s, "hc_g_per_km")};
 #endif
 }
 

@@ -29,8 +29,8 @@ std::vector<Canvas> LoadMot() {
 // heading error `kursfel` and side offset `sidled`, puts a pure blue pixel on
 // one of its three test points.
 bool Collides(const std::vector<Canvas>& mot, int djup, int kursfel, int sidled) {
-    const int xfjarr =
-        static_cast<int>(std::nearbyint(kursfel - djup * static_cast<double>(kursfel - sidled) / 240));
+    const int xfjarr = static_cast<int>(
+        std::nearbyint(kursfel - djup * static_cast<double>(kursfel - sidled) / 240));
     const int k = djup < 70 ? 0 : djup < 90 ? 1 : djup < 110 ? 2 : 3;
     const int shift[] = {0, -8, -16, -30};
     const int motx = xfjarr + 300 - djup + shift[k], moty = djup + 300;
@@ -50,7 +50,8 @@ TEST(OncomingCar, PicturesGrowFromFarToNear) {
     for (int k = 0; k < 4; ++k) {
         const Canvas& p = mot[k];
         const Rgb bg = p.Get(0, p.height() - 1);
-        EXPECT_FALSE(bg == kBlue) << "MOT" << k + 1 << ": the background must not be the collision colour";
+        EXPECT_FALSE(bg == kBlue) << "MOT" << k + 1
+                                  << ": the background must not be the collision colour";
         int blue = 0, background = 0;
         for (int y = 0; y < p.height(); ++y)
             for (int x = 0; x < p.width(); ++x) {

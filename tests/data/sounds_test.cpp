@@ -101,8 +101,9 @@ TEST(Sounds, TuneIsAFormatZeroMidiFile) {
     EXPECT_EQ(m.substr(4, 4), std::string("\0\0\0\x06", 4));
     EXPECT_EQ(m.substr(8, 4), std::string("\0\0\0\x01", 4)); // format 0, one track
     EXPECT_EQ(m.substr(14, 4), "MTrk");
-    const std::size_t len = (static_cast<unsigned char>(m[18]) << 24) | (static_cast<unsigned char>(m[19]) << 16) |
-                            (static_cast<unsigned char>(m[20]) << 8) | static_cast<unsigned char>(m[21]);
+    const std::size_t len =
+        (static_cast<unsigned char>(m[18]) << 24) | (static_cast<unsigned char>(m[19]) << 16) |
+        (static_cast<unsigned char>(m[20]) << 8) | static_cast<unsigned char>(m[21]);
     EXPECT_EQ(len, m.size() - 22);
     EXPECT_EQ(m.substr(m.size() - 3), std::string("\xFF\x2F\0", 3)); // end of track
 }

@@ -17,8 +17,12 @@ using namespace tralvik::datatest;
 
 namespace {
 
-Text Vehicle(const char* car) { return DataPath(std::string(car) + "/FORDON.TAB"); }
-Text Engine(const char* car) { return DataPath(std::string(car) + "/MOTOR.TAB"); }
+Text Vehicle(const char* car) {
+    return DataPath(std::string(car) + "/FORDON.TAB");
+}
+Text Engine(const char* car) {
+    return DataPath(std::string(car) + "/MOTOR.TAB");
+}
 
 // Engine speeds the powertrain can ask for: below idle after the second engine
 // stage (down to 2 rpm), the idle floor of 300 rpm, then up to Nmax.
@@ -36,7 +40,8 @@ TEST(VehicleTable, AnswersEverySpeedFrom0To60) {
         for (int i = 0; i <= 1200; ++i) {
             const double v = i * 0.05;
             double f = 0;
-            ASSERT_NO_THROW(f = TABR1(*s, Vehicle(car.name), "1", 'i', v, 1)) << car.name << " v " << v;
+            ASSERT_NO_THROW(f = TABR1(*s, Vehicle(car.name), "1", 'i', v, 1))
+                << car.name << " v " << v;
             EXPECT_GT(f, previous) << car.name << " resistance must grow with speed, v " << v;
             previous = f;
         }
@@ -63,7 +68,8 @@ TEST(EngineTable, FullLoadAnswersEverySpeedUpToNmax) {
         auto s = FreshSim();
         for (double n = 0; n <= car.nmax; n += 5) {
             double t = 0;
-            ASSERT_NO_THROW(t = TABR1(*s, Engine(car.name), "1", 'i', n, 1)) << car.name << " n " << n;
+            ASSERT_NO_THROW(t = TABR1(*s, Engine(car.name), "1", 'i', n, 1))
+                << car.name << " n " << n;
             EXPECT_GT(t, 0) << car.name << " n " << n;
         }
         EXPECT_NO_THROW(TABR1(*s, Engine(car.name), "1", 'i', car.nmax, 1));
@@ -96,7 +102,8 @@ TEST(EngineTable, MapsAnswerEveryTorqueUpToFullLoad) {
                     ASSERT_NO_THROW(z = TABR2(*s, Engine(car.name), table, 'i', m, n, 'i'))
                         << car.name << " table " << table << " torque " << m << " n " << n;
                     EXPECT_TRUE(std::isfinite(z));
-                    EXPECT_GE(z, 0.0) << car.name << " table " << table << " torque " << m << " n " << n;
+                    EXPECT_GE(z, 0.0)
+                        << car.name << " table " << table << " torque " << m << " n " << n;
                     EXPECT_LT(z, std::string(table) == "2" ? 45.0 : 500.0);
                 }
             }
@@ -205,7 +212,9 @@ TEST(EngineMap, FullLoadCurveIsDrawnAtTheMarkersScale) {
         int columns = 0;
         for (int x = 38 + 800 / 20 + 1; x < 38 + static_cast<int>(car.nmax / 20); x += 5) {
             // Pixel column x stands for the marker's 20 rpm from (x - 38) * 20.
-            auto rowOf = [&](double n) { return 184 - TABR1(*s, s->Tforb, "1", 'i', n, 1) / momskala; };
+            auto rowOf = [&](double n) {
+                return 184 - TABR1(*s, s->Tforb, "1", 'i', n, 1) / momskala;
+            };
             const double n = (x - 38) * 20 + 10;
             const double y = rowOf(n);
             // Where the curve is steep its two-pixel line also covers the rows

@@ -117,9 +117,8 @@ void Report(const CarSpec& s, const CarTables& t, const std::vector<std::string>
         std::vector<double> v;
         for (const auto& p : ReadTrace(path, true)) v.push_back(p.v);
         const DriveResult r = DriveTrace(s, t, v, s.auxPower);
-        std::printf("  %s: %.3f km, %.2f l/100 km, CO %.3f NOx %.3f HC %.3f g/km\n",
-                    path.c_str(), r.km, r.LitresPer100(), r.coG / r.km, r.noxG / r.km,
-                    r.hcG / r.km);
+        std::printf("  %s: %.3f km, %.2f l/100 km, CO %.3f NOx %.3f HC %.3f g/km\n", path.c_str(),
+                    r.km, r.LitresPer100(), r.coG / r.km, r.noxG / r.km, r.hcG / r.km);
     }
 }
 
@@ -145,7 +144,8 @@ int main(int argc, char** argv) {
         }
     }
     if (positional.size() != 2) {
-        std::fprintf(stderr, "usage: carmaker DESCRIPTION FOLDER [--report] [--cycle TRACE.csv ...]\n");
+        std::fprintf(stderr,
+                     "usage: carmaker DESCRIPTION FOLDER [--report] [--cycle TRACE.csv ...]\n");
         return 2;
     }
     try {

@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
                 pos.push_back(a);
             }
         }
-        if (pos.size() != 2) throw std::runtime_error("usage: cycleconv TRACE.csv CYCLE.CYK [options]");
+        if (pos.size() != 2)
+            throw std::runtime_error("usage: cycleconv TRACE.csv CYCLE.CYK [options]");
         const std::vector<TracePoint> tr = ReadTrace(pos[0], kmh);
         std::vector<CycleRow> rows;
         for (std::size_t i = 0; i + 1 < tr.size(); ++i) {

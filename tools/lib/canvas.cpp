@@ -77,8 +77,9 @@ int Canvas::Text(int x, int y, const std::string& text, Rgb c, int scale) {
         const Glyph& g = FontGlyph(ch);
         for (int row = 0; row < kFontRows; ++row)
             for (int col = 0; col < kFontCols; ++col)
-                if (g.rows[row][col] == '#') FillRect(cx + col * scale, y + row * scale,
-                                                      cx + (col + 1) * scale, y + (row + 1) * scale, c);
+                if (g.rows[row][col] == '#')
+                    FillRect(cx + col * scale, y + row * scale, cx + (col + 1) * scale,
+                             y + (row + 1) * scale, c);
         cx += (kFontCols + 1) * scale;
     }
     return cx - x;
@@ -88,7 +89,9 @@ int Canvas::TextWidth(const std::string& text, int scale) {
     return static_cast<int>(text.size()) * (kFontCols + 1) * scale;
 }
 
-int Canvas::TextHeight(int scale) { return kFontRows * scale; }
+int Canvas::TextHeight(int scale) {
+    return kFontRows * scale;
+}
 
 namespace {
 
@@ -181,7 +184,8 @@ void WriteBmp(const Canvas& c, const std::string& path, int bits) {
 
 Canvas ReadBmp(const std::string& path, int* bitsOut) {
     const std::string s = ReadBytes(path);
-    if (s.size() < 54 || s[0] != 'B' || s[1] != 'M') throw std::runtime_error(path + ": not a bitmap");
+    if (s.size() < 54 || s[0] != 'B' || s[1] != 'M')
+        throw std::runtime_error(path + ": not a bitmap");
     const uint32_t offset = Get32(s, 10);
     const uint32_t header = Get32(s, 14);
     if (header < 40) throw std::runtime_error(path + ": unsupported bitmap header");
@@ -189,7 +193,8 @@ Canvas ReadBmp(const std::string& path, int* bitsOut) {
     const int hRaw = static_cast<int32_t>(Get32(s, 22));
     const int bits = static_cast<int>(Get16(s, 28));
     if (Get32(s, 30) != 0) throw std::runtime_error(path + ": compressed bitmap");
-    if (bits != 24 && bits != 8 && bits != 4) throw std::runtime_error(path + ": unsupported depth");
+    if (bits != 24 && bits != 8 && bits != 4)
+        throw std::runtime_error(path + ": unsupported depth");
     const bool bottomUp = hRaw > 0;
     const int h = bottomUp ? hRaw : -hRaw;
     uint32_t colours = Get32(s, 46);
@@ -211,10 +216,12 @@ Canvas ReadBmp(const std::string& path, int* bitsOut) {
         for (int x = 0; x < w; ++x) {
             Rgb p;
             if (bits == 24) {
-                p = {static_cast<uint8_t>(s[base + 3 * x + 2]), static_cast<uint8_t>(s[base + 3 * x + 1]),
+                p = {static_cast<uint8_t>(s[base + 3 * x + 2]),
+                     static_cast<uint8_t>(s[base + 3 * x + 1]),
                      static_cast<uint8_t>(s[base + 3 * x])};
             } else {
-                const unsigned char b = static_cast<unsigned char>(s[base + (bits == 8 ? x : x / 2)]);
+                const unsigned char b =
+                    static_cast<unsigned char>(s[base + (bits == 8 ? x : x / 2)]);
                 const unsigned i = bits == 8 ? b : (x % 2 == 0 ? b >> 4 : b & 0x0F);
                 if (i >= palette.size()) throw std::runtime_error(path + ": bad palette index");
                 p = palette[i];
@@ -227,7 +234,8 @@ Canvas ReadBmp(const std::string& path, int* bitsOut) {
 }
 
 void WritePpm(const Canvas& c, const std::string& path) {
-    std::string out = "P6\n" + std::to_string(c.width()) + " " + std::to_string(c.height()) + "\n255\n";
+    std::string out =
+        "P6\n" + std::to_string(c.width()) + " " + std::to_string(c.height()) + "\n255\n";
     for (const Rgb& p : c.pixels()) {
         out += static_cast<char>(p.r);
         out += static_cast<char>(p.g);

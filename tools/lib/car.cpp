@@ -19,7 +19,9 @@ constexpr double kOmegaSim = 2.0 * 3.14 / 60.0;
 constexpr double kAir = 0.638; // kg/m3: the simulator's air part is 0.638 * CdA * v2
 constexpr double kG = 9.81;
 
-double Clamp(double v, double lo, double hi) { return std::min(hi, std::max(lo, v)); }
+double Clamp(double v, double lo, double hi) {
+    return std::min(hi, std::max(lo, v));
+}
 
 double ParseNum(const std::string& word, const std::string& where) {
     std::size_t used = 0;
@@ -35,8 +37,12 @@ double ParseNum(const std::string& word, const std::string& where) {
 
 } // namespace
 
-double FuelHeatingValue(Fuel f) { return f == Fuel::Petrol ? 8.9 : 10.0; }
-double FuelDensity(Fuel f) { return f == Fuel::Petrol ? 0.745 : 0.835; }
+double FuelHeatingValue(Fuel f) {
+    return f == Fuel::Petrol ? 8.9 : 10.0;
+}
+double FuelDensity(Fuel f) {
+    return f == Fuel::Petrol ? 0.745 : 0.835;
+}
 
 CarSpec ReadCarSpec(const std::string& path) {
     std::ifstream in(path);
@@ -166,8 +172,8 @@ CarSpec ReadCarSpec(const std::string& path) {
     need(s.power > 0 && s.powerRpm > 0, "power must be given as kW and rpm");
     need(s.torque > 0 && s.torqueRpm > 0, "torque must be given as Nm and rpm");
     need(s.idleRpm > 0 && s.maxRpm > 0, "idle_rpm and max_rpm must be given");
-    need(s.idleRpm < s.torqueRpm && s.torqueRpm <= s.torqueRpmEnd &&
-             s.torqueRpmEnd <= s.powerRpm && s.powerRpm <= s.maxRpm,
+    need(s.idleRpm < s.torqueRpm && s.torqueRpm <= s.torqueRpmEnd && s.torqueRpmEnd <= s.powerRpm &&
+             s.powerRpm <= s.maxRpm,
          "need idle_rpm < torque rpm <= power rpm <= max_rpm");
     need(s.power * 1000.0 <= s.torque * s.powerRpm * 2 * kPi / 60.0 * 1.0001,
          "rated power is more than the peak torque can give at its rpm");
@@ -238,9 +244,9 @@ double EngineModel::Lambda(double x, double n) const {
 
 double EngineModel::EfficiencyAbove(double T, double n) const {
     if (T <= 0) return 0.0;
-    const double vd = s_.displacement * 1e-3;          // m3
-    const double pme = 4.0 * kPi * T / vd / 1e5;       // bar, four-stroke
-    const double x = T / std::max(1.0, FullLoad(n));  // load fraction
+    const double vd = s_.displacement * 1e-3;        // m3
+    const double pme = 4.0 * kPi * T / vd / 1e5;     // bar, four-stroke
+    const double x = T / std::max(1.0, FullLoad(n)); // load fraction
     const double xc = Clamp(x, 0.0, 1.1);
     const double N = n / 1000.0;
     // Indicated efficiency: heat losses grow at low speed; knock-limited spark
@@ -471,7 +477,8 @@ void WriteCarFolder(const CarSpec& s, const CarTables& t, const std::string& fol
     // table header, nor the word that opens the constant section on its own.
     {
         CrlfFile f;
-        f.Line(Utf8To1252("! Fordon: " + s.name + "  (skriven av carmaker, ändra bilbeskrivningen i stället)"));
+        f.Line(Utf8To1252("! Fordon: " + s.name +
+                          "  (skriven av carmaker, ändra bilbeskrivningen i stället)"));
         f.Line(Utf8To1252("! Färdmotstånd på plan väg i N över hastighet i m/s,"));
         f.Line(Utf8To1252("! rullmotstånd plus luftmotstånd 0.638 * CdA * v2,"));
         f.Line(Utf8To1252("! för referensmassan och luftmotståndet i Const-delen nedan."));
@@ -497,7 +504,8 @@ void WriteCarFolder(const CarSpec& s, const CarTables& t, const std::string& fol
         f.Line(Utf8To1252("! 1: högsta vridmoment Nm över varvtal varv/min"));
         f.Line(Utf8To1252("! 2: verkningsgrad %, 3: CO, 4: NOx, 5: HC g per kg bränsle,"));
         f.Line(Utf8To1252("!    kolumner vridmoment Nm, rader varvtal varv/min"));
-        f.Line(Utf8To1252("! Momentaxelns maxvärde i musseldiagrammet: " + Fixed(t.mommax, 0) + " Nm"));
+        f.Line(Utf8To1252("! Momentaxelns maxvärde i musseldiagrammet: " + Fixed(t.mommax, 0) +
+                          " Nm"));
         f.Line("TAB 1");
         f.Line("varv/min   Nm");
         for (std::size_t i = 0; i < t.fullLoad.x.size(); ++i)
@@ -523,16 +531,15 @@ void WriteCarFolder(const CarSpec& s, const CarTables& t, const std::string& fol
     const Canvas map = DrawEngineMap(s, t);
     try {
         WriteBmp(map, folder + sep + "MUSSEL.BMP", 8);
-    } catch (const std::runtime_error&) {
-        WriteBmp(map, folder + sep + "MUSSEL.BMP", 24);
-    }
+    } catch (const std::runtime_error&) { WriteBmp(map, folder + sep + "MUSSEL.BMP", 24); }
 }
 
 // ---------------------------------------------------------------- engine map picture
 
 Canvas DrawEngineMap(const CarSpec& s, const CarTables& t) {
     const double momskala = t.mommax / kMapAxisPixels;
-    const int width = ((kMapOriginX + static_cast<int>(std::ceil(s.maxRpm / kMapRpmPerPixel)) + 14 + 3) / 4) * 4;
+    const int width =
+        ((kMapOriginX + static_cast<int>(std::ceil(s.maxRpm / kMapRpmPerPixel)) + 14 + 3) / 4) * 4;
     const int height = kMapOriginY + 22;
     const Rgb black{0, 0, 0}, grey{110, 110, 110}, dark{45, 45, 45}, white{255, 255, 255},
         yellow{255, 230, 0};
@@ -548,10 +555,9 @@ Canvas DrawEngineMap(const CarSpec& s, const CarTables& t) {
         for (double v : row) peak = std::max(peak, v);
     std::vector<double> levels;
     for (double l = 10; l < peak - 0.3; l += (l < 30 ? 5 : 2)) levels.push_back(l);
-    const std::vector<Rgb> lineColours = {{80, 80, 255},  {0, 170, 255}, {0, 220, 200},
-                                          {0, 230, 60},   {170, 240, 0}, {255, 200, 0},
-                                          {255, 130, 0},  {255, 60, 40}, {255, 0, 160},
-                                          {220, 120, 255}};
+    const std::vector<Rgb> lineColours = {
+        {80, 80, 255}, {0, 170, 255}, {0, 220, 200}, {0, 230, 60},  {170, 240, 0},
+        {255, 200, 0}, {255, 130, 0}, {255, 60, 40}, {255, 0, 160}, {220, 120, 255}};
     auto band = [&](double e) {
         int b = 0;
         while (b < static_cast<int>(levels.size()) && e >= levels[b]) ++b;
@@ -572,8 +578,9 @@ Canvas DrawEngineMap(const CarSpec& s, const CarTables& t) {
             // Dark tint by band, so that both colours of the blinking marker show.
             const int b = band(e[x][y]);
             const double k = static_cast<double>(b) / std::max<std::size_t>(1, levels.size());
-            c.Set(x, y, Rgb{static_cast<uint8_t>(20 + 70 * k), static_cast<uint8_t>(20 + 20 * k),
-                            static_cast<uint8_t>(70 - 50 * k)});
+            c.Set(x, y,
+                  Rgb{static_cast<uint8_t>(20 + 70 * k), static_cast<uint8_t>(20 + 20 * k),
+                      static_cast<uint8_t>(70 - 50 * k)});
         }
     }
     // Grid every 1000 rpm and every torque step.
@@ -581,7 +588,8 @@ Canvas DrawEngineMap(const CarSpec& s, const CarTables& t) {
     for (double n = 1000; n <= s.maxRpm; n += 1000)
         for (int y = 8; y < kMapOriginY; y += 3) c.Set(static_cast<int>(px(n)), y, dark);
     for (double T = tstep; py(T) > 6; T += tstep)
-        for (int x = kMapOriginX; x <= xLast; x += 3) c.Set(x, static_cast<int>(std::lround(py(T))), dark);
+        for (int x = kMapOriginX; x <= xLast; x += 3)
+            c.Set(x, static_cast<int>(std::lround(py(T))), dark);
 
     // Iso-efficiency lines: pixels where the level lies between a pixel and its
     // right or lower neighbour.
@@ -654,12 +662,14 @@ Canvas DrawEngineMap(const CarSpec& s, const CarTables& t) {
         });
         for (auto [x, y] : pts) {
             const int lx = x - w / 2, ly = y - h / 2;
-            if (lx < kMapOriginX + 2 || lx + w > xLast || ly < 20 || ly + h > kMapOriginY - 1) continue;
+            if (lx < kMapOriginX + 2 || lx + w > xLast || ly < 20 || ly + h > kMapOriginY - 1)
+                continue;
             bool clash = false;
             for (int xx = lx - 1; xx <= lx + w; ++xx)
                 if (py(t.fullLoad.At(rpmAt(xx))) + 3 > ly - 1) clash = true;
             for (const auto& u : used)
-                if (lx < u[2] + 2 && u[0] < lx + w + 2 && ly < u[3] + 1 && u[1] < ly + h + 1) clash = true;
+                if (lx < u[2] + 2 && u[0] < lx + w + 2 && ly < u[3] + 1 && u[1] < ly + h + 1)
+                    clash = true;
             if (clash) continue;
             c.FillRect(lx - 1, ly - 1, lx + w, ly + h - 1, black);
             c.Text(lx, ly, lab, lineColours[l % lineColours.size()]);

@@ -14,23 +14,23 @@ namespace tralvik::tools {
 enum class Fuel { Petrol, Diesel };
 
 struct CarSpec {
-    std::string name;            // model name (the car folder's name)
-    double mass = 0;             // kg, reference mass of the vehicle table
+    std::string name; // model name (the car folder's name)
+    double mass = 0;  // kg, reference mass of the vehicle table
     // Driving resistance: either drag area and rolling resistance...
-    double cda = 0;              // m2
-    double crr = 0;              // rolling resistance coefficient
+    double cda = 0; // m2
+    double crr = 0; // rolling resistance coefficient
     // ...or the road-load coefficients of a coast-down test, F = f0 + f1 v + f2 v2.
     bool roadLoad = false;
     double f0 = 0, f1 = 0, f2 = 0; // N, N/(m/s), N/(m/s)2
-    double wheelRadius = 0;      // m, dynamic rolling radius
-    std::vector<double> gears;   // gearbox ratios, first gear first
+    double wheelRadius = 0;        // m, dynamic rolling radius
+    std::vector<double> gears;     // gearbox ratios, first gear first
     double finalDrive = 0;
-    double gearEff = 97;         // % gearbox efficiency
-    double finalEff = 96;        // % final drive and wheel bearings
-    std::vector<double> upRpm;   // engine speed at which the automatic shifts up, per gear
-    std::vector<double> downRpm; // engine speed below which it shifts down, per gear
-    double displacement = 0;     // litres
-    double power = 0, powerRpm = 0;       // kW at rpm (rated power)
+    double gearEff = 97;            // % gearbox efficiency
+    double finalEff = 96;           // % final drive and wheel bearings
+    std::vector<double> upRpm;      // engine speed at which the automatic shifts up, per gear
+    std::vector<double> downRpm;    // engine speed below which it shifts down, per gear
+    double displacement = 0;        // litres
+    double power = 0, powerRpm = 0; // kW at rpm (rated power)
     double torque = 0, torqueRpm = 0, torqueRpmEnd = 0; // Nm, from rpm to rpm (plateau)
     double idleRpm = 0, maxRpm = 0;
     Fuel fuel = Fuel::Petrol;
@@ -38,9 +38,9 @@ struct CarSpec {
     double indicatedEff = 0;       // best indicated efficiency (fraction)
     double throttleStep = 0.1;     // s, minimum time between throttle key steps
     // Used for the constants file only.
-    double tank = 50;            // l
-    double auxPower = 400;       // W
-    double brakeForce = 10000;   // N
+    double tank = 50;          // l
+    double auxPower = 400;     // W
+    double brakeForce = 10000; // N
 };
 
 // Reads a car description (see the carmaker's --help). Throws std::runtime_error
@@ -85,18 +85,18 @@ struct Table1 {
 };
 struct Table2 {
     std::vector<double> cols, rows;
-    std::vector<std::vector<double>> z; // z[row][col]
+    std::vector<std::vector<double>> z;          // z[row][col]
     double At(double colin, double rowin) const; // bilinear, column 0 counts as 0
 };
 
 struct CarTables {
-    Table1 resistance;   // vehicle "1"
+    Table1 resistance; // vehicle "1"
     double massTab = 0, cdaTab = 0;
-    Table1 fullLoad;     // engine "1"
+    Table1 fullLoad;         // engine "1"
     Table2 eff, co, nox, hc; // engine "2".."5"
     // Gear table: ten gears of upshift m/s, downshift m/s, eff1 %, rpm per m/s, eff2 %.
     std::array<std::array<double, 5>, 10> gears{};
-    double mommax = 0;   // torque-axis maximum the instrument panel will find
+    double mommax = 0;      // torque-axis maximum the instrument panel will find
     double ratedPowerW = 0; // largest n*2*3.14/60*T of the written full-load curve
 };
 
@@ -111,8 +111,8 @@ void WriteCarFolder(const CarSpec& spec, const CarTables& t, const std::string& 
 Canvas DrawEngineMap(const CarSpec& spec, const CarTables& t);
 
 // Picture geometry shared with the instrument panel's marker.
-constexpr int kMapOriginX = 38;   // pixel of 0 rpm
-constexpr int kMapOriginY = 184;  // pixel of 0 Nm
+constexpr int kMapOriginX = 38;  // pixel of 0 rpm
+constexpr int kMapOriginY = 184; // pixel of 0 Nm
 constexpr double kMapRpmPerPixel = 20;
 constexpr int kMapAxisPixels = 200; // Mommax is 200 pixels above the origin
 

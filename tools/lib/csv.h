@@ -8,9 +8,9 @@
 namespace tralvik::tools {
 
 struct TracePoint {
-    double t = 0;        // s
-    double v = 0;        // m/s
-    double grade = 0;    // %
+    double t = 0;     // s
+    double v = 0;     // m/s
+    double grade = 0; // %
 };
 
 // Reads a CSV trace. `kmh` says whether the speed column is in km/h (else m/s).

@@ -42,14 +42,15 @@ std::vector<CycleRow> ReadCycle(const std::string& path) {
             std::size_t used = 0;
             try {
                 v[k] = std::stod(w, &used);
-            } catch (const std::exception&) {
-                used = 0;
-            }
+            } catch (const std::exception&) { used = 0; }
             if (used != w.size())
-                throw std::runtime_error(path + ":" + std::to_string(lineNo) + ": '" + w + "' is not a number");
+                throw std::runtime_error(path + ":" + std::to_string(lineNo) + ": '" + w +
+                                         "' is not a number");
         }
         if (k == 0) continue;
-        if (k < 6) throw std::runtime_error(path + ":" + std::to_string(lineNo) + ": fewer than six numbers");
+        if (k < 6)
+            throw std::runtime_error(path + ":" + std::to_string(lineNo) +
+                                     ": fewer than six numbers");
         rows.push_back({v[0], v[1], v[2], v[3], v[4], v[5], {}});
     }
     return rows;

@@ -92,11 +92,14 @@ void WriteMidi(const std::string& path, const std::vector<MidiNote>& notes, int 
     };
     std::vector<Event> events;
     for (const MidiNote& n : notes) {
-        events.push_back({n.startTicks, 1,
-                          {static_cast<char>(0x90), static_cast<char>(n.key),
-                           static_cast<char>(n.velocity)}});
-        events.push_back({n.startTicks + n.lengthTicks, 0,
-                          {static_cast<char>(0x80), static_cast<char>(n.key), static_cast<char>(64)}});
+        events.push_back(
+            {n.startTicks,
+             1,
+             {static_cast<char>(0x90), static_cast<char>(n.key), static_cast<char>(n.velocity)}});
+        events.push_back(
+            {n.startTicks + n.lengthTicks,
+             0,
+             {static_cast<char>(0x80), static_cast<char>(n.key), static_cast<char>(64)}});
     }
     std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
         return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;

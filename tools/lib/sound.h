@@ -20,10 +20,10 @@ struct WavData {
 WavData ReadWav(const std::string& path);
 
 struct MidiNote {
-    int startTicks;    // from the start of the piece
+    int startTicks; // from the start of the piece
     int lengthTicks;
-    int key;           // MIDI key number, 60 = middle C
-    int velocity;      // 1..127
+    int key;      // MIDI key number, 60 = middle C
+    int velocity; // 1..127
 };
 // Writes a format-0 MIDI file: one track, one instrument (`program`, 0..127),
 // `tempoUs` microseconds per quarter note, `division` ticks per quarter note.

@@ -29,8 +29,8 @@ Writes into FOLDER:
 several depths, as the road view places it, for checking the sizes.
 )";
 
-const Rgb kKey{255, 0, 255};     // background, left transparent
-const Rgb kBody{0, 0, 255};      // pure blue: the collision colour
+const Rgb kKey{255, 0, 255}; // background, left transparent
+const Rgb kBody{0, 0, 255};  // pure blue: the collision colour
 const Rgb kBodyDark{0, 0, 150};
 const Rgb kBodyLight{110, 110, 255};
 const Rgb kGlass{70, 90, 120};
@@ -48,11 +48,15 @@ Canvas DrawOncoming(int b, int m, int w, int h) {
     auto X = [&](double f) { return x0 + f * B; };
     auto Y = [&](double f) { return f * H; };
     // Tyres below the body.
-    c.FillRect(static_cast<int>(X(0.06)), static_cast<int>(Y(0.78)), static_cast<int>(X(0.24)), h, kTyre);
-    c.FillRect(static_cast<int>(X(0.76)), static_cast<int>(Y(0.78)), static_cast<int>(X(0.94)), h, kTyre);
+    c.FillRect(static_cast<int>(X(0.06)), static_cast<int>(Y(0.78)), static_cast<int>(X(0.24)), h,
+               kTyre);
+    c.FillRect(static_cast<int>(X(0.76)), static_cast<int>(Y(0.78)), static_cast<int>(X(0.94)), h,
+               kTyre);
     // Cabin: roof and pillars in body colour, windscreen inside.
-    c.FillPolygon({{X(0.20), Y(0.0)}, {X(0.80), Y(0.0)}, {X(0.95), Y(0.40)}, {X(0.05), Y(0.40)}}, kBody);
-    c.FillPolygon({{X(0.25), Y(0.07)}, {X(0.75), Y(0.07)}, {X(0.87), Y(0.36)}, {X(0.13), Y(0.36)}}, kGlass);
+    c.FillPolygon({{X(0.20), Y(0.0)}, {X(0.80), Y(0.0)}, {X(0.95), Y(0.40)}, {X(0.05), Y(0.40)}},
+                  kBody);
+    c.FillPolygon({{X(0.25), Y(0.07)}, {X(0.75), Y(0.07)}, {X(0.87), Y(0.36)}, {X(0.13), Y(0.36)}},
+                  kGlass);
     c.FillPolygon({{X(0.30), Y(0.09)}, {X(0.42), Y(0.09)}, {X(0.30), Y(0.30)}, {X(0.22), Y(0.30)}},
                   kGlassLight);
     // Mirrors.
@@ -86,8 +90,8 @@ struct MotSize {
 };
 // Sizes for the depth ranges the road view uses: MOT1 20..69, MOT2 70..89,
 // MOT3 90..109, MOT4 110 and nearer; about two thirds of the lane's width.
-const MotSize kMot[4] = {{50, 3, 56, 40, 0}, {88, 6, 100, 68, 8}, {112, 9, 130, 86, 16},
-                         {160, 20, 200, 124, 30}};
+const MotSize kMot[4] = {
+    {50, 3, 56, 40, 0}, {88, 6, 100, 68, 8}, {112, 9, 130, 86, 16}, {160, 20, 200, 124, 30}};
 
 Canvas DrawStart() {
     const Rgb black{0, 0, 0}, white{255, 255, 255}, sky{90, 160, 230}, navy{0, 0, 128},
@@ -97,7 +101,14 @@ Canvas DrawStart() {
     Canvas c(640, 480, sky);
     // Sun, hills, grass and a road running into the distance.
     c.FillEllipse(592, 46, 30, 30, sun);
-    c.FillPolygon({{0, 250}, {120, 205}, {260, 240}, {400, 195}, {560, 235}, {640, 215}, {640, 300}, {0, 300}},
+    c.FillPolygon({{0, 250},
+                   {120, 205},
+                   {260, 240},
+                   {400, 195},
+                   {560, 235},
+                   {640, 215},
+                   {640, 300},
+                   {0, 300}},
                   darkGrass);
     c.FillRect(0, 270, 640, 480, grass);
     c.FillPolygon({{300, 270}, {340, 270}, {640, 430}, {640, 480}, {0, 480}, {0, 430}}, road);
@@ -117,11 +128,19 @@ Canvas DrawStart() {
     c.Text((640 - Canvas::TextWidth(sub, 2)) / 2, 120, sub, white, 2);
     // A car seen from the side, driving to the right.
     const double cx = 150, cy = 300;
-    c.FillPolygon({{cx, cy + 40}, {cx + 10, cy + 10}, {cx + 80, cy}, {cx + 120, cy - 38}, {cx + 230, cy - 38},
-                   {cx + 275, cy}, {cx + 330, cy + 8}, {cx + 340, cy + 40}},
+    c.FillPolygon({{cx, cy + 40},
+                   {cx + 10, cy + 10},
+                   {cx + 80, cy},
+                   {cx + 120, cy - 38},
+                   {cx + 230, cy - 38},
+                   {cx + 275, cy},
+                   {cx + 330, cy + 8},
+                   {cx + 340, cy + 40}},
                   red);
-    c.FillPolygon({{cx + 128, cy - 31}, {cx + 188, cy - 31}, {cx + 188, cy - 2}, {cx + 100, cy - 2}}, glass);
-    c.FillPolygon({{cx + 196, cy - 31}, {cx + 228, cy - 31}, {cx + 262, cy - 2}, {cx + 196, cy - 2}}, glass);
+    c.FillPolygon(
+        {{cx + 128, cy - 31}, {cx + 188, cy - 31}, {cx + 188, cy - 2}, {cx + 100, cy - 2}}, glass);
+    c.FillPolygon(
+        {{cx + 196, cy - 31}, {cx + 228, cy - 31}, {cx + 262, cy - 2}, {cx + 196, cy - 2}}, glass);
     c.FillRect(static_cast<int>(cx), static_cast<int>(cy + 32), static_cast<int>(cx + 340),
                static_cast<int>(cy + 40), darkRed);
     c.FillRect(static_cast<int>(cx + 322), static_cast<int>(cy + 12), static_cast<int>(cx + 338),
@@ -152,12 +171,15 @@ void Preview(const std::vector<Canvas>& mot, const std::string& path) {
         Canvas v(800, 600, Rgb{0, 0, 0});
         const Rgb green{0, 128, 0}, blue{0, 0, 255};
         v.FillPolygon({{30, 580}, {215, 380}, {265, 315}, {265, 300}, {0, 300}, {0, 580}}, green);
-        v.FillPolygon({{799, 580}, {799, 300}, {415, 300}, {415, 315}, {480, 380}, {695, 580}}, green);
+        v.FillPolygon({{799, 580}, {799, 300}, {415, 300}, {415, 315}, {480, 380}, {695, 580}},
+                      green);
         v.FillRect(265, 280, 420, 315, blue);
         for (int k = 0; k < 4; ++k) {
             const int djup = static_cast<int>(std::lround(std::pow((100 * k % 400) / 67.0, 3))) + 2;
-            v.FillPolygon({{338 - 0.1 * djup, djup + 310.0}, {338 - 0.1 * djup, 1.4 * djup + 310},
-                           {340 + 0.1 * djup, 1.4 * djup + 310}, {340 + 0.1 * djup, djup + 310.0}},
+            v.FillPolygon({{338 - 0.1 * djup, djup + 310.0},
+                           {338 - 0.1 * djup, 1.4 * djup + 310},
+                           {340 + 0.1 * djup, 1.4 * djup + 310},
+                           {340 + 0.1 * djup, djup + 310.0}},
                           Rgb{255, 255, 255});
         }
         const int d = depths[i];
@@ -197,11 +219,13 @@ int main(int argc, char** argv) {
                 pos.push_back(args[i]);
             }
         }
-        if (pos.size() != 1) throw std::runtime_error("usage: picmaker FOLDER [--preview PREVIEW.ppm]");
+        if (pos.size() != 1)
+            throw std::runtime_error("usage: picmaker FOLDER [--preview PREVIEW.ppm]");
         MakeDirs(pos[0]);
         std::vector<Canvas> mot;
         for (int k = 0; k < 4; ++k) {
-            mot.push_back(DrawOncoming(kMot[k].body, kMot[k].margin, kMot[k].width, kMot[k].height));
+            mot.push_back(
+                DrawOncoming(kMot[k].body, kMot[k].margin, kMot[k].width, kMot[k].height));
             WriteBmp(mot.back(), pos[0] + "/MOT" + std::to_string(k + 1) + ".BMP", 24);
         }
         WriteBmp(DrawStart(), pos[0] + "/START.BMP", 4);

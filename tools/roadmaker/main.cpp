@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
-#include <stdexcept>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 

@@ -46,7 +46,7 @@ std::vector<double> EngineSound(int band, unsigned seed) {
 
     // Firing times: the phase of the crankshaft advances with the engine speed.
     const double cylAmp[4] = {1.0, 0.88, 0.96, 0.91};
-    double phase = 0;      // firings so far, as a real number
+    double phase = 0; // firings so far, as a real number
     int nextFiring = 0;
     const double tau = 0.0055, f1 = 110.0 + 8.0 * band, f2 = 360.0 + 20.0 * band;
     struct Pulse {
@@ -71,9 +71,10 @@ std::vector<double> EngineSound(int band, unsigned seed) {
             s += p.amp * env * (std::sin(2 * kPi * f1 * u) + 0.45 * std::sin(2 * kPi * f2 * u));
         }
         out[i] = s;
-        pulses.erase(std::remove_if(pulses.begin(), pulses.end(),
-                                    [&](const Pulse& p) { return (i - p.start) > 6 * tau * kRate; }),
-                     pulses.end());
+        pulses.erase(
+            std::remove_if(pulses.begin(), pulses.end(),
+                           [&](const Pulse& p) { return (i - p.start) > 6 * tau * kRate; }),
+            pulses.end());
     }
     // Tyre and wind noise, low-passed, louder in faster bands.
     double lp = 0;
@@ -100,10 +101,11 @@ std::vector<double> EngineSound(int band, unsigned seed) {
 void WriteTune(const std::string& path) {
     // A calm air in C major, 3/4 time, piano.
     const int q = 96; // ticks per quarter note
-    const int melody[][2] = {{64, 2}, {67, 1}, {72, 3}, {71, 2}, {69, 1}, {67, 3}, {65, 2}, {69, 1},
-                             {74, 3}, {72, 2}, {71, 1}, {72, 3}, {67, 2}, {64, 1}, {65, 2}, {62, 1},
-                             {60, 6}};
-    const int bass[][2] = {{48, 3}, {43, 3}, {41, 3}, {43, 3}, {45, 3}, {43, 3}, {41, 3}, {48, 3}, {48, 6}};
+    const int melody[][2] = {{64, 2}, {67, 1}, {72, 3}, {71, 2}, {69, 1}, {67, 3},
+                             {65, 2}, {69, 1}, {74, 3}, {72, 2}, {71, 1}, {72, 3},
+                             {67, 2}, {64, 1}, {65, 2}, {62, 1}, {60, 6}};
+    const int bass[][2] = {{48, 3}, {43, 3}, {41, 3}, {43, 3}, {45, 3},
+                           {43, 3}, {41, 3}, {48, 3}, {48, 6}};
     std::vector<MidiNote> notes;
     int t = 0;
     for (const auto& m : melody) {
