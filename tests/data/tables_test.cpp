@@ -63,6 +63,21 @@ TEST(VehicleTable, HoldsRollingPlusAirResistance) {
     EXPECT_DOUBLE_EQ(TABR1(*s, Vehicle("Dieselkombi"), "1", 'i', 60, 1), 1865.0);
 }
 
+TEST(VehicleTable, AirPartMatchesTheDragAreaOfItsConstSection) {
+    // The resistance stage takes 0.638 * CdAtab * v^2 as the air part of the
+    // table; what is left must be the rolling part: constant 127.53 N for
+    // Mellanbil (CdAtab 0.65), 155 + 0.9 v for Dieselkombi (CdAtab 0.7210 from
+    // f2 = 0.46: 0.638 * 0.721 = 0.459998, 2e-6 v^2 off, 0.007 N at 60 m/s).
+    auto s = FreshSim();
+    for (int v = 0; v <= 60; ++v) {
+        const double air1 = 0.638 * 0.65 * v * v;
+        EXPECT_NEAR(TABR1(*s, Vehicle("Mellanbil"), "1", 'i', v, 1) - air1, 127.53, 0.005) << v;
+        const double air2 = 0.638 * 0.721 * v * v;
+        EXPECT_NEAR(TABR1(*s, Vehicle("Dieselkombi"), "1", 'i', v, 1) - air2, 155 + 0.9 * v, 0.013)
+            << v;
+    }
+}
+
 TEST(EngineTable, FullLoadAnswersEverySpeedUpToNmax) {
     for (const CarFolder& car : kCars) {
         auto s = FreshSim();
