@@ -1,5 +1,6 @@
 // carmaker: makes a car folder (vehicle, engine and gear tables and the engine
 // efficiency map picture) from a short text description of a car.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -152,6 +153,14 @@ int main(int argc, char** argv) {
         const CarSpec spec = ReadCarSpec(positional[0]);
         const CarTables tables = BuildTables(spec);
         WriteCarFolder(spec, tables, positional[1]);
+        // The map picture starts 16 pixels below the top of the torque axis, so
+        // the panel cannot show torques above 184/200 of it.
+        const double peak = *std::max_element(tables.fullLoad.y.begin(), tables.fullLoad.y.end());
+        if (peak > tables.mommax * 184 / 200)
+            std::fprintf(stderr,
+                         "carmaker: warning: peak torque %.0f Nm lies above the top of the map "
+                         "picture (%.0f Nm)\n",
+                         peak, tables.mommax * 184 / 200);
         if (report) Report(spec, tables, cycles);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "carmaker: %s\n", e.what());
