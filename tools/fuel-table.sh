@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build-tools}
-cmake -S . -B "$BUILD" -G Ninja -DTRALVIK_GUI=OFF -DTRALVIK_TESTS=OFF -DTRALVIK_BENCH=OFF >/dev/null
+cmake -S . -B "$BUILD" -G Ninja -DTRALVIK_TESTS=OFF -DTRALVIK_BENCH=OFF >/dev/null
 ninja -C "$BUILD" tralvik-batch >/dev/null
 BATCH=$(realpath "$BUILD/batch/tralvik-batch")
 WORK=$(mktemp -d)
@@ -17,7 +17,7 @@ run() {
   printf '0 25 0 120 0.04 0\r\n600 25 0 100 0.04 0\r\n610 25 0 100 0.04 0\r\n' > "$WORK/run/STEADY90.CYK"
   awk -v cyc="$2" -v v0="$3" 'BEGIN{ORS="\r\n"} {sub(/\r$/,"")} NR==1{$0=cyc} NR==37{$0="T"} NR==51{$0=v0} {print}' \
     "data/$1" > "$WORK/run/CONS.VAL"
-  "$BATCH" --quiet --json "$WORK/run" 2>/dev/null
+  "$BATCH" --no-draw --quiet --json "$WORK/run" 2>/dev/null
 }
 field() { sed -E "s/.*\"$1\": ([-0-9.eE]+).*/\1/"; }
 

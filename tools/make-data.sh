@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build-tools}
-cmake -S . -B "$BUILD" -G Ninja -DTRALVIK_GUI=OFF -DTRALVIK_TESTS=OFF -DTRALVIK_BENCH=OFF >/dev/null
+cmake -S . -B "$BUILD" -G Ninja -DTRALVIK_TESTS=OFF -DTRALVIK_BENCH=OFF >/dev/null
 ninja -C "$BUILD" carmaker cycleconv roadmaker picmaker soundmaker textconv consmaker >/dev/null
 T=$BUILD/tools
 D=data

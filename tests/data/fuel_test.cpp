@@ -53,7 +53,7 @@ Figures RunBatch(const std::string& valFile, const std::string& cycle, double v0
     }
     tralvik::tools::WriteBytes((dir / "CONS.VAL").string(), out);
     const std::string json = (dir / "summary.json").string();
-    const std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' --quiet --json '" +
+    const std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' --no-draw --quiet --json '" +
                             dir.string() + "' > '" + json + "' 2>/dev/null";
     const int rc = std::system(cmd.c_str());
     const std::string s = tralvik::tools::ReadBytes(json);
