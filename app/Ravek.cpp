@@ -292,28 +292,28 @@ static QString QtFilter(const Text& filter) {
     return out.join(";;");
 }
 
-static std::optional<Text> RunDialog(QWidget* parent, const FileDialogSpec& spec, bool save) {
-    QFileDialog d(parent, Q(spec.title));
+static std::optional<Text> RunDialog(QWidget* parent, const FileDialogSpec& dlg, bool save) {
+    QFileDialog d(parent, Q(dlg.title));
     d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    d.setNameFilter(QtFilter(spec.filter));
+    d.setNameFilter(QtFilter(dlg.filter));
     d.setOption(QFileDialog::ReadOnly, false);
-    if (!spec.defaultExt.empty()) d.setDefaultSuffix(Q(spec.defaultExt));
-    if (!spec.defaultFile.empty()) d.selectFile(QString::fromUtf8(FsPath(spec.defaultFile).c_str()));
+    if (!dlg.defaultExt.empty()) d.setDefaultSuffix(Q(dlg.defaultExt));
+    if (!dlg.defaultFile.empty()) d.selectFile(QString::fromUtf8(FsPath(dlg.defaultFile).c_str()));
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return std::nullopt;
     QString chosen = d.selectedFiles().first();
-    if (!spec.keepWorkingDir) QDir::setCurrent(QFileInfo(chosen).absolutePath());
+    if (!dlg.keepWorkingDir) QDir::setCurrent(QFileInfo(chosen).absolutePath());
     return FromQ(chosen);
 }
 
-std::optional<Text> TForm1::OpenFileDialog(const FileDialogSpec& spec) {
-    if (dialogAnswer) return dialogAnswer(spec, false);
-    return RunDialog(this, spec, false);
+std::optional<Text> TForm1::OpenFileDialog(const FileDialogSpec& dlg) {
+    if (dialogAnswer) return dialogAnswer(dlg, false);
+    return RunDialog(this, dlg, false);
 }
 
-std::optional<Text> TForm1::SaveFileDialog(const FileDialogSpec& spec) {
-    if (dialogAnswer) return dialogAnswer(spec, true);
-    return RunDialog(this, spec, true);
+std::optional<Text> TForm1::SaveFileDialog(const FileDialogSpec& dlg) {
+    if (dialogAnswer) return dialogAnswer(dlg, true);
+    return RunDialog(this, dlg, true);
 }
 
 void TForm1::MediaOpen(const Text& file) {

@@ -82,8 +82,8 @@ class TForm1 : public QMainWindow, public Platform {
     void FocusKeyBox() override;
     void SetTitle(const Text& title) override;
     void SetSoundCaption(const Text& caption) override;
-    std::optional<Text> OpenFileDialog(const FileDialogSpec& spec) override;
-    std::optional<Text> SaveFileDialog(const FileDialogSpec& spec) override;
+    std::optional<Text> OpenFileDialog(const FileDialogSpec& dlg) override;
+    std::optional<Text> SaveFileDialog(const FileDialogSpec& dlg) override;
     void MediaOpen(const Text& file) override;
     void MediaPlay() override;
     void MediaStop() override;

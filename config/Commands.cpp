@@ -11,13 +11,13 @@ static const char* const kValueFilter = "Värdefiler|*.VAL|Alla filer|*.*";
 
 void MGetKonsClick(Sim& s, Station& st) {
     RunEvent(s, st, [&] {
-        FileDialogSpec spec;
-        spec.title = Utf8ToCp1252("Hämta konstanter");
-        spec.filter = Utf8ToCp1252(kValueFilter);
-        spec.defaultFile = "CONS.VAL";
-        spec.defaultExt = "VAL";
-        spec.keepWorkingDir = true;
-        std::optional<Text> name = st.platform.OpenFileDialog(spec);
+        FileDialogSpec dlg;
+        dlg.title = Utf8ToCp1252("Hämta konstanter");
+        dlg.filter = Utf8ToCp1252(kValueFilter);
+        dlg.defaultFile = "CONS.VAL";
+        dlg.defaultExt = "VAL";
+        dlg.keepWorkingDir = true;
+        std::optional<Text> name = st.platform.OpenFileDialog(dlg);
         if (!name) return; // cancelled: nothing is read
         s.Konsfil = Cut250(*name);
         s.Uppdat = false;
@@ -28,10 +28,10 @@ void MGetKonsClick(Sim& s, Station& st) {
 
 void MSaveKonsClick(Sim& s, Station& st) {
     RunEvent(s, st, [&] {
-        FileDialogSpec spec;
-        spec.filter = Utf8ToCp1252(kValueFilter);
-        spec.keepWorkingDir = false;
-        std::optional<Text> name = st.platform.SaveFileDialog(spec);
+        FileDialogSpec dlg;
+        dlg.filter = Utf8ToCp1252(kValueFilter);
+        dlg.keepWorkingDir = false;
+        std::optional<Text> name = st.platform.SaveFileDialog(dlg);
         if (!name) return; // cancelled: no file is written over
         s.Sparfil = Cut250(*name);
         WriteConstants(s);

@@ -7,13 +7,13 @@ namespace tralvik {
 
 void MGetMussClick(Sim& s, Station& st, SurfaceView& view) {
     RunEvent(s, st, [&] {
-        FileDialogSpec spec;
-        spec.title = Utf8ToCp1252("Hämta musseldiagram");
-        spec.filter = "Bitmaps (*.bmp)|*.bmp|All (*.bmp;*.ico;*.emf;*.wmf)|*.bmp;*.ico;*.emf;*.wmf";
+        FileDialogSpec dlg;
+        dlg.title = Utf8ToCp1252("Hämta musseldiagram");
+        dlg.filter = "Bitmaps (*.bmp)|*.bmp|All (*.bmp;*.ico;*.emf;*.wmf)|*.bmp;*.ico;*.emf;*.wmf";
         // The dialog opens in the car folder.
-        spec.defaultFile = s.Bilmapp.empty() ? Text("Vgrad.BMP") : JoinPath(s.Bilmapp, "Vgrad.BMP");
-        spec.defaultExt = "BMP";
-        std::optional<Text> name = st.platform.OpenFileDialog(spec);
+        dlg.defaultFile = s.Bilmapp.empty() ? Text("Vgrad.BMP") : JoinPath(s.Bilmapp, "Vgrad.BMP");
+        dlg.defaultExt = "BMP";
+        std::optional<Text> name = st.platform.OpenFileDialog(dlg);
         if (!name) return;
         s.Mussfil = Cut250(*name);
         view.LoadMapPicture(s); // a failure keeps the name that failed

@@ -53,8 +53,8 @@ class Platform {
     virtual void SetSoundCaption(const Text& caption) = 0;
 
     // Standard file dialogs: the chosen name, or nothing when cancelled.
-    virtual std::optional<Text> OpenFileDialog(const FileDialogSpec& spec) = 0;
-    virtual std::optional<Text> SaveFileDialog(const FileDialogSpec& spec) = 0;
+    virtual std::optional<Text> OpenFileDialog(const FileDialogSpec& dlg) = 0;
+    virtual std::optional<Text> SaveFileDialog(const FileDialogSpec& dlg) = 0;
 
     // The media player, one file at a time. Open throws MediaError when the
     // file cannot be opened; Play and Stop throw it when no file is open.

@@ -232,8 +232,8 @@ class WindowTest : public QObject {
     void loadAndSaveConstantsThroughTheDialogs() {
         auto f = Window();
         FileDialogSpec seen;
-        f->dialogAnswer = [&](const FileDialogSpec& spec, bool save) {
-            seen = spec;
+        f->dialogAnswer = [&](const FileDialogSpec& dlg, bool save) {
+            seen = dlg;
             return std::optional<Text>(save ? "KOPIA.VAL" : "CONS.VAL");
         };
         f->MSaveKonsClick();

@@ -150,9 +150,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        const CarSpec spec = ReadCarSpec(positional[0]);
-        const CarTables tables = BuildTables(spec);
-        WriteCarFolder(spec, tables, positional[1]);
+        const CarSpec desc = ReadCarSpec(positional[0]);
+        const CarTables tables = BuildTables(desc);
+        WriteCarFolder(desc, tables, positional[1]);
         // The map picture starts 16 pixels below the top of the torque axis, so
         // the panel cannot show torques above 184/200 of it.
         const double peak = *std::max_element(tables.fullLoad.y.begin(), tables.fullLoad.y.end());
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
                          "carmaker: warning: peak torque %.0f Nm lies above the top of the map "
                          "picture (%.0f Nm)\n",
                          peak, tables.mommax * 184 / 200);
-        if (report) Report(spec, tables, cycles);
+        if (report) Report(desc, tables, cycles);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "carmaker: %s\n", e.what());
         return 1;

@@ -200,7 +200,7 @@ CarSpec ReadCarSpec(const std::string& path) {
 
 // ---------------------------------------------------------------- engine model
 
-EngineModel::EngineModel(const CarSpec& spec) : s_(spec) {}
+EngineModel::EngineModel(const CarSpec& desc) : s_(desc) {}
 
 double EngineModel::FullLoad(double n) const {
     const double ni = s_.idleRpm, n1 = s_.torqueRpm, n2 = s_.torqueRpmEnd, np = s_.powerRpm,

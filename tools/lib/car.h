@@ -58,7 +58,7 @@ struct Emissions {
 // The physical engine: full-load curve, Willans-line efficiency, emission maps.
 class EngineModel {
   public:
-    explicit EngineModel(const CarSpec& spec);
+    explicit EngineModel(const CarSpec& desc);
     // Full-load torque (Nm) at engine speed n (rpm); held at the idle value
     // below idle, falling to zero just above the maximum speed.
     double FullLoad(double n) const;
@@ -101,14 +101,14 @@ struct CarTables {
 };
 
 // Builds every table of the car (values rounded as they are written).
-CarTables BuildTables(const CarSpec& spec);
+CarTables BuildTables(const CarSpec& desc);
 // The torque-axis search of the instrument panel on a full-load curve look-up.
 double FindMommax(const Table1& fullLoad, double nmax);
 
 // Writes FORDON.TAB, MOTOR.TAB, VAXEL.TAB and MUSSEL.BMP into `folder`.
-void WriteCarFolder(const CarSpec& spec, const CarTables& t, const std::string& folder);
+void WriteCarFolder(const CarSpec& desc, const CarTables& t, const std::string& folder);
 // Draws the engine efficiency map at the instrument panel's scale.
-Canvas DrawEngineMap(const CarSpec& spec, const CarTables& t);
+Canvas DrawEngineMap(const CarSpec& desc, const CarTables& t);
 
 // Picture geometry shared with the instrument panel's marker.
 constexpr int kMapOriginX = 38;  // pixel of 0 rpm
@@ -122,8 +122,8 @@ struct DriveResult {
     double km = 0, litres = 0, coG = 0, noxG = 0, hcG = 0, seconds = 0;
     double LitresPer100() const { return km > 0 ? 100.0 * litres / km : 0; }
 };
-DriveResult DriveSteady(const CarSpec& spec, const CarTables& t, double speedMs, double auxW);
-DriveResult DriveTrace(const CarSpec& spec, const CarTables& t, const std::vector<double>& speedMs,
+DriveResult DriveSteady(const CarSpec& desc, const CarTables& t, double speedMs, double auxW);
+DriveResult DriveTrace(const CarSpec& desc, const CarTables& t, const std::vector<double>& speedMs,
                        double auxW);
 
 } // namespace tralvik::tools
