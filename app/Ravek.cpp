@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QUrl>
 
+#include "app/Panels.h"
 #include "config/Commands.h"
 #include "config/Startup.h"
 #include "core/paths.h"
@@ -121,6 +122,7 @@ TForm1::TForm1(QWidget* parent)
     Timer1.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 
+    panels = new PanelSet(*this);
     BuildMenus();
     setFixedSize(sizeHint());
 }
@@ -131,12 +133,13 @@ void TForm1::BuildMenus() {
     menus = menuBar();
     auto noAction = [] {};
     QMenu* kons = menus->addMenu(U("Konstanter"));
-    kons->addAction(U("Använda filer"), noAction);
-    kons->addAction(U("Bilkonstanter."), noAction);
-    kons->addAction(U("Programkonstanter"), noAction);
+    auto open = [this](PanelKind kind) { return [this, kind] { panels->Open(kind); }; };
+    kons->addAction(U("Använda filer"), this, open(PanelKind::FileNames));
+    kons->addAction(U("Bilkonstanter."), this, open(PanelKind::Vehicle));
+    kons->addAction(U("Programkonstanter"), this, open(PanelKind::Program));
     kons->addAction(QString(), noAction);
-    kons->addAction(U("Moder"), noAction);
-    menus->addAction(U("Bilmapp"), noAction);
+    kons->addAction(U("Moder"), this, open(PanelKind::Modes));
+    menus->addAction(U("Bilmapp"), this, open(PanelKind::CarFolder));
     QMenu* hamta = menus->addMenu(U("Hämta"));
     hamta->addAction(U("Konstanter"), this, [this] { MGetKonsClick(); });
     hamta->addAction(U("Konstanter och variabler"), noAction);
@@ -146,10 +149,10 @@ void TForm1::BuildMenus() {
     spara->addAction(U("Spara konstanter som"), this, [this] { MSaveKonsClick(); });
     spara->addAction(U("Spara konstanter och variabler som"), noAction);
     spara->addSeparator();
-    spara->addAction(U("Skriv ut konstanter"), noAction);
+    spara->addAction(U("Skriv ut konstanter"), this, open(PanelKind::NotYet));
     spara->addAction(U("Skriv ut konstanter och variabler"), noAction);
     menus->addAction(U("Stopp/Start"), this, [this] { StClick(); });
-    menus->addAction(U("Bruksanvisning"), noAction);
+    menus->addAction(U("Bruksanvisning"), this, open(PanelKind::Manual));
     QMenu* ljud = menus->addMenu(U("Ljud"));
     ljud->addAction(U("Redigera"), noAction);
     ljudAction = ljud->addAction(U("Ljud på"), this, [this] { Ljudp1Click(); });

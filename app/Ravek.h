@@ -27,6 +27,7 @@ class QAction;
 namespace tralvik {
 
 class TForm1;
+class PanelSet;
 
 // The client area: shows the start screen's background, and from START on the
 // off-screen frame the station draws.
@@ -115,6 +116,7 @@ class TForm1 : public QMainWindow, public Platform {
     QTimer Timer1;
     QMenuBar* menus = nullptr;
     QAction* ljudAction = nullptr;
+    PanelSet* panels = nullptr; // the constant and information panels
 
   protected:
     bool event(QEvent* e) override;
