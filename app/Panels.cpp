@@ -112,7 +112,7 @@ QWidget* PanelSet::ValueBox(PanelKind kind) const {
 }
 
 bool PanelSet::IsOpen(PanelKind kind) const {
-    return LabelBox(kind)->isVisible();
+    return !LabelBox(kind)->isHidden();
 }
 
 void PanelSet::Open(PanelKind kind) {

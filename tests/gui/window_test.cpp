@@ -7,6 +7,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/Panels.h"
 #include "app/Ravek.h"
 #include "sample_data.h"
 
@@ -30,6 +31,18 @@ class WindowTest : public QObject {
         f.Timer1.stop(); // the test drives the ticks itself
     }
     QString Title(TForm1& f) { return f.windowTitle(); }
+    // A menu entry by its captions (a top-level entry without a menu when
+    // `entry` is empty).
+    QAction* Entry(TForm1& f, const QString& top, const QString& entry = QString()) {
+        for (QAction* a : f.menus->actions()) {
+            if (a->text() != top) continue;
+            if (entry.isEmpty()) return a;
+            if (a->menu())
+                for (QAction* e : a->menu()->actions())
+                    if (e->text() == entry) return e;
+        }
+        return nullptr;
+    }
 
   private slots:
     void init() {
@@ -244,6 +257,126 @@ class WindowTest : public QObject {
         QCOMPARE(QString::fromLatin1(seen.title.c_str()), QString::fromLatin1("H\xE4mta konstanter"));
         QCOMPARE(QString::fromStdString(seen.defaultFile), QString("CONS.VAL"));
         QCOMPARE(f->sim.Fbmax, 8000.0);
+    }
+
+    void panelsOpenFromTheMenusAtTheirPlaces() {
+        auto f = Window();
+        struct Case {
+            const char* top;
+            const char* entry;
+            PanelKind kind;
+            QRect label, value;
+        };
+        const Case cases[] = {
+            {"Konstanter",
+             "Använda filer",
+             PanelKind::FileNames,
+             {10, 0, 385, 385},
+             {400, 0, 700, 385}},
+            {"Bilmapp", "", PanelKind::CarFolder, {0, 0, 401, 89}, {400, 40, 390, 26}},
+            {"Konstanter",
+             "Bilkonstanter.",
+             PanelKind::Vehicle,
+             {8, 0, 489, 409},
+             {520, 20, 249, 353}},
+            {"Konstanter",
+             "Programkonstanter",
+             PanelKind::Program,
+             {8, 0, 489, 353},
+             {520, 0, 249, 353}},
+            {"Konstanter", "Moder", PanelKind::Modes, {8, 0, 489, 257}, {520, 0, 249, 145}},
+            {"Spara", "Skriv ut konstanter", PanelKind::NotYet, {16, 0, 481, 97}, {}},
+            {"Bruksanvisning", "", PanelKind::Manual, {8, 0, 625, 401}, {}},
+        };
+        for (const Case& c : cases) {
+            QVERIFY(!f->panels->LabelBox(c.kind)->isVisibleTo(f.get()));
+            QAction* a = Entry(*f, QString::fromUtf8(c.top), QString::fromUtf8(c.entry));
+            QVERIFY2(a, c.entry);
+            a->trigger();
+            QPlainTextEdit* label = f->panels->LabelBox(c.kind);
+            QVERIFY2(label->isVisibleTo(f.get()), c.entry);
+            QCOMPARE(label->geometry(), c.label);
+            QCOMPARE(label->parentWidget(), static_cast<QWidget*>(f->client));
+            QWidget* value = f->panels->ValueBox(c.kind);
+            if (c.value.isNull()) {
+                QVERIFY(value == nullptr);
+            } else {
+                QVERIFY(value->isVisibleTo(f.get()));
+                QCOMPARE(value->geometry(), c.value);
+            }
+        }
+        // Panels are independent: every one is still open.
+        QVERIFY(f->panels->IsOpen(PanelKind::FileNames));
+        QCOMPARE(f->panels->LabelBox(PanelKind::Manual)->verticalScrollBarPolicy(),
+                 Qt::ScrollBarAlwaysOn);
+        QStringList vehicle = f->panels->ValueMemo(PanelKind::Vehicle)->toPlainText().split('\n');
+        QCOMPARE(vehicle.size(), 19);
+        QCOMPARE(vehicle[2], QString("90.0")); // 750 A * 0.12 kW
+        QCOMPARE(vehicle[4], QString("1300")); // the vehicle table's mass
+        QCOMPARE(f->panels->Edit3()->text(), QDir::current().absolutePath() + "/Bil");
+        QCOMPARE(f->panels->LabelBox(PanelKind::Modes)->toPlainText().split('\n')[0],
+                 QString("             MODER"));
+        QVERIFY(!f->Timer1.isActive()); // opening touches no timer
+        QVERIFY(f->errors.empty());
+    }
+
+    void clickingTheLabelBoxAppliesAndCloses() {
+        auto f = Window();
+        Start(*f);
+        for (int i = 0; i < 3; ++i) f->Timer1Timer();
+        QVERIFY(f->sim.Nsteg > 2);
+        f->Timer1.start();
+        Entry(*f, "Konstanter", "Bilkonstanter.")->trigger();
+        QVERIFY(!f->Edit5->isVisibleTo(f.get())); // the torque figure lies under the panel
+        QVERIFY(f->Timer1.isActive());            // the run goes on under the open panel
+        QPlainTextEdit* memo = f->panels->ValueMemo(PanelKind::Vehicle);
+        QTest::mouseClick(memo->viewport(), Qt::LeftButton);
+        QVERIFY(!f->Timer1.isActive()); // a click into the values pauses the run
+        QStringList rows = memo->toPlainText().split('\n');
+        rows[7] = "12,5"; // litres, with a decimal comma
+        rows[10] = "1234";
+        memo->setPlainText(rows.join('\n'));
+        QTest::mouseClick(f->panels->LabelBox(PanelKind::Vehicle)->viewport(), Qt::LeftButton);
+        QVERIFY(!f->panels->IsOpen(PanelKind::Vehicle));
+        QVERIFY(!memo->isVisibleTo(f.get()));
+        QCOMPARE(f->sim.Fbmax, 1234.0);
+        QCOMPARE(f->sim.Tank, 12.5);
+        QVERIFY(f->Timer1.isActive()); // a run under way starts again
+        QVERIFY(f->Edit5->isVisibleTo(f.get()));
+        f->Timer1.stop();
+
+        // The car folder: its one-line box is applied whole.
+        Entry(*f, "Bilmapp")->trigger();
+        QDir(".").mkpath("Bil2");
+        QFile::copy("Bil/FORDON.TAB", "Bil2/FORDON.TAB");
+        QFile::copy("Bil/MOTOR.TAB", "Bil2/MOTOR.TAB");
+        QFile::copy("Bil/MUSS.BMP", "Bil2/MUSS.BMP"); // the set-up draws the map again
+        f->panels->Edit3()->setText(QDir::current().absolutePath() + "/Bil2");
+        QTest::mouseClick(f->panels->LabelBox(PanelKind::CarFolder)->viewport(), Qt::LeftButton);
+        QVERIFY(!f->panels->Edit3()->isVisibleTo(f.get()));
+        QVERIFY(QString::fromStdString(f->sim.Tforb).endsWith("/Bil2/MOTOR.TAB"));
+        QVERIFY(Title(*f).startsWith("Tralvik Ver 2.0    Testare   Bilmodell: Bil2"));
+        QVERIFY2(f->errors.empty(), f->errors.empty() ? "" : f->errors[0].c_str());
+        f->Timer1.stop();
+
+        // The manual closes on a click and leaves the timer alone.
+        Entry(*f, "Bruksanvisning")->trigger();
+        QTest::mouseClick(f->panels->LabelBox(PanelKind::Manual)->viewport(), Qt::LeftButton);
+        QVERIFY(!f->panels->IsOpen(PanelKind::Manual));
+        QVERIFY(!f->Timer1.isActive());
+    }
+
+    void failedReapplyIsReportedAndThePanelStays() {
+        auto f = Window();
+        Entry(*f, "Konstanter", QString::fromUtf8("Använda filer"))->trigger();
+        QPlainTextEdit* memo = f->panels->ValueMemo(PanelKind::FileNames);
+        QStringList rows = memo->toPlainText().split('\n');
+        rows[8] = "SAKNAS.TAB"; // no such vehicle table in the car folder
+        memo->setPlainText(rows.join('\n'));
+        QTest::mouseClick(f->panels->LabelBox(PanelKind::FileNames)->viewport(), Qt::LeftButton);
+        QCOMPARE(f->errors.size(), size_t(1));
+        QVERIFY(f->panels->IsOpen(PanelKind::FileNames));
+        QVERIFY(!f->sim.Uppdat);
     }
 
     void imageClickTogglesTheZoom() {
