@@ -1,5 +1,6 @@
 #include "files/Ssparvar.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -56,7 +57,9 @@ struct SnapshotWriter {
 
     void End() { out += "\r\n"; }
     void TextLine(Text& t, std::size_t max) {
-        out += t.size() > max ? t.substr(0, max) : t;
+        // A line feed inside a text would split its line and put every later
+        // value at the wrong line; the text ends there instead.
+        out += t.substr(0, std::min(max, t.find('\n')));
         End();
     }
     void CharLine(char& c) {

@@ -15,7 +15,9 @@ constexpr int kSnapshotLines = 1050;
 // Writes the snapshot of `s` to s.Sparfil. The file is written in full to a
 // temporary file in the same folder and then renamed over the target, so a
 // save that fails (full disk, no write access) leaves an earlier file of that
-// name as it was. Throws IoError when the file cannot be written.
+// name as it was; a read-only file is not replaced. Texts are written up to
+// 250 characters (Spara: 4) and end before a line feed, which would otherwise
+// split their line. Throws IoError when the file cannot be written.
 void SaveSnapshot(Sim& s);
 
 // A real as the snapshot holds it: at most 15 significant digits, trailing

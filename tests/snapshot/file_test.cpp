@@ -98,6 +98,16 @@ TEST_F(SnapshotFile, TextsAreCutToTheirLength) {
     EXPECT_EQ(lines[21], "0111");
 }
 
+TEST_F(SnapshotFile, ATextWithALineFeedEndsThereSoTheLinesStayInStep) {
+    SaveFilled();
+    saved.Titel = "two\nlines";
+    SaveSnapshot(saved);
+    std::vector<std::string> lines = CrLfLines(ReadFile(path));
+    ASSERT_EQ(lines.size(), 1050u);
+    EXPECT_EQ(lines[0], "two");
+    EXPECT_EQ(lines[1], "T2");
+}
+
 TEST_F(SnapshotFile, SaveThenLoadRestoresAllButOmstartAndCykelfil) {
     SaveFilled();
     Sim loaded; // every value 0 or empty
