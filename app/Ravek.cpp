@@ -16,6 +16,7 @@
 #include "config/Startup.h"
 #include "core/paths.h"
 #include "files/MapPicture.h"
+#include "files/Snapshot.h"
 #include "station/Gauges.h"
 #include "station/Sound.h"
 #include "station/Tick.h"
@@ -142,12 +143,18 @@ void TForm1::BuildMenus() {
     menus->addAction(U("Bilmapp"), this, open(PanelKind::CarFolder));
     QMenu* hamta = menus->addMenu(U("Hämta"));
     hamta->addAction(U("Konstanter"), this, [this] { MGetKonsClick(); });
-    hamta->addAction(U("Konstanter och variabler"), noAction);
+    hamta->addAction(U("Konstanter och variabler"), this, [this] {
+        GetVarClick(sim, station);
+        client->update();
+    });
     hamta->addAction(U("Musseldiagram"), this, [this] { MGetMussClick(); });
     hamta->addSeparator();
     QMenu* spara = menus->addMenu(U("Spara"));
     spara->addAction(U("Spara konstanter som"), this, [this] { MSaveKonsClick(); });
-    spara->addAction(U("Spara konstanter och variabler som"), noAction);
+    spara->addAction(U("Spara konstanter och variabler som"), this, [this] {
+        MSaveAs2Click(sim, station);
+        client->update();
+    });
     spara->addSeparator();
     spara->addAction(U("Skriv ut konstanter"), this, open(PanelKind::NotYet));
     spara->addAction(U("Skriv ut konstanter och variabler"), noAction);

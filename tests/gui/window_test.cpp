@@ -379,6 +379,35 @@ class WindowTest : public QObject {
         QVERIFY(!f->sim.Uppdat);
     }
 
+    void snapshotSavedAndLoadedThroughTheMenus() {
+        auto f = Window();
+        Start(*f);
+        for (int i = 0; i < 5; ++i) f->Timer1Timer();
+        f->dialogAnswer = [](const FileDialogSpec&, bool) { return std::optional<Text>("SNAP.TXT"); };
+        auto trigger = [&](const char* menu, const char* entry) {
+            for (QAction* a : f->menus->actions())
+                if (a->text() == QString::fromUtf8(menu))
+                    for (QAction* e : a->menu()->actions())
+                        if (e->text() == QString::fromUtf8(entry)) e->trigger();
+        };
+        const double ttot = f->sim.ttot;
+        const double ltot = f->sim.ltot;
+        trigger("Spara", "Spara konstanter och variabler som");
+        QVERIFY(f->errors.empty());
+        QFile snap("SNAP.TXT");
+        QVERIFY(snap.open(QIODevice::ReadOnly));
+        QCOMPARE(snap.readAll().count("\r\n"), 1050);
+        // The save runs one time step with the pause flag set, then the panel
+        // set-up runs another: in real time each takes one second.
+        QVERIFY(qAbs(f->sim.ttot - (ttot + 2)) < 1e-6);
+        f->sim.ltot = 5000;
+        trigger("Hämta", "Konstanter och variabler");
+        QVERIFY(f->errors.empty());
+        QCOMPARE(f->sim.ltot, ltot);
+        QVERIFY(qAbs(f->sim.ttot - (ttot + 2)) < 1e-6); // the saved ttot, then the same two steps
+        QVERIFY(f->Timer1.isActive());
+    }
+
     void imageClickTogglesTheZoom() {
         auto f = Window(false);
         f->Image1Click();
