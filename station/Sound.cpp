@@ -43,7 +43,7 @@ static void ReportMediaFailure(Station& st, const MediaError& e) {
 void SelectSound(Sim& s, Station& st) {
     if (!st.Ljud) return;
     int k = SoundBand(s.v);
-    Text dir = s.Progmapp + "\\";
+    Text dir = s.Progmapp + "/"; // the platform's separator
     if (dir.size() > 251) dir.resize(251);
     st.Ljudfil = dir + st.Ljudnamn[k];
     if (FileExists(st.Ljudfil) && k != s.Ljudsteg) {
@@ -69,7 +69,7 @@ void ToggleSound(Station& st) {
 }
 
 void OpenStartupSound(Sim& s, Station& st) {
-    Text name = Cut250(s.Progmapp + "\\Air.mid");
+    Text name = JoinPath(s.Progmapp, "Air.mid");
     try {
         st.platform.MediaOpen(name);
     } catch (const MediaError& e) { ReportMediaFailure(st, e); }

@@ -74,7 +74,7 @@ class SoundTest : public ::testing::Test {
         s.Ljudsteg = 0;
         st.Ljud = true;
     }
-    std::string Path(const char* name) { return dir.path() + "\\" + name; }
+    std::string Path(const char* name) { return dir.path() + "/" + name; }
 };
 
 } // namespace
@@ -156,7 +156,7 @@ TEST_F(SoundTest, StopWithoutAnOpenDeviceDoesNotKeepTheSoundFromStarting) {
 
 TEST_F(SoundTest, StartupOpensAirMidWithoutPlaying) {
     OpenStartupSound(s, st);
-    EXPECT_EQ(p.opened, (std::vector<Text>{dir.path() + "\\Air.mid"}));
+    EXPECT_EQ(p.opened, (std::vector<Text>{dir.path() + "/Air.mid"}));
     EXPECT_EQ(p.plays, 0);
     p.failMediaOpen = true;
     EXPECT_NO_THROW(OpenStartupSound(s, st));

@@ -78,7 +78,7 @@ TEST(Startup, MissingConstantsFileStopsAtTheReadWithTheStepsBeforeDone) {
     EXPECT_EQ(s.Startmark, 'S'); // the state was reset
     EXPECT_EQ(s.Resstat, '-');
     EXPECT_EQ(s.Resstatp, '-');
-    EXPECT_EQ(p.opened, (std::vector<Text>{s.Progmapp + "\\Air.mid"}));
+    EXPECT_EQ(p.opened, (std::vector<Text>{s.Progmapp + "/Air.mid"}));
     EXPECT_EQ(s.Konsfil, "CONS.VAL");
     EXPECT_FALSE(s.Forstlast); // the steps after the read did not run
 }

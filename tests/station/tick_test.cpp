@@ -243,6 +243,6 @@ TEST_F(TickTest, SoundIsChosenOnTheFuelStopTick) {
     };
     Tick();
     EXPECT_FALSE(p.timer);
-    EXPECT_EQ(p.opened, (std::vector<Text>{dir.path() + "\\mid.wav"}));
+    EXPECT_EQ(p.opened, (std::vector<Text>{dir.path() + "/mid.wav"}));
     EXPECT_EQ(p.plays, 1);
 }
