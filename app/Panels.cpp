@@ -44,9 +44,23 @@ Geometry GeometryOf(PanelKind kind) {
     return {};
 }
 
+// A multi-line box whose text may start lower than its top edge.
+class RowMemo : public QPlainTextEdit {
+  public:
+    using QPlainTextEdit::QPlainTextEdit;
+    void StartTextLower(int dy) {
+        setViewportMargins(0, dy, 0, 0);
+        // The strip above the text shows the box's own background.
+        setAutoFillBackground(true);
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, pal.color(QPalette::Base));
+        setPalette(pal);
+    }
+};
+
 // A multi-line box whose rows stay aligned with its neighbour's: no wrapping.
-QPlainTextEdit* MakeMemo(QWidget* parent, const QRect& at, bool wrap) {
-    auto* m = new QPlainTextEdit(parent);
+RowMemo* MakeMemo(QWidget* parent, const QRect& at, bool wrap) {
+    auto* m = new RowMemo(parent);
     m->setGeometry(at);
     m->setFont(QtSurface::WindowFont());
     m->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
@@ -77,7 +91,12 @@ constexpr PanelKind kAll[] = {PanelKind::FileNames, PanelKind::CarFolder, PanelK
 PanelSet::PanelSet(TForm1& form) : QObject(&form), form_(form) {
     for (PanelKind kind : kAll) {
         Geometry g = GeometryOf(kind);
-        QPlainTextEdit* label = MakeMemo(form_.client, g.label, kind == PanelKind::Manual);
+        RowMemo* label = MakeMemo(form_.client, g.label, kind == PanelKind::Manual);
+        // The vehicle panel's value box stands 20 pixels lower than its label
+        // box; the labels start as much lower, so that row n still stands
+        // beside row n.
+        if (HasValueBox(kind) && kind != PanelKind::CarFolder && g.value.top() > g.label.top())
+            label->StartTextLower(g.value.top() - g.label.top());
         label->setReadOnly(true);
         label->setPlainText(JoinRows(PanelLabelRows(kind)));
         if (kind == PanelKind::Manual) label->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
