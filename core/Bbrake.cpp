@@ -1,6 +1,4 @@
 // The brake stage; runs after the resistance stage because it needs Fmotst.
-#include <cstring>
-
 #include "core/stages.h"
 
 namespace tralvik {
@@ -9,7 +7,7 @@ void BrakeStage(Sim& s) {
     unsigned char k = static_cast<unsigned char>(s.Tangent);
     if (k >= '1' && k <= 'z') s.Broms = 0; // every key but 0 frees the brake
     if (k == '0') s.Broms = s.Broms + s.Fbmax / 10;
-    if (s.Motorstyr == 0 || !std::strchr("IJMPWY", s.Motorstyr)) {
+    if (FollowsRequestedSpeed(s)) {
         s.Broms = 0;
         if (s.v > 1.1 * s.vb) s.Broms = (s.v - s.vb) * s.Massa / (s.Kbroms * s.Dt) - s.Fmotst;
     }

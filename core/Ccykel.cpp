@@ -70,22 +70,16 @@ static void ApplyEventCode(Sim& s) {
     }
 }
 
-static bool In(char c, const char* set) {
-    for (; *set; ++set)
-        if (c == *set) return true;
-    return false;
-}
-
 // Steps 2 to 7 of a branch, common to the map and the time cycle.
 static void TakeRow(Sim& s, const char* freezeSpeed, const char* skipDt) {
     s.Xstart = s.Xrad;
     s.vbcykel = s.vbrad;
-    if (!In(s.Motorstyr, freezeSpeed) && s.Mod != 21) s.vbmal = s.vbrad;
+    if (!InSet(s.Motorstyr, freezeSpeed) && s.Mod != 21) s.vbmal = s.vbrad;
     if (s.Lutnmod != 'L' && s.Lutnmod != 'l' && s.Mod != 21) s.Lutncykel = s.Lutnrad;
     if (s.ttot >= s.Tvanta && s.Modrad < 999) s.Modcykel = s.Modrad;
     s.Mod = Rnd(s.Modcykel);
     if (s.Modrad > 999) ApplyEventCode(s);
-    if (!In(s.Tidsmod, skipDt) && s.Mod != 21 && s.Mod != 15) s.Dtcykel = s.Dtrad;
+    if (!InSet(s.Tidsmod, skipDt) && s.Mod != 21 && s.Mod != 15) s.Dtcykel = s.Dtrad;
 }
 
 // Switching cycle type: the other file is read at its own position.
@@ -148,7 +142,7 @@ void CycleStage(Sim& s) {
         s.Modf = s.Mod;
     }
 
-    if (!In(s.Motorstyr, "<>IJPW")) {
+    if (!InSet(s.Motorstyr, "<>IJPW")) {
         if (s.Mod > 100 && s.Mod < 119) {
             s.Vaxelmod = 10;
             s.Vaxel = static_cast<uint8_t>(s.Mod - 100);

@@ -1,6 +1,4 @@
 // The speed stage: one explicit Euler step of the longitudinal dynamics.
-#include <cstring>
-
 #include "core/stages.h"
 
 namespace tralvik {
@@ -14,7 +12,7 @@ void SpeedStage(Sim& s) {
     s.Mhjul = omega != 0 ? s.Pdrag / omega : 0;
     if (s.mic > 8 && s.Mhjul < 6) s.Mhjul = 6;
     s.v = s.v + (s.Kvot * 2 * 3.14 / 60 * s.Mhjul - s.Fmotst - s.Broms) / s.Massa * s.Dt;
-    if (s.Motorstyr == 0 || !std::strchr("IJMPWY", s.Motorstyr)) {
+    if (FollowsRequestedSpeed(s)) {
         if (s.v > 1.2 * s.vb) s.v = 1.2 * s.vb;
     }
     if (s.v < 0.001) s.v = 0.001; // creep: the map position always moves on

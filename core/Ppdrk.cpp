@@ -1,15 +1,12 @@
 // The driver stage: throttle keys, cruise control, mouse, demand modes and the
 // cycle-following driver. Sets the power demand Pdrag and Idrag.
 #include <cctype>
-#include <cstring>
 
 #include "core/stages.h"
 #include "core/ttabr1.h"
 #include "station/Steering.h"
 
 namespace tralvik {
-
-static bool In(char c, const char* set) { return c != 0 && std::strchr(set, c) != nullptr; }
 
 static void ThrottleKeys(Sim& s) {
     char k = s.Tangent;
@@ -73,19 +70,19 @@ static void CycleFollowingDriver(Sim& s) {
 
 void DriverStage(Sim& s) {
     s.Vmfakt = 1;
-    if (In(s.Tangent, "0Ii<>PpQq")) ThrottleKeys(s);
+    if (InSet(s.Tangent, "0Ii<>PpQq")) ThrottleKeys(s);
     char up = static_cast<char>(std::toupper(static_cast<unsigned char>(s.Tangent)));
     if (up == 'F' || up == 'K' || up == 'T') s.Motorstyr = ' ';
     if (s.Motorstyr == 'M') Mouse(s);
-    if (!In(s.Motorstyr, "<>JW")) s.vb = s.vbmal;
-    if (In(s.Motorstyr, "IJPW")) {
+    if (!InSet(s.Motorstyr, "<>JW")) s.vb = s.vbmal;
+    if (InSet(s.Motorstyr, "IJPW")) {
         s.vb = 0;
         if (s.Motorstyr == 'J') s.Idrag = s.vbmal;
         if (s.Motorstyr == 'W') s.Pdrag = 1000 * s.vbmal;
         if (s.Motorstyr == 'P' || s.Motorstyr == 'W') s.Idrag = s.Pdrag / s.U;
         if (s.Motorstyr == 'I' || s.Motorstyr == 'J') s.Pdrag = s.Idrag * s.U;
     }
-    if (!In(s.Motorstyr, "IJMPWY")) CycleFollowingDriver(s);
+    if (FollowsRequestedSpeed(s)) CycleFollowingDriver(s);
     if (s.Pdrag > s.Imax * s.U) s.Pdrag = s.Imax * s.U;
     s.Idrag = s.Pdrag / s.U;
 }

@@ -19,6 +19,13 @@ inline Text Cut250(const Text& t) { return t.size() > kTextMax ? t.substr(0, kTe
 inline double RoundEven(double x) { return std::nearbyint(x); }
 inline int32_t Rnd(double x) { return static_cast<int32_t>(std::nearbyint(x)); }
 
+// Whether the mode letter `c` is one of the letters of `set` (never for 0).
+inline bool InSet(char c, const char* set) {
+    for (; *set; ++set)
+        if (c == *set) return true;
+    return false;
+}
+
 // An input/output failure: carries the runtime's text ("File not found", ...)
 // and the file it concerns. It ends the operation in progress; the event
 // boundary (a tick, a menu command, start-up) shows it.

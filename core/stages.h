@@ -5,6 +5,10 @@
 
 namespace tralvik {
 
+// The cycle-following driver or cruise control holds the car to vb (every
+// engine-control letter but the keyboard, mouse and demand modes).
+inline bool FollowsRequestedSpeed(const Sim& s) { return !InSet(s.Motorstyr, "IJMPWY"); }
+
 // Ttid: the time increment; advances ttot and tcykel.
 void TimeStep(Sim& s);
 // Llutning: gradient keys and the gradient in force.

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/paths.h"
 
 namespace tralvik {
 
@@ -46,14 +45,8 @@ int Px(double x) {
     return static_cast<int>(std::nearbyint(x));
 }
 
-static const Text& T(const char* utf8) {
-    // Panel texts are written in UTF-8 here and drawn as Windows-1252 bytes.
-    thread_local std::string buf;
-    buf = Utf8ToCp1252(utf8);
-    return buf;
-}
-
-static void Label(Surface& g, int x, int y, const char* utf8) { g.TextOut(x, y, T(utf8)); }
+// Panel texts are Windows-1252 bytes, as the surface takes them.
+static void Label(Surface& g, int x, int y, const char* cp1252) { g.TextOut(x, y, cp1252); }
 static void Letter(Surface& g, int x, int y, char c) { g.TextOut(x, y, Text(1, c)); }
 
 static void SpeedScale(Surface& g) {
@@ -181,7 +174,7 @@ void DrawPanelTick(Sim& s, Surface& g) {
     g.SetOutline(colour::kBlack);
 
     g.Rectangle(400, 60, 500, 75);
-    Label(g, 110, 60, "Höjd        ");
+    Label(g, 110, 60, "H\xF6jd        "); // "Höjd"
     g.TextOut(150, 60, FormatInt(s.Hojd));
     Label(g, 520, 0, "Tid i sekunder  ");
     g.TextOut(650, 0, FormatInt(s.ttot));
