@@ -4,7 +4,7 @@
 #include <QRect>
 #include <QScrollBar>
 
-#include "app/QtSurface.h"
+#include "qtsurface/QtSurface.h"
 #include "app/Ravek.h"
 #include "core/paths.h"
 

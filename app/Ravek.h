@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/QtSurface.h"
+#include "qtsurface/QtSurface.h"
 #include "core/Vvaria.h"
 #include "station/Platform.h"
 #include "station/RealClock.h"

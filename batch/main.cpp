@@ -14,7 +14,7 @@
 #include <QImage>
 #include <filesystem>
 
-#include "app/QtSurface.h"
+#include "qtsurface/QtSurface.h"
 #include "batch/headless.h"
 #include "batch/options.h"
 #include "batch/summary.h"

@@ -4,7 +4,7 @@
 
 #include <QGuiApplication>
 
-#include "app/QtSurface.h"
+#include "qtsurface/QtSurface.h"
 #include "config/Ffetch.h"
 #include "core/Bber.h"
 #include "core/paths.h"

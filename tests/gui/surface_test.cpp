@@ -2,7 +2,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/QtSurface.h"
+#include "qtsurface/QtSurface.h"
 #include "core/Vvaria.h"
 #include "sample_data.h"
 #include "station/Gauges.h"

@@ -1,4 +1,4 @@
-#include "app/QtSurface.h"
+#include "qtsurface/QtSurface.h"
 
 #include <QFileInfo>
 #include <QFontDatabase>
