@@ -1,25 +1,27 @@
 #include "core/Ttabr2.h"
 
 #include <algorithm>
-#include <string_view>
 
 #include "core/tabread.h"
+#include "core/tabstore.h"
 
 namespace tralvik {
 
 namespace {
 
-// Only 30 columns of a row are read.
-constexpr int kMaxColumns = 30;
+std::string_view Cut(const Text& t) {
+    return std::string_view(t.data(), std::min(t.size(), kTextMax));
+}
+
+} // namespace
 
 // The report in Windows-1252 (\345 = å, \344 = ä, \366 = ö); it is written in
 // code page 850.
-[[noreturn]] void Fail(Sim& s, std::string_view file, std::string_view table, double colin,
-                       double rowin) {
+void FailTABR2(Sim& s, const Text& file, const Text& table, double colin, double rowin) {
     Text line1 = "Avbrott p g a att TABR2 inte funnit n\345got inv\344rdepar i ";
-    line1 += file;
+    line1 += Cut(file);
     Text line2 = "tabell nr ";
-    line2 += table;
+    line2 += Cut(table);
     line2 += " som \344r st\366rre \344n ";
     line2 += FormatReportNumber(colin);
     line2 += " / ";
@@ -27,20 +29,30 @@ constexpr int kMaxColumns = 30;
     AbortTableLookup(s, line1, line2);
 }
 
-} // namespace
-
 double TABR2(Sim& s, const Text& file, const Text& table, char colmode, double colin, double rowin,
              char rowmode) {
-    const std::string_view fileName(file.data(), std::min(file.size(), kTextMax));
-    const std::string_view tableName(table.data(), std::min(table.size(), kTextMax));
-    const bool firstTable = tableName == "0";
+    std::optional<double> r =
+        s.Tables().Get(file).Lookup2(Cut(table), colmode, colin, rowin, rowmode);
+    if (!r) FailTABR2(s, file, table, colin, rowin);
+    return *r;
+}
 
-    TabFile f(file.size() > kTextMax ? Cut250(file) : file);
-    auto fail = [&]() { Fail(s, fileName, tableName, colin, rowin); };
+double ReferenceTABR2(Sim& s, const Text& file, const Text& table, char colmode, double colin,
+                      double rowin, char rowmode) {
+    std::optional<double> r =
+        ScanTABR2(LoadTableBytes(file), Cut(table), colmode, colin, rowin, rowmode);
+    if (!r) FailTABR2(s, file, table, colin, rowin);
+    return *r;
+}
+
+std::optional<double> ScanTABR2(const std::string& bytes, std::string_view tableName, char colmode,
+                                double colin, double rowin, char rowmode) {
+    const bool firstTable = tableName == "0";
+    TabCursor f(bytes);
 
     // An empty file holds no table: report it like any other missing table
     // rather than answering 0.
-    if (f.Eof()) fail();
+    if (f.Eof()) return std::nullopt;
 
     // The header: a line's first word beginning with tab/Tab/TAB, followed by
     // the name. Each pass reads a word and the next one; when the next one is
@@ -55,14 +67,14 @@ double TABR2(Sim& s, const Text& file, const Text& table, char colmode, double c
         haveFirst = true;
         TabWord next; // stays empty when the line ends after the first word
         if (!f.AtLineEnd()) next = f.ReadWord();
-        if (f.Eof()) fail();
+        if (f.Eof()) return std::nullopt;
         // A pass that found no word at all (the line ended first) moves on to
         // the next line; otherwise table "0" would read the same line end
         // forever.
         if (first.n > 0 && (firstTable || next.View() == tableName)) continue;
         haveFirst = false;
         f.SkipLine();
-        if (f.Eof()) fail();
+        if (f.Eof()) return std::nullopt;
     }
 
     // Column inputs: X0 and X1 are columns i-1 and i (column 0 counts as 0).
@@ -75,7 +87,7 @@ double TABR2(Sim& s, const Text& file, const Text& table, char colmode, double c
             if (f.AtLineEnd()) f.SkipLine();
             TabWord w = f.ReadWord();
             bool converts = ConvertWord(w, X1);
-            if (f.Eof()) fail();
+            if (f.Eof()) return std::nullopt;
             if (converts) break;
         }
     }
@@ -94,23 +106,23 @@ double TABR2(Sim& s, const Text& file, const Text& table, char colmode, double c
             f.SkipLine();
             TabWord w = f.ReadWord();
             bool converts = ConvertWord(w, Y1);
-            if (f.Eof()) fail();
+            if (f.Eof()) return std::nullopt;
             if (converts) break;
         }
         for (int count = 1;; ++count) {
             TabWord w = f.ReadWord();
-            if (f.Eof()) fail();
+            if (f.Eof()) return std::nullopt;
             if (count == i - 1) Z10 = WordValue(w);
             bool rowEnds = false;
             if (count == i) {
                 Z11 = WordValue(w);
                 f.SkipLine();
-                if (f.Eof()) fail();
+                if (f.Eof()) return std::nullopt;
                 rowEnds = true;
             } else if (w.endedLine) {
                 rowEnds = true;
             }
-            if (count > kMaxColumns) {
+            if (count > kMaxTableColumns) {
                 stopped = true;
                 rowEnds = true;
             }
@@ -118,25 +130,7 @@ double TABR2(Sim& s, const Text& file, const Text& table, char colmode, double c
         }
     }
 
-    double A0, A1;
-    if (X1 == X0) {
-        A0 = Z00;
-        A1 = Z10;
-    } else if (colmode == '+') {
-        A0 = Z01;
-        A1 = Z11;
-    } else if (colmode == '-') {
-        A0 = Z00;
-        A1 = Z10;
-    } else {
-        A0 = Z00 + (Z01 - Z00) * (colin - X0) / (X1 - X0);
-        A1 = Z10 + (Z11 - Z10) * (colin - X0) / (X1 - X0);
-    }
-
-    if (Y1 == Y0) return A0;
-    if (rowmode == '+') return A1;
-    if (rowmode == '-') return A0;
-    return A0 + (A1 - A0) * (rowin - Y0) / (Y1 - Y0);
+    return Interpolate2(colmode, colin, X0, X1, rowmode, rowin, Y0, Y1, Z00, Z01, Z10, Z11);
 }
 
 } // namespace tralvik

@@ -1,6 +1,7 @@
 #include "core/Vvaria.h"
 
 #include "core/numread.h"
+#include "core/tabstore.h"
 
 namespace tralvik {
 
@@ -19,7 +20,7 @@ void ResultFiles::CloseResultP() {
     resultp = nullptr;
 }
 
-Sim::Sim() = default;
+Sim::Sim() : tables(std::make_unique<TableStore>()) {}
 Sim::~Sim() = default;
 
 void ResetState(Sim& s) {

@@ -138,6 +138,7 @@ struct SimState {
 };
 
 class NumberReader; // the cycle reader's open file (core/numread)
+class TableStore;   // the table files read so far (core/tabstore)
 
 // The open result files; rows are written only while their flag is 'K'.
 struct ResultFiles {
@@ -165,6 +166,8 @@ struct Sim : Constants, SimState {
     Clock* clock = nullptr;            // set by the platform (window or batch)
     std::unique_ptr<NumberReader> cycle; // the cycle reader's open file
     ResultFiles results;
+    std::unique_ptr<TableStore> tables;  // the table files, parsed for the look-ups
+    TableStore& Tables() { return *tables; }
 };
 
 // Sets every variable to its reset value (start-up calls it once, before the

@@ -1,13 +1,12 @@
 #include "core/tabread.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <locale.h>
-#include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/Vvaria.h"
@@ -17,49 +16,6 @@ namespace tralvik {
 
 namespace {
 
-// A growable byte buffer kept per thread, so that the look-ups (several per
-// computation step) do not allocate once it has reached the table's size.
-struct ByteBuffer {
-    std::unique_ptr<char[]> data;
-    std::size_t cap = 0;
-    void Reserve(std::size_t n) {
-        if (n <= cap) return;
-        std::size_t c = cap ? cap : 4096;
-        while (c < n) c *= 2;
-        std::unique_ptr<char[]> d(new char[c]);
-        data.swap(d);
-        cap = c;
-    }
-    void Grow(std::size_t used) {
-        std::size_t c = cap ? cap * 2 : 4096;
-        std::unique_ptr<char[]> d(new char[c]);
-        if (used) std::memcpy(d.get(), data.get(), used);
-        data.swap(d);
-        cap = c;
-    }
-};
-
-thread_local ByteBuffer tFile;     // the file as read
-thread_local ByteBuffer tExpanded; // the same with bare LF read as CR LF
-
-// The last files read, as the look-ups scan them. Every look-up still asks the
-// file system for the file (one stat): a file that was changed, replaced or
-// removed is read anew or fails exactly as an open would, but an unchanged
-// file is not read again at every one of the nine look-ups of a step.
-struct CachedFile {
-    std::string path; // as handed to the file system
-    struct stat st {};
-    std::string bytes; // bare LF already read as CR LF
-};
-thread_local CachedFile tCache[4];
-thread_local unsigned tCacheNext = 0;
-
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
 struct FileCloser {
     std::FILE* f;
     ~FileCloser() { std::fclose(f); }
@@ -67,79 +23,52 @@ struct FileCloser {
 
 } // namespace
 
-TabFile::TabFile(const Text& name) {
-    std::string fs = Cp1252ToUtf8(name);
-    for (char& c : fs)
-        if (c == '\\') c = '/';
-    struct stat now;
-    if (!fs.empty() && ::stat(fs.c_str(), &now) == 0 && S_ISREG(now.st_mode)) {
-        for (CachedFile& c : tCache) {
-            if (c.path == fs && SameFile(c.st, now)) {
-                p_ = c.bytes.data();
-                end_ = c.bytes.data() + c.bytes.size();
-                return;
-            }
-        }
-    }
-    ReadFromDisk(name);
-    if (!fs.empty() && ::stat(fs.c_str(), &now) == 0 && S_ISREG(now.st_mode)) {
-        CachedFile& c = tCache[tCacheNext++ % 4];
-        c.path = fs;
-        c.st = now;
-        c.bytes.assign(p_, end_);
-        p_ = c.bytes.data();
-        end_ = c.bytes.data() + c.bytes.size();
-    }
-}
-
-void TabFile::ReadFromDisk(const Text& name) {
-    std::FILE* f = OpenOrThrow(name, "rb");
+std::string LoadTableBytes(const Text& name) {
+    const Text cut = name.size() > kTextMax ? Cut250(name) : name;
+    std::FILE* f = OpenOrThrow(cut, "rb");
     FileCloser closer{f};
-    // Read straight into our buffer, past stdio. Table files are regular
-    // files, so a read that returns less than asked for has reached the end;
-    // this saves a system call per look-up, which matters at several
-    // look-ups per step.
+    // Read past stdio in large pieces; a device or pipe has no size to ask
+    // for, so the limit is checked on what has actually been read.
     const int fd = fileno(f);
+    std::string raw;
     std::size_t n = 0;
+    raw.resize(16384);
     for (;;) {
-        if (n == tFile.cap) tFile.Grow(n);
-        const std::size_t want = tFile.cap - n;
-        ssize_t got = ::read(fd, tFile.data.get() + n, want);
+        if (n == raw.size()) {
+            if (n > kMaxTableBytes)
+                throw IoError("File too large (over 64 MB)", Cp1252ToUtf8(cut));
+            raw.resize(std::min(raw.size() * 2, kMaxTableBytes + 1));
+        }
+        ssize_t got = ::read(fd, raw.data() + n, raw.size() - n);
         if (got < 0) {
             if (errno == EINTR) continue;
-            ThrowIo(errno, Cp1252ToUtf8(name));
+            ThrowIo(errno, Cp1252ToUtf8(cut));
         }
+        if (got == 0) break;
         n += static_cast<std::size_t>(got);
-        if (static_cast<std::size_t>(got) < want) break;
     }
-    const char* b = tFile.data.get();
+    raw.resize(n);
 
-    // Bare LF line ends: count them, and if there are any, read the file as
-    // if each were CR LF.
+    // Bare LF line ends are read as if each were CR LF.
     std::size_t bare = 0;
-    for (const char* q = b; (q = static_cast<const char*>(std::memchr(q, '\n', b + n - q))); ++q)
-        if (q == b || q[-1] != '\r') ++bare;
-    if (bare == 0) {
-        p_ = b;
-        end_ = b + n;
-        return;
-    }
-    tExpanded.Reserve(n + bare);
-    char* out = tExpanded.data.get();
+    for (std::size_t k = 0; k < n; ++k)
+        if (raw[k] == '\n' && (k == 0 || raw[k - 1] != '\r')) ++bare;
+    if (bare == 0) return raw;
+    std::string out;
+    out.reserve(n + bare);
     for (std::size_t k = 0; k < n; ++k) {
-        if (b[k] == '\n' && (k == 0 || b[k - 1] != '\r')) *out++ = '\r';
-        *out++ = b[k];
+        if (raw[k] == '\n' && (k == 0 || raw[k - 1] != '\r')) out += '\r';
+        out += raw[k];
     }
-    p_ = tExpanded.data.get();
-    end_ = out;
+    return out;
 }
 
-void TabFile::SkipLine() {
+void TabCursor::SkipLine() {
     auto* lf = static_cast<const char*>(std::memchr(p_, '\n', end_ - p_));
     p_ = lf ? lf + 1 : end_;
 }
 
-TabWord TabFile::ReadWord() {
+TabWord TabCursor::ReadWord() {
     for (;;) {
         if (p_ == end_ || *p_ == '\r') return TabWord{p_, 0, true};
         if (IsWordChar(*p_)) break;

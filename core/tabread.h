@@ -22,8 +22,7 @@ namespace tralvik {
 
 struct Sim;
 
-// One word of a table file: a view into the file's buffer, valid until the
-// next TabFile is opened on the same thread.
+// One word of a table file: a view into the bytes being read.
 struct TabWord {
     const char* p = nullptr;
     std::size_t n = 0;
@@ -31,14 +30,21 @@ struct TabWord {
     std::string_view View() const { return {p, n}; }
 };
 
-// A table file read whole into a buffer of the calling thread (reused from
-// call to call, so a look-up allocates nothing once the buffer has grown).
-// Only one TabFile per thread may be in use at a time.
-class TabFile {
+// Table files larger than this are refused rather than read whole: no real
+// table comes near it, and a name such as /dev/zero must not fill the memory.
+constexpr std::size_t kMaxTableBytes = 64u << 20;
+
+// The bytes of table file `name` as the look-ups read them (bare LF line ends
+// already read as CR LF). Throws IoError when the file cannot be opened or
+// read, or is larger than kMaxTableBytes.
+std::string LoadTableBytes(const Text& name);
+
+// A reading position in a table file's bytes, with the primitives above.
+class TabCursor {
   public:
-    // Opens `name` through OpenOrThrow and reads it; IoError when it cannot
-    // be opened or read.
-    explicit TabFile(const Text& name);
+    TabCursor(const char* begin, const char* end) : p_(begin), end_(end) {}
+    explicit TabCursor(const std::string& bytes)
+        : TabCursor(bytes.data(), bytes.data() + bytes.size()) {}
 
     bool Eof() const { return p_ == end_; }
     bool AtLineEnd() const { return p_ == end_ || *p_ == '\r'; }
@@ -47,11 +53,11 @@ class TabFile {
     }
     void SkipLine();
     TabWord ReadWord();
+    const char* Pos() const { return p_; }
 
   private:
-    void ReadFromDisk(const Text& name);
-    const char* p_ = nullptr;
-    const char* end_ = nullptr;
+    const char* p_;
+    const char* end_;
 };
 
 inline bool IsWordChar(char c) {

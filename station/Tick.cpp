@@ -1,6 +1,7 @@
 #include "station/Tick.h"
 
 #include "core/tabread.h"
+#include "core/tabstore.h"
 #include "files/RRFIL.h"
 #include "station/Panel.h"
 #include "station/Sound.h"
@@ -13,6 +14,8 @@ static char Upper(char c) {
 
 // Steps 1 to 12 of a tick; returns false when the run had ended.
 static bool RunTick(Sim& s, Station& st) {
+    // The table files are asked once in this tick whether they changed.
+    TableTick tableTick(s.Tables());
     if (EndOfRunTest(s)) return false;
     // Nsteg wraps like the 32-bit counter it is.
     s.Nsteg = static_cast<int32_t>(static_cast<uint32_t>(s.Nsteg) + 1u);

@@ -1,0 +1,362 @@
+#include "core/tabstore.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+
+#include "core/paths.h"
+#include "core/tabread.h"
+
+namespace tralvik {
+
+// Every row the TABR1 scan of one table meets for one column, in file order,
+// with the values the scan holds after reading it.
+struct TableImage::Rows1 {
+    std::string table;
+    int column = 0;
+    bool headerFails = false; // the scan runs off the file before the first row
+    std::vector<double> x, y;
+    std::vector<double> xMax; // running maximum of x
+};
+
+// TABR2's rows for one column index: values of columns i-1 and i.
+struct TableImage::Rows2 {
+    std::vector<double> y, z0, z1;
+    std::vector<double> yMax;
+    // Whether the scan goes on after the last recorded row (false: it stops
+    // there, after a row of more than 30 words or at the end of the file;
+    // true: reading the next row runs off the file).
+    bool endsByFailure = false;
+};
+
+// TABR2's column inputs of one table, with the position after each.
+struct TableImage::Columns2 {
+    std::string table;
+    bool headerFails = false;
+    std::vector<double> c, cMax;    // columns 1..M at index 0..M-1
+    std::vector<std::size_t> pos;   // position after column k (pos[0]: after the header)
+    bool endsByFailure = false;     // reading column M+1 runs off the file
+    std::vector<std::unique_ptr<Rows2>> rows; // by column index, made when first asked
+};
+
+TableImage::TableImage(std::string bytes) : bytes_(std::move(bytes)) {}
+TableImage::~TableImage() = default;
+
+namespace {
+
+// The scan from TABR1's header to the end of the file, for one column.
+void Record1(const std::string& bytes, TableImage::Rows1& r) {
+    const std::string_view tableName = r.table;
+    const bool firstTable = tableName == "0";
+    TabCursor f(bytes);
+    for (;;) {
+        if (f.AtLineEnd()) f.ConsumeOne();
+        TabWord w = f.ReadWord();
+        if (f.Eof()) {
+            r.headerFails = true;
+            return;
+        }
+        if (!IsTableHeader(w)) continue;
+        TabWord name = w;
+        if (!f.AtLineEnd()) name = f.ReadWord();
+        f.ConsumeOne();
+        f.SkipLine();
+        if (f.Eof()) {
+            r.headerFails = true;
+            return;
+        }
+        if (firstTable || name.View() == tableName) break;
+    }
+
+    double X1 = 0, Y1 = 0, top = -std::numeric_limits<double>::infinity();
+    for (;;) {
+        for (;;) {
+            if (f.AtLineEnd()) f.ConsumeOne();
+            TabWord w = f.ReadWord();
+            bool converts = ConvertWord(w, X1);
+            if (f.Eof()) return;
+            if (converts) break;
+        }
+        if (r.column == 0) {
+            Y1 = X1;
+            f.SkipLine();
+            if (f.Eof()) return;
+        } else {
+            for (int count = 1;; ++count) {
+                TabWord w = f.ReadWord();
+                if (f.Eof()) return;
+                if (count == r.column) {
+                    Y1 = WordValue(w);
+                    f.SkipLine();
+                    if (f.Eof()) return;
+                    break;
+                }
+                if (w.endedLine) break;
+            }
+        }
+        top = std::max(top, X1);
+        r.x.push_back(X1);
+        r.y.push_back(Y1);
+        r.xMax.push_back(top);
+    }
+}
+
+// The scan from TABR2's header through every column input it would read.
+void Record2(const std::string& bytes, TableImage::Columns2& c) {
+    const std::string_view tableName = c.table;
+    const bool firstTable = tableName == "0";
+    TabCursor f(bytes);
+    if (f.Eof()) {
+        c.headerFails = true;
+        return;
+    }
+    bool haveFirst = false;
+    TabWord first;
+    for (;;) {
+        if (f.Eof()) break;
+        if (haveFirst && IsTableHeader(first)) break;
+        first = f.ReadWord();
+        haveFirst = true;
+        TabWord next;
+        if (!f.AtLineEnd()) next = f.ReadWord();
+        if (f.Eof()) {
+            c.headerFails = true;
+            return;
+        }
+        if (first.n > 0 && (firstTable || next.View() == tableName)) continue;
+        haveFirst = false;
+        f.SkipLine();
+        if (f.Eof()) {
+            c.headerFails = true;
+            return;
+        }
+    }
+
+    double X1 = 0, top = -std::numeric_limits<double>::infinity();
+    c.pos.push_back(static_cast<std::size_t>(f.Pos() - bytes.data()));
+    while (!f.AtLineEnd()) {
+        for (;;) {
+            if (f.AtLineEnd()) f.SkipLine();
+            TabWord w = f.ReadWord();
+            bool converts = ConvertWord(w, X1);
+            if (f.Eof()) {
+                c.endsByFailure = true;
+                return;
+            }
+            if (converts) break;
+        }
+        top = std::max(top, X1);
+        c.c.push_back(X1);
+        c.cMax.push_back(top);
+        c.pos.push_back(static_cast<std::size_t>(f.Pos() - bytes.data()));
+    }
+}
+
+// TABR2's rows from the position after column `i` to where the scan ends.
+void RecordRows2(const std::string& bytes, std::size_t start, int i, TableImage::Rows2& r) {
+    TabCursor f(bytes.data() + start, bytes.data() + bytes.size());
+    double Y1 = 0, Z10 = 0, Z11 = 0, top = -std::numeric_limits<double>::infinity();
+    bool stopped = false;
+    while (!stopped && !f.Eof()) {
+        for (;;) {
+            f.SkipLine();
+            TabWord w = f.ReadWord();
+            bool converts = ConvertWord(w, Y1);
+            if (f.Eof()) {
+                r.endsByFailure = true;
+                return;
+            }
+            if (converts) break;
+        }
+        for (int count = 1;; ++count) {
+            TabWord w = f.ReadWord();
+            if (f.Eof()) {
+                r.endsByFailure = true;
+                return;
+            }
+            if (count == i - 1) Z10 = WordValue(w);
+            bool rowEnds = false;
+            if (count == i) {
+                Z11 = WordValue(w);
+                f.SkipLine();
+                if (f.Eof()) {
+                    r.endsByFailure = true;
+                    return;
+                }
+                rowEnds = true;
+            } else if (w.endedLine) {
+                rowEnds = true;
+            }
+            if (count > kMaxTableColumns) {
+                stopped = true;
+                rowEnds = true;
+            }
+            if (rowEnds) break;
+        }
+        top = std::max(top, Y1);
+        r.y.push_back(Y1);
+        r.z0.push_back(Z10);
+        r.z1.push_back(Z11);
+        r.yMax.push_back(top);
+    }
+}
+
+} // namespace
+
+const TableImage::Rows1& TableImage::Find1(std::string_view table, int column) {
+    for (const auto& r : t1_)
+        if (r->column == column && r->table == table) return *r;
+    auto r = std::make_unique<Rows1>();
+    r->table = table;
+    r->column = column;
+    Record1(bytes_, *r);
+    t1_.push_back(std::move(r));
+    return *t1_.back();
+}
+
+TableImage::Columns2& TableImage::Find2(std::string_view table) {
+    for (const auto& c : t2_)
+        if (c->table == table) return *c;
+    auto c = std::make_unique<Columns2>();
+    c->table = table;
+    Record2(bytes_, *c);
+    c->rows.resize(c->pos.size());
+    t2_.push_back(std::move(c));
+    return *t2_.back();
+}
+
+const TableImage::Rows2& TableImage::RowsFor(Columns2& c, std::size_t i) {
+    if (!c.rows[i]) {
+        c.rows[i] = std::make_unique<Rows2>();
+        RecordRows2(bytes_, c.pos[i], static_cast<int>(i), *c.rows[i]);
+    }
+    return *c.rows[i];
+}
+
+std::optional<double> TableImage::Lookup1(std::string_view table, char mode, double x,
+                                          int column) {
+    const Rows1& r = Find1(table, column);
+    if (r.headerFails) return std::nullopt;
+    double X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+    if (X1 <= x) {
+        // The scan reads rows while the last x read is not above the input.
+        auto it = std::upper_bound(r.xMax.begin(), r.xMax.end(), x);
+        if (it == r.xMax.end()) return std::nullopt;
+        std::size_t k = static_cast<std::size_t>(it - r.xMax.begin());
+        X1 = r.x[k];
+        Y1 = r.y[k];
+        if (k > 0) {
+            X0 = r.x[k - 1];
+            Y0 = r.y[k - 1];
+        }
+    }
+    return Interpolate1(mode, x, X0, Y0, X1, Y1);
+}
+
+std::optional<double> TableImage::Lookup2(std::string_view table, char colmode, double colin,
+                                          double rowin, char rowmode) {
+    Columns2& c = Find2(table);
+    if (c.headerFails) return std::nullopt;
+
+    // The column index: the first column input not below colin, or the last
+    // one read before the line ended.
+    std::size_t i = 0;
+    double X0 = 0, X1 = 0;
+    if (X1 < colin) {
+        auto it = std::lower_bound(c.cMax.begin(), c.cMax.end(), colin);
+        if (it != c.cMax.end()) {
+            i = static_cast<std::size_t>(it - c.cMax.begin()) + 1;
+        } else {
+            if (c.endsByFailure) return std::nullopt;
+            i = c.c.size();
+        }
+        if (i >= 1) X1 = c.c[i - 1];
+        if (i >= 2) X0 = c.c[i - 2];
+    }
+
+    const Rows2& r = RowsFor(c, i);
+    double Y0 = 0, Y1 = 0;
+    double Z00 = 0, Z01 = 0, Z10 = 0, Z11 = 0;
+    if (Y1 <= rowin && !(r.y.empty() && !r.endsByFailure)) {
+        // The scan reads rows while the last row input is not above rowin,
+        // and stops after the last recorded row unless that one is followed
+        // by a failure.
+        auto it = std::upper_bound(r.yMax.begin(), r.yMax.end(), rowin);
+        std::size_t k;
+        if (it != r.yMax.end())
+            k = static_cast<std::size_t>(it - r.yMax.begin());
+        else if (!r.endsByFailure)
+            k = r.y.size() - 1;
+        else
+            return std::nullopt;
+        Y1 = r.y[k];
+        Z10 = r.z0[k];
+        Z11 = r.z1[k];
+        if (k > 0) {
+            Y0 = r.y[k - 1];
+            Z00 = r.z0[k - 1];
+            Z01 = r.z1[k - 1];
+        }
+    }
+    return Interpolate2(colmode, colin, X0, X1, rowmode, rowin, Y0, Y1, Z00, Z01, Z10, Z11);
+}
+
+// ---------------------------------------------------------------------------
+
+struct TableStore::Entry {
+    Text name;            // as the look-ups were given it (cut to 250)
+    bool regular = false; // a regular file whose identity is known
+    struct stat st {};
+    uint64_t checked = 0; // the tick it was last asked about
+    std::unique_ptr<TableImage> image;
+};
+
+TableStore::TableStore() = default;
+TableStore::~TableStore() = default;
+
+namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// A simulation reads two table files; a few more are kept for the panels'
+// and the tests' sake, the oldest dropped first.
+constexpr std::size_t kKeptFiles = 8;
+
+} // namespace
+
+TableImage& TableStore::Get(const Text& file) {
+    const std::string_view name(file.data(), std::min(file.size(), kTextMax));
+    Entry* e = nullptr;
+    for (auto& p : entries_)
+        if (p->name == name) e = p.get();
+    if (e && inTick_ && e->checked == epoch_) return *e->image;
+
+    // Ask the file system before reading, so that a change made while the
+    // file is read is seen at the next check.
+    struct stat now {};
+    const Text cut(name);
+    const bool regular = !cut.empty() && ::stat(FsPath(cut).c_str(), &now) == 0 &&
+                         S_ISREG(now.st_mode);
+    if (e && e->regular && regular && SameFile(e->st, now)) {
+        e->checked = epoch_;
+        return *e->image;
+    }
+    auto image = std::make_unique<TableImage>(LoadTableBytes(cut));
+    if (!e) {
+        if (entries_.size() >= kKeptFiles) entries_.erase(entries_.begin());
+        entries_.push_back(std::make_unique<Entry>());
+        e = entries_.back().get();
+        e->name = cut;
+    }
+    e->regular = regular;
+    e->st = now;
+    e->checked = epoch_;
+    e->image = std::move(image);
+    return *e->image;
+}
+
+} // namespace tralvik
