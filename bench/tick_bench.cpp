@@ -8,6 +8,7 @@
 #include "config/Ffetch.h"
 #include "core/Bber.h"
 #include "core/paths.h"
+#include "core/tabstore.h"
 #include "station/Gauges.h"
 #include "station/Mmussla.h"
 #include "station/RoadView.h"
@@ -47,6 +48,7 @@ struct DefaultCar {
         s.Uppdat = false;
     }
     void Step() {
+        TableTick tick(s.Tables()); // a tick asks once whether the tables changed
         ++s.Nsteg;
         s.Tangent = '.';
         ComputeStep(s);

@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <limits>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include "core/paths.h"
 #include "core/tabread.h"
 
@@ -17,12 +20,14 @@ struct TableImage::Rows1 {
     bool headerFails = false; // the scan runs off the file before the first row
     std::vector<double> x, y;
     std::vector<double> xMax; // running maximum of x
+    mutable std::size_t hint = 0; // the row the last look-up stopped at
 };
 
 // TABR2's rows for one column index: values of columns i-1 and i.
 struct TableImage::Rows2 {
     std::vector<double> y, z0, z1;
     std::vector<double> yMax;
+    mutable std::size_t hint = 0;
     // Whether the scan goes on after the last recorded row (false: it stops
     // there, after a row of more than 30 words or at the end of the file;
     // true: reading the next row runs off the file).
@@ -36,6 +41,7 @@ struct TableImage::Columns2 {
     std::vector<double> c, cMax;    // columns 1..M at index 0..M-1
     std::vector<std::size_t> pos;   // position after column k (pos[0]: after the header)
     bool endsByFailure = false;     // reading column M+1 runs off the file
+    std::size_t hint = 0;
     std::vector<std::unique_ptr<Rows2>> rows; // by column index, made when first asked
 };
 
@@ -43,6 +49,21 @@ TableImage::TableImage(std::string bytes) : bytes_(std::move(bytes)) {}
 TableImage::~TableImage() = default;
 
 namespace {
+
+// The first index whose running maximum is above `v` (`above`), or not below
+// it; successive look-ups ask for nearby values, so the last answer is
+// tried first.
+template <bool above>
+std::size_t FirstPast(const std::vector<double>& m, double v, std::size_t& hint) {
+    auto past = [v](double e) { return above ? v < e : !(e < v); };
+    const std::size_t n = m.size();
+    std::size_t k = hint;
+    if (k <= n && (k == n || past(m[k])) && (k == 0 || !past(m[k - 1]))) return k;
+    k = above ? static_cast<std::size_t>(std::upper_bound(m.begin(), m.end(), v) - m.begin())
+              : static_cast<std::size_t>(std::lower_bound(m.begin(), m.end(), v) - m.begin());
+    hint = k;
+    return k;
+}
 
 // The scan from TABR1's header to the end of the file, for one column.
 void Record1(const std::string& bytes, TableImage::Rows1& r) {
@@ -240,9 +261,8 @@ std::optional<double> TableImage::Lookup1(std::string_view table, char mode, dou
     double X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
     if (X1 <= x) {
         // The scan reads rows while the last x read is not above the input.
-        auto it = std::upper_bound(r.xMax.begin(), r.xMax.end(), x);
-        if (it == r.xMax.end()) return std::nullopt;
-        std::size_t k = static_cast<std::size_t>(it - r.xMax.begin());
+        const std::size_t k = FirstPast<true>(r.xMax, x, r.hint);
+        if (k == r.xMax.size()) return std::nullopt;
         X1 = r.x[k];
         Y1 = r.y[k];
         if (k > 0) {
@@ -263,9 +283,9 @@ std::optional<double> TableImage::Lookup2(std::string_view table, char colmode, 
     std::size_t i = 0;
     double X0 = 0, X1 = 0;
     if (X1 < colin) {
-        auto it = std::lower_bound(c.cMax.begin(), c.cMax.end(), colin);
-        if (it != c.cMax.end()) {
-            i = static_cast<std::size_t>(it - c.cMax.begin()) + 1;
+        const std::size_t k = FirstPast<false>(c.cMax, colin, c.hint);
+        if (k != c.cMax.size()) {
+            i = k + 1;
         } else {
             if (c.endsByFailure) return std::nullopt;
             i = c.c.size();
@@ -281,14 +301,11 @@ std::optional<double> TableImage::Lookup2(std::string_view table, char colmode, 
         // The scan reads rows while the last row input is not above rowin,
         // and stops after the last recorded row unless that one is followed
         // by a failure.
-        auto it = std::upper_bound(r.yMax.begin(), r.yMax.end(), rowin);
-        std::size_t k;
-        if (it != r.yMax.end())
-            k = static_cast<std::size_t>(it - r.yMax.begin());
-        else if (!r.endsByFailure)
+        std::size_t k = FirstPast<true>(r.yMax, rowin, r.hint);
+        if (k == r.yMax.size()) {
+            if (r.endsByFailure) return std::nullopt;
             k = r.y.size() - 1;
-        else
-            return std::nullopt;
+        }
         Y1 = r.y[k];
         Z10 = r.z0[k];
         Z11 = r.z1[k];
@@ -308,11 +325,50 @@ struct TableStore::Entry {
     bool regular = false; // a regular file whose identity is known
     struct stat st {};
     uint64_t checked = 0; // the tick it was last asked about
+    // Watches on the file and on its folder; while both are set and no event
+    // came for them, the file is as it was read.
+    int wdFile = -1, wdDir = -1;
+    bool changed = true;
     std::unique_ptr<TableImage> image;
 };
 
 TableStore::TableStore() = default;
-TableStore::~TableStore() = default;
+TableStore::~TableStore() {
+    if (watchFd_ >= 0) ::close(watchFd_);
+}
+
+void TableStore::Watch(Entry& e, const std::string& fsPath) {
+    e.wdFile = e.wdDir = -1;
+    if (watchFd_ == -2) watchFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watchFd_ < 0) return;
+    // Writes, truncation, removal and renames of the file itself; a file made,
+    // moved in or removed in its folder (a replacement, another letter case).
+    e.wdFile = ::inotify_add_watch(watchFd_, fsPath.c_str(),
+                                   IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF |
+                                       IN_MOVE_SELF);
+    auto slash = fsPath.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "." : fsPath.substr(0, slash ? slash : 1);
+    e.wdDir = ::inotify_add_watch(watchFd_, dir.c_str(),
+                                  IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                      IN_DELETE_SELF | IN_MOVE_SELF);
+}
+
+void TableStore::TakeEvents() {
+    if (watchFd_ < 0) return;
+    alignas(inotify_event) char buf[4096];
+    for (;;) {
+        ssize_t n = ::read(watchFd_, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        for (ssize_t k = 0; k < n;) {
+            const auto* ev = reinterpret_cast<const inotify_event*>(buf + k);
+            for (auto& e : entries_)
+                if (ev->mask & IN_Q_OVERFLOW || ev->wd == e->wdFile || ev->wd == e->wdDir)
+                    e->changed = true;
+            k += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
+        }
+    }
+}
 
 namespace {
 
@@ -331,17 +387,32 @@ constexpr std::size_t kKeptFiles = 8;
 TableImage& TableStore::Get(const Text& file) {
     const std::string_view name(file.data(), std::min(file.size(), kTextMax));
     Entry* e = nullptr;
-    for (auto& p : entries_)
-        if (p->name == name) e = p.get();
+    for (auto& p : entries_) {
+        if (p->name == name) {
+            e = p.get();
+            break;
+        }
+    }
     if (e && inTick_ && e->checked == epoch_) return *e->image;
+    if (!inTick_ || eventsTaken_ != epoch_) {
+        TakeEvents();
+        eventsTaken_ = epoch_;
+    }
+    if (e && e->regular && !e->changed && e->wdFile >= 0 && e->wdDir >= 0) {
+        e->checked = epoch_;
+        return *e->image;
+    }
 
-    // Ask the file system before reading, so that a change made while the
-    // file is read is seen at the next check.
-    struct stat now {};
+    // Watch, then ask, then read: a change made while the file is read is
+    // seen at the next check.
     const Text cut(name);
-    const bool regular = !cut.empty() && ::stat(FsPath(cut).c_str(), &now) == 0 &&
-                         S_ISREG(now.st_mode);
+    const std::string fs = cut.empty() ? std::string() : FsPath(cut);
+    Entry probe;
+    if (!fs.empty()) Watch(e ? *e : probe, fs);
+    struct stat now {};
+    const bool regular = !fs.empty() && ::stat(fs.c_str(), &now) == 0 && S_ISREG(now.st_mode);
     if (e && e->regular && regular && SameFile(e->st, now)) {
+        e->changed = false;
         e->checked = epoch_;
         return *e->image;
     }
@@ -351,7 +422,10 @@ TableImage& TableStore::Get(const Text& file) {
         entries_.push_back(std::make_unique<Entry>());
         e = entries_.back().get();
         e->name = cut;
+        e->wdFile = probe.wdFile;
+        e->wdDir = probe.wdDir;
     }
+    e->changed = false;
     e->regular = regular;
     e->st = now;
     e->checked = epoch_;

@@ -14,7 +14,10 @@
 //
 // Whether a file changed is asked of the file system once per tick (and at
 // every look-up made outside a tick): a changed file is read and parsed
-// again, a vanished one fails as an open would.
+// again, a vanished one fails as an open would. The kernel is asked to watch
+// each file and its folder (inotify), so the question costs one read of the
+// watch's queue per tick, not a path look-up per file; where no watch can be
+// set, the file's status is compared instead.
 #pragma once
 
 #include <sys/stat.h>
@@ -110,9 +113,14 @@ class TableStore {
 
   private:
     struct Entry;
+    void Watch(Entry& e, const std::string& fsPath);
+    void TakeEvents();
+
     std::vector<std::unique_ptr<Entry>> entries_;
-    uint64_t epoch_ = 0;
+    uint64_t epoch_ = 1;
+    uint64_t eventsTaken_ = 0; // the tick whose events were last taken
     bool inTick_ = false;
+    int watchFd_ = -2; // -2: not yet asked for; -1: none to be had
 };
 
 // Marks a tick for the table store for as long as it lives.
