@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/paths.h"
+#include "files/ResultRow.h"
 
 namespace tralvik {
 
@@ -42,8 +43,12 @@ std::string ResultField(long double value, int decimals) {
 namespace detail {
 
 void PutResultText(std::FILE*& f, const std::string& text, const Text& name) {
+    PutResultText(f, text.data(), text.size(), name);
+}
+
+void PutResultText(std::FILE*& f, const char* text, std::size_t size, const Text& name) {
     errno = 0;
-    std::fwrite(text.data(), 1, text.size(), f);
+    std::fwrite(text, 1, size, f);
     if (std::ferror(f)) {
         int err = errno ? errno : EIO;
         std::fclose(f);
@@ -90,25 +95,24 @@ void WriteResultRow(Sim& s) {
     using L = long double;
     s.Energi = static_cast<double>(static_cast<L>(s.Energi) + static_cast<L>(s.U) * s.Iic * s.Dt);
     if (!s.results.result) return;
-    std::string row;
-    row.reserve(180);
-    row += ResultField(s.nic, 0);
-    row += ResultField(s.mic, 0);
-    row += ResultField(s.U, 0);
-    row += ResultField(0.001L * s.Ppic, 0);
-    row += ResultField(s.Energi, 1);
-    row += ResultField((static_cast<L>(s.v) - s.vf) / s.Dt, 2);
-    row += ResultField(s.Broms, 0);
-    row += ResultField(s.Iaba, 0);
-    row += ResultField(static_cast<L>(s.Ila) * s.U / 1000, 1);
-    row += ResultField(s.ICvgr, 2);
-    row += ResultField(static_cast<L>(s.vb) - s.v, 1);
-    row += ResultField(s.v, 1);
-    row += ResultField(s.vb, 1);
-    row += ResultField(s.ltot, 0);
-    row += ResultField(s.ttot, 2);
-    row += "\r\n";
-    detail::PutResultText(s.results.result, row, s.Tresultat);
+    ResultRow row;
+    row.Field(s.nic, 0);
+    row.Field(s.mic, 0);
+    row.Field(s.U, 0);
+    row.Field(0.001L * s.Ppic, 0);
+    row.Field(s.Energi, 1);
+    row.Field((static_cast<L>(s.v) - s.vf) / s.Dt, 2);
+    row.Field(s.Broms, 0);
+    row.Field(s.Iaba, 0);
+    row.Field(static_cast<L>(s.Ila) * s.U / 1000, 1);
+    row.Field(s.ICvgr, 2);
+    row.Field(static_cast<L>(s.vb) - s.v, 1);
+    row.Field(s.v, 1);
+    row.Field(s.vb, 1);
+    row.Field(s.ltot, 0);
+    row.Field(s.ttot, 2);
+    row.End();
+    detail::PutResultText(s.results.result, row.data(), row.size(), s.Tresultat);
 }
 
 // Flushes and closes a finished result file; the first failure is kept.

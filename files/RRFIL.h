@@ -47,6 +47,7 @@ namespace detail {
 // file is closed (slot set to null, so later rows write nothing) and IoError
 // is thrown.
 void PutResultText(std::FILE*& f, const std::string& text, const Text& name);
+void PutResultText(std::FILE*& f, const char* text, std::size_t size, const Text& name);
 } // namespace detail
 
 } // namespace tralvik
