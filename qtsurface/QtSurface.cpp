@@ -9,8 +9,9 @@ namespace tralvik {
 
 static QColor ToQ(Rgb c) { return QColor(c.r, c.g, c.b); }
 
-QtSurface::QtSurface(int width, int height)
-    : image_(width, height, QImage::Format_RGB32), font_(WindowFont()) {
+QtSurface::QtSurface(int width, int height, Drawing drawing)
+    : image_(width, height, QImage::Format_RGB32), font_(WindowFont()),
+      ascent_(QFontMetrics(font_).ascent()), drawing_(drawing) {
     image_.fill(Qt::black);
 }
 
@@ -26,12 +27,16 @@ QFont QtSurface::WindowFont(int pixelSize) {
     return f;
 }
 
+void QtSurface::SetUpPainter(QPainter& p) const {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    p.setFont(font_);
+}
+
 QPainter& QtSurface::P() {
     if (!painter_) {
         painter_ = std::make_unique<QPainter>(&image_);
-        painter_->setRenderHint(QPainter::Antialiasing, false);
-        painter_->setRenderHint(QPainter::TextAntialiasing, false);
-        painter_->setFont(font_);
+        SetUpPainter(*painter_);
     }
     return *painter_;
 }
@@ -43,6 +48,8 @@ const QImage& QtSurface::Image() {
 
 void QtSurface::SetFont(const QFont& font) {
     font_ = font;
+    ascent_ = QFontMetrics(font_).ascent();
+    texts_.clear();
     if (painter_) painter_->setFont(font_);
 }
 
@@ -54,13 +61,20 @@ void QtSurface::Rectangle(int x1, int y1, int x2, int y2) {
     if (y1 > y2) std::swap(y1, y2);
     if (x2 - x1 < 1 || y2 - y1 < 1) return; // covers no pixel
     QPainter& p = P();
-    p.setPen(QPen(outline_, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    p.setBrush(fill_);
     if (x2 - x1 == 1 || y2 - y1 == 1) {
         // One pixel wide or high: only the outline shows.
         p.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), outline_);
         return;
     }
+    if (drawing_ == Drawing::Cached) {
+        // The outline's ring and the fill inside it, as two fills.
+        const QRect all(x1, y1, x2 - x1, y2 - y1);
+        if (outline_ != fill_) p.fillRect(all, outline_);
+        p.fillRect(outline_ != fill_ ? all.adjusted(1, 1, -1, -1) : all, fill_);
+        return;
+    }
+    p.setPen(QPen(outline_, 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setBrush(fill_);
     // The pen's outline adds one pixel: this covers x1..x2-1 and y1..y2-1.
     p.drawRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
 }
@@ -81,15 +95,80 @@ void QtSurface::Line(int x1, int y1, int x2, int y2) {
     p.drawLine(x1, y1, x2, y2);
 }
 
-void QtSurface::TextOut(int x, int y, const Text& text) {
+void QtSurface::TextDirect(int x, int y, const Text& text) {
     QPainter& p = P();
     p.setPen(Qt::white);
     p.setBackgroundMode(Qt::OpaqueMode);
     p.setBackground(fill_);
     QString s = QString::fromUtf8(Cp1252ToUtf8(text).c_str());
-    QFontMetrics fm(font_);
-    p.drawText(QPoint(x, y + fm.ascent()), s);
+    p.drawText(QPoint(x, y + ascent_), s);
     p.setBackgroundMode(Qt::TransparentMode);
+}
+
+namespace {
+// Room around a cached text for glyphs that reach before its start or
+// above its top.
+constexpr int kTextMargin = 24;
+} // namespace
+
+const QtSurface::CachedText& QtSurface::Cached(const Text& text) {
+    const QRgb fill = fill_.rgb();
+    std::string key(reinterpret_cast<const char*>(&fill), sizeof fill);
+    key += text;
+    auto it = texts_.find(key);
+    if (it != texts_.end()) return it->second;
+    if (texts_.size() > 4096) texts_.clear(); // changing numbers must not grow it forever
+
+    // Drawn twice as TextDirect would, on two different grounds: a pixel that
+    // comes out the same on both is the text's own (its box or a glyph), one
+    // left as the ground is not touched, and one that differs blends with
+    // what lies below, which a copy cannot give: such a text is always drawn
+    // directly.
+    const QString s = QString::fromUtf8(Cp1252ToUtf8(text).c_str());
+    const QFontMetrics fm(font_);
+    const QSize size(fm.horizontalAdvance(s) + 2 * kTextMargin, fm.height() + 2 * kTextMargin);
+    const QRgb grounds[2] = {0xFF000000, 0xFF00FF00};
+    QImage drawn[2];
+    for (int k = 0; k < 2; ++k) {
+        drawn[k] = QImage(size, QImage::Format_RGB32);
+        drawn[k].fill(grounds[k]);
+        QPainter p(&drawn[k]);
+        SetUpPainter(p);
+        p.setPen(Qt::white);
+        p.setBackgroundMode(Qt::OpaqueMode);
+        p.setBackground(fill_);
+        p.drawText(QPoint(kTextMargin, kTextMargin + ascent_), s);
+    }
+    CachedText c;
+    QImage stamp(size, QImage::Format_ARGB32_Premultiplied);
+    stamp.fill(Qt::transparent);
+    QRect box;
+    for (int yy = 0; yy < size.height() && !c.direct; ++yy) {
+        const auto* a = reinterpret_cast<const QRgb*>(drawn[0].constScanLine(yy));
+        const auto* b = reinterpret_cast<const QRgb*>(drawn[1].constScanLine(yy));
+        auto* out = reinterpret_cast<QRgb*>(stamp.scanLine(yy));
+        for (int xx = 0; xx < size.width(); ++xx) {
+            if (a[xx] == grounds[0] && b[xx] == grounds[1]) continue; // untouched
+            if (a[xx] != b[xx]) {
+                c.direct = true;
+                break;
+            }
+            out[xx] = a[xx] | 0xFF000000;
+            box |= QRect(xx, yy, 1, 1);
+        }
+    }
+    if (!c.direct && !box.isEmpty()) {
+        c.stamp = stamp.copy(box);
+        c.at = box.topLeft() - QPoint(kTextMargin, kTextMargin);
+    }
+    return texts_.emplace(std::move(key), std::move(c)).first->second;
+}
+
+void QtSurface::TextOut(int x, int y, const Text& text) {
+    if (drawing_ == Drawing::Direct) return TextDirect(x, y, text);
+    const CachedText& c = Cached(text);
+    if (c.direct) return TextDirect(x, y, text);
+    if (!c.stamp.isNull()) P().drawImage(QPoint(x, y) + c.at, c.stamp);
 }
 
 void QtSurface::SetPixel(int x, int y, Rgb c) {

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QPainter>
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 #include "station/Surface.h"
 
@@ -19,7 +21,14 @@ class QtPicture : public Picture {
 
 class QtSurface : public Surface {
   public:
-    QtSurface(int width = 800, int height = 600);
+    // How text and rectangles reach the image. Both give the same pixels:
+    // Direct lays out every text and strokes every rectangle as it is drawn;
+    // Cached renders each distinct text once and then copies its pixels, and
+    // fills rectangles. Direct stays as the reference the cached way is
+    // checked against.
+    enum class Drawing { Cached, Direct };
+
+    explicit QtSurface(int width = 800, int height = 600, Drawing drawing = Drawing::Cached);
     ~QtSurface() override;
 
     void SetFill(Rgb c) override;
@@ -41,11 +50,26 @@ class QtSurface : public Surface {
     static QFont WindowFont(int pixelSize = 13);
 
   private:
+    // A text as drawn on one fill colour: the pixels it sets (its box and
+    // glyphs), opaque, the rest transparent; `at` is its place relative to
+    // the text's top-left corner.
+    struct CachedText {
+        QImage stamp;
+        QPoint at;
+        bool direct = false; // some pixels blend with what lies below
+    };
     QPainter& P();
+    void SetUpPainter(QPainter& p) const;
+    const CachedText& Cached(const Text& text);
+    void TextDirect(int x, int y, const Text& text);
+
     QImage image_;
     std::unique_ptr<QPainter> painter_;
     QColor fill_{Qt::black}, outline_{Qt::black};
     QFont font_;
+    int ascent_ = 0;
+    Drawing drawing_;
+    std::unordered_map<std::string, CachedText> texts_;
 };
 
 } // namespace tralvik
