@@ -105,7 +105,12 @@ void Report(const CarSpec& s, const CarTables& t, const std::vector<std::string>
                 bn = t.eff.rows[i];
                 bt = t.eff.cols[j];
             }
-    std::printf("  best efficiency %.1f %% at %.0f rpm, %.0f Nm\n", best, bn, bt);
+    const EngineModel eng(s);
+    const double vd = s.displacement * 1e-3;
+    std::printf("  engine: %s, best efficiency %.1f %% at %.0f rpm, %.0f Nm (%.1f bar)\n",
+                TechName(s.tech).c_str(), best, bn, bt, 4 * 3.14159265358979 * bt / vd / 1e5);
+    std::printf("  efficiency at 2000 rpm: %.1f %% at 2 bar, %.1f %% at 8 bar\n",
+                100 * eng.EfficiencyAtMep(2, 2000), 100 * eng.EfficiencyAtMep(8, 2000));
     std::printf("  gears (rpm per m/s):");
     for (const auto& g : t.gears) std::printf(" %.1f", g[3]);
     std::printf("\n");

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -45,11 +47,26 @@ double FuelDensity(Fuel f) {
 }
 
 CarSpec ReadCarSpec(const std::string& path) {
-    std::ifstream in(path);
+    std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot open " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return ParseCarSpec(text.str(), path);
+}
+
+CarSpec ParseCarSpec(const std::string& text, const std::string& path) {
+    std::istringstream in(text);
     CarSpec s;
     bool haveCda = false, haveCrr = false, haveF[3] = {false, false, false};
-    bool haveUp = false, haveDown = false, haveItf = false, haveIe = false;
+    bool haveUp = false, haveDown = false, haveItf = false;
+    std::optional<Fuel> fuel;
+    std::optional<Tech> tech;
+    // Overrides of the technology's figures; NaN where not given.
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    TechFigures over;
+    over.indicatedEff = over.pumping = over.throttleOpen = over.lightLoad = over.heatLoss =
+        over.enrichment = kNone;
+    over.friction = {kNone, kNone, kNone};
     std::string line;
     int lineNo = 0;
     std::map<std::string, int> seen;
@@ -125,13 +142,30 @@ CarSpec ReadCarSpec(const std::string& path) {
         } else if (key == "fuel") {
             if (words.size() != 1 || (words[0] != "petrol" && words[0] != "diesel"))
                 throw std::runtime_error(where + ": fuel must be petrol or diesel");
-            s.fuel = words[0] == "petrol" ? Fuel::Petrol : Fuel::Diesel;
+            fuel = words[0] == "petrol" ? Fuel::Petrol : Fuel::Diesel;
+        } else if (key == "technology") {
+            if (words.size() != 1) throw std::runtime_error(where + ": technology is one word");
+            try {
+                tech = TechFromName(words[0]);
+            } catch (const std::exception& e) { throw std::runtime_error(where + ": " + e.what()); }
         } else if (key == "idle_torque_fraction") {
             s.idleTorqueFraction = one();
             haveItf = true;
         } else if (key == "indicated_efficiency") {
-            s.indicatedEff = one();
-            haveIe = true;
+            over.indicatedEff = one();
+        } else if (key == "friction_mep") {
+            auto v = nums(3, 3);
+            over.friction = {v[0], v[1], v[2]};
+        } else if (key == "pumping_mep") {
+            over.pumping = one();
+        } else if (key == "throttle_open_mep") {
+            over.throttleOpen = one();
+        } else if (key == "light_load_loss") {
+            over.lightLoad = one();
+        } else if (key == "heat_loss") {
+            over.heatLoss = one();
+        } else if (key == "enrichment") {
+            over.enrichment = one();
         } else if (key == "throttle_step") {
             s.throttleStep = one();
         } else if (key == "tank") {
@@ -178,10 +212,32 @@ CarSpec ReadCarSpec(const std::string& path) {
     need(s.power * 1000.0 <= s.torque * s.powerRpm * 2 * kPi / 60.0 * 1.0001,
          "rated power is more than the peak torque can give at its rpm");
     const std::size_t ng = s.gears.size();
+    // The technology decides the fuel; a fuel alone picks the plainest engine of it.
+    if (!tech) tech = fuel == Fuel::Diesel ? Tech::TurboDiesel : Tech::PortInjection;
+    s.tech = *tech;
+    s.figures = TechDefaults(s.tech);
+    need(!fuel || *fuel == s.figures.fuel, "fuel does not match the technology");
+    s.fuel = s.figures.fuel;
+    auto take = [](double& to, double v) {
+        if (!std::isnan(v)) to = v;
+    };
+    take(s.figures.indicatedEff, over.indicatedEff);
+    for (int i = 0; i < 3; ++i) take(s.figures.friction[i], over.friction[i]);
+    take(s.figures.pumping, over.pumping);
+    take(s.figures.throttleOpen, over.throttleOpen);
+    take(s.figures.lightLoad, over.lightLoad);
+    take(s.figures.heatLoss, over.heatLoss);
+    take(s.figures.enrichment, over.enrichment);
     if (!haveItf) s.idleTorqueFraction = s.fuel == Fuel::Petrol ? 0.70 : 0.50;
-    if (!haveIe) s.indicatedEff = s.fuel == Fuel::Petrol ? 0.415 : 0.47;
     need(s.idleTorqueFraction > 0 && s.idleTorqueFraction <= 1, "idle_torque_fraction is 0..1");
-    need(s.indicatedEff > 0.1 && s.indicatedEff < 0.6, "indicated_efficiency is a fraction");
+    need(s.figures.indicatedEff > 0.1 && s.figures.indicatedEff < 0.6,
+         "indicated_efficiency is a fraction");
+    need(s.figures.friction[0] > 0 && s.figures.friction[1] >= 0 && s.figures.friction[2] >= 0,
+         "friction_mep needs a > 0, b >= 0, c >= 0");
+    need(s.figures.pumping >= 0 && s.figures.throttleOpen >= 0, "pumping figures must be >= 0");
+    need(s.figures.lightLoad >= 0 && s.figures.lightLoad < 0.5, "light_load_loss is 0..0.5");
+    need(s.figures.heatLoss >= 0 && s.figures.heatLoss < 0.3, "heat_loss is 0..0.3");
+    need(s.figures.enrichment >= 0 && s.figures.enrichment <= 2, "enrichment is 0..2");
     if (!haveUp) s.upRpm = {(s.fuel == Fuel::Petrol ? 0.45 : 0.5) * s.powerRpm};
     if (!haveDown) s.downRpm = {(s.fuel == Fuel::Petrol ? 1.6 : 1.5) * s.idleRpm};
     // One value stands for every gear.
@@ -196,6 +252,86 @@ CarSpec ReadCarSpec(const std::string& path) {
     for (std::size_t g = 1; g < ng; ++g)
         s.downRpm[g] = std::min(s.downRpm[g], 0.9 * s.upRpm[g - 1] * s.gears[g] / s.gears[g - 1]);
     return s;
+}
+
+// ---------------------------------------------------------------- technologies
+
+TechFigures TechDefaults(Tech t) {
+    // Friction mep a + b N + c N^2 follows the classic spark-ignition
+    // correlation 0.97 + 0.15 N + 0.05 N^2 scaled to modern low-friction
+    // designs (about 0.8 to 1.0 bar at 2000 rpm for petrol engines, 1.1 bar
+    // for diesels). Indicated efficiencies and throttling losses are chosen so
+    // that the peak brake efficiencies are those published for production
+    // engines of each kind: about 36 % for port injection, 40 % for
+    // high-compression direct injection (13-14:1, cooled EGR, late intake
+    // closing), 37 % for downsized turbo direct injection and 42 % for a
+    // common-rail turbo diesel.
+    TechFigures f;
+    switch (t) {
+    case Tech::PortInjection:
+        f.fuel = Fuel::Petrol;
+        f.indicatedEff = 0.415;
+        f.friction = {0.68, 0.105, 0.035};
+        f.pumping = 0.85;
+        f.lightLoad = 0.08;
+        f.fullLoadMep = 11.5;
+        f.powerRpm = 6000, f.torqueRpm = 4000, f.torqueRpmEnd = 4000, f.maxRpm = 6500;
+        break;
+    case Tech::HighCompressionDi:
+        f.fuel = Fuel::Petrol;
+        f.indicatedEff = 0.455;
+        f.friction = {0.58, 0.10, 0.03};
+        f.pumping = 0.55; // EGR and late intake closing leave less to throttle
+        f.lightLoad = 0.06;
+        f.enrichment = 0.5;
+        f.fullLoadMep = 12.5;
+        f.powerRpm = 6000, f.torqueRpm = 4000, f.torqueRpmEnd = 4000, f.maxRpm = 6500;
+        break;
+    case Tech::TurboDi:
+        f.fuel = Fuel::Petrol;
+        f.indicatedEff = 0.43;
+        f.friction = {0.62, 0.10, 0.035};
+        f.pumping = 0.8;
+        f.throttleOpen = 9.0; // above this the turbo boosts and the throttle is open
+        f.lightLoad = 0.06;
+        f.enrichment = 0.7;
+        f.fullLoadMep = 20.0;
+        f.powerRpm = 5500, f.torqueRpm = 1750, f.torqueRpmEnd = 4000, f.maxRpm = 6200;
+        break;
+    case Tech::TurboDiesel:
+        f.fuel = Fuel::Diesel;
+        f.indicatedEff = 0.48;
+        f.friction = {0.78, 0.12, 0.04};
+        f.pumping = 0.15;
+        f.lightLoad = 0.04;
+        f.enrichment = 0;
+        f.fullLoadMep = 20.0;
+        f.powerRpm = 4000, f.torqueRpm = 1750, f.torqueRpmEnd = 2750, f.maxRpm = 4750;
+        break;
+    }
+    return f;
+}
+
+namespace {
+const std::pair<Tech, const char*> kTechNames[] = {{Tech::PortInjection, "pfi"},
+                                                   {Tech::HighCompressionDi, "gdi"},
+                                                   {Tech::TurboDi, "turbo-gdi"},
+                                                   {Tech::TurboDiesel, "diesel"}};
+}
+
+std::string TechName(Tech t) {
+    for (const auto& [k, n] : kTechNames)
+        if (k == t) return n;
+    return "?";
+}
+
+Tech TechFromName(const std::string& name) {
+    std::string known;
+    for (const auto& [k, n] : kTechNames) {
+        if (name == n) return k;
+        known += std::string(known.empty() ? "" : ", ") + n;
+    }
+    throw std::runtime_error("unknown technology '" + name + "' (known: " + known + ")");
 }
 
 // ---------------------------------------------------------------- engine model
@@ -220,18 +356,20 @@ double EngineModel::FullLoad(double n) const {
 }
 
 double EngineModel::FrictionMep(double n) const {
-    // Mechanical friction and the engine's own pumps (bar), after the classic
-    // correlation 0.97 + 0.15 N + 0.05 N^2 (N in 1000 rpm) for spark-ignition
-    // engines, scaled down to a modern low-friction design.
+    // Mechanical friction and the engine's own pumps (bar).
     const double N = n / 1000.0;
-    const double k = s_.fuel == Fuel::Petrol ? 0.70 : 0.80;
-    return k * (0.97 + 0.15 * N + 0.05 * N * N);
+    const auto& f = s_.figures.friction;
+    return f[0] + f[1] * N + f[2] * N * N;
 }
 
-double EngineModel::PumpingMep(double x, double n) const {
+double EngineModel::PumpingMep(double bmep, double x, double n) const {
     const double N = n / 1000.0;
-    if (s_.fuel == Fuel::Petrol) return 0.75 * (1.0 - Clamp(x, 0.0, 1.0)); // throttling losses
-    return 0.15 + 0.03 * N * N; // unthrottled: exhaust back pressure only
+    if (s_.fuel == Fuel::Diesel) return s_.figures.pumping + 0.03 * N * N; // back pressure only
+    // Throttling: the intake manifold pressure rises with load until the
+    // throttle is wide open (at full load, or where a turbo starts to boost).
+    const double open = s_.figures.throttleOpen;
+    const double q = open > 0 ? bmep / open : x;
+    return s_.figures.pumping * (1.0 - Clamp(q, 0.0, 1.0));
 }
 
 double EngineModel::Lambda(double x, double n) const {
@@ -239,20 +377,34 @@ double EngineModel::Lambda(double x, double n) const {
     // Enrichment near full load protects the exhaust valves and catalyst: more
     // at high speed than at low speed.
     const double e = std::pow(std::max(0.0, (Clamp(x, 0.0, 1.1) - 0.85) / 0.15), 1.5);
-    return 1.0 - e * (0.03 + 0.11 * std::min(1.0, n / s_.powerRpm));
+    return 1.0 - s_.figures.enrichment * e * (0.03 + 0.11 * std::min(1.0, n / s_.powerRpm));
 }
 
 double EngineModel::EfficiencyAbove(double T, double n) const {
     if (T <= 0) return 0.0;
-    const double vd = s_.displacement * 1e-3;        // m3
-    const double pme = 4.0 * kPi * T / vd / 1e5;     // bar, four-stroke
-    const double x = T / std::max(1.0, FullLoad(n)); // load fraction
+    const double vd = s_.displacement * 1e-3;    // m3
+    const double pme = 4.0 * kPi * T / vd / 1e5; // bar, four-stroke
+    const double x = T / std::max(1.0, FullLoad(n));
+    return EfficiencyAt(pme, x, n);
+}
+
+double EngineModel::EfficiencyAtMep(double bmep, double n) const {
+    const double vd = s_.displacement * 1e-3;
+    const double T = bmep * 1e5 * vd / (4.0 * kPi);
+    return Efficiency(T, n);
+}
+
+double EngineModel::EfficiencyAt(double pme, double x, double n) const {
+    const TechFigures& f = s_.figures;
     const double xc = Clamp(x, 0.0, 1.1);
     const double N = n / 1000.0;
-    // Indicated efficiency: heat losses grow at low speed; knock-limited spark
-    // timing costs a little at high load and low speed (petrol); the smoke
-    // limit costs a little at full load (diesel); rich mixture wastes fuel.
-    double etaI = s_.indicatedEff * (1.0 - 0.07 / std::max(N, s_.idleRpm / 1000.0));
+    // Indicated efficiency: heat losses grow at low speed; at light load slow,
+    // diluted combustion and a larger share of heat lost to the walls cost a
+    // little more; knock-limited spark timing costs a little at high load and
+    // low speed (petrol); the smoke limit costs a little at full load
+    // (diesel); rich mixture wastes fuel.
+    double etaI = f.indicatedEff * (1.0 - f.heatLoss / std::max(N, s_.idleRpm / 1000.0));
+    etaI *= 1.0 - f.lightLoad * std::exp(-pme / 1.5);
     if (s_.fuel == Fuel::Petrol) {
         etaI *= 1.0 - 0.06 * std::pow(std::min(xc, 1.0), 4) * std::max(0.0, 1.0 - N / 3.5);
         etaI *= Lambda(x, n);
@@ -260,7 +412,7 @@ double EngineModel::EfficiencyAbove(double T, double n) const {
         etaI *= 1.0 - 0.04 * std::pow(std::max(0.0, (xc - 0.85) / 0.15), 2);
     }
     // Willans line: fuel mep = (pme + friction + pumping) / indicated efficiency.
-    return pme * etaI / (pme + FrictionMep(n) + PumpingMep(x, n));
+    return pme * etaI / (pme + FrictionMep(n) + PumpingMep(pme, x, n));
 }
 
 double EngineModel::Efficiency(double T, double n) const {
