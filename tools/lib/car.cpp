@@ -264,7 +264,7 @@ TechFigures TechDefaults(Tech t) {
     // that the peak brake efficiencies are those published for production
     // engines of each kind: about 36 % for port injection, 40 % for
     // high-compression direct injection (13-14:1, cooled EGR, late intake
-    // closing), 37 % for downsized turbo direct injection and 42 % for a
+    // closing), 38 % for downsized turbo direct injection and 42 % for a
     // common-rail turbo diesel.
     TechFigures f;
     switch (t) {
