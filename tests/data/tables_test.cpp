@@ -10,7 +10,7 @@
 #include "core/ttabr1.h"
 #include "station/Mmussla.h"
 #include "tests/data/data_files.h"
-#include "tools/lib/canvas.h"
+#include "tools/lib/picture.h"
 
 using namespace tralvik;
 using namespace tralvik::datatest;
@@ -213,14 +213,14 @@ TEST(EngineMap, TorqueAxisIsTheMarkersScale) {
 }
 
 TEST(EngineMap, FullLoadCurveIsDrawnAtTheMarkersScale) {
-    const tools::Rgb fullLoadColour{255, 230, 0};
+    const QRgb fullLoadColour = qRgb(255, 230, 0);
     for (const CarFolder& car : kCars) {
         auto s = FreshSim();
         s->Tforb = Engine(car.name);
         s->Nmax = car.nmax;
         RecomputeTorqueAxis(*s);
         const double momskala = s->Mommax / 200;
-        const tools::Canvas pic = tools::ReadBmp(DataPath(std::string(car.name) + "/MUSSEL.BMP"));
+        const QImage pic = tools::ReadPicture(DataPath(std::string(car.name) + "/MUSSEL.BMP"));
         // The marker puts 0 rpm, 0 Nm at (38, 184) of the picture, 20 rpm per pixel.
         ASSERT_GE(pic.width(), 38 + static_cast<int>(car.nmax / 20));
         ASSERT_GT(pic.height(), 184);
@@ -238,7 +238,7 @@ TEST(EngineMap, FullLoadCurveIsDrawnAtTheMarkersScale) {
             const double hi = std::max({y, rowOf(n - 40), rowOf(n + 40)}) + 2;
             bool near = false;
             for (int py = 0; py < 184; ++py)
-                if (pic.Get(x, py) == fullLoadColour) {
+                if (pic.pixel(x, py) == fullLoadColour) {
                     EXPECT_GE(py, lo) << car.name << " column " << x;
                     EXPECT_LE(py, hi) << car.name << " column " << x;
                     if (std::fabs(py - y) <= 1.5) near = true;

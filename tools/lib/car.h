@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/lib/canvas.h"
+#include <QImage>
 
 namespace tralvik::tools {
 
@@ -140,7 +140,7 @@ double FindMommax(const Table1& fullLoad, double nmax);
 // Writes FORDON.TAB, MOTOR.TAB, VAXEL.TAB and MUSSEL.BMP into `folder`.
 void WriteCarFolder(const CarSpec& desc, const CarTables& t, const std::string& folder);
 // Draws the engine efficiency map at the instrument panel's scale.
-Canvas DrawEngineMap(const CarSpec& desc, const CarTables& t);
+QImage DrawEngineMap(const CarSpec& desc, const CarTables& t);
 
 // Picture geometry shared with the instrument panel's marker.
 constexpr int kMapOriginX = 38;  // pixel of 0 rpm
