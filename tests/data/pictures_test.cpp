@@ -53,7 +53,7 @@ TEST(OncomingCar, PicturesGrowFromFarToNear) {
         const QImage& p = mot[k];
         const QRgb bg = p.pixel(0, p.height() - 1);
         EXPECT_NE(bg, kBlue) << "MOT" << k + 1
-                                  << ": the background must not be the collision colour";
+                             << ": the background must not be the collision colour";
         int blue = 0, background = 0;
         for (int y = 0; y < p.height(); ++y)
             for (int x = 0; x < p.width(); ++x) {

@@ -54,9 +54,9 @@ TEST(TestCarList, RowIsConvertedToSiUnits) {
 }
 
 TEST(TestCarList, BadNumberNamesFileLineAndColumn) {
-    const std::string path = WriteList(
-        "37.9,VW,Jetta,1.498,158,4,6,Manual,3250,16.28,0.3039,0.01577,FTP,Gasoline,x\n"
-        "62.7,VW,Jetta,1.498,158,4,6,Manual,3250,16.28,0.3O39,0.01577,HWFE,Gasoline,x\n");
+    const std::string path =
+        WriteList("37.9,VW,Jetta,1.498,158,4,6,Manual,3250,16.28,0.3039,0.01577,FTP,Gasoline,x\n"
+                  "62.7,VW,Jetta,1.498,158,4,6,Manual,3250,16.28,0.3O39,0.01577,HWFE,Gasoline,x\n");
     try {
         ReadTestCars(path);
         FAIL() << "no error";
@@ -101,11 +101,11 @@ TEST(TestCarList, TechnologyIsGuessedFromSpecificPowerAndFuel) {
         bool diesel;
         Tech tech;
     } cases[] = {
-        {1.498, 117.8, false, Tech::TurboDi},          // 78.6 kW/l
-        {2.0, 140.0, false, Tech::HighCompressionDi},  // 70 kW/l: not above 70
-        {2.5, 142.4, false, Tech::HighCompressionDi},  // 57 kW/l
-        {1.6, 80.0, false, Tech::PortInjection},       // 50 kW/l
-        {2.0, 140.0, true, Tech::TurboDiesel},         // the fuel decides
+        {1.498, 117.8, false, Tech::TurboDi},         // 78.6 kW/l
+        {2.0, 140.0, false, Tech::HighCompressionDi}, // 70 kW/l: not above 70
+        {2.5, 142.4, false, Tech::HighCompressionDi}, // 57 kW/l
+        {1.6, 80.0, false, Tech::PortInjection},      // 50 kW/l
+        {2.0, 140.0, true, Tech::TurboDiesel},        // the fuel decides
     };
     for (const Case& c : cases)
         EXPECT_EQ(GuessTechnology(c.litres, c.kw, c.diesel), c.tech) << c.litres << " l " << c.kw;

@@ -713,7 +713,7 @@ QImage DrawEngineMap(const CarSpec& s, const CarTables& t) {
     std::vector<double> levels;
     for (double l = 10; l < peak - 0.3; l += (l < 30 ? 5 : 2)) levels.push_back(l);
     const std::vector<QColor> lineColours = {
-        {100, 110, 255}, {0, 170, 255}, {0, 220, 200}, {0, 230, 60},  {170, 240, 0},
+        {100, 110, 255}, {0, 170, 255}, {0, 220, 200}, {0, 230, 60},   {170, 240, 0},
         {255, 200, 0},   {255, 130, 0}, {255, 70, 50}, {255, 40, 170}, {220, 130, 255}};
     auto colourOf = [&](std::size_t l) { return lineColours[l % lineColours.size()]; };
 
@@ -732,8 +732,9 @@ QImage DrawEngineMap(const CarSpec& s, const CarTables& t) {
             if (T > tfl || T <= 0) continue;
             e[x][y] = t.eff.At(T, n);
             const double k = Clamp((e[x][y] - lo) / std::max(1.0, hi - lo), 0.0, 1.0);
-            img.setPixel(x, y, qRgb(static_cast<int>(18 + 80 * k), static_cast<int>(22 + 22 * k),
-                                    static_cast<int>(72 - 52 * k)));
+            img.setPixel(x, y,
+                         qRgb(static_cast<int>(18 + 80 * k), static_cast<int>(22 + 22 * k),
+                              static_cast<int>(72 - 52 * k)));
         }
     }
 
@@ -746,7 +747,8 @@ QImage DrawEngineMap(const CarSpec& s, const CarTables& t) {
         QPen grid(dark, 1, Qt::DotLine);
         p.setPen(grid);
         for (double n = 1000; n <= s.maxRpm; n += 1000)
-            p.drawLine(QPointF(std::floor(X(n)) + 0.5, 8), QPointF(std::floor(X(n)) + 0.5, kMapOriginY));
+            p.drawLine(QPointF(std::floor(X(n)) + 0.5, 8),
+                       QPointF(std::floor(X(n)) + 0.5, kMapOriginY));
         for (double T = tstep; Y(T) > 6; T += tstep)
             p.drawLine(QPointF(kMapOriginX, std::round(Y(T)) + 0.5),
                        QPointF(xLast, std::round(Y(T)) + 0.5));
@@ -762,8 +764,8 @@ QImage DrawEngineMap(const CarSpec& s, const CarTables& t) {
             for (int y = 0; y + 1 < kMapOriginY; ++y) {
                 const double v[4] = {e[x][y], e[x + 1][y], e[x + 1][y + 1], e[x][y + 1]};
                 if (v[0] < 0 || v[1] < 0 || v[2] < 0 || v[3] < 0) continue;
-                const QPointF c[4] = {{x + 0.5, y + 0.5}, {x + 1.5, y + 0.5}, {x + 1.5, y + 1.5},
-                                      {x + 0.5, y + 1.5}};
+                const QPointF c[4] = {
+                    {x + 0.5, y + 0.5}, {x + 1.5, y + 0.5}, {x + 1.5, y + 1.5}, {x + 0.5, y + 1.5}};
                 std::vector<QPointF> cut;
                 for (int k = 0; k < 4; ++k) {
                     const double a = v[k], b = v[(k + 1) % 4];
@@ -798,7 +800,8 @@ QImage DrawEngineMap(const CarSpec& s, const CarTables& t) {
     const QFontMetrics fm(small), fmt(tiny);
     p.setFont(small);
     p.setPen(QPen(grey, 1));
-    p.drawLine(QPointF(kMapOriginX + 0.5, kMapOriginY + 0.5), QPointF(X(s.maxRpm) + 4, kMapOriginY + 0.5));
+    p.drawLine(QPointF(kMapOriginX + 0.5, kMapOriginY + 0.5),
+               QPointF(X(s.maxRpm) + 4, kMapOriginY + 0.5));
     p.drawLine(QPointF(kMapOriginX + 0.5, kMapOriginY + 0.5), QPointF(kMapOriginX + 0.5, 26));
     auto text = [&](double x, double baseline, const QString& str, const QColor& c) {
         p.setPen(c);

@@ -22,12 +22,12 @@ struct TechFigures {
     Fuel fuel = Fuel::Petrol;
     double indicatedEff = 0;          // best indicated efficiency (fraction)
     std::array<double, 3> friction{}; // friction mep a + b N + c N^2 (bar, N = rpm/1000)
-    double pumping = 0;               // bar: throttling loss at no load (petrol), back pressure (diesel)
-    double throttleOpen = 0;          // bar of brake mep where the throttle is wide open; 0 = at full load
-    double lightLoad = 0;             // fraction of indicated efficiency lost at no load
-    double heatLoss = 0.07;           // indicated efficiency x (1 - heatLoss / N)
-    double enrichment = 1;            // share of the classic full-load enrichment
-    double fullLoadMep = 0;           // bar, peak torque when a description gives none
+    double pumping = 0;      // bar: throttling loss at no load (petrol), back pressure (diesel)
+    double throttleOpen = 0; // bar of brake mep where the throttle is wide open; 0 = at full load
+    double lightLoad = 0;    // fraction of indicated efficiency lost at no load
+    double heatLoss = 0.07;  // indicated efficiency x (1 - heatLoss / N)
+    double enrichment = 1;   // share of the classic full-load enrichment
+    double fullLoadMep = 0;  // bar, peak torque when a description gives none
     double powerRpm = 0, torqueRpm = 0, torqueRpmEnd = 0, maxRpm = 0; // defaults for made-up cars
 };
 

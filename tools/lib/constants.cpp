@@ -8,14 +8,14 @@
 namespace tralvik::tools {
 
 const char* const kConstantNames[58] = {
-    "Ttidd",     "Tkarta",   "Bilmapp",   "Rad4",     "Tforb",    "Rad6",     "Tford",
-    "Tvx",       "Rad9",     "Mussfil",   "Rad11",    "Rad12",    "Tresultat", "Tresultatp",
-    "Myname",    "Imax",     "Rad17",     "Massa",    "Rad19",    "Rad20",    "Tank",
-    "Rad22",     "Rad23",    "Fbmax",     "Phjalp",   "Rad26",    "CdA",      "Rad28",
-    "Rad29",     "Rad30",    "Rad31",     "Brannv",   "Tathet",   "Nmax",     "Fulltid",
-    "Fullangd",  "Cykeltyp", "Rad38",     "Spara",    "Rad40",    "Rad41",    "Stopptom",
-    "Vagkrokar", "Rad44",    "ttot",      "tcykel",   "ltot",     "lkarta",   "Rad49",
-    "Forbrukat", "v",        "Rad52",     "Rad53",    "Rad54",    "Motorstyr", "Tidsmod",
+    "Ttidd",     "Tkarta",   "Bilmapp", "Rad4",   "Tforb",  "Rad6",      "Tford",
+    "Tvx",       "Rad9",     "Mussfil", "Rad11",  "Rad12",  "Tresultat", "Tresultatp",
+    "Myname",    "Imax",     "Rad17",   "Massa",  "Rad19",  "Rad20",     "Tank",
+    "Rad22",     "Rad23",    "Fbmax",   "Phjalp", "Rad26",  "CdA",       "Rad28",
+    "Rad29",     "Rad30",    "Rad31",   "Brannv", "Tathet", "Nmax",      "Fulltid",
+    "Fullangd",  "Cykeltyp", "Rad38",   "Spara",  "Rad40",  "Rad41",     "Stopptom",
+    "Vagkrokar", "Rad44",    "ttot",    "tcykel", "ltot",   "lkarta",    "Rad49",
+    "Forbrukat", "v",        "Rad52",   "Rad53",  "Rad54",  "Motorstyr", "Tidsmod",
     "Dt",        "Vaxelmod"};
 
 void SetCarConstants(Constants& v, const CarSpec& car) {

@@ -63,7 +63,8 @@ QImage ToPalette(const QImage& img, const QList<QRgb>& colours) {
             int best = 0;
             long bestD = -1;
             for (int k = 0; k < colours.size(); ++k) {
-                const long dr = qRed(in[x]) - qRed(colours[k]), dg = qGreen(in[x]) - qGreen(colours[k]),
+                const long dr = qRed(in[x]) - qRed(colours[k]),
+                           dg = qGreen(in[x]) - qGreen(colours[k]),
                            db = qBlue(in[x]) - qBlue(colours[k]);
                 // Weighted as the eye weighs the three.
                 const long d = 3 * dr * dr + 4 * dg * dg + 2 * db * db;

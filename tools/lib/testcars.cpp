@@ -41,20 +41,13 @@ std::vector<std::string> SplitCsv(const std::string& line) {
 std::vector<TestCarRow> ReadTestCars(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot open " + path);
-    const char* kCols[] = {"Represented Test Veh Make",
-                           "Represented Test Veh Model",
-                           "Test Veh Displacement (L)",
-                           "Rated Horsepower",
-                           "# of Cylinders and Rotors",
-                           "# of Gears",
-                           "Tested Transmission Type",
-                           "Equivalent Test Weight (lbs.)",
-                           "Target Coef A (lbf)",
-                           "Target Coef B (lbf/mph)",
-                           "Target Coef C (lbf/mph**2)",
-                           "Test Procedure Description",
-                           "Test Fuel Type Description",
-                           "RND_ADJ_FE"};
+    const char* kCols[] = {"Represented Test Veh Make",  "Represented Test Veh Model",
+                           "Test Veh Displacement (L)",  "Rated Horsepower",
+                           "# of Cylinders and Rotors",  "# of Gears",
+                           "Tested Transmission Type",   "Equivalent Test Weight (lbs.)",
+                           "Target Coef A (lbf)",        "Target Coef B (lbf/mph)",
+                           "Target Coef C (lbf/mph**2)", "Test Procedure Description",
+                           "Test Fuel Type Description", "RND_ADJ_FE"};
     constexpr int kNumCols = sizeof kCols / sizeof kCols[0];
     std::vector<TestCarRow> rows;
     std::string line;
@@ -148,9 +141,8 @@ GearEstimate EstimateGears(int count, double powerKw, double powerRpm, double f0
     g.spread = count == 1 ? 1.0 : 0.6 * count + 1.6;
     const double top = g.overdrive * powerRpm / g.topSpeed;
     for (int k = 0; k < count; ++k)
-        g.rpmPerMs.push_back(count == 1 ? top
-                                        : top * std::pow(g.spread, double(count - 1 - k) /
-                                                                       double(count - 1)));
+        g.rpmPerMs.push_back(
+            count == 1 ? top : top * std::pow(g.spread, double(count - 1 - k) / double(count - 1)));
     return g;
 }
 
@@ -165,8 +157,8 @@ std::string Num(double v) {
 } // namespace
 
 std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech) {
-    const bool diesel = r.fuel.find("Diesel") != std::string::npos ||
-                        r.fuel.find("diesel") != std::string::npos;
+    const bool diesel =
+        r.fuel.find("Diesel") != std::string::npos || r.fuel.find("diesel") != std::string::npos;
     const double kw = r.horsepower * kKwPerHp;
     const Tech t = tech ? *tech : GuessTechnology(r.displacement, kw, diesel);
     const TechFigures f = TechDefaults(t);
@@ -214,8 +206,8 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech) {
         d += l + "\n";
     };
     d += "# " + r.make + " " + r.model + ", made from line " + std::to_string(r.line) +
-         " of the test-car list (" + r.transmission + ", " + std::to_string(r.gears) +
-         " gears, " + std::to_string(r.cylinders) + " cylinders).\n";
+         " of the test-car list (" + r.transmission + ", " + std::to_string(r.gears) + " gears, " +
+         std::to_string(r.cylinders) + " cylinders).\n";
     d += "# Road load kept exactly: A " + Num(r.aLbf) + " lbf, B " + Num(r.bLbfPerMph) +
          " lbf/mph, C " + Num(r.cLbfPerMph2) + " lbf/mph2.\n";
     line("name", name);

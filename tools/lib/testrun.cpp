@@ -31,8 +31,8 @@ std::string Quote(const std::string& s) {
 
 } // namespace
 
-CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir,
-                       const CarSpec& car, const std::string& cycle) {
+CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarSpec& car,
+                       const std::string& cycle) {
     if (!fs::exists(fs::path(dataDir) / "cykler" / cycle))
         throw std::runtime_error(dataDir + "/cykler/" + cycle + " does not exist");
     std::string tmpl = (fs::temp_directory_path() / "tralvik-testcar-XXXXXX").string();
@@ -60,7 +60,8 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir,
     if (!p) throw std::runtime_error("cannot start " + batchExe);
     std::string out;
     std::array<char, 4096> buf;
-    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;) out.append(buf.data(), n);
+    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
+        out.append(buf.data(), n);
     const int rc = ::pclose(p);
     if (rc != 0) throw std::runtime_error(batchExe + " failed on " + cycle + ": " + out);
     if (out.find("\"end\": \"mode 100\"") == std::string::npos)
@@ -80,8 +81,9 @@ TestCarResult CompareTestCar(const std::string& batchExe, const std::string& dat
     }
     if (!ftp && !hw) throw std::runtime_error("no FTP or HWFE row for " + make + " " + model);
     const TestCarRow& base = ftp ? *ftp : *hw;
-    const CarSpec car = ParseCarSpec(DescribeTestCar(base, tech),
-                                     make + " " + model + " (line " + std::to_string(base.line) + ")");
+    const CarSpec car =
+        ParseCarSpec(DescribeTestCar(base, tech),
+                     make + " " + model + " (line " + std::to_string(base.line) + ")");
     TestCarResult res{make, model, TechName(car.tech), {}};
     if (ftp) {
         const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, "FTP75.CYK");

@@ -19,8 +19,8 @@ struct CycleRun {
 // `cycle` (a file name in cykler/) from standstill with the automatic gearbox,
 // the engine hot, and runs `batchExe` --no-draw on it. Throws
 // std::runtime_error when the run fails or does not reach the cycle's end.
-CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir,
-                       const CarSpec& car, const std::string& cycle);
+CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarSpec& car,
+                       const std::string& cycle);
 
 // The FTP figure is measured from a cold start; the simulator runs hot. Of the
 // weighted FTP result, 43 % comes from the cold-start bags (cold transient
@@ -35,10 +35,10 @@ constexpr double kFtpColdFactor = 1.0 + 0.43 * kColdBag1Extra * 3.59 / 7.45;
 struct TestCarResult {
     std::string make, model, tech;
     struct Line {
-        std::string test;         // "FTP" or "HWFE"
-        double simulatedHot = 0;  // l/100 km
-        double simulated = 0;     // with the cold start of the FTP
-        double measured = 0;      // l/100 km
+        std::string test;        // "FTP" or "HWFE"
+        double simulatedHot = 0; // l/100 km
+        double simulated = 0;    // with the cold start of the FTP
+        double measured = 0;     // l/100 km
         double Ratio() const { return simulated / measured; }
     };
     std::vector<Line> lines;

@@ -1,8 +1,8 @@
 // picmaker: draws the oncoming-car pictures MOT1..MOT4.BMP and the start
 // picture START.BMP, and on request a preview of the road view with them.
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -91,11 +91,14 @@ QImage DrawOncoming(int b, int m, int w, int h) {
     rect(0.76, 0.78, 0.94, 1.01, kTyre, 0.02);
     // Cabin: roof and pillars in body colour, windscreen inside.
     p.setBrush(kBody);
-    p.drawPolygon(Poly({{X(0.20), Y(0.0)}, {X(0.80), Y(0.0)}, {X(0.95), Y(0.41)}, {X(0.05), Y(0.41)}}));
+    p.drawPolygon(
+        Poly({{X(0.20), Y(0.0)}, {X(0.80), Y(0.0)}, {X(0.95), Y(0.41)}, {X(0.05), Y(0.41)}}));
     p.setBrush(kGlass);
-    p.drawPolygon(Poly({{X(0.25), Y(0.07)}, {X(0.75), Y(0.07)}, {X(0.87), Y(0.36)}, {X(0.13), Y(0.36)}}));
+    p.drawPolygon(
+        Poly({{X(0.25), Y(0.07)}, {X(0.75), Y(0.07)}, {X(0.87), Y(0.36)}, {X(0.13), Y(0.36)}}));
     p.setBrush(kGlassLight);
-    p.drawPolygon(Poly({{X(0.30), Y(0.09)}, {X(0.42), Y(0.09)}, {X(0.30), Y(0.30)}, {X(0.22), Y(0.30)}}));
+    p.drawPolygon(
+        Poly({{X(0.30), Y(0.09)}, {X(0.42), Y(0.09)}, {X(0.30), Y(0.30)}, {X(0.22), Y(0.30)}}));
     // Mirrors.
     rect(-0.04, 0.30, 0.05, 0.38, kBody, 0.015);
     rect(0.95, 0.30, 1.04, 0.38, kBody, 0.015);
@@ -129,10 +132,10 @@ const MotSize kMot[4] = {
 
 // The start picture's sixteen colours: the window shows it in these.
 const QList<QRgb> kStartColours = {
-    qRgb(0, 0, 0),       qRgb(255, 255, 255), qRgb(16, 24, 64),    qRgb(36, 64, 140),
-    qRgb(72, 118, 196),  qRgb(128, 172, 226), qRgb(30, 96, 48),    qRgb(70, 150, 60),
-    qRgb(80, 82, 90),    qRgb(160, 162, 170), qRgb(255, 214, 0),   qRgb(255, 150, 30),
-    qRgb(200, 30, 30),   qRgb(110, 10, 20),   qRgb(170, 215, 250), qRgb(118, 126, 160)};
+    qRgb(0, 0, 0),      qRgb(255, 255, 255), qRgb(16, 24, 64),    qRgb(36, 64, 140),
+    qRgb(72, 118, 196), qRgb(128, 172, 226), qRgb(30, 96, 48),    qRgb(70, 150, 60),
+    qRgb(80, 82, 90),   qRgb(160, 162, 170), qRgb(255, 214, 0),   qRgb(255, 150, 30),
+    qRgb(200, 30, 30),  qRgb(110, 10, 20),   qRgb(170, 215, 250), qRgb(118, 126, 160)};
 
 QImage DrawStart() {
     const auto C = [](int k) { return QColor(kStartColours[k]); };
@@ -261,8 +264,8 @@ QImage DrawStart() {
     // Credits and the call to start on a dark band.
     p.fillRect(QRectF(0, 384, 640, 96), navy);
     p.fillRect(QRectF(0, 384, 640, 3), yellow);
-    centred(QString::fromUtf8("Bilar, vägar, bilder och ljud gjorda med"), PixelFont("DejaVu Sans", 17),
-            412, white, navy, 0, 0);
+    centred(QString::fromUtf8("Bilar, vägar, bilder och ljud gjorda med"),
+            PixelFont("DejaVu Sans", 17), 412, white, navy, 0, 0);
     centred(QString::fromUtf8("simulatorns egna verktyg"), PixelFont("DejaVu Sans", 17), 432, white,
             navy, 0, 0);
     centred(QString::fromUtf8("Tryck på START"), PixelFont("DejaVu Sans", 26, true), 468, yellow,
@@ -287,7 +290,8 @@ void Preview(const std::vector<QImage>& mot, const std::string& path) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0, 128, 0));
         p.drawPolygon(Poly({{30, 580}, {215, 380}, {265, 315}, {265, 300}, {0, 300}, {0, 580}}));
-        p.drawPolygon(Poly({{799, 580}, {799, 300}, {415, 300}, {415, 315}, {480, 380}, {695, 580}}));
+        p.drawPolygon(
+            Poly({{799, 580}, {799, 300}, {415, 300}, {415, 315}, {480, 380}, {695, 580}}));
         p.fillRect(QRect(265, 280, 155, 35), QColor(0, 0, 255));
         p.setBrush(Qt::white);
         for (int k = 0; k < 4; ++k) {
@@ -316,8 +320,7 @@ void Preview(const std::vector<QImage>& mot, const std::string& path) {
         pa.drawImage(QRectF((i % 3) * 400, (i / 3) * 150, 400, 150), v, QRectF(0, 280, 800, 300));
     }
     pa.end();
-    if (!all.save(QString::fromStdString(path)))
-        throw std::runtime_error("cannot write " + path);
+    if (!all.save(QString::fromStdString(path))) throw std::runtime_error("cannot write " + path);
 }
 
 } // namespace
