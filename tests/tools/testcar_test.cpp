@@ -114,13 +114,14 @@ TEST(TestCarList, TechnologyIsGuessedFromSpecificPowerAndFuel) {
 TEST(ReferenceCars, LandWithinTenPercentOfTheirMeasuredFuelUse) {
     const std::string src = TRALVIK_SOURCE_DIR;
     const auto rows = ReadTestCars(src + "/tools/cars/test-cars.csv");
-    for (const auto& [make, model] : {std::pair{"Volkswagen", "Jetta"}, {"MAZDA", "MAZDA3"}}) {
+    // Rows 2 and 4 are the two cars' FTP tests; their HWFE rows are found.
+    for (const TestCarRow* base : {&rows.at(0), &rows.at(2)}) {
         const TestCarResult r =
-            CompareTestCar(TRALVIK_BATCH_EXE, src + "/data", rows, make, model, std::nullopt);
-        ASSERT_EQ(r.lines.size(), 2u) << make;
+            CompareTestCar(TRALVIK_BATCH_EXE, src + "/data", rows, *base, std::nullopt);
+        ASSERT_EQ(r.lines.size(), 2u) << base->model;
         for (const auto& l : r.lines) {
-            EXPECT_GE(l.Ratio(), 0.9) << make << " " << l.test;
-            EXPECT_LE(l.Ratio(), 1.1) << make << " " << l.test;
+            EXPECT_GE(l.Ratio(), 0.9) << base->model << " " << l.test;
+            EXPECT_LE(l.Ratio(), 1.1) << base->model << " " << l.test;
         }
     }
 }

@@ -69,22 +69,36 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     return {JsonNumber(out, "ltot_m") / 1000, JsonNumber(out, "fuel_l_per_100km")};
 }
 
+bool IsCityTest(const TestCarRow& r) {
+    // The city test is named by its cycle or by the federal procedure.
+    return r.procedure.find("FTP") != std::string::npos || r.procedure.rfind("Federal", 0) == 0;
+}
+
+bool IsHighwayTest(const TestCarRow& r) {
+    return r.procedure.rfind("HWFE", 0) == 0;
+}
+
 TestCarResult CompareTestCar(const std::string& batchExe, const std::string& dataDir,
-                             const std::vector<TestCarRow>& rows, const std::string& make,
-                             const std::string& model, std::optional<Tech> tech) {
-    const TestCarRow* ftp = nullptr;
-    const TestCarRow* hw = nullptr;
+                             const std::vector<TestCarRow>& rows, const TestCarRow& base,
+                             std::optional<Tech> tech) {
+    auto sameVehicle = [&](const TestCarRow& r) {
+        return r.make == base.make && r.model == base.model &&
+               r.displacement == base.displacement && r.gears == base.gears &&
+               r.etwLb == base.etwLb && r.aLbf == base.aLbf && r.bLbfPerMph == base.bLbfPerMph &&
+               r.cLbfPerMph2 == base.cLbfPerMph2;
+    };
+    const TestCarRow* ftp = IsCityTest(base) ? &base : nullptr;
+    const TestCarRow* hw = IsHighwayTest(base) ? &base : nullptr;
     for (const auto& r : rows) {
-        if (r.make != make || r.model != model) continue;
-        if (r.procedure.rfind("FTP", 0) == 0 && !ftp) ftp = &r;
-        if (r.procedure.rfind("HWFE", 0) == 0 && !hw) hw = &r;
+        if (!sameVehicle(r)) continue;
+        if (!ftp && IsCityTest(r)) ftp = &r;
+        if (!hw && IsHighwayTest(r)) hw = &r;
     }
-    if (!ftp && !hw) throw std::runtime_error("no FTP or HWFE row for " + make + " " + model);
-    const TestCarRow& base = ftp ? *ftp : *hw;
-    const CarSpec car =
-        ParseCarSpec(DescribeTestCar(base, tech),
-                     make + " " + model + " (line " + std::to_string(base.line) + ")");
-    TestCarResult res{make, model, TechName(car.tech), {}};
+    const std::string where =
+        base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
+    if (!ftp && !hw) throw std::runtime_error("no FTP or HWFE test of " + where);
+    const CarSpec car = ParseCarSpec(DescribeTestCar(base, tech), where);
+    TestCarResult res{base.make, base.model, TechName(car.tech), {}};
     if (ftp) {
         const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, "FTP75.CYK");
         res.lines.push_back(

@@ -44,10 +44,15 @@ struct TestCarResult {
     std::vector<Line> lines;
 };
 
-// Runs the FTP-75 (FTP75.CYK) and HWFET (HWFET.CYK) for the car of the
-// list's rows with this make and model (one FTP and one HWFE row).
+// Whether a row is of the city test (FTP) or the highway test (HWFE).
+bool IsCityTest(const TestCarRow& r);
+bool IsHighwayTest(const TestCarRow& r);
+
+// The car of `base` (made from that row) run on the FTP-75 (FTP75.CYK) and
+// HWFET (HWFET.CYK), against the list's FTP and HWFE rows of the same test
+// vehicle: same make, model, displacement, gears, test weight and road load.
 TestCarResult CompareTestCar(const std::string& batchExe, const std::string& dataDir,
-                             const std::vector<TestCarRow>& rows, const std::string& make,
-                             const std::string& model, std::optional<Tech> tech);
+                             const std::vector<TestCarRow>& rows, const TestCarRow& base,
+                             std::optional<Tech> tech);
 
 } // namespace tralvik::tools

@@ -21,7 +21,7 @@ namespace {
 
 const char* kHelp = R"HELP(testcar - simulated against measured fuel use of cars from test data
 
-Usage: testcar LIST.csv [MAKE MODEL] [options]
+Usage: testcar LIST.csv [MAKE MODEL | --line N] [options]
 
 LIST.csv is in the layout of the public US test-car list: one row per test,
 a header naming the columns. Used: "Represented Test Veh Make", "Represented
@@ -31,10 +31,13 @@ Test Weight (lbs.)", "Target Coef A (lbf)", "Target Coef B (lbf/mph)",
 "Target Coef C (lbf/mph**2)", "Test Procedure Description" (FTP, HWFE),
 "Test Fuel Type Description" and "RND_ADJ_FE" (measured miles per US gallon).
 
-For each car (MAKE MODEL, or every car in the list) a car is made from its
-first FTP row (see --describe), run on cykler/FTP75.CYK and cykler/HWFET.CYK
-of the data folder with the automatic gearbox and the engine hot, and the
-simulated and measured l/100 km are printed with their ratio.
+For each test vehicle (the row on line N, the first row of MAKE MODEL, or the
+first row of every make and model in the list) a car is made from its row
+(see --describe), run on cykler/FTP75.CYK and cykler/HWFET.CYK of the data
+folder with the automatic gearbox and the engine hot, and the simulated and
+measured l/100 km are printed with their ratio. The measured figures come
+from the FTP and HWFE rows of the same test vehicle (same make, model,
+displacement, gears, test weight and road load).
 
 The car: mass = test weight (lb x 0.45359237); road load kept exactly,
 f0 = A x 4.44822 N, f1 = B x 4.44822 / 0.44704 N per m/s,
@@ -51,6 +54,7 @@ figure is raised by 2.1 %, a cold bag 1 using 10 % more fuel than hot
 (see README.md). Both the hot and the corrected figure are printed.
 
 Options:
+  --line N         the row on line N of LIST.csv (the header is line 1)
   --technology T   pfi, gdi, turbo-gdi or diesel instead of the guess
   --data DIR       simulation folder with CONS.VAL and cykler/ (default data)
   --batch EXE      the batch runner (default: ../batch/tralvik-batch beside
@@ -65,6 +69,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc), pos;
     std::optional<Tech> tech;
     std::string data = "data", describe, folder;
+    int line = 0;
     std::string batch =
         (fs::canonical("/proc/self/exe").parent_path().parent_path() / "batch" / "tralvik-batch")
             .string();
@@ -80,6 +85,14 @@ int main(int argc, char** argv) {
                 return 0;
             } else if (a == "--technology") {
                 tech = TechFromName(value());
+            } else if (a == "--line") {
+                const std::string v = value();
+                std::size_t used = 0;
+                try {
+                    line = std::stoi(v, &used);
+                } catch (const std::exception&) { used = 0; }
+                if (used != v.size() || line < 2)
+                    throw std::runtime_error("--line needs a row's line number (2 or more)");
             } else if (a == "--data") {
                 data = value();
             } else if (a == "--batch") {
@@ -94,41 +107,43 @@ int main(int argc, char** argv) {
                 pos.push_back(a);
             }
         }
-        if (pos.size() != 1 && pos.size() != 3)
-            throw std::runtime_error("usage: testcar LIST.csv [MAKE MODEL] [options] (see --help)");
-        if ((!describe.empty() || !folder.empty()) && pos.size() != 3)
-            throw std::runtime_error("--describe and --folder need MAKE MODEL");
+        if ((pos.size() != 1 && pos.size() != 3) || (line && pos.size() != 1))
+            throw std::runtime_error(
+                "usage: testcar LIST.csv [MAKE MODEL | --line N] [options] (see --help)");
         if (!fs::exists(data + "/CONS.VAL"))
             throw std::runtime_error(data + "/CONS.VAL does not exist (see --data)");
         if (!fs::exists(batch)) throw std::runtime_error(batch + " does not exist (see --batch)");
         const auto rows = ReadTestCars(pos[0]);
-        std::vector<std::pair<std::string, std::string>> cars;
-        if (pos.size() == 3) {
-            cars.push_back({pos[1], pos[2]});
-        } else {
-            std::set<std::pair<std::string, std::string>> seen;
-            for (const auto& r : rows)
-                if (seen.insert({r.make, r.model}).second) cars.push_back({r.make, r.model});
+        // The rows the cars are made from.
+        std::vector<const TestCarRow*> bases;
+        std::set<std::pair<std::string, std::string>> seen;
+        for (const auto& r : rows) {
+            const bool wanted = line              ? r.line == line
+                                : pos.size() == 3 ? r.make == pos[1] && r.model == pos[2]
+                                                  : true;
+            if (wanted && seen.insert({r.make, r.model}).second) bases.push_back(&r);
         }
+        if (bases.empty())
+            throw std::runtime_error(
+                pos[0] + ": no row " +
+                (line ? "on line " + std::to_string(line) : "of " + pos[1] + " " + pos[2]));
+        if ((!describe.empty() || !folder.empty()) && bases.size() != 1)
+            throw std::runtime_error("--describe and --folder need MAKE MODEL or --line");
         if (!describe.empty() || !folder.empty()) {
-            const TestCarRow* row = nullptr;
-            for (const auto& r : rows)
-                if (r.make == pos[1] && r.model == pos[2] && !row) row = &r;
-            if (!row) throw std::runtime_error("no row for " + pos[1] + " " + pos[2]);
-            const std::string d = DescribeTestCar(*row, tech);
+            const std::string d = DescribeTestCar(*bases[0], tech);
             if (!describe.empty()) WriteBytes(describe, d);
             if (!folder.empty()) {
-                const CarSpec car = ParseCarSpec(d, pos[1] + " " + pos[2]);
+                const CarSpec car = ParseCarSpec(d, pos[0] + ":" + std::to_string(bases[0]->line));
                 WriteCarFolder(car, BuildTables(car), folder);
             }
         }
         std::printf("| car | engine | test | simulated hot | simulated | measured | ratio |\n");
         std::printf("|---|---|---|---|---|---|---|\n");
-        for (const auto& [make, model] : cars) {
-            const TestCarResult r = CompareTestCar(batch, data, rows, make, model, tech);
+        for (const TestCarRow* base : bases) {
+            const TestCarResult r = CompareTestCar(batch, data, rows, *base, tech);
             for (const auto& l : r.lines)
-                std::printf("| %s %s | %s | %s | %.2f | %.2f | %.2f | %.3f |\n", make.c_str(),
-                            model.c_str(), r.tech.c_str(), l.test == "FTP" ? "FTP-75" : "HWFET",
+                std::printf("| %s %s | %s | %s | %.2f | %.2f | %.2f | %.3f |\n", r.make.c_str(),
+                            r.model.c_str(), r.tech.c_str(), l.test == "FTP" ? "FTP-75" : "HWFET",
                             l.simulatedHot, l.simulated, l.measured, l.Ratio());
             std::fflush(stdout);
         }
