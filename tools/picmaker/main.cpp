@@ -130,18 +130,19 @@ struct MotSize {
 const MotSize kMot[4] = {
     {50, 3, 56, 40, 0}, {88, 6, 100, 68, 8}, {112, 9, 130, 86, 16}, {160, 20, 200, 124, 30}};
 
-// The start picture's sixteen colours: the window shows it in these.
+// The start picture's sixteen colours: the window shows it in these. The
+// dark gold takes the edges of the yellow title on the dark blue.
 const QList<QRgb> kStartColours = {
-    qRgb(0, 0, 0),      qRgb(255, 255, 255), qRgb(16, 24, 64),    qRgb(36, 64, 140),
+    qRgb(150, 118, 24), qRgb(255, 255, 255), qRgb(16, 24, 64),    qRgb(36, 64, 140),
     qRgb(72, 118, 196), qRgb(128, 172, 226), qRgb(30, 96, 48),    qRgb(70, 150, 60),
     qRgb(80, 82, 90),   qRgb(160, 162, 170), qRgb(255, 214, 0),   qRgb(255, 150, 30),
     qRgb(200, 30, 30),  qRgb(110, 10, 20),   qRgb(170, 215, 250), qRgb(118, 126, 160)};
 
 QImage DrawStart() {
     const auto C = [](int k) { return QColor(kStartColours[k]); };
-    const QColor black = C(0), white = C(1), navy = C(2), sky1 = C(3), sky2 = C(4), sky3 = C(5),
-                 hill = C(6), grass = C(7), road = C(8), grey = C(9), yellow = C(10),
-                 orange = C(11), red = C(12), darkRed = C(13), glass = C(14);
+    const QColor white = C(1), navy = C(2), sky1 = C(3), sky2 = C(4), sky3 = C(5), hill = C(6),
+                 grass = C(7), road = C(8), grey = C(9), yellow = C(10), orange = C(11),
+                 red = C(12), darkRed = C(13), glass = C(14);
     QImage img(640, 480, QImage::Format_RGB32);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -224,7 +225,7 @@ QImage DrawStart() {
     for (double wx : {cx + 74.0, cx + 266.0}) {
         p.setBrush(road);
         p.drawEllipse(QPointF(wx, cy + 38), 31, 31);
-        p.setBrush(black);
+        p.setBrush(navy);
         p.drawEllipse(QPointF(wx, cy + 38), 27, 27);
         p.setBrush(grey);
         p.drawEllipse(QPointF(wx, cy + 38), 14, 14);
