@@ -86,10 +86,10 @@ Physical model
                    (1 - light_load_loss e^(-pme/1.5 bar))
                    petrol: x (1 - 0.06 load^4 (1 - N/3.5)) knock-limited timing,
                            x lambda, rich mixture above 85 % load
-                           (lambda 0.97..0.86 at full load x enrichment)
+                           (1 - lambda = 0.03..0.14 at full load, x enrichment)
                    diesel: x (1 - 0.04 ((load-0.85)/0.15)^2) at the smoke limit
   Technologies (public figures of production engines; peak brake efficiency
-  about 36, 40, 38 and 42 %):
+  about 35, 40, 39 and 42 %):
                best   friction A B C     P     open  light  heat  enrich
     pfi        0.415  0.68 0.105 0.035   0.85  0     0.08   0.07  1.0
     gdi        0.455  0.58 0.10  0.03    0.55  0     0.06   0.07  0.5

@@ -267,9 +267,9 @@ TechFigures TechDefaults(Tech t) {
     // designs (about 0.8 to 1.0 bar at 2000 rpm for petrol engines, 1.1 bar
     // for diesels). Indicated efficiencies and throttling losses are chosen so
     // that the peak brake efficiencies are those published for production
-    // engines of each kind: about 36 % for port injection, 40 % for
+    // engines of each kind: about 35 % for port injection, 40 % for
     // high-compression direct injection (13-14:1, cooled EGR, late intake
-    // closing), 38 % for downsized turbo direct injection and 42 % for a
+    // closing), 39 % for downsized turbo direct injection and 42 % for a
     // common-rail turbo diesel.
     TechFigures f;
     switch (t) {
