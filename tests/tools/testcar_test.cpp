@@ -111,6 +111,25 @@ TEST(TestCarList, TechnologyIsGuessedFromSpecificPowerAndFuel) {
         EXPECT_EQ(GuessTechnology(c.litres, c.kw, c.diesel), c.tech) << c.litres << " l " << c.kw;
 }
 
+TEST(CarDescription, TechnologyFiguresCanBeOverridden) {
+    const std::string car = "name X\nmass 1000\ncda 0.6\ncrr 0.01\nwheel_radius 0.3\n"
+                            "gears 3 1\nfinal_drive 4\ndisplacement 1.5\npower 80 6000\n"
+                            "torque 140 4000\nidle_rpm 800\nmax_rpm 6500\ntechnology gdi\n";
+    const CarSpec plain = ParseCarSpec(car, "car");
+    EXPECT_EQ(plain.tech, Tech::HighCompressionDi);
+    EXPECT_EQ(plain.fuel, Fuel::Petrol);
+    EXPECT_DOUBLE_EQ(plain.figures.indicatedEff,
+                     TechDefaults(Tech::HighCompressionDi).indicatedEff);
+    const CarSpec own =
+        ParseCarSpec(car + "indicated_efficiency 0.40\nfriction_mep 0.5 0.1 0.02\n", "car");
+    EXPECT_DOUBLE_EQ(own.figures.indicatedEff, 0.40);
+    EXPECT_DOUBLE_EQ(own.figures.friction[0], 0.5);
+    EXPECT_DOUBLE_EQ(own.figures.pumping, plain.figures.pumping); // the rest stays
+    // 2000 rpm: friction 0.5 + 0.2 + 0.08 = 0.78 bar.
+    EXPECT_DOUBLE_EQ(EngineModel(own).FrictionMep(2000), 0.78);
+    EXPECT_THROW(ParseCarSpec(car + "fuel diesel\n", "car"), std::runtime_error);
+}
+
 TEST(ReferenceCars, LandWithinTenPercentOfTheirMeasuredFuelUse) {
     const std::string src = TRALVIK_SOURCE_DIR;
     const auto rows = ReadTestCars(src + "/tools/cars/test-cars.csv");
