@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds the data tools and writes every file of data/ again: the two car
 # folders, the drive cycles, the map, the pictures, the sounds, the texts and
-# the constants files. Usage: tools/make-data.sh [BUILD_DIR]
+# the constants files. Usage: tools/make-data.sh [BUILD_DIR]; with NO_BUILD=1
+# the tools already built in BUILD_DIR are used as they are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build-tools}
-cmake -S . -B "$BUILD" -G Ninja -DTRALVIK_TESTS=OFF -DTRALVIK_BENCH=OFF >/dev/null
-ninja -C "$BUILD" carmaker cycleconv roadmaker picmaker soundmaker textconv consmaker >/dev/null
+if [ -z "${NO_BUILD:-}" ]; then
+  cmake -S . -B "$BUILD" -G Ninja -DTRALVIK_TESTS=OFF -DTRALVIK_BENCH=OFF >/dev/null
+  ninja -C "$BUILD" carmaker cycleconv roadmaker picmaker soundmaker textconv consmaker >/dev/null
+fi
 T=$BUILD/tools
 D=data
 

@@ -4,43 +4,45 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "tests/data/data_files.h"
-#include "tools/lib/canvas.h"
+#include <QImageReader>
+
+#include "tools/lib/picture.h"
 
 using namespace tralvik::datatest;
-using tralvik::tools::Canvas;
-using tralvik::tools::ReadBmp;
-using tralvik::tools::Rgb;
+using tralvik::tools::ReadPicture;
 
 namespace {
 
-const Rgb kBlue{0, 0, 255};
+const QRgb kBlue = qRgb(0, 0, 255);
 
-std::vector<Canvas> LoadMot() {
-    std::vector<Canvas> p;
-    for (int k = 1; k <= 4; ++k) p.push_back(ReadBmp(DataPath("MOT" + std::to_string(k) + ".BMP")));
+std::vector<QImage> LoadMot() {
+    std::vector<QImage> p;
+    for (int k = 1; k <= 4; ++k)
+        p.push_back(ReadPicture(DataPath("MOT" + std::to_string(k) + ".BMP")));
     return p;
 }
 
 // True when the road view, drawing the oncoming car at depth `djup` with the
 // heading error `kursfel` and side offset `sidled`, puts a pure blue pixel on
 // one of its three test points.
-bool Collides(const std::vector<Canvas>& mot, int djup, int kursfel, int sidled) {
+bool Collides(const std::vector<QImage>& mot, int djup, int kursfel, int sidled) {
     const int xfjarr = static_cast<int>(
         std::nearbyint(kursfel - djup * static_cast<double>(kursfel - sidled) / 240));
     const int k = djup < 70 ? 0 : djup < 90 ? 1 : djup < 110 ? 2 : 3;
     const int shift[] = {0, -8, -16, -30};
     const int motx = xfjarr + 300 - djup + shift[k], moty = djup + 300;
-    const Canvas& p = mot[k];
-    const Rgb transparent = p.Get(0, p.height() - 1);
+    const QImage& p = mot[k];
+    const QRgb transparent = p.pixel(0, p.height() - 1);
     for (int tx : {370, 450, 490}) {
         const int x = tx - motx, y = 500 - moty;
-        if (!p.Inside(x, y)) continue;
-        const Rgb c = p.Get(x, y);
-        if (!(c == transparent) && c == kBlue) return true;
+        if (!p.valid(x, y)) continue;
+        const QRgb c = p.pixel(x, y);
+        if (c != transparent && c == kBlue) return true;
     }
     return false;
 }
@@ -48,15 +50,15 @@ bool Collides(const std::vector<Canvas>& mot, int djup, int kursfel, int sidled)
 TEST(OncomingCar, PicturesGrowFromFarToNear) {
     const auto mot = LoadMot();
     for (int k = 0; k < 4; ++k) {
-        const Canvas& p = mot[k];
-        const Rgb bg = p.Get(0, p.height() - 1);
-        EXPECT_FALSE(bg == kBlue) << "MOT" << k + 1
-                                  << ": the background must not be the collision colour";
+        const QImage& p = mot[k];
+        const QRgb bg = p.pixel(0, p.height() - 1);
+        EXPECT_NE(bg, kBlue) << "MOT" << k + 1
+                             << ": the background must not be the collision colour";
         int blue = 0, background = 0;
         for (int y = 0; y < p.height(); ++y)
             for (int x = 0; x < p.width(); ++x) {
-                blue += p.Get(x, y) == kBlue;
-                background += p.Get(x, y) == bg;
+                blue += p.pixel(x, y) == kBlue;
+                background += p.pixel(x, y) == bg;
             }
         EXPECT_GT(blue, p.width() * p.height() / 5) << "MOT" << k + 1;
         EXPECT_GT(background, 0) << "MOT" << k + 1;
@@ -85,7 +87,7 @@ TEST(OncomingCar, IsHitInTheOncomingLane) {
     // Depth 150: Xfjarr = round(0 - 150 * (0 - 200) / 240) = 125, MOT4 at
     // Motx = 125 + 300 - 150 - 30 = 245, Moty = 450; the test point (370, 500)
     // falls on the picture's pixel (125, 50), in the car's body.
-    EXPECT_TRUE(mot[3].Get(125, 50) == kBlue);
+    EXPECT_EQ(mot[3].pixel(125, 50), kBlue);
     EXPECT_TRUE(Collides(mot, 150, 0, 200));
     int hits = 0;
     for (int djup = 20; djup <= 217; ++djup) hits += Collides(mot, djup, 0, 200);
@@ -93,11 +95,18 @@ TEST(OncomingCar, IsHitInTheOncomingLane) {
 }
 
 TEST(StartPicture, Is640By480In16Colours) {
-    int bits = 0;
-    const Canvas p = ReadBmp(DataPath("START.BMP"), &bits);
+    QImageReader r(QString::fromStdString(DataPath("START.BMP")));
+    const QImage p = r.read();
+    ASSERT_FALSE(p.isNull()) << r.errorString().toStdString();
     EXPECT_EQ(p.width(), 640);
     EXPECT_EQ(p.height(), 480);
-    EXPECT_EQ(bits, 4);
+    // Stored with four bits per pixel: the header's bit count at byte 28.
+    EXPECT_EQ(p.format(), QImage::Format_Indexed8);
+    EXPECT_LE(p.colorCount(), 16);
+    std::ifstream f(DataPath("START.BMP"), std::ios::binary);
+    char head[30] = {};
+    f.read(head, sizeof head);
+    EXPECT_EQ(head[28], 4);
 }
 
 } // namespace

@@ -49,9 +49,22 @@ DESCRIPTION: one "key value..." per line, '#' starts a comment.
   power KW RPM              rated power and its engine speed
   torque NM RPM [RPM2]      peak torque, held from RPM to RPM2
   idle_rpm RPM  max_rpm RPM
-  fuel petrol|diesel
+  technology T              the engine: pfi (naturally aspirated, port
+                            injection), gdi (high-compression direct
+                            injection), turbo-gdi (downsized turbo, direct
+                            injection) or diesel (common-rail turbo diesel)
+  fuel petrol|diesel        without technology: petrol = pfi, diesel = diesel
   idle_torque_fraction F    full-load torque at idle / peak (0.70 / 0.50)
-  indicated_efficiency F    best indicated efficiency (0.415 / 0.47)
+  Overrides of the technology's figures (defaults below):
+  indicated_efficiency F    best indicated efficiency
+  friction_mep A B C        friction mep A + B N + C N^2 bar, N = rpm/1000
+  pumping_mep P             throttling loss at no load (petrol), exhaust back
+                            pressure (diesel), bar
+  throttle_open_mep P       brake mep (bar) where the throttle is wide open;
+                            0 = at full load (naturally aspirated)
+  light_load_loss F         share of indicated efficiency lost at no load
+  heat_loss F               indicated efficiency x (1 - F / N)
+  enrichment F              share of the full-load enrichment (0..2)
   throttle_step S           minimum time between throttle key steps (0.1)
   tank L  aux_power W  brake_force N   (for the constants file)
 
@@ -66,20 +79,29 @@ Physical model
   Efficiency (Willans line): with pme = 4 pi T / Vd (four-stroke),
       fuel mep = (pme + friction mep + pumping mep) / indicated efficiency,
       efficiency = pme / fuel mep.
-    friction mep = k (0.97 + 0.15 N + 0.05 N^2) bar, N = rpm/1000,
-                   k = 0.70 petrol, 0.80 diesel (modern low-friction engines)
-    pumping mep  = 0.75 (1 - load) bar petrol (throttle), 0.15 + 0.03 N^2 diesel
-    indicated efficiency = best x (1 - 0.07/N) (heat loss at low speed)
+    friction mep = A + B N + C N^2 bar, N = rpm/1000
+    pumping mep  = P (1 - q) petrol, q = pme / throttle_open_mep (or the load
+                   when that is 0), clamped to 0..1; P + 0.03 N^2 diesel
+    indicated efficiency = best x (1 - heat_loss/N) x
+                   (1 - light_load_loss e^(-pme/1.5 bar))
                    petrol: x (1 - 0.06 load^4 (1 - N/3.5)) knock-limited timing,
                            x lambda, rich mixture above 85 % load
-                           (lambda 0.97..0.86 at full load, richer at high speed)
+                           (1 - lambda = 0.03..0.14 at full load, x enrichment)
                    diesel: x (1 - 0.04 ((load-0.85)/0.15)^2) at the smoke limit
-  This gives the best efficiency (about 35 % petrol, 41 % diesel) at low
-  speed and 70..90 % load, falling towards low load, where friction and
-  pumping dominate. Below idle speed the engine turns at idle with a slipping
-  clutch: the same torque costs the fuel of idle speed.
+  Technologies (public figures of production engines; peak brake efficiency
+  about 35, 40, 39 and 42 %):
+               best   friction A B C     P     open  light  heat  enrich
+    pfi        0.415  0.68 0.105 0.035   0.85  0     0.08   0.07  1.0
+    gdi        0.455  0.58 0.10  0.03    0.55  0     0.06   0.07  0.5
+    turbo-gdi  0.43   0.62 0.10  0.035   0.80  9.0   0.06   0.07  0.7
+    diesel     0.48   0.78 0.12  0.04    0.15  -     0.04   0.07  -
+  The best efficiency lies at low speed and 60..90 % load, falling towards
+  low load, where friction and pumping dominate. Below idle speed the engine
+  turns at idle with a slipping clutch: the same torque costs the fuel of
+  idle speed.
   Emissions, g per kg of fuel, hot three-way catalyst (petrol):
-    CO  = 3 + 6 e^(-load/0.08) + 1000 (1 - lambda)
+    CO  = 3 + 6 e^(-load/0.08) + 1000 (1 - lambda)   (direct injection
+          enriches less, so less CO and HC at full load)
     HC  = 0.3 + 3 e^(-load/0.1) + 10 (1 - lambda)
     NOx = 0.15 + 2.5 load^2 e^(-((n/n_rated - 0.45)/0.35)^2), falling when rich
   Diesel with oxidation catalyst, particle filter and SCR:
@@ -105,7 +127,12 @@ void Report(const CarSpec& s, const CarTables& t, const std::vector<std::string>
                 bn = t.eff.rows[i];
                 bt = t.eff.cols[j];
             }
-    std::printf("  best efficiency %.1f %% at %.0f rpm, %.0f Nm\n", best, bn, bt);
+    const EngineModel eng(s);
+    const double vd = s.displacement * 1e-3;
+    std::printf("  engine: %s, best efficiency %.1f %% at %.0f rpm, %.0f Nm (%.1f bar)\n",
+                TechName(s.tech).c_str(), best, bn, bt, 4 * 3.14159265358979 * bt / vd / 1e5);
+    std::printf("  efficiency at 2000 rpm: %.1f %% at 2 bar, %.1f %% at 8 bar\n",
+                100 * eng.EfficiencyAtMep(2, 2000), 100 * eng.EfficiencyAtMep(8, 2000));
     std::printf("  gears (rpm per m/s):");
     for (const auto& g : t.gears) std::printf(" %.1f", g[3]);
     std::printf("\n");

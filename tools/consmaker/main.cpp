@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tools/lib/car.h"
+#include "tools/lib/constants.h"
 #include "tools/lib/cycfile.h"
 #include "tools/lib/textout.h"
 
@@ -38,17 +39,6 @@ Rad44 ttot tcykel ltot lkarta Rad49 Forbrukat v Rad52 Rad53 Rad54 Motorstyr
 Tidsmod Dt Vaxelmod. A value may be empty (an empty line).
 )";
 
-const char* kNames[58] = {"Ttidd",     "Tkarta",     "Bilmapp", "Rad4",    "Tforb",   "Rad6",
-                          "Tford",     "Tvx",        "Rad9",    "Mussfil", "Rad11",   "Rad12",
-                          "Tresultat", "Tresultatp", "Myname",  "Imax",    "Rad17",   "Massa",
-                          "Rad19",     "Rad20",      "Tank",    "Rad22",   "Rad23",   "Fbmax",
-                          "Phjalp",    "Rad26",      "CdA",     "Rad28",   "Rad29",   "Rad30",
-                          "Rad31",     "Brannv",     "Tathet",  "Nmax",    "Fulltid", "Fullangd",
-                          "Cykeltyp",  "Rad38",      "Spara",   "Rad40",   "Rad41",   "Stopptom",
-                          "Vagkrokar", "Rad44",      "ttot",    "tcykel",  "ltot",    "lkarta",
-                          "Rad49",     "Forbrukat",  "v",       "Rad52",   "Rad53",   "Rad54",
-                          "Motorstyr", "Tidsmod",    "Dt",      "Vaxelmod"};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -61,23 +51,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        std::map<std::string, std::string> v;
-        for (const char* n : kNames) v[n] = "";
-        const CarSpec car = ReadCarSpec(argv[2]);
-        v["Bilmapp"] = car.name;
-        v["Tforb"] = "MOTOR.TAB";
-        v["Tford"] = "FORDON.TAB";
-        v["Tvx"] = "VAXEL.TAB";
-        v["Mussfil"] = "MUSSEL.BMP";
-        v["Imax"] = v["Rad17"] = Num(car.power * 1000.0 / 120.0, 3);
-        v["Massa"] = "-1";
-        v["CdA"] = "-1";
-        v["Tank"] = Num(car.tank, 3);
-        v["Fbmax"] = Num(car.brakeForce, 3);
-        v["Phjalp"] = Num(car.auxPower, 3);
-        v["Brannv"] = Num(FuelHeatingValue(car.fuel), 4);
-        v["Tathet"] = Num(FuelDensity(car.fuel), 4);
-        v["Nmax"] = Num(car.maxRpm, 3);
+        Constants v;
+        for (const char* n : kConstantNames) v[n] = "";
+        SetCarConstants(v, ReadCarSpec(argv[2]));
 
         std::ifstream in(argv[1]);
         if (!in) throw std::runtime_error(std::string("cannot open ") + argv[1]);
@@ -98,9 +74,8 @@ int main(int argc, char** argv) {
                                          ": unknown line name '" + name + "'");
             v[name] = value;
         }
-        CrlfFile out;
-        for (const char* n : kNames) out.Line(Utf8To1252(v[n]));
-        out.Write(argv[3]);
+        for (auto& [name, value] : v) value = Utf8To1252(value);
+        WriteConstants(v, argv[3]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "consmaker: %s\n", e.what());
         return 1;

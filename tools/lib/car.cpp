@@ -3,10 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "tools/lib/picture.h"
 #include "tools/lib/textout.h"
 
 namespace tralvik::tools {
@@ -45,11 +52,26 @@ double FuelDensity(Fuel f) {
 }
 
 CarSpec ReadCarSpec(const std::string& path) {
-    std::ifstream in(path);
+    std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot open " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return ParseCarSpec(text.str(), path);
+}
+
+CarSpec ParseCarSpec(const std::string& text, const std::string& path) {
+    std::istringstream in(text);
     CarSpec s;
     bool haveCda = false, haveCrr = false, haveF[3] = {false, false, false};
-    bool haveUp = false, haveDown = false, haveItf = false, haveIe = false;
+    bool haveUp = false, haveDown = false, haveItf = false;
+    std::optional<Fuel> fuel;
+    std::optional<Tech> tech;
+    // Overrides of the technology's figures; NaN where not given.
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    TechFigures over;
+    over.indicatedEff = over.pumping = over.throttleOpen = over.lightLoad = over.heatLoss =
+        over.enrichment = kNone;
+    over.friction = {kNone, kNone, kNone};
     std::string line;
     int lineNo = 0;
     std::map<std::string, int> seen;
@@ -125,13 +147,30 @@ CarSpec ReadCarSpec(const std::string& path) {
         } else if (key == "fuel") {
             if (words.size() != 1 || (words[0] != "petrol" && words[0] != "diesel"))
                 throw std::runtime_error(where + ": fuel must be petrol or diesel");
-            s.fuel = words[0] == "petrol" ? Fuel::Petrol : Fuel::Diesel;
+            fuel = words[0] == "petrol" ? Fuel::Petrol : Fuel::Diesel;
+        } else if (key == "technology") {
+            if (words.size() != 1) throw std::runtime_error(where + ": technology is one word");
+            try {
+                tech = TechFromName(words[0]);
+            } catch (const std::exception& e) { throw std::runtime_error(where + ": " + e.what()); }
         } else if (key == "idle_torque_fraction") {
             s.idleTorqueFraction = one();
             haveItf = true;
         } else if (key == "indicated_efficiency") {
-            s.indicatedEff = one();
-            haveIe = true;
+            over.indicatedEff = one();
+        } else if (key == "friction_mep") {
+            auto v = nums(3, 3);
+            over.friction = {v[0], v[1], v[2]};
+        } else if (key == "pumping_mep") {
+            over.pumping = one();
+        } else if (key == "throttle_open_mep") {
+            over.throttleOpen = one();
+        } else if (key == "light_load_loss") {
+            over.lightLoad = one();
+        } else if (key == "heat_loss") {
+            over.heatLoss = one();
+        } else if (key == "enrichment") {
+            over.enrichment = one();
         } else if (key == "throttle_step") {
             s.throttleStep = one();
         } else if (key == "tank") {
@@ -178,10 +217,32 @@ CarSpec ReadCarSpec(const std::string& path) {
     need(s.power * 1000.0 <= s.torque * s.powerRpm * 2 * kPi / 60.0 * 1.0001,
          "rated power is more than the peak torque can give at its rpm");
     const std::size_t ng = s.gears.size();
+    // The technology decides the fuel; a fuel alone picks the plainest engine of it.
+    if (!tech) tech = fuel == Fuel::Diesel ? Tech::TurboDiesel : Tech::PortInjection;
+    s.tech = *tech;
+    s.figures = TechDefaults(s.tech);
+    need(!fuel || *fuel == s.figures.fuel, "fuel does not match the technology");
+    s.fuel = s.figures.fuel;
+    auto take = [](double& to, double v) {
+        if (!std::isnan(v)) to = v;
+    };
+    take(s.figures.indicatedEff, over.indicatedEff);
+    for (int i = 0; i < 3; ++i) take(s.figures.friction[i], over.friction[i]);
+    take(s.figures.pumping, over.pumping);
+    take(s.figures.throttleOpen, over.throttleOpen);
+    take(s.figures.lightLoad, over.lightLoad);
+    take(s.figures.heatLoss, over.heatLoss);
+    take(s.figures.enrichment, over.enrichment);
     if (!haveItf) s.idleTorqueFraction = s.fuel == Fuel::Petrol ? 0.70 : 0.50;
-    if (!haveIe) s.indicatedEff = s.fuel == Fuel::Petrol ? 0.415 : 0.47;
     need(s.idleTorqueFraction > 0 && s.idleTorqueFraction <= 1, "idle_torque_fraction is 0..1");
-    need(s.indicatedEff > 0.1 && s.indicatedEff < 0.6, "indicated_efficiency is a fraction");
+    need(s.figures.indicatedEff > 0.1 && s.figures.indicatedEff < 0.6,
+         "indicated_efficiency is a fraction");
+    need(s.figures.friction[0] > 0 && s.figures.friction[1] >= 0 && s.figures.friction[2] >= 0,
+         "friction_mep needs a > 0, b >= 0, c >= 0");
+    need(s.figures.pumping >= 0 && s.figures.throttleOpen >= 0, "pumping figures must be >= 0");
+    need(s.figures.lightLoad >= 0 && s.figures.lightLoad < 0.5, "light_load_loss is 0..0.5");
+    need(s.figures.heatLoss >= 0 && s.figures.heatLoss < 0.3, "heat_loss is 0..0.3");
+    need(s.figures.enrichment >= 0 && s.figures.enrichment <= 2, "enrichment is 0..2");
     if (!haveUp) s.upRpm = {(s.fuel == Fuel::Petrol ? 0.45 : 0.5) * s.powerRpm};
     if (!haveDown) s.downRpm = {(s.fuel == Fuel::Petrol ? 1.6 : 1.5) * s.idleRpm};
     // One value stands for every gear.
@@ -196,6 +257,86 @@ CarSpec ReadCarSpec(const std::string& path) {
     for (std::size_t g = 1; g < ng; ++g)
         s.downRpm[g] = std::min(s.downRpm[g], 0.9 * s.upRpm[g - 1] * s.gears[g] / s.gears[g - 1]);
     return s;
+}
+
+// ---------------------------------------------------------------- technologies
+
+TechFigures TechDefaults(Tech t) {
+    // Friction mep a + b N + c N^2 follows the classic spark-ignition
+    // correlation 0.97 + 0.15 N + 0.05 N^2 scaled to modern low-friction
+    // designs (about 0.8 to 1.0 bar at 2000 rpm for petrol engines, 1.1 bar
+    // for diesels). Indicated efficiencies and throttling losses are chosen so
+    // that the peak brake efficiencies are those published for production
+    // engines of each kind: about 35 % for port injection, 40 % for
+    // high-compression direct injection (13-14:1, cooled EGR, late intake
+    // closing), 39 % for downsized turbo direct injection and 42 % for a
+    // common-rail turbo diesel.
+    TechFigures f;
+    switch (t) {
+    case Tech::PortInjection:
+        f.fuel = Fuel::Petrol;
+        f.indicatedEff = 0.415;
+        f.friction = {0.68, 0.105, 0.035};
+        f.pumping = 0.85;
+        f.lightLoad = 0.08;
+        f.fullLoadMep = 11.5;
+        f.powerRpm = 6000, f.torqueRpm = 4000, f.torqueRpmEnd = 4000, f.maxRpm = 6500;
+        break;
+    case Tech::HighCompressionDi:
+        f.fuel = Fuel::Petrol;
+        f.indicatedEff = 0.455;
+        f.friction = {0.58, 0.10, 0.03};
+        f.pumping = 0.55; // EGR and late intake closing leave less to throttle
+        f.lightLoad = 0.06;
+        f.enrichment = 0.5;
+        f.fullLoadMep = 12.5;
+        f.powerRpm = 6000, f.torqueRpm = 4000, f.torqueRpmEnd = 4000, f.maxRpm = 6500;
+        break;
+    case Tech::TurboDi:
+        f.fuel = Fuel::Petrol;
+        f.indicatedEff = 0.43;
+        f.friction = {0.62, 0.10, 0.035};
+        f.pumping = 0.8;
+        f.throttleOpen = 9.0; // above this the turbo boosts and the throttle is open
+        f.lightLoad = 0.06;
+        f.enrichment = 0.7;
+        f.fullLoadMep = 20.0;
+        f.powerRpm = 5500, f.torqueRpm = 1750, f.torqueRpmEnd = 4000, f.maxRpm = 6200;
+        break;
+    case Tech::TurboDiesel:
+        f.fuel = Fuel::Diesel;
+        f.indicatedEff = 0.48;
+        f.friction = {0.78, 0.12, 0.04};
+        f.pumping = 0.15;
+        f.lightLoad = 0.04;
+        f.enrichment = 0;
+        f.fullLoadMep = 20.0;
+        f.powerRpm = 4000, f.torqueRpm = 1750, f.torqueRpmEnd = 2750, f.maxRpm = 4750;
+        break;
+    }
+    return f;
+}
+
+namespace {
+const std::pair<Tech, const char*> kTechNames[] = {{Tech::PortInjection, "pfi"},
+                                                   {Tech::HighCompressionDi, "gdi"},
+                                                   {Tech::TurboDi, "turbo-gdi"},
+                                                   {Tech::TurboDiesel, "diesel"}};
+}
+
+std::string TechName(Tech t) {
+    for (const auto& [k, n] : kTechNames)
+        if (k == t) return n;
+    return "?";
+}
+
+Tech TechFromName(const std::string& name) {
+    std::string known;
+    for (const auto& [k, n] : kTechNames) {
+        if (name == n) return k;
+        known += std::string(known.empty() ? "" : ", ") + n;
+    }
+    throw std::runtime_error("unknown technology '" + name + "' (known: " + known + ")");
 }
 
 // ---------------------------------------------------------------- engine model
@@ -220,18 +361,20 @@ double EngineModel::FullLoad(double n) const {
 }
 
 double EngineModel::FrictionMep(double n) const {
-    // Mechanical friction and the engine's own pumps (bar), after the classic
-    // correlation 0.97 + 0.15 N + 0.05 N^2 (N in 1000 rpm) for spark-ignition
-    // engines, scaled down to a modern low-friction design.
+    // Mechanical friction and the engine's own pumps (bar).
     const double N = n / 1000.0;
-    const double k = s_.fuel == Fuel::Petrol ? 0.70 : 0.80;
-    return k * (0.97 + 0.15 * N + 0.05 * N * N);
+    const auto& f = s_.figures.friction;
+    return f[0] + f[1] * N + f[2] * N * N;
 }
 
-double EngineModel::PumpingMep(double x, double n) const {
+double EngineModel::PumpingMep(double bmep, double x, double n) const {
     const double N = n / 1000.0;
-    if (s_.fuel == Fuel::Petrol) return 0.75 * (1.0 - Clamp(x, 0.0, 1.0)); // throttling losses
-    return 0.15 + 0.03 * N * N; // unthrottled: exhaust back pressure only
+    if (s_.fuel == Fuel::Diesel) return s_.figures.pumping + 0.03 * N * N; // back pressure only
+    // Throttling: the intake manifold pressure rises with load until the
+    // throttle is wide open (at full load, or where a turbo starts to boost).
+    const double open = s_.figures.throttleOpen;
+    const double q = open > 0 ? bmep / open : x;
+    return s_.figures.pumping * (1.0 - Clamp(q, 0.0, 1.0));
 }
 
 double EngineModel::Lambda(double x, double n) const {
@@ -239,20 +382,34 @@ double EngineModel::Lambda(double x, double n) const {
     // Enrichment near full load protects the exhaust valves and catalyst: more
     // at high speed than at low speed.
     const double e = std::pow(std::max(0.0, (Clamp(x, 0.0, 1.1) - 0.85) / 0.15), 1.5);
-    return 1.0 - e * (0.03 + 0.11 * std::min(1.0, n / s_.powerRpm));
+    return 1.0 - s_.figures.enrichment * e * (0.03 + 0.11 * std::min(1.0, n / s_.powerRpm));
 }
 
 double EngineModel::EfficiencyAbove(double T, double n) const {
     if (T <= 0) return 0.0;
-    const double vd = s_.displacement * 1e-3;        // m3
-    const double pme = 4.0 * kPi * T / vd / 1e5;     // bar, four-stroke
-    const double x = T / std::max(1.0, FullLoad(n)); // load fraction
+    const double vd = s_.displacement * 1e-3;    // m3
+    const double pme = 4.0 * kPi * T / vd / 1e5; // bar, four-stroke
+    const double x = T / std::max(1.0, FullLoad(n));
+    return EfficiencyAt(pme, x, n);
+}
+
+double EngineModel::EfficiencyAtMep(double bmep, double n) const {
+    const double vd = s_.displacement * 1e-3;
+    const double T = bmep * 1e5 * vd / (4.0 * kPi);
+    return Efficiency(T, n);
+}
+
+double EngineModel::EfficiencyAt(double pme, double x, double n) const {
+    const TechFigures& f = s_.figures;
     const double xc = Clamp(x, 0.0, 1.1);
     const double N = n / 1000.0;
-    // Indicated efficiency: heat losses grow at low speed; knock-limited spark
-    // timing costs a little at high load and low speed (petrol); the smoke
-    // limit costs a little at full load (diesel); rich mixture wastes fuel.
-    double etaI = s_.indicatedEff * (1.0 - 0.07 / std::max(N, s_.idleRpm / 1000.0));
+    // Indicated efficiency: heat losses grow at low speed; at light load slow,
+    // diluted combustion and a larger share of heat lost to the walls cost a
+    // little more; knock-limited spark timing costs a little at high load and
+    // low speed (petrol); the smoke limit costs a little at full load
+    // (diesel); rich mixture wastes fuel.
+    double etaI = f.indicatedEff * (1.0 - f.heatLoss / std::max(N, s_.idleRpm / 1000.0));
+    etaI *= 1.0 - f.lightLoad * std::exp(-pme / 1.5);
     if (s_.fuel == Fuel::Petrol) {
         etaI *= 1.0 - 0.06 * std::pow(std::min(xc, 1.0), 4) * std::max(0.0, 1.0 - N / 3.5);
         etaI *= Lambda(x, n);
@@ -260,7 +417,7 @@ double EngineModel::EfficiencyAbove(double T, double n) const {
         etaI *= 1.0 - 0.04 * std::pow(std::max(0.0, (xc - 0.85) / 0.15), 2);
     }
     // Willans line: fuel mep = (pme + friction + pumping) / indicated efficiency.
-    return pme * etaI / (pme + FrictionMep(n) + PumpingMep(x, n));
+    return pme * etaI / (pme + FrictionMep(n) + PumpingMep(pme, x, n));
 }
 
 double EngineModel::Efficiency(double T, double n) const {
@@ -527,27 +684,27 @@ void WriteCarFolder(const CarSpec& s, const CarTables& t, const std::string& fol
             f.Line(W(g[0], 3, 9) + W(g[1], 3, 9) + W(g[2], 1, 7) + W(g[3], 3, 10) + W(g[4], 1, 7));
         f.Write(folder + sep + "VAXEL.TAB");
     }
-    // 8 bits per pixel when the colours fit a palette, which they normally do.
-    const Canvas map = DrawEngineMap(s, t);
-    try {
-        WriteBmp(map, folder + sep + "MUSSEL.BMP", 8);
-    } catch (const std::runtime_error&) { WriteBmp(map, folder + sep + "MUSSEL.BMP", 24); }
+    WritePicture(DrawEngineMap(s, t), folder + sep + "MUSSEL.BMP");
 }
 
 // ---------------------------------------------------------------- engine map picture
 
-Canvas DrawEngineMap(const CarSpec& s, const CarTables& t) {
+QImage DrawEngineMap(const CarSpec& s, const CarTables& t) {
+    EnsureQtGui();
     const double momskala = t.mommax / kMapAxisPixels;
     const int width =
         ((kMapOriginX + static_cast<int>(std::ceil(s.maxRpm / kMapRpmPerPixel)) + 14 + 3) / 4) * 4;
     const int height = kMapOriginY + 22;
-    const Rgb black{0, 0, 0}, grey{110, 110, 110}, dark{45, 45, 45}, white{255, 255, 255},
-        yellow{255, 230, 0};
-    Canvas c(width, height, black);
-    auto px = [](double n) { return kMapOriginX + n / kMapRpmPerPixel; };
-    auto py = [&](double T) { return kMapOriginY - T / momskala; };
+    const QColor black(0, 0, 0), grey(110, 110, 110), dark(45, 45, 45), white(255, 255, 255),
+        yellow(255, 230, 0), labelYellow(255, 250, 140);
+    QImage img(width, height, QImage::Format_RGB32);
+    img.fill(black);
+    // Continuous picture coordinates: pixel column x holds the marker's 20 rpm
+    // from (x - 38) * 20, pixel row y the torques just below (184 - y) Nm-steps.
+    auto X = [](double n) { return kMapOriginX + n / kMapRpmPerPixel; };
+    auto Y = [&](double T) { return kMapOriginY - T / momskala; };
     auto rpmAt = [](int x) { return (x - kMapOriginX) * kMapRpmPerPixel + kMapRpmPerPixel / 2; };
-    auto torqueAt = [&](int y) { return (kMapOriginY - y) * momskala; };
+    auto torqueAt = [&](int y) { return (kMapOriginY - y - 0.5) * momskala; };
 
     // Efficiency levels drawn: every 5 % up to 30, then every 2 % to the peak.
     double peak = 0;
@@ -555,129 +712,172 @@ Canvas DrawEngineMap(const CarSpec& s, const CarTables& t) {
         for (double v : row) peak = std::max(peak, v);
     std::vector<double> levels;
     for (double l = 10; l < peak - 0.3; l += (l < 30 ? 5 : 2)) levels.push_back(l);
-    const std::vector<Rgb> lineColours = {
-        {80, 80, 255}, {0, 170, 255}, {0, 220, 200}, {0, 230, 60},  {170, 240, 0},
-        {255, 200, 0}, {255, 130, 0}, {255, 60, 40}, {255, 0, 160}, {220, 120, 255}};
-    auto band = [&](double e) {
-        int b = 0;
-        while (b < static_cast<int>(levels.size()) && e >= levels[b]) ++b;
-        return b;
-    };
+    const std::vector<QColor> lineColours = {
+        {100, 110, 255}, {0, 170, 255}, {0, 220, 200}, {0, 230, 60},   {170, 240, 0},
+        {255, 200, 0},   {255, 130, 0}, {255, 70, 50}, {255, 40, 170}, {220, 130, 255}};
+    auto colourOf = [&](std::size_t l) { return lineColours[l % lineColours.size()]; };
 
-    // Region of the map: from idle to the maximum speed, under the full-load curve.
-    const int xFirst = static_cast<int>(std::ceil(px(s.idleRpm)));
-    const int xLast = static_cast<int>(std::floor(px(s.maxRpm)));
+    // Region of the map: from idle to the maximum speed, under the full-load
+    // curve, tinted darkly by efficiency so that both colours of the blinking
+    // marker show on it.
+    const int xFirst = static_cast<int>(std::ceil(X(s.idleRpm)));
+    const int xLast = static_cast<int>(std::floor(X(s.maxRpm)));
     std::vector<std::vector<double>> e(width, std::vector<double>(height, -1));
+    const double lo = levels.empty() ? 0 : levels.front() - 5, hi = peak;
     for (int x = xFirst; x <= xLast && x < width; ++x) {
         const double n = rpmAt(x);
         const double tfl = t.fullLoad.At(n);
         for (int y = 0; y < kMapOriginY; ++y) {
-            const double T = torqueAt(y) - momskala / 2;
+            const double T = torqueAt(y);
             if (T > tfl || T <= 0) continue;
             e[x][y] = t.eff.At(T, n);
-            // Dark tint by band, so that both colours of the blinking marker show.
-            const int b = band(e[x][y]);
-            const double k = static_cast<double>(b) / std::max<std::size_t>(1, levels.size());
-            c.Set(x, y,
-                  Rgb{static_cast<uint8_t>(20 + 70 * k), static_cast<uint8_t>(20 + 20 * k),
-                      static_cast<uint8_t>(70 - 50 * k)});
+            const double k = Clamp((e[x][y] - lo) / std::max(1.0, hi - lo), 0.0, 1.0);
+            img.setPixel(x, y,
+                         qRgb(static_cast<int>(18 + 80 * k), static_cast<int>(22 + 22 * k),
+                              static_cast<int>(72 - 52 * k)));
         }
     }
-    // Grid every 1000 rpm and every torque step.
+
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    // Grid every 1000 rpm and every torque step, dotted.
     const double tstep = t.mommax <= 250 ? 50 : (t.mommax <= 600 ? 100 : 200);
-    for (double n = 1000; n <= s.maxRpm; n += 1000)
-        for (int y = 8; y < kMapOriginY; y += 3) c.Set(static_cast<int>(px(n)), y, dark);
-    for (double T = tstep; py(T) > 6; T += tstep)
-        for (int x = kMapOriginX; x <= xLast; x += 3)
-            c.Set(x, static_cast<int>(std::lround(py(T))), dark);
+    {
+        QPen grid(dark, 1, Qt::DotLine);
+        p.setPen(grid);
+        for (double n = 1000; n <= s.maxRpm; n += 1000)
+            p.drawLine(QPointF(std::floor(X(n)) + 0.5, 8),
+                       QPointF(std::floor(X(n)) + 0.5, kMapOriginY));
+        for (double T = tstep; Y(T) > 6; T += tstep)
+            p.drawLine(QPointF(kMapOriginX, std::round(Y(T)) + 0.5),
+                       QPointF(xLast, std::round(Y(T)) + 0.5));
+    }
 
-    // Iso-efficiency lines: pixels where the level lies between a pixel and its
-    // right or lower neighbour.
-    std::vector<std::vector<std::pair<int, int>>> onLevel(levels.size());
-    for (int x = xFirst; x < xLast && x + 1 < width; ++x)
-        for (int y = 0; y + 1 < kMapOriginY; ++y) {
-            const double a = e[x][y];
-            if (a < 0) continue;
-            for (auto [dx, dy] : {std::pair{1, 0}, std::pair{0, 1}}) {
-                const double b = e[x + dx][y + dy];
-                if (b < 0) continue;
-                for (std::size_t l = 0; l < levels.size(); ++l)
-                    if ((a >= levels[l]) != (b >= levels[l])) {
-                        c.Set(x, y, lineColours[l % lineColours.size()]);
-                        onLevel[l].push_back({x, y});
+    // Iso-efficiency lines by marching squares over the pixel centres; each
+    // level keeps its points for the labels.
+    std::vector<std::vector<QPointF>> onLevel(levels.size());
+    for (std::size_t l = 0; l < levels.size(); ++l) {
+        const double L = levels[l];
+        QPainterPath path;
+        for (int x = xFirst; x < xLast && x + 1 < width; ++x)
+            for (int y = 0; y + 1 < kMapOriginY; ++y) {
+                const double v[4] = {e[x][y], e[x + 1][y], e[x + 1][y + 1], e[x][y + 1]};
+                if (v[0] < 0 || v[1] < 0 || v[2] < 0 || v[3] < 0) continue;
+                const QPointF c[4] = {
+                    {x + 0.5, y + 0.5}, {x + 1.5, y + 0.5}, {x + 1.5, y + 1.5}, {x + 0.5, y + 1.5}};
+                std::vector<QPointF> cut;
+                for (int k = 0; k < 4; ++k) {
+                    const double a = v[k], b = v[(k + 1) % 4];
+                    if ((a >= L) != (b >= L)) {
+                        const double f = (L - a) / (b - a);
+                        cut.push_back(c[k] + (c[(k + 1) % 4] - c[k]) * f);
                     }
+                }
+                for (std::size_t k = 0; k + 1 < cut.size(); k += 2) {
+                    path.moveTo(cut[k]);
+                    path.lineTo(cut[k + 1]);
+                    onLevel[l].push_back((cut[k] + cut[k + 1]) / 2);
+                }
             }
-        }
+        p.setPen(QPen(colourOf(l), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(path);
+    }
 
-    // Full-load curve, two pixels thick.
-    for (int x = xFirst; x <= xLast; ++x) {
-        const double y0 = py(t.fullLoad.At(rpmAt(x)));
-        const double y1 = py(t.fullLoad.At(rpmAt(x + 1)));
-        if (x < xLast) c.Line(x, y0, x + 1, y1, yellow, 2);
+    // Full-load curve, 2.5 pixels wide, through every column's speed.
+    {
+        QPainterPath curve;
+        curve.moveTo(X(s.idleRpm), Y(t.fullLoad.At(s.idleRpm)));
+        for (double n = s.idleRpm; n <= s.maxRpm; n += kMapRpmPerPixel / 2)
+            curve.lineTo(X(n), Y(t.fullLoad.At(n)));
+        curve.lineTo(QPointF(X(s.maxRpm), Y(t.fullLoad.At(s.maxRpm))));
+        p.setPen(QPen(yellow, 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(curve);
     }
 
     // Axes and labels.
-    c.Line(kMapOriginX, kMapOriginY, px(s.maxRpm) + 4, kMapOriginY, grey);
-    c.Line(kMapOriginX, kMapOriginY, kMapOriginX, 26, grey);
+    const QFont small = PixelFont("DejaVu Sans", 10), tiny = PixelFont("DejaVu Sans", 9);
+    const QFontMetrics fm(small), fmt(tiny);
+    p.setFont(small);
+    p.setPen(QPen(grey, 1));
+    p.drawLine(QPointF(kMapOriginX + 0.5, kMapOriginY + 0.5),
+               QPointF(X(s.maxRpm) + 4, kMapOriginY + 0.5));
+    p.drawLine(QPointF(kMapOriginX + 0.5, kMapOriginY + 0.5), QPointF(kMapOriginX + 0.5, 26));
+    auto text = [&](double x, double baseline, const QString& str, const QColor& c) {
+        p.setPen(c);
+        p.drawText(QPointF(x, baseline), str);
+    };
     for (double n = 0; n <= s.maxRpm; n += 1000) {
-        const int x = static_cast<int>(px(n));
-        c.Line(x, kMapOriginY, x, kMapOriginY + 3, grey);
-        const std::string lab = Fixed(n, 0);
-        c.Text(x - Canvas::TextWidth(lab) / 2, kMapOriginY + 5, lab, white);
+        const double x = std::floor(X(n)) + 0.5;
+        p.setPen(QPen(grey, 1));
+        p.drawLine(QPointF(x, kMapOriginY + 0.5), QPointF(x, kMapOriginY + 3.5));
+        const QString lab = QString::number(n, 'f', 0);
+        p.setFont(tiny);
+        text(x - fmt.horizontalAdvance(lab) / 2.0, kMapOriginY + 3 + fmt.ascent(), lab, white);
+        p.setFont(small);
     }
-    for (double T = tstep; py(T) > 30; T += tstep) {
-        const int y = static_cast<int>(std::lround(py(T)));
-        c.Line(kMapOriginX - 3, y, kMapOriginX, y, grey);
-        const std::string lab = Fixed(T, 0);
-        c.Text(kMapOriginX - 5 - Canvas::TextWidth(lab), y - 3, lab, white);
+    for (double T = tstep; Y(T) > 30; T += tstep) {
+        const double y = std::round(Y(T)) + 0.5;
+        p.setPen(QPen(grey, 1));
+        p.drawLine(QPointF(kMapOriginX - 3, y), QPointF(kMapOriginX + 0.5, y));
+        const QString lab = QString::number(T, 'f', 0);
+        text(kMapOriginX - 5 - fm.horizontalAdvance(lab), y + fm.ascent() / 2.0 - 1, lab, white);
     }
     // The top-left corner lies under the instrument panel's torque-axis box and
     // the top rows under its consumption figures: keep labels clear of them.
-    c.Text(kMapOriginX + 10, 14, "Nm", white);
-    const std::string xlab = "varv/min";
-    c.Text(width - 2 - Canvas::TextWidth(xlab), kMapOriginY + 13, xlab, white);
-    c.Text(2, kMapOriginY + 13, Utf8To1252("Verkningsgrad i %, " + s.name), white);
-    std::vector<std::array<int, 4>> used;
+    text(kMapOriginX + 10, 14 + fm.ascent(), "Nm", white);
+    // The bottom line: what the map shows and the speed axis's unit.
+    p.setFont(tiny);
+    const QString xlab = "varv/min";
+    const double bottom = height - 1 - fmt.descent();
+    text(width - 2 - fmt.horizontalAdvance(xlab), bottom, xlab, white);
+    text(2, bottom, QString::fromUtf8("Verkningsgrad i %, ") + QString::fromStdString(s.name),
+         white);
+    p.setFont(small);
+    std::vector<QRectF> used;
     // Name the full-load curve above its rising part, where the map is empty.
     {
         const double n = s.idleRpm + 0.35 * (s.torqueRpm - s.idleRpm);
-        const int x = static_cast<int>(px(n)) - 2 - Canvas::TextWidth("fullast");
-        const int y = static_cast<int>(py(t.fullLoad.At(n))) - 12;
+        const double w = fm.horizontalAdvance("fullast");
+        const double x = X(n) - 2 - w;
+        const double y = Y(t.fullLoad.At(n)) - 12;
         if (y > 12 && x > kMapOriginX) {
-            c.Text(x, y, "fullast", Rgb{255, 250, 140});
-            used.push_back({x - 1, y - 1, x + Canvas::TextWidth("fullast"), y + 9});
+            text(x, y + fm.ascent(), "fullast", labelYellow);
+            used.push_back(QRectF(x - 1, y - 1, w + 2, fm.height() + 1));
         }
     }
     // Level labels: on each line near a chosen engine speed, boxed in black.
     const double nLabel = s.fuel == Fuel::Petrol ? 0.72 * s.maxRpm : 0.75 * s.maxRpm;
     for (std::size_t l = 0; l < levels.size(); ++l) {
         if (onLevel[l].empty()) continue;
-        const std::string lab = Fixed(levels[l], 0);
-        const int w = Canvas::TextWidth(lab) + 1, h = 9;
-        // Candidates ordered by distance from the preferred column.
+        const QString lab = QString::number(levels[l], 'f', 0);
+        const double w = fm.horizontalAdvance(lab) + 3, h = fm.ascent() + 3;
         auto pts = onLevel[l];
-        const double xPref = px(nLabel);
-        std::sort(pts.begin(), pts.end(), [&](auto a, auto b) {
-            return std::fabs(a.first - xPref) < std::fabs(b.first - xPref);
+        const double xPref = X(nLabel);
+        std::sort(pts.begin(), pts.end(), [&](const QPointF& a, const QPointF& b) {
+            return std::fabs(a.x() - xPref) < std::fabs(b.x() - xPref);
         });
-        for (auto [x, y] : pts) {
-            const int lx = x - w / 2, ly = y - h / 2;
-            if (lx < kMapOriginX + 2 || lx + w > xLast || ly < 20 || ly + h > kMapOriginY - 1)
+        for (const QPointF& q : pts) {
+            const QRectF box(q.x() - w / 2, q.y() - h / 2, w, h);
+            if (box.left() < kMapOriginX + 2 || box.right() > xLast || box.top() < 20 ||
+                box.bottom() > kMapOriginY - 1)
                 continue;
             bool clash = false;
-            for (int xx = lx - 1; xx <= lx + w; ++xx)
-                if (py(t.fullLoad.At(rpmAt(xx))) + 3 > ly - 1) clash = true;
+            for (int xx = static_cast<int>(box.left()) - 1; xx <= box.right() + 1; ++xx)
+                if (Y(t.fullLoad.At(rpmAt(xx))) + 3 > box.top()) clash = true;
             for (const auto& u : used)
-                if (lx < u[2] + 2 && u[0] < lx + w + 2 && ly < u[3] + 1 && u[1] < ly + h + 1)
-                    clash = true;
+                if (u.adjusted(-2, -1, 2, 1).intersects(box)) clash = true;
             if (clash) continue;
-            c.FillRect(lx - 1, ly - 1, lx + w, ly + h - 1, black);
-            c.Text(lx, ly, lab, lineColours[l % lineColours.size()]);
-            used.push_back({lx - 1, ly - 1, lx + w, ly + h - 1});
+            p.setPen(Qt::NoPen);
+            p.setBrush(black);
+            p.drawRoundedRect(box, 2, 2);
+            text(box.left() + 1.5, box.top() + 1.5 + fm.ascent() - 1, lab, colourOf(l));
+            used.push_back(box);
             break;
         }
     }
-    return c;
+    p.end();
+    return img;
 }
 
 // ---------------------------------------------------------------- quasi-static check

@@ -7,11 +7,36 @@
 #include <string>
 #include <vector>
 
-#include "tools/lib/canvas.h"
+#include <QImage>
 
 namespace tralvik::tools {
 
 enum class Fuel { Petrol, Diesel };
+
+// Engine technologies with their loss figures. The defaults come from public
+// engineering figures (peak brake efficiency, friction and pumping mean
+// effective pressures of production engines); a description may override any.
+enum class Tech { PortInjection, HighCompressionDi, TurboDi, TurboDiesel };
+
+struct TechFigures {
+    Fuel fuel = Fuel::Petrol;
+    double indicatedEff = 0;          // best indicated efficiency (fraction)
+    std::array<double, 3> friction{}; // friction mep a + b N + c N^2 (bar, N = rpm/1000)
+    double pumping = 0;      // bar: throttling loss at no load (petrol), back pressure (diesel)
+    double throttleOpen = 0; // bar of brake mep where the throttle is wide open; 0 = at full load
+    double lightLoad = 0;    // fraction of indicated efficiency lost at no load
+    double heatLoss = 0.07;  // indicated efficiency x (1 - heatLoss / N)
+    double enrichment = 1;   // share of the classic full-load enrichment
+    double fullLoadMep = 0;  // bar, peak torque when a description gives none
+    double powerRpm = 0, torqueRpm = 0, torqueRpmEnd = 0, maxRpm = 0; // defaults for made-up cars
+};
+
+// The figures of a technology, and its name in descriptions ("pfi", "gdi",
+// "turbo-gdi", "diesel").
+TechFigures TechDefaults(Tech t);
+std::string TechName(Tech t);
+// Throws std::runtime_error listing the known names.
+Tech TechFromName(const std::string& name);
 
 struct CarSpec {
     std::string name; // model name (the car folder's name)
@@ -34,8 +59,9 @@ struct CarSpec {
     double torque = 0, torqueRpm = 0, torqueRpmEnd = 0; // Nm, from rpm to rpm (plateau)
     double idleRpm = 0, maxRpm = 0;
     Fuel fuel = Fuel::Petrol;
+    Tech tech = Tech::PortInjection;
+    TechFigures figures;           // the technology's loss figures with any overrides
     double idleTorqueFraction = 0; // full-load torque at idle / peak torque
-    double indicatedEff = 0;       // best indicated efficiency (fraction)
     double throttleStep = 0.1;     // s, minimum time between throttle key steps
     // Used for the constants file only.
     double tank = 50;          // l
@@ -46,6 +72,8 @@ struct CarSpec {
 // Reads a car description (see the carmaker's --help). Throws std::runtime_error
 // naming the line for an unknown key, a bad number or a missing value.
 CarSpec ReadCarSpec(const std::string& path);
+// The same for a description held in `text`; `where` names it in messages.
+CarSpec ParseCarSpec(const std::string& text, const std::string& where);
 
 // Heating value (kWh/l) and density (kg/l) of the fuel.
 double FuelHeatingValue(Fuel f);
@@ -68,12 +96,16 @@ class EngineModel {
     // fuel while only n reaches the gearbox.
     double Efficiency(double T, double n) const;
     Emissions Specific(double T, double n) const;
+    // Brake efficiency at brake mean effective pressure `bmep` (bar) and n,
+    // for the report's points of the map.
+    double EfficiencyAtMep(double bmep, double n) const;
     // Mean effective pressures (bar) of the model, for the documentation.
     double FrictionMep(double n) const;
-    double PumpingMep(double x, double n) const;
+    double PumpingMep(double bmep, double x, double n) const;
 
   private:
     double EfficiencyAbove(double T, double n) const;
+    double EfficiencyAt(double bmep, double x, double n) const;
     double Lambda(double x, double n) const;
     const CarSpec& s_;
 };
@@ -108,7 +140,7 @@ double FindMommax(const Table1& fullLoad, double nmax);
 // Writes FORDON.TAB, MOTOR.TAB, VAXEL.TAB and MUSSEL.BMP into `folder`.
 void WriteCarFolder(const CarSpec& desc, const CarTables& t, const std::string& folder);
 // Draws the engine efficiency map at the instrument panel's scale.
-Canvas DrawEngineMap(const CarSpec& desc, const CarTables& t);
+QImage DrawEngineMap(const CarSpec& desc, const CarTables& t);
 
 // Picture geometry shared with the instrument panel's marker.
 constexpr int kMapOriginX = 38;  // pixel of 0 rpm

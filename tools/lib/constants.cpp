@@ -1,0 +1,59 @@
+#include "tools/lib/constants.h"
+
+#include <sstream>
+
+#include "tools/lib/cycfile.h"
+#include "tools/lib/textout.h"
+
+namespace tralvik::tools {
+
+const char* const kConstantNames[58] = {
+    "Ttidd",     "Tkarta",   "Bilmapp", "Rad4",   "Tforb",  "Rad6",      "Tford",
+    "Tvx",       "Rad9",     "Mussfil", "Rad11",  "Rad12",  "Tresultat", "Tresultatp",
+    "Myname",    "Imax",     "Rad17",   "Massa",  "Rad19",  "Rad20",     "Tank",
+    "Rad22",     "Rad23",    "Fbmax",   "Phjalp", "Rad26",  "CdA",       "Rad28",
+    "Rad29",     "Rad30",    "Rad31",   "Brannv", "Tathet", "Nmax",      "Fulltid",
+    "Fullangd",  "Cykeltyp", "Rad38",   "Spara",  "Rad40",  "Rad41",     "Stopptom",
+    "Vagkrokar", "Rad44",    "ttot",    "tcykel", "ltot",   "lkarta",    "Rad49",
+    "Forbrukat", "v",        "Rad52",   "Rad53",  "Rad54",  "Motorstyr", "Tidsmod",
+    "Dt",        "Vaxelmod"};
+
+void SetCarConstants(Constants& v, const CarSpec& car) {
+    v["Bilmapp"] = car.name;
+    v["Tforb"] = "MOTOR.TAB";
+    v["Tford"] = "FORDON.TAB";
+    v["Tvx"] = "VAXEL.TAB";
+    v["Mussfil"] = "MUSSEL.BMP";
+    v["Imax"] = v["Rad17"] = Num(car.power * 1000.0 / 120.0, 3);
+    v["Massa"] = "-1";
+    v["CdA"] = "-1";
+    v["Tank"] = Num(car.tank, 3);
+    v["Fbmax"] = Num(car.brakeForce, 3);
+    v["Phjalp"] = Num(car.auxPower, 3);
+    v["Brannv"] = Num(FuelHeatingValue(car.fuel), 4);
+    v["Tathet"] = Num(FuelDensity(car.fuel), 4);
+    v["Nmax"] = Num(car.maxRpm, 3);
+}
+
+Constants ReadConstants(const std::string& path) {
+    std::istringstream in(ReadBytes(path));
+    Constants v;
+    std::string line;
+    for (const char* n : kConstantNames) {
+        if (!std::getline(in, line)) line.clear();
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        v[n] = line;
+    }
+    return v;
+}
+
+void WriteConstants(const Constants& v, const std::string& path) {
+    CrlfFile out;
+    for (const char* n : kConstantNames) {
+        const auto it = v.find(n);
+        out.Line(it == v.end() ? std::string() : it->second);
+    }
+    out.Write(path);
+}
+
+} // namespace tralvik::tools
