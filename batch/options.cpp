@@ -5,6 +5,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <CLI/CLI.hpp>
+
+#include "batch/study.h"
 #include "core/paths.h"
 
 namespace tralvik::batch {
@@ -49,98 +52,123 @@ std::vector<std::string> Words(const std::string& line) {
 
 } // namespace
 
+namespace {
+
+// TICK:FILE of --frame and --snapshot.
+bool ParseTickFile(const std::string& v, Options::Frame& f) {
+    auto colon = v.find(':');
+    if (colon == std::string::npos || !ParseInt64(v.substr(0, colon), f.tick) || f.tick < 1 ||
+        colon + 1 == v.size())
+        return false;
+    f.file = v.substr(colon + 1);
+    return true;
+}
+
+// CLI11's messages name an option in their first word; ours quote it as given.
+std::string UsageMessage(const CLI::ParseError& e, const std::vector<std::string>& args) {
+    std::string what = e.what();
+    const std::string name = e.get_name();
+    if (name == "ArgumentMismatch") {
+        if (auto c = what.find(':'); c != std::string::npos && what.rfind("-", 0) == 0)
+            return "option " + what.substr(0, c) + " needs a value";
+        // "json was given a disallowed flag override": find the argument.
+        std::string flag = what.substr(0, what.find(' '));
+        for (const std::string& a : args)
+            if (a.rfind("--" + flag + "=", 0) == 0) return "option --" + flag + " takes no value";
+        return "option --" + flag + " takes no value";
+    }
+    if (name == "ExtrasError") {
+        if (auto c = what.find(": "); c != std::string::npos) {
+            std::string first = what.substr(c + 2);
+            first = first.substr(0, first.find(' '));
+            return "unknown option '" + first + "'";
+        }
+    }
+    return what;
+}
+
+} // namespace
+
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
     Options o;
-    bool haveDir = false;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string a = args[i];
-        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-            if (haveDir) {
-                error = "more than one folder given: '" + o.dir + "' and '" + a + "'";
-                return std::nullopt;
-            }
-            o.dir = a;
-            haveDir = true;
-            continue;
-        }
-        if (a == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string value;
-        bool inlineValue = false;
-        if (auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = a.substr(eq + 1);
-            a = a.substr(0, eq);
-            inlineValue = true;
-        }
-        auto needValue = [&](std::string& out) {
-            if (inlineValue) {
-                out = value;
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = "option " + a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto noValue = [&] {
-            if (inlineValue) error = "option " + a + " takes no value";
-            return !inlineValue;
-        };
-        if (a == "--help" || a == "-h") {
-            if (!noValue()) return std::nullopt;
-            o.help = true;
-        } else if (a == "--realtime") {
-            if (!noValue()) return std::nullopt;
-            o.realtime = true;
-        } else if (a == "--json") {
-            if (!noValue()) return std::nullopt;
-            o.json = true;
-        } else if (a == "--quiet" || a == "-q") {
-            if (!noValue()) return std::nullopt;
-            o.quiet = true;
-        } else if (a == "--ticks") {
-            std::string v;
-            if (!needValue(v)) return std::nullopt;
-            int64_t n;
-            if (!ParseInt64(v, n) || n < 0) {
-                error = "--ticks needs a whole number of ticks, 0 or more, not '" + v + "'";
-                return std::nullopt;
-            }
-            o.ticks = n;
-        } else if (a == "--input") {
-            if (!needValue(o.inputFile)) return std::nullopt;
-            if (o.inputFile.empty()) {
-                error = "--input needs a file name";
-                return std::nullopt;
-            }
-        } else if (a == "--no-draw") {
-            if (!noValue()) return std::nullopt;
-            o.noDraw = true;
-        } else if (a == "--frame") {
-            std::string v;
-            if (!needValue(v)) return std::nullopt;
-            auto colon = v.find(':');
-            Options::Frame f;
-            if (colon == std::string::npos || !ParseInt64(v.substr(0, colon), f.tick) ||
-                f.tick < 1 || colon + 1 == v.size()) {
-                error = "--frame needs TICK:FILE.png with a tick of 1 or more, not '" + v + "'";
-                return std::nullopt;
-            }
-            f.file = v.substr(colon + 1);
-            o.frames.push_back(f);
-        } else if (a == "--spara") {
-            std::string v;
-            if (!needValue(v)) return std::nullopt;
-            o.spara = v;
-        } else {
-            error = "unknown option '" + args[i] + "'";
+    CLI::App app{"tralvik-batch"};
+    app.set_help_flag(); // the help is ours (HelpText)
+    std::optional<std::string> ticks, spara, frame, snapshot;
+    std::vector<std::string> frames, sets, sweeps;
+    std::string keep;
+    // One line per option; the checks of the values follow the parse.
+    app.add_flag("-h,--help", o.help)->disable_flag_override();
+    app.add_flag("--realtime", o.realtime)->disable_flag_override();
+    app.add_flag("--json", o.json)->disable_flag_override();
+    app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
+    app.add_flag("--no-draw", o.noDraw)->disable_flag_override();
+    app.add_option("--ticks", ticks);
+    app.add_option("--input", o.inputFile);
+    app.add_option("--frame", frames)->allow_extra_args(false);
+    app.add_option("--spara", spara);
+    app.add_option("--set", sets)->allow_extra_args(false);
+    app.add_option("--sweep", sweeps)->allow_extra_args(false);
+    app.add_option("--keep", keep);
+    app.add_option("--jobs", o.jobs)->check(CLI::Range(1, 256));
+    app.add_option("--snapshot", snapshot);
+    app.add_option("--load", o.load);
+    app.add_option("--csv", o.csv);
+    app.add_option("--report", o.report);
+    app.add_option("--series", o.series);
+    app.add_option("DIR", o.dirs);
+    std::vector<std::string> argv(args.rbegin(), args.rend()); // CLI11 takes them reversed
+    try {
+        app.parse(argv);
+    } catch (const CLI::ParseError& e) {
+        error = UsageMessage(e, args);
+        return std::nullopt;
+    }
+    if (!o.dirs.empty()) o.dir = o.dirs.front();
+    if (ticks) {
+        int64_t n;
+        if (!ParseInt64(*ticks, n) || n < 0) {
+            error = "--ticks needs a whole number of ticks, 0 or more, not '" + *ticks + "'";
             return std::nullopt;
         }
+        o.ticks = n;
+    }
+    if (app.count("--input") && o.inputFile.empty()) {
+        error = "--input needs a file name";
+        return std::nullopt;
+    }
+    for (const std::string& v : frames) {
+        Options::Frame f;
+        if (!ParseTickFile(v, f)) {
+            error = "--frame needs TICK:FILE.png with a tick of 1 or more, not '" + v + "'";
+            return std::nullopt;
+        }
+        o.frames.push_back(f);
+    }
+    if (snapshot) {
+        Options::Frame f;
+        if (!ParseTickFile(*snapshot, f)) {
+            error = "--snapshot needs TICK:FILE with a tick of 1 or more, not '" + *snapshot + "'";
+            return std::nullopt;
+        }
+        o.snapshot = f;
+    }
+    o.spara = spara;
+    for (const std::string& v : sets) {
+        auto a = ParseAssignment(v, "--set", error);
+        if (!a) return std::nullopt;
+        o.sets.push_back(*a);
+    }
+    for (const std::string& v : sweeps) {
+        auto sw = ParseSweep(v, error);
+        if (!sw) return std::nullopt;
+        o.sweeps.push_back(*sw);
+    }
+    if (app.count("--keep")) {
+        if (keep.empty()) {
+            error = "--keep needs a folder name";
+            return std::nullopt;
+        }
+        o.keep = keep;
     }
     return o;
 }
