@@ -98,8 +98,9 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
     if (opt.snapshot) opt.snapshot->file = std::filesystem::absolute(opt.snapshot->file).string();
     for (std::string* name : {&opt.load, &opt.csv, &opt.report, &opt.series})
         if (!name->empty()) *name = std::filesystem::absolute(*name).string();
-    const std::string runName =
-        std::filesystem::absolute(opt.dir).lexically_normal().filename().string();
+    std::filesystem::path folder = std::filesystem::absolute(opt.dir).lexically_normal();
+    if (folder.filename().empty()) folder = folder.parent_path();
+    const std::string runName = opt.name.empty() ? folder.filename().string() : opt.name;
     if (::chdir(opt.dir.c_str()) != 0) {
         std::fprintf(stderr, "tralvik-batch: cannot enter folder '%s': %s\n", opt.dir.c_str(),
                      std::strerror(errno));
@@ -137,6 +138,12 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
         // As "Hämta" -> "Konstanter och variabler" before START.
         platform.dialogAnswer = Utf8ToCp1252(opt.load);
         if (!RunEvent(s, st, [&] { GetVarClick(s, st); }) || platform.failed) return 2;
+    }
+
+    if (opt.snapshot && opt.snapshot->tick == 0) {
+        // Before START, as the window saves before a run has begun.
+        platform.dialogAnswer = Utf8ToCp1252(opt.snapshot->file);
+        if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
     }
 
     RunFigures start = Figures(s);

@@ -55,9 +55,9 @@ std::vector<std::string> Words(const std::string& line) {
 namespace {
 
 // TICK:FILE of --frame and --snapshot.
-bool ParseTickFile(const std::string& v, Options::Frame& f) {
+bool ParseTickFile(const std::string& v, Options::Frame& f, int64_t first = 1) {
     auto colon = v.find(':');
-    if (colon == std::string::npos || !ParseInt64(v.substr(0, colon), f.tick) || f.tick < 1 ||
+    if (colon == std::string::npos || !ParseInt64(v.substr(0, colon), f.tick) || f.tick < first ||
         colon + 1 == v.size())
         return false;
     f.file = v.substr(colon + 1);
@@ -77,7 +77,7 @@ std::string UsageMessage(const CLI::ParseError& e, const std::vector<std::string
             if (a.rfind("--" + flag + "=", 0) == 0) return "option --" + flag + " takes no value";
         return "option --" + flag + " takes no value";
     }
-    if (name == "ExtrasError") {
+    if (what.rfind("The following argument", 0) == 0) { // extras: CLI11 names them by the app
         if (auto c = what.find(": "); c != std::string::npos) {
             std::string first = what.substr(c + 2);
             first = first.substr(0, first.find(' '));
@@ -115,6 +115,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--csv", o.csv);
     app.add_option("--report", o.report);
     app.add_option("--series", o.series);
+    app.add_option("--name", o.name);
     app.add_option("DIR", o.dirs);
     std::vector<std::string> argv(args.rbegin(), args.rend()); // CLI11 takes them reversed
     try {
@@ -146,8 +147,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     }
     if (snapshot) {
         Options::Frame f;
-        if (!ParseTickFile(*snapshot, f)) {
-            error = "--snapshot needs TICK:FILE with a tick of 1 or more, not '" + *snapshot + "'";
+        if (!ParseTickFile(*snapshot, f, 0)) {
+            error = "--snapshot needs TICK:FILE with a tick of 0 or more, not '" + *snapshot + "'";
             return std::nullopt;
         }
         o.snapshot = f;

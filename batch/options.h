@@ -50,6 +50,7 @@ struct Options {
     std::string csv;                 // one row per run
     std::string report;              // the HTML page
     std::string series;              // per-tick figures of the run, CSV
+    std::string name;                // the run's name (default: its folder's)
 
     // More than one run, or runs in a copy of their folder.
     bool Study() const { return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep; }

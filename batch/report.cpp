@@ -112,6 +112,10 @@ struct Axes {
     }
 };
 
+int Decimals(double step) {
+    return std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+}
+
 Axes NiceAxes(double x0, double x1, double y0, double y1) {
     if (!(x1 > x0)) x1 = x0 + 1;
     if (!(y1 > y0)) y1 = y0 + 1;
@@ -157,7 +161,7 @@ class Chart {
             p_.drawLine(l, r);
             p_.setPen(Qt::black);
             p_.drawText(QRectF(0, l.y() - 8, kLeft - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
-                        QString::fromStdString(Num(y, ys < 1 ? (ys < 0.1 ? 2 : 1) : 0)));
+                        QString::fromStdString(Num(std::fabs(y) < ys * 1e-6 ? 0 : y, Decimals(ys))));
         }
         if (xTicks) {
             double xs = TickStep(a.x1 - a.x0);
@@ -166,7 +170,7 @@ class Chart {
                 p_.setPen(Qt::black);
                 p_.drawLine(b, b + QPointF(0, 4));
                 p_.drawText(QRectF(b.x() - 40, b.y() + 5, 80, 16), Qt::AlignHCenter,
-                            QString::fromStdString(Num(x, xs < 1 ? 1 : 0)));
+                            QString::fromStdString(Num(std::fabs(x) < xs * 1e-6 ? 0 : x, Decimals(xs))));
             }
         }
         p_.setPen(QPen(Qt::black, 1));
@@ -191,7 +195,7 @@ class Chart {
     }
 
     void Legend(const std::vector<std::pair<std::string, QColor>>& items) {
-        double x = kLeft + 10, y = kTop + 6;
+        double x = kW - kRight - 170, y = kTop + 6;
         for (const auto& [name, c] : items) {
             p_.fillRect(QRectF(x, y + 4, 14, 4), c);
             p_.setPen(Qt::black);
@@ -280,11 +284,12 @@ std::string MapChart(const EngineMap& m, const std::vector<Sample>& s) {
             }
         }
         c.P().setPen(Qt::black);
-        c.P().drawText(QRectF(kW - 260, kTop + 4, 230, 16), Qt::AlignRight,
+        c.P().drawText(QRectF(kW - kRight - 400, kTop + 4, 390, 16), Qt::AlignRight,
                        QString::fromStdString("verkningsgrad: ljus = låg, grön = hög (max " +
                                               Num(top, 1) + " %)"));
     }
     c.Frame(a, "varvtal (varv/min)", "vridmoment (Nm)");
+    c.P().setPen(Qt::black);
     if (!m.fullLoad.empty()) {
         std::vector<QPointF> fl;
         for (const auto& [r, t] : m.fullLoad) fl.emplace_back(r, t);
@@ -312,7 +317,7 @@ std::string MapChart(const EngineMap& m, const std::vector<Sample>& s) {
         c.P().drawPath(dot);
     }
     c.P().setPen(Qt::black);
-    c.P().drawText(QRectF(kLeft + 10, kTop + 4, 400, 16), Qt::AlignLeft,
+    c.P().drawText(QRectF(kW - kRight - 400, kTop + 20, 390, 16), Qt::AlignRight,
                    QString::fromStdString("punkternas yta: tid i cellen (100 varv/min × 5 Nm), " +
                                           Num(total, 0) + " s totalt"));
     return c.Svg();

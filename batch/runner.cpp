@@ -51,8 +51,9 @@ struct Job {
 };
 
 // The arguments a run's own process gets: the options that shape one run.
-std::vector<std::string> ChildArgs(const Options& o, const Job& job) {
-    std::vector<std::string> a = {"tralvik-batch", "--json", "--quiet", "--series", job.series};
+std::vector<std::string> ChildArgs(const Options& o, const Job& job, bool oneRun) {
+    std::vector<std::string> a = {"tralvik-batch", "--json", "--quiet", "--series", job.series,
+                                  "--name", job.plan.name};
     if (o.realtime) a.push_back("--realtime");
     if (o.noDraw) a.push_back("--no-draw");
     if (o.ticks) a.insert(a.end(), {"--ticks", std::to_string(*o.ticks)});
@@ -64,12 +65,15 @@ std::vector<std::string> ChildArgs(const Options& o, const Job& job) {
         a.insert(a.end(), {"--frame", std::to_string(f.tick) + ":" + f.file});
     if (o.snapshot)
         a.insert(a.end(), {"--snapshot", std::to_string(o.snapshot->tick) + ":" + o.snapshot->file});
+    // A study of one run gets the page of that run, which its own process
+    // draws (it knows the engine's map).
+    if (oneRun && !o.report.empty()) a.insert(a.end(), {"--report", fs::absolute(o.report).string()});
     a.insert(a.end(), {"--", "."});
     return a;
 }
 
-bool Spawn(const Options& o, Job& job) {
-    std::vector<std::string> args = ChildArgs(o, job);
+bool Spawn(const Options& o, Job& job, bool oneRun) {
+    std::vector<std::string> args = ChildArgs(o, job, oneRun);
     std::vector<char*> argv;
     for (std::string& s : args) argv.push_back(s.data());
     argv.push_back(nullptr);
@@ -226,7 +230,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
     while (printed < jobs.size()) {
         while (next < jobs.size() && static_cast<int>(running.size()) < parallel) {
             Job& j = jobs[next];
-            if (Prepare(root, next, j) && Spawn(opt, j))
+            if (Prepare(root, next, j) && Spawn(opt, j, jobs.size() == 1))
                 running[j.pid] = next;
             else
                 j.done = true;
@@ -252,7 +256,8 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         std::fprintf(stderr, "tralvik-batch: cannot write %s\n", opt.csv.c_str());
         if (result == 0) result = 2;
     }
-    if (!opt.report.empty() && !WriteAll(opt.report, StudyReportHtml(reportRuns))) {
+    if (!opt.report.empty() && jobs.size() > 1 &&
+        !WriteAll(opt.report, StudyReportHtml(reportRuns))) {
         std::fprintf(stderr, "tralvik-batch: cannot write %s\n", opt.report.c_str());
         if (result == 0) result = 2;
     }

@@ -35,6 +35,7 @@ void AddCo2(Summary& s, double density, double distance_m) {
     Fuel fuel = FuelByDensity(density);
     s.fuel = fuel.name;
     s.co2_g = Co2Grams(s.fuel_l, density, fuel);
+    s.co2_g_per_km.reset();
     if (distance_m > 0) s.co2_g_per_km = *s.co2_g * 1000 / distance_m;
 }
 
