@@ -232,7 +232,7 @@ std::optional<std::vector<InputEvent>> ReadInputFile(const std::string& path, st
 }
 
 std::string HelpText() {
-    return R"(Usage: tralvik-batch [options] [DIR]
+    return R"(Usage: tralvik-batch [options] [DIR...]
 
 Runs the Tralvik driving simulator without a window: the same start-up,
 START and 40 ms ticks as the window, as fast as the machine allows, and
@@ -279,10 +279,53 @@ Options:
   --no-draw       draw no pixels, for speed: the run's state changes the
                   same, but the ditch and collision tests (which read the
                   drawn road) are not made.
-  --json          print the summary as one JSON object.
+  --json          print the summary as one JSON object (in a study: one
+                  object per line, with "run", "set" and "status" first).
   --quiet         no progress bar (it is shown on stderr only when stderr
                   is a terminal).
   --help          show this text.
+
+Studies:
+  --set NAME=VALUE
+                  run with that line of CONS.VAL replaced, by the name of
+                  the line (Ttidd, Tkarta, Bilmapp, Massa, Tank, CdA, Nmax,
+                  Cykeltyp, Spara, Motorstyr, Tidsmod, Dt, Vaxelmod, ...,
+                  the spare lines as Rad4 ... Rad54; line 50 has no name):
+                  the same run as with the line edited by hand. May be
+                  given more than once. An unknown name, or a value that is
+                  not a number on a number line, is a usage error.
+  --sweep NAME=V1,V2,...
+                  one run per value; several sweeps run their cross
+                  product, the first sweep varying slowest. A swept name
+                  overrides a --set of the same name.
+  DIR...          several folders: the runs of each, in the order given.
+  --jobs N        runs at once, each in its own process (default: the
+                  number of cores). The output keeps the order of the runs.
+  --keep DIR      keep each run's folder (its result files) as
+                  DIR/<run name>/. Without it a study's copies are removed.
+  --csv FILE      one row per run: its name and --set/--sweep values, then
+                  every summary figure (per-phase figures as "PHASE: key").
+  --report FILE.html
+                  a self-contained page with charts: for one run its speed
+                  and requested speed, the engine's operating points on its
+                  efficiency map, cumulative fuel and CO2, CO/NOx/HC per
+                  phase and the summary; for a study a table of the runs and
+                  a chart per figure against the swept value.
+  --series FILE   the run's per-tick figures as CSV (time, speed, requested
+                  speed, fuel, CO2, engine speed and torque).
+  --name NAME     the run's name in the CSV and the page (default: the
+                  folder's name).
+  --snapshot TICK:FILE
+                  after tick TICK (0: after start-up, before START) save the
+                  snapshot file, as "Spara konstanter och variabler som".
+  --load FILE     load a snapshot file after start-up, as "Hämta" ->
+                  "Konstanter och variabler" before START. A snapshot names
+                  the files of the folder it was saved in.
+
+With --set, --sweep, --keep or several folders the runner makes a study:
+each run works in a temporary copy of its folder (so runs never write into
+each other's result files), and the folders themselves are left unchanged.
+Relative --frame and --snapshot names then land in each run's own folder.
 
 The window's drawing is done off-screen in every run (unless --no-draw), so
 that the ditch and collision reports happen as in the window. A picture that
@@ -301,12 +344,26 @@ v_max_kmh; end is one of "mode 100", "Fulltid", "Fullangd", "Bensinstopp",
 "ticks" (the --ticks limit) or "interrupted" (Ctrl-C). A per-distance figure
 is null when no distance was driven.
 
+Then CO2 (fuel, co2_g, co2_g_per_km): the fuel's mass (litres times Tathet)
+times its carbon share, 86.4 % for petrol ("bensin", Tathet up to 0.8 kg/l)
+and 86.1 % for diesel, times 44.0095/12.0107. For a time cycle, trace
+following (trace_rms_kmh, trace_max_kmh, trace_share_off): at the end of
+every step the car's speed against the speed of the cycle row in force,
+each step weighted by its duration; the share is of the time more than
+2 km/h off. When the cycle has a phase file beside it (its name with .FAS:
+lines "FROM TO NAME" in cycle time, s, or map distance, m), fuel, CO2, CO,
+NOx, HC and distance per phase (phases): a step counts in the phase that
+holds the cycle position at its start.
+
 Exit status:
   0    the run ended normally (also at a fuel stop or the --ticks limit)
   2    a usage error, a malformed --input file, or an input/output error of
        the run (its text and file are printed on stderr)
   3    a table look-up ran off its file: ERROR.TAB was written
   130  interrupted by Ctrl-C (the summary is still printed)
+In a study: the status of the first run, in run order, that did not end
+with 0 (0 when every run did); 2 also when the CSV or page cannot be
+written.
 )";
 }
 

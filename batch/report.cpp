@@ -386,7 +386,7 @@ std::string RunReportHtml(const ReportRun& run) {
             Num(run.summary.ltot_m / 1000, 3) + " km.</p>\n";
     body += "<h2>Hastighet</h2>\n";
     body += TimeChart("Hastighet och begärd hastighet", "km/h", s,
-                      {{"begärd (cykelns rad)", Points(s, [](const Sample& x) { return x.requested_kmh; })},
+                      {{run.requestedLabel, Points(s, [](const Sample& x) { return x.requested_kmh; })},
                        {"bilens", Points(s, [](const Sample& x) { return x.v_kmh; })}});
     body += "<h2>Motorns arbetspunkter</h2>\n" + MapChart(run.map, s);
     body += "<h2>Bränsle och CO2</h2>\n";

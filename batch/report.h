@@ -28,6 +28,7 @@ struct ReportRun {
     Summary summary;
     std::vector<Sample> samples;
     EngineMap map;
+    std::string requestedLabel = "begärd (cykelns rad)";
 };
 
 // The page of one run: speed and requested speed, the operating points on
