@@ -255,7 +255,7 @@ std::string TimeChart(const std::string& title, const std::string& ylabel,
 QColor EfficiencyColour(double pct, double top) {
     double f = top > 0 ? std::clamp(pct / top, 0.0, 1.0) : 0;
     // Pale blue (low) to pale yellow-green (high).
-    return QColor::fromHsvF(0.6 - 0.45 * f, 0.15 + 0.45 * f, 1.0);
+    return QColor::fromHsvF(0.6 - 0.5 * f * f, 0.2 + 0.6 * f, 1.0);
 }
 
 std::string MapChart(const EngineMap& m, const std::vector<Sample>& s) {
@@ -372,8 +372,12 @@ std::string Page(const std::string& title, const std::string& body) {
 
 std::string SummaryTable(const Summary& s) {
     std::string t = "<table class=\"summary\">\n";
-    for (const auto& [k, v] : SummaryCells(s))
-        t += "<tr><td class=\"name\">" + Html(k) + "</td><td>" + Html(v) + "</td></tr>\n";
+    for (const auto& [k, v] : SummaryCells(s)) {
+        double d;
+        std::string shown = v;
+        if (k != "ticks" && ParseNumber(v, d)) shown = Num(d, std::fabs(d) >= 100 ? 1 : 4);
+        t += "<tr><td class=\"name\">" + Html(k) + "</td><td>" + Html(shown) + "</td></tr>\n";
+    }
     return t + "</table>\n";
 }
 
