@@ -232,7 +232,8 @@ std::optional<std::vector<InputEvent>> ReadInputFile(const std::string& path, st
 }
 
 std::string HelpText() {
-    return R"(Usage: tralvik-batch [options] [DIR...]
+    return R"(Usage: tralvik-batch [options] [DIR]
+       tralvik-batch [options] [study options] [DIR...]
 
 Runs the Tralvik driving simulator without a window: the same start-up,
 START and 40 ms ticks as the window, as fast as the machine allows, and

@@ -27,6 +27,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Ctrl-C reaches the runs too (they share the terminal's process group):
+// they end with their summaries, and no further run is started.
+volatile std::sig_atomic_t gStop = 0;
+void OnStop(int) {
+    gStop = 1;
+}
+
 std::string ReadAll(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     std::ostringstream s;
@@ -157,6 +164,10 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
 
     int parallel = opt.jobs > 0 ? opt.jobs : static_cast<int>(std::thread::hardware_concurrency());
     if (parallel < 1) parallel = 1;
+    struct sigaction sa {};
+    sa.sa_handler = OnStop;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
     std::map<pid_t, std::size_t> running;
     std::size_t next = 0, printed = 0;
     int result = 0;
@@ -166,7 +177,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
     auto finishInOrder = [&] {
         for (; printed < jobs.size() && jobs[printed].done; ++printed) {
             Job& j = jobs[printed];
-            int code = j.started ? ExitCode(j.status) : 2;
+            int code = j.started ? ExitCode(j.status) : (gStop ? 130 : 2);
             std::string err = j.started ? ReadAll(j.err) : std::string();
             std::string out = j.started ? ReadAll(j.out) : std::string();
             // The run's messages, each line marked with the run.
@@ -230,6 +241,13 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
     while (printed < jobs.size()) {
         while (next < jobs.size() && static_cast<int>(running.size()) < parallel) {
             Job& j = jobs[next];
+            if (gStop) { // not run: reported as interrupted
+                j.done = true;
+                j.status = 130 << 8;
+                j.started = false;
+                ++next;
+                continue;
+            }
             if (Prepare(root, next, j) && Spawn(opt, j, jobs.size() == 1))
                 running[j.pid] = next;
             else
