@@ -254,7 +254,7 @@ std::string TimeChart(const std::string& title, const std::string& ylabel,
 
 QColor EfficiencyColour(double pct, double top) {
     double f = top > 0 ? std::clamp(pct / top, 0.0, 1.0) : 0;
-    // Pale blue (low) to pale yellow-green (high).
+    // Blue (low) through green and yellow to orange (high).
     return QColor::fromHsvF(0.6 - 0.5 * f * f, 0.2 + 0.6 * f, 1.0);
 }
 
@@ -285,7 +285,7 @@ std::string MapChart(const EngineMap& m, const std::vector<Sample>& s) {
         }
         c.P().setPen(Qt::black);
         c.P().drawText(QRectF(kW - kRight - 400, kTop + 4, 390, 16), Qt::AlignRight,
-                       QString::fromStdString("verkningsgrad: ljus = låg, grön = hög (max " +
+                       QString::fromStdString("verkningsgrad: blå = låg, orange = hög (max " +
                                               Num(top, 1) + " %)"));
     }
     c.Frame(a, "varvtal (varv/min)", "vridmoment (Nm)");
