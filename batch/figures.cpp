@@ -65,7 +65,8 @@ std::optional<std::vector<Phase>> ParsePhases(const std::string& text, const std
         std::getline(words, rest);
         auto nb = rest.find_first_not_of(" \t");
         p.name = nb == std::string::npos ? "" : rest.substr(nb);
-        if (!ParseNumber(a, p.from) || !ParseNumber(b, p.to) || !(p.to > p.from) || p.name.empty()) {
+        if (!ParseNumber(a, p.from) || !ParseNumber(b, p.to) || !(p.to > p.from) ||
+            p.name.empty()) {
             error = name + ":" + std::to_string(lineNo) +
                     ": expected 'FROM TO NAME' with FROM below TO, found '" + line + "'";
             return std::nullopt;

@@ -13,7 +13,7 @@ namespace tralvik::batch {
 // 12.0107 kg of CO2 (complete combustion; the carbon in CO and HC is counted
 // as CO2 too, a difference well below 1 %).
 struct Fuel {
-    const char* name; // "bensin" or "diesel"
+    const char* name;   // "bensin" or "diesel"
     double carbonShare; // mass share of carbon
 };
 constexpr double kCo2PerCarbon = 44.0095 / 12.0107;

@@ -28,8 +28,10 @@ std::vector<double> Numbers(const std::string& line) {
     std::string w;
     double x;
     while (in >> w)
-        if (ParseNumber(w, x)) v.push_back(x);
-        else break;
+        if (ParseNumber(w, x))
+            v.push_back(x);
+        else
+            break;
     return v;
 }
 
@@ -52,7 +54,10 @@ EngineMap ReadEngineMap(const std::string& motorTab) {
         if (line == "Const") break;
         std::vector<double> n = Numbers(line);
         if (table == 1) {
-            if (header) { header = false; continue; } // the title line
+            if (header) {
+                header = false;
+                continue;
+            } // the title line
             if (n.size() >= 2) m.fullLoad.emplace_back(n[0], n[1]);
         } else if (table == 2) {
             if (n.empty()) continue;
@@ -84,11 +89,16 @@ std::string Num(double v, int decimals) {
 std::string Html(const std::string& t) {
     std::string r;
     for (char c : t) {
-        if (c == '<') r += "&lt;";
-        else if (c == '>') r += "&gt;";
-        else if (c == '&') r += "&amp;";
-        else if (c == '"') r += "&quot;";
-        else r += c;
+        if (c == '<')
+            r += "&lt;";
+        else if (c == '>')
+            r += "&gt;";
+        else if (c == '&')
+            r += "&amp;";
+        else if (c == '"')
+            r += "&quot;";
+        else
+            r += c;
     }
     return r;
 }
@@ -125,8 +135,8 @@ Axes NiceAxes(double x0, double x1, double y0, double y1) {
     return {x0, x1, y0, y1};
 }
 
-const QColor kColours[] = {QColor(31, 119, 180), QColor(214, 39, 40), QColor(44, 160, 44),
-                           QColor(255, 127, 14), QColor(148, 103, 189), QColor(140, 86, 75),
+const QColor kColours[] = {QColor(31, 119, 180),  QColor(214, 39, 40),   QColor(44, 160, 44),
+                           QColor(255, 127, 14),  QColor(148, 103, 189), QColor(140, 86, 75),
                            QColor(227, 119, 194), QColor(127, 127, 127)};
 
 class Chart {
@@ -152,7 +162,8 @@ class Chart {
     }
     QPainter& P() { return p_; }
 
-    void Frame(const Axes& a, const std::string& xlabel, const std::string& ylabel, bool xTicks = true) {
+    void Frame(const Axes& a, const std::string& xlabel, const std::string& ylabel,
+               bool xTicks = true) {
         p_.setPen(QPen(QColor(200, 200, 200), 1));
         double ys = TickStep(a.y1 - a.y0);
         for (double y = a.y0; y <= a.y1 + ys * 1e-6; y += ys) {
@@ -160,8 +171,9 @@ class Chart {
             p_.setPen(QPen(QColor(225, 225, 225), 1));
             p_.drawLine(l, r);
             p_.setPen(Qt::black);
-            p_.drawText(QRectF(0, l.y() - 8, kLeft - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
-                        QString::fromStdString(Num(std::fabs(y) < ys * 1e-6 ? 0 : y, Decimals(ys))));
+            p_.drawText(
+                QRectF(0, l.y() - 8, kLeft - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
+                QString::fromStdString(Num(std::fabs(y) < ys * 1e-6 ? 0 : y, Decimals(ys))));
         }
         if (xTicks) {
             double xs = TickStep(a.x1 - a.x0);
@@ -169,8 +181,9 @@ class Chart {
                 QPointF b = a.Map(x, a.y0);
                 p_.setPen(Qt::black);
                 p_.drawLine(b, b + QPointF(0, 4));
-                p_.drawText(QRectF(b.x() - 40, b.y() + 5, 80, 16), Qt::AlignHCenter,
-                            QString::fromStdString(Num(std::fabs(x) < xs * 1e-6 ? 0 : x, Decimals(xs))));
+                p_.drawText(
+                    QRectF(b.x() - 40, b.y() + 5, 80, 16), Qt::AlignHCenter,
+                    QString::fromStdString(Num(std::fabs(x) < xs * 1e-6 ? 0 : x, Decimals(xs))));
             }
         }
         p_.setPen(QPen(Qt::black, 1));
@@ -224,8 +237,7 @@ class Chart {
 };
 
 // At most about 2000 points of a series, so a 45 000-tick run stays small.
-template <class F>
-std::vector<QPointF> Points(const std::vector<Sample>& s, F value) {
+template <class F> std::vector<QPointF> Points(const std::vector<Sample>& s, F value) {
     std::vector<QPointF> pts;
     std::size_t step = std::max<std::size_t>(1, s.size() / 2000);
     for (std::size_t i = 0; i < s.size(); i += step) pts.emplace_back(s[i].t_s, value(s[i]));
@@ -260,7 +272,8 @@ QColor EfficiencyColour(double pct, double top) {
 
 std::string MapChart(const EngineMap& m, const std::vector<Sample>& s) {
     double rpmMax = 1000, nmMax = 50;
-    for (const Sample& x : s) rpmMax = std::max(rpmMax, x.rpm), nmMax = std::max(nmMax, x.torque_nm);
+    for (const Sample& x : s)
+        rpmMax = std::max(rpmMax, x.rpm), nmMax = std::max(nmMax, x.torque_nm);
     if (m.Valid()) {
         rpmMax = std::max(rpmMax, m.rpm.back());
         nmMax = std::max(nmMax, m.torque_nm.back());
@@ -389,15 +402,16 @@ std::string RunReportHtml(const ReportRun& run) {
     body += "<p>Körning <b>" + Html(run.name) + "</b>: " + Num(run.summary.ttot_s, 1) + " s, " +
             Num(run.summary.ltot_m / 1000, 3) + " km.</p>\n";
     body += "<h2>Hastighet</h2>\n";
-    body += TimeChart("Hastighet och begärd hastighet", "km/h", s,
-                      {{run.requestedLabel, Points(s, [](const Sample& x) { return x.requested_kmh; })},
-                       {"bilens", Points(s, [](const Sample& x) { return x.v_kmh; })}});
+    body +=
+        TimeChart("Hastighet och begärd hastighet", "km/h", s,
+                  {{run.requestedLabel, Points(s, [](const Sample& x) { return x.requested_kmh; })},
+                   {"bilens", Points(s, [](const Sample& x) { return x.v_kmh; })}});
     body += "<h2>Motorns arbetspunkter</h2>\n" + MapChart(run.map, s);
     body += "<h2>Bränsle och CO2</h2>\n";
     body += TimeChart("Förbrukat bränsle", "liter", s,
                       {{"bränsle", Points(s, [](const Sample& x) { return x.fuel_l; })}});
-    body += TimeChart("CO2", "gram", s,
-                      {{"CO2", Points(s, [](const Sample& x) { return x.co2_g; })}});
+    body +=
+        TimeChart("CO2", "gram", s, {{"CO2", Points(s, [](const Sample& x) { return x.co2_g; })}});
     body += "<h2>Utsläpp per fas</h2>\n";
     std::vector<std::string> groups;
     std::vector<double> co, nox, hc;
@@ -413,7 +427,8 @@ std::string RunReportHtml(const ReportRun& run) {
         nox.push_back(p.nox_g);
         hc.push_back(p.hc_g);
     }
-    body += BarChart("CO, NOx och HC per fas", "gram", groups, {{"CO", co}, {"NOx", nox}, {"HC", hc}});
+    body +=
+        BarChart("CO, NOx och HC per fas", "gram", groups, {{"CO", co}, {"NOx", nox}, {"HC", hc}});
     body += "<h2>Sammanfattning</h2>\n" + SummaryTable(run.summary);
     return Page("Tralvik: " + run.name, body);
 }
@@ -503,11 +518,20 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs) {
         for (const auto& cell : SummaryCells(r.summary)) row.cells.push_back(cell);
         rows.push_back(row);
     }
-    std::vector<std::string> cols = {"run", "end", "ltot_m", "fuel_l", "fuel_l_per_100km", "co2_g_per_km",
-                                     "co_g_per_km", "nox_g_per_km", "hc_g_per_km", "trace_rms_kmh",
+    std::vector<std::string> cols = {"run",
+                                     "end",
+                                     "ltot_m",
+                                     "fuel_l",
+                                     "fuel_l_per_100km",
+                                     "co2_g_per_km",
+                                     "co_g_per_km",
+                                     "nox_g_per_km",
+                                     "hc_g_per_km",
+                                     "trace_rms_kmh",
                                      "trace_share_off"};
     body += "<h2>Alla körningar</h2>\n<table class=\"runs\">\n<tr>";
-    for (const std::string& c : cols) body += "<th" + std::string(c == "run" ? " class=\"name\"" : "") + ">" + Html(c) + "</th>";
+    for (const std::string& c : cols)
+        body += "<th" + std::string(c == "run" ? " class=\"name\"" : "") + ">" + Html(c) + "</th>";
     body += "</tr>\n";
     for (const Row& row : rows) {
         body += "<tr>";
@@ -516,7 +540,8 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs) {
             std::string v = m[c];
             double d;
             if (c != "run" && c != "end" && ParseNumber(v, d)) v = Num(d, c == "ltot_m" ? 0 : 3);
-            body += "<td" + std::string(c == "run" ? " class=\"name\"" : "") + ">" + Html(v) + "</td>";
+            body +=
+                "<td" + std::string(c == "run" ? " class=\"name\"" : "") + ">" + Html(v) + "</td>";
         }
         body += "</tr>\n";
     }

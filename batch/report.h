@@ -15,7 +15,7 @@ namespace tralvik::batch {
 // columns and speed rows) and its full-load torque (table 1).
 struct EngineMap {
     std::vector<double> torque_nm, rpm;
-    std::vector<std::vector<double>> efficiency; // [row][column]
+    std::vector<std::vector<double>> efficiency;     // [row][column]
     std::vector<std::pair<double, double>> fullLoad; // rpm, Nm
     bool Valid() const { return !torque_nm.empty() && !rpm.empty(); }
 };

@@ -59,8 +59,8 @@ struct Job {
 
 // The arguments a run's own process gets: the options that shape one run.
 std::vector<std::string> ChildArgs(const Options& o, const Job& job, bool oneRun) {
-    std::vector<std::string> a = {"tralvik-batch", "--json", "--quiet", "--series", job.series,
-                                  "--name", job.plan.name};
+    std::vector<std::string> a = {"tralvik-batch", "--json", "--quiet",    "--series",
+                                  job.series,      "--name", job.plan.name};
     if (o.realtime) a.push_back("--realtime");
     if (o.noDraw) a.push_back("--no-draw");
     if (o.ticks) a.insert(a.end(), {"--ticks", std::to_string(*o.ticks)});
@@ -71,10 +71,12 @@ std::vector<std::string> ChildArgs(const Options& o, const Job& job, bool oneRun
     for (const Options::Frame& f : o.frames)
         a.insert(a.end(), {"--frame", std::to_string(f.tick) + ":" + f.file});
     if (o.snapshot)
-        a.insert(a.end(), {"--snapshot", std::to_string(o.snapshot->tick) + ":" + o.snapshot->file});
+        a.insert(a.end(),
+                 {"--snapshot", std::to_string(o.snapshot->tick) + ":" + o.snapshot->file});
     // A study of one run gets the page of that run, which its own process
     // draws (it knows the engine's map).
-    if (oneRun && !o.report.empty()) a.insert(a.end(), {"--report", fs::absolute(o.report).string()});
+    if (oneRun && !o.report.empty())
+        a.insert(a.end(), {"--report", fs::absolute(o.report).string()});
     a.insert(a.end(), {"--", "."});
     return a;
 }
@@ -193,9 +195,12 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                             JsonString(j.plan.sets[k].value);
                 head += "}, \"status\": " + std::to_string(code);
                 std::string body = out;
-                while (!body.empty() && (body.back() == '\n' || body.back() == '\r')) body.pop_back();
-                if (body.size() > 2 && body.front() == '{') head += ", " + body.substr(1);
-                else head += "}";
+                while (!body.empty() && (body.back() == '\n' || body.back() == '\r'))
+                    body.pop_back();
+                if (body.size() > 2 && body.front() == '{')
+                    head += ", " + body.substr(1);
+                else
+                    head += "}";
                 std::printf("%s\n", head.c_str());
             } else {
                 std::printf("== %s ==\n", j.plan.name.c_str());
@@ -214,8 +219,8 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                 for (const auto& cell : SummaryCells(*summary)) row.cells.push_back(cell);
             rows.push_back(row);
             if (!opt.report.empty() && summary)
-                reportRuns.push_back(ReportRun{j.plan.name, j.plan.swept, *summary,
-                                               ParseSeriesCsv(ReadAll(j.series)), {}});
+                reportRuns.push_back(ReportRun{
+                    j.plan.name, j.plan.swept, *summary, ParseSeriesCsv(ReadAll(j.series)), {}});
             if (opt.keep) {
                 std::error_code ec;
                 fs::path dest = fs::path(*opt.keep) / j.plan.name;

@@ -10,24 +10,33 @@ namespace tralvik::batch {
 const std::vector<ConstLine>& ConstLines() {
     using K = LineKind;
     static const std::vector<ConstLine> lines = {
-        {1, "Ttidd", K::Text},       {2, "Tkarta", K::Text},     {3, "Bilmapp", K::Text},
-        {4, "Rad4", K::Text},        {5, "Tforb", K::Text},      {6, "Rad6", K::Text},
-        {7, "Tford", K::Text},       {8, "Tvx", K::Text},        {9, "Rad9", K::Text},
-        {10, "Mussfil", K::Text},    {11, "Rad11", K::Text},     {12, "Rad12", K::Text},
-        {13, "Tresultat", K::Text},  {14, "Tresultatp", K::Text}, {15, "Myname", K::Text},
-        {16, "Imax", K::Number},     {17, "Rad17", K::Number},   {18, "Massa", K::Number},
-        {19, "Rad19", K::Number},    {20, "Rad20", K::Number},   {21, "Tank", K::Number},
-        {22, "Rad22", K::Number},    {23, "Rad23", K::Number},   {24, "Fbmax", K::Number},
-        {25, "Phjalp", K::Number},   {26, "Rad26", K::Number},   {27, "CdA", K::Number},
-        {28, "Rad28", K::Number},    {29, "Rad29", K::Number},   {32, "Brannv", K::Number},
-        {33, "Tathet", K::Number},   {34, "Nmax", K::Number},    {35, "Fulltid", K::Number},
-        {36, "Fullangd", K::Number}, {37, "Cykeltyp", K::Letter}, {38, "Rad38", K::NumberOrLetter},
-        {39, "Spara", K::Text},      {40, "Rad40", K::Number},   {41, "Rad41", K::Letter},
-        {42, "Stopptom", K::Letter}, {43, "Vagkrokar", K::Letter}, {44, "Rad44", K::Letter},
-        {45, "ttot", K::Number},     {46, "tcykel", K::Number},  {47, "ltot", K::Number},
-        {48, "lkarta", K::Number},   {49, "Rad49", K::Number},   {51, "v", K::Number},
-        {52, "Rad52", K::Number},    {53, "Rad53", K::Number},   {54, "Rad54", K::Number},
-        {55, "Motorstyr", K::Letter}, {56, "Tidsmod", K::Letter}, {57, "Dt", K::Number},
+        {1, "Ttidd", K::Text},        {2, "Tkarta", K::Text},
+        {3, "Bilmapp", K::Text},      {4, "Rad4", K::Text},
+        {5, "Tforb", K::Text},        {6, "Rad6", K::Text},
+        {7, "Tford", K::Text},        {8, "Tvx", K::Text},
+        {9, "Rad9", K::Text},         {10, "Mussfil", K::Text},
+        {11, "Rad11", K::Text},       {12, "Rad12", K::Text},
+        {13, "Tresultat", K::Text},   {14, "Tresultatp", K::Text},
+        {15, "Myname", K::Text},      {16, "Imax", K::Number},
+        {17, "Rad17", K::Number},     {18, "Massa", K::Number},
+        {19, "Rad19", K::Number},     {20, "Rad20", K::Number},
+        {21, "Tank", K::Number},      {22, "Rad22", K::Number},
+        {23, "Rad23", K::Number},     {24, "Fbmax", K::Number},
+        {25, "Phjalp", K::Number},    {26, "Rad26", K::Number},
+        {27, "CdA", K::Number},       {28, "Rad28", K::Number},
+        {29, "Rad29", K::Number},     {32, "Brannv", K::Number},
+        {33, "Tathet", K::Number},    {34, "Nmax", K::Number},
+        {35, "Fulltid", K::Number},   {36, "Fullangd", K::Number},
+        {37, "Cykeltyp", K::Letter},  {38, "Rad38", K::NumberOrLetter},
+        {39, "Spara", K::Text},       {40, "Rad40", K::Number},
+        {41, "Rad41", K::Letter},     {42, "Stopptom", K::Letter},
+        {43, "Vagkrokar", K::Letter}, {44, "Rad44", K::Letter},
+        {45, "ttot", K::Number},      {46, "tcykel", K::Number},
+        {47, "ltot", K::Number},      {48, "lkarta", K::Number},
+        {49, "Rad49", K::Number},     {51, "v", K::Number},
+        {52, "Rad52", K::Number},     {53, "Rad53", K::Number},
+        {54, "Rad54", K::Number},     {55, "Motorstyr", K::Letter},
+        {56, "Tidsmod", K::Letter},   {57, "Dt", K::Number},
         {58, "Vaxelmod", K::Letter},
     };
     return lines;
@@ -55,9 +64,8 @@ bool CheckValue(const ConstLine& line, const std::string& value, const std::stri
     return true;
 }
 
-std::optional<std::pair<const ConstLine*, std::string>> SplitNameValue(const std::string& text,
-                                                                       const std::string& option,
-                                                                       std::string& error) {
+std::optional<std::pair<const ConstLine*, std::string>>
+SplitNameValue(const std::string& text, const std::string& option, std::string& error) {
     auto eq = text.find('=');
     if (eq == std::string::npos || eq == 0) {
         error = option + " needs NAME=VALUE, not '" + text + "'";
@@ -66,7 +74,9 @@ std::optional<std::pair<const ConstLine*, std::string>> SplitNameValue(const std
     std::string name = text.substr(0, eq);
     const ConstLine* line = FindConstLine(name);
     if (!line) {
-        error = option + ": unknown constant '" + name + "' (the names are those of the lines of CONS.VAL, such as Massa, CdA, Tank, Bilmapp, Ttidd, Cykeltyp)";
+        error = option + ": unknown constant '" + name +
+                "' (the names are those of the lines of CONS.VAL, such as Massa, CdA, Tank, "
+                "Bilmapp, Ttidd, Cykeltyp)";
         return std::nullopt;
     }
     return std::make_pair(line, text.substr(eq + 1));
@@ -102,7 +112,8 @@ std::optional<Sweep> ParseSweep(const std::string& text, std::string& error) {
     std::size_t pos = 0;
     for (;;) {
         auto comma = list.find(',', pos);
-        std::string v = list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        std::string v =
+            list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
         if (!CheckValue(*nv->first, v, "--sweep", error)) return std::nullopt;
         sw.values.push_back(v);
         if (comma == std::string::npos) break;
@@ -144,8 +155,8 @@ std::vector<RunPlan> PlanRuns(const std::vector<std::string>& folders,
     std::vector<RunPlan> runs;
     std::set<std::string> names;
     for (const std::string& folder : folders) {
-        std::string base = LastComponent(
-            std::filesystem::absolute(folder).lexically_normal().string());
+        std::string base =
+            LastComponent(std::filesystem::absolute(folder).lexically_normal().string());
         if (base.empty()) // a folder given with a trailing separator
             base = std::filesystem::absolute(folder).lexically_normal().parent_path().filename();
         // The cross product as a mixed-radix count, the last sweep turning fastest.

@@ -36,9 +36,9 @@ std::string ApplyAssignments(const std::string& consVal, const std::vector<Assig
 
 // One run of a study.
 struct RunPlan {
-    std::string name;   // unique, usable as a folder name
-    std::string folder; // the simulation folder it copies
-    std::vector<Assignment> sets; // --set values, then this run's sweep values
+    std::string name;              // unique, usable as a folder name
+    std::string folder;            // the simulation folder it copies
+    std::vector<Assignment> sets;  // --set values, then this run's sweep values
     std::vector<Assignment> swept; // this run's sweep values alone
 };
 

@@ -91,20 +91,61 @@ std::string SummaryPart(const std::string& line) {
 // whose CONS.VAL has that line edited by hand, in its summary and in every
 // file the run leaves.
 TEST_F(Study, SetEqualsEditingTheLine) {
-    const std::map<std::string, std::string> values = {
-        {"Ttidd", "cykler\\NEDC.CYK"}, {"Tkarta", "karta.cyk"}, {"Bilmapp", "./Mellanbil"},
-        {"Rad4", "a"}, {"Tforb", "motor.tab"}, {"Rad6", "b"}, {"Tford", "fordon.tab"},
-        {"Tvx", "vaxel.tab"}, {"Rad9", "c"}, {"Mussfil", "mussel.bmp"}, {"Rad11", "d"},
-        {"Rad12", "e"}, {"Tresultat", "ut.txt"}, {"Tresultatp", "utp.txt"}, {"Myname", "Anna B"},
-        {"Imax", "80"}, {"Rad17", "5"}, {"Massa", "1300"}, {"Rad19", "1"}, {"Rad20", "1"},
-        {"Tank", "30"}, {"Rad22", "1"}, {"Rad23", "1"}, {"Fbmax", "8000"}, {"Phjalp", "900"},
-        {"Rad26", "1"}, {"CdA", "0.7"}, {"Rad28", "1"}, {"Rad29", "1"}, {"Brannv", "9.5"},
-        {"Tathet", "0.84"}, {"Nmax", "6000"}, {"Fulltid", "100"}, {"Fullangd", "1000"},
-        {"Cykeltyp", "T"}, {"Rad38", "V"}, {"Spara", "1111"}, {"Rad40", "2"}, {"Rad41", "N"},
-        {"Stopptom", "N"}, {"Vagkrokar", "N"}, {"Rad44", "J"}, {"ttot", "5"}, {"tcykel", "3"},
-        {"ltot", "20"}, {"lkarta", "10"}, {"Rad49", "2"}, {"v", "5"}, {"Rad52", "1"},
-        {"Rad53", "1"}, {"Rad54", "1"}, {"Motorstyr", "M"}, {"Tidsmod", "D"}, {"Dt", "0.1"},
-        {"Vaxelmod", "M"}};
+    const std::map<std::string, std::string> values = {{"Ttidd", "cykler\\NEDC.CYK"},
+                                                       {"Tkarta", "karta.cyk"},
+                                                       {"Bilmapp", "./Mellanbil"},
+                                                       {"Rad4", "a"},
+                                                       {"Tforb", "motor.tab"},
+                                                       {"Rad6", "b"},
+                                                       {"Tford", "fordon.tab"},
+                                                       {"Tvx", "vaxel.tab"},
+                                                       {"Rad9", "c"},
+                                                       {"Mussfil", "mussel.bmp"},
+                                                       {"Rad11", "d"},
+                                                       {"Rad12", "e"},
+                                                       {"Tresultat", "ut.txt"},
+                                                       {"Tresultatp", "utp.txt"},
+                                                       {"Myname", "Anna B"},
+                                                       {"Imax", "80"},
+                                                       {"Rad17", "5"},
+                                                       {"Massa", "1300"},
+                                                       {"Rad19", "1"},
+                                                       {"Rad20", "1"},
+                                                       {"Tank", "30"},
+                                                       {"Rad22", "1"},
+                                                       {"Rad23", "1"},
+                                                       {"Fbmax", "8000"},
+                                                       {"Phjalp", "900"},
+                                                       {"Rad26", "1"},
+                                                       {"CdA", "0.7"},
+                                                       {"Rad28", "1"},
+                                                       {"Rad29", "1"},
+                                                       {"Brannv", "9.5"},
+                                                       {"Tathet", "0.84"},
+                                                       {"Nmax", "6000"},
+                                                       {"Fulltid", "100"},
+                                                       {"Fullangd", "1000"},
+                                                       {"Cykeltyp", "T"},
+                                                       {"Rad38", "V"},
+                                                       {"Spara", "1111"},
+                                                       {"Rad40", "2"},
+                                                       {"Rad41", "N"},
+                                                       {"Stopptom", "N"},
+                                                       {"Vagkrokar", "N"},
+                                                       {"Rad44", "J"},
+                                                       {"ttot", "5"},
+                                                       {"tcykel", "3"},
+                                                       {"ltot", "20"},
+                                                       {"lkarta", "10"},
+                                                       {"Rad49", "2"},
+                                                       {"v", "5"},
+                                                       {"Rad52", "1"},
+                                                       {"Rad53", "1"},
+                                                       {"Rad54", "1"},
+                                                       {"Motorstyr", "M"},
+                                                       {"Tidsmod", "D"},
+                                                       {"Dt", "0.1"},
+                                                       {"Vaxelmod", "M"}};
     const fs::path data = CopyData("data");
     const std::vector<std::string> original = Lines(ReadFile(data / "CONS.VAL"));
     ASSERT_EQ(tralvik::batch::ConstLines().size(), values.size());
@@ -119,12 +160,13 @@ TEST_F(Study, SetEqualsEditingTheLine) {
             text += (static_cast<int>(i) + 1 == line.line ? value + "\r" : original[i]) + "\n";
         std::ofstream(edited / "CONS.VAL", std::ios::binary) << text;
         Result byHand = Run("--json --no-draw --quiet --ticks 5 '" + edited.string() + "'");
-        Result bySet = Run("--json --no-draw --quiet --ticks 5 --set '" + std::string(line.name) +
-                           "=" + value + "' --keep '" + (tmp / "kept").string() + "' '" +
-                           data.string() + "'");
+        Result bySet =
+            Run("--json --no-draw --quiet --ticks 5 --set '" + std::string(line.name) + "=" +
+                value + "' --keep '" + (tmp / "kept").string() + "' '" + data.string() + "'");
         EXPECT_EQ(bySet.status, byHand.status);
         EXPECT_EQ(SummaryPart(bySet.out), SummaryPart(byHand.out));
-        EXPECT_NE(bySet.out.find("\"set\": {\"" + std::string(line.name) + "\": "), std::string::npos)
+        EXPECT_NE(bySet.out.find("\"set\": {\"" + std::string(line.name) + "\": "),
+                  std::string::npos)
             << bySet.out;
         EXPECT_EQ(bySet.status, 0);
         EXPECT_EQ(Differing(tmp / "kept" / "data", edited), std::vector<std::string>{});
@@ -139,8 +181,9 @@ TEST_F(Study, ParallelRunsReportInRunOrder) {
     fs::path a = CopyData("a"), b = CopyData("b");
     fs::path unchanged = CopyData("unchanged");
     fs::path csv = tmp / "runs.csv";
-    Result r = Run("--json --no-draw --quiet --ticks 500 --jobs 2 --sweep Massa=900,1500,1200 --csv '" +
-                   csv.string() + "' '" + a.string() + "' '" + b.string() + "'");
+    Result r =
+        Run("--json --no-draw --quiet --ticks 500 --jobs 2 --sweep Massa=900,1500,1200 --csv '" +
+            csv.string() + "' '" + a.string() + "' '" + b.string() + "'");
     ASSERT_EQ(r.status, 0);
     auto lines = Lines(r.out);
     const char* names[] = {"a_Massa=900", "a_Massa=1500", "a_Massa=1200",
@@ -170,10 +213,11 @@ TEST_F(Study, SnapshotSavedLoadedAndSavedAgain) {
     std::ofstream(d / "CONS.VAL", std::ios::binary) << cons;
     fs::path a = tmp / "a.txt", b = tmp / "b.txt";
     std::string common = "--json --no-draw --quiet ";
-    Result first = Run(common + "--ticks 1000 --snapshot '1000:" + a.string() + "' '" + d.string() + "'");
+    Result first =
+        Run(common + "--ticks 1000 --snapshot '1000:" + a.string() + "' '" + d.string() + "'");
     ASSERT_EQ(first.status, 0);
-    Result again = Run(common + "--ticks 0 --load '" + a.string() + "' --snapshot '0:" + b.string() +
-                       "' '" + d.string() + "'");
+    Result again = Run(common + "--ticks 0 --load '" + a.string() +
+                       "' --snapshot '0:" + b.string() + "' '" + d.string() + "'");
     ASSERT_EQ(again.status, 0);
     auto la = Lines(ReadFile(a)), lb = Lines(ReadFile(b));
     ASSERT_EQ(la.size(), 1050u);

@@ -20,8 +20,8 @@
 #include "batch/report.h"
 #include "batch/summary.h"
 #include "config/Ffetch.h"
-#include "core/paths.h"
 #include "core/Vvaria.h"
+#include "core/paths.h"
 
 using namespace tralvik;
 using namespace tralvik::batch;
@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
     const bool timeCycle = s.Cykeltyp == 'T';
     std::optional<PhaseSplit> phases;
     std::string err;
-    if (std::ifstream pf(FsPath(PhaseFileName(timeCycle ? s.Ttidd : s.Tkarta)), std::ios::binary); pf) {
+    if (std::ifstream pf(FsPath(PhaseFileName(timeCycle ? s.Ttidd : s.Tkarta)), std::ios::binary);
+        pf) {
         std::ostringstream text;
         text << pf.rdbuf();
         auto p = ParsePhases(text.str(), PhaseFileName(Cp1252ToUtf8(s.Ttidd)), err);
@@ -107,19 +108,24 @@ int main(int argc, char** argv) {
         // and efficiency (kW to one decimal when the supplementary file is there).
         double powerW = (haveP ? rowsp[i][6] : r[3]) * 1000;
         double efficiency = r[9];
-        double step = i > 0 && efficiency > 0.1 ? powerW / (s.Brannv * 3600000) * 100 / efficiency * dt : 0;
+        double step =
+            i > 0 && efficiency > 0.1 ? powerW / (s.Brannv * 3600000) * 100 / efficiency * dt : 0;
         fuelL += step;
         if (i > 0) {
             if (timeCycle) trace.Add(dt, r[11], r[12]);
             if (phases) {
-                StepSums sum{dt, r[13] - prevL, step, Co2Grams(step, s.Tathet, fuel),
-                             haveP ? rowsp[i][10] - prevCo : 0, haveP ? rowsp[i][11] - prevNox : 0,
+                StepSums sum{dt,
+                             r[13] - prevL,
+                             step,
+                             Co2Grams(step, s.Tathet, fuel),
+                             haveP ? rowsp[i][10] - prevCo : 0,
+                             haveP ? rowsp[i][11] - prevNox : 0,
                              haveP ? rowsp[i][12] - prevHc : 0};
                 phases->Add(prevT, sum);
             }
         }
-        samples.push_back(Sample{t, r[11] * 3.6, r[12] * 3.6, fuelL, Co2Grams(fuelL, s.Tathet, fuel),
-                                 r[0], r[1]});
+        samples.push_back(Sample{t, r[11] * 3.6, r[12] * 3.6, fuelL,
+                                 Co2Grams(fuelL, s.Tathet, fuel), r[0], r[1]});
         vMax = std::max(vMax, r[11]);
         prevT = t;
         prevL = r[13];
