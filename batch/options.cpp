@@ -311,7 +311,9 @@ Studies:
                   and requested speed, the engine's operating points on its
                   efficiency map, cumulative fuel and CO2, CO/NOx/HC per
                   phase and the summary; for a study a table of the runs and
-                  a chart per figure against the swept value.
+                  a chart per figure against the swept value (with --keep,
+                  each run's own page is kept too, as rapport.html in its
+                  folder).
   --series FILE   the run's per-tick figures as CSV (time, speed, requested
                   speed, fuel, CO2, engine speed and torque).
   --name NAME     the run's name in the CSV and the page (default: the

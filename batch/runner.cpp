@@ -77,6 +77,9 @@ std::vector<std::string> ChildArgs(const Options& o, const Job& job, bool oneRun
     // draws (it knows the engine's map).
     if (oneRun && !o.report.empty())
         a.insert(a.end(), {"--report", fs::absolute(o.report).string()});
+    // Kept runs of a larger study get their own page in their folder.
+    else if (!o.report.empty() && o.keep)
+        a.insert(a.end(), {"--report", "rapport.html"});
     a.insert(a.end(), {"--", "."});
     return a;
 }
