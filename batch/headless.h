@@ -86,8 +86,11 @@ class HeadlessPlatform : public Platform {
     void FocusKeyBox() override {}
     void SetTitle(const Text& title) override { title_ = title; }
     void SetSoundCaption(const Text&) override {}
-    std::optional<Text> OpenFileDialog(const FileDialogSpec&) override { return std::nullopt; }
-    std::optional<Text> SaveFileDialog(const FileDialogSpec&) override { return std::nullopt; }
+    // No one answers a dialog, unless the runner has put a name here for the
+    // next one (--snapshot, --load).
+    std::optional<Text> dialogAnswer;
+    std::optional<Text> OpenFileDialog(const FileDialogSpec&) override { return TakeAnswer(); }
+    std::optional<Text> SaveFileDialog(const FileDialogSpec&) override { return TakeAnswer(); }
     // Nothing is played without a window.
     void MediaOpen(const Text&) override {}
     void MediaPlay() override {}
@@ -102,6 +105,11 @@ class HeadlessPlatform : public Platform {
     const Text& Title() const { return title_; }
 
   private:
+    std::optional<Text> TakeAnswer() {
+        auto a = dialogAnswer;
+        dialogAnswer.reset();
+        return a;
+    }
     std::string Where() const;
     Clock& clock_;
     SimulatedClock* simulated_;

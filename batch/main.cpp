@@ -17,9 +17,15 @@
 #include "qtsurface/QtSurface.h"
 #include "batch/headless.h"
 #include "batch/options.h"
+#include "batch/record.h"
+#include "batch/report.h"
+#include "batch/runner.h"
+#include "batch/study.h"
 #include "batch/summary.h"
 #include "config/Startup.h"
+#include "core/paths.h"
 #include "files/RRFIL.h"
+#include "files/Snapshot.h"
 #include "station/Gauges.h"
 #include "station/Station.h"
 #include "station/SurfaceView.h"
@@ -72,10 +78,29 @@ double Fraction(const Sim& s, const Options& o, int64_t ticks) {
     return f;
 }
 
+bool WriteTextFile(const std::string& path, const std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        std::fprintf(stderr, "tralvik-batch: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok) std::fprintf(stderr, "tralvik-batch: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return ok;
+}
+
 int Run(Options opt, const std::vector<InputEvent>& events) {
-    // Frame files are named from where the runner was started.
+    // Files named on the command line are named from where the runner was
+    // started.
     for (Options::Frame& f : opt.frames)
         f.file = std::filesystem::absolute(f.file).string();
+    if (opt.snapshot) opt.snapshot->file = std::filesystem::absolute(opt.snapshot->file).string();
+    for (std::string* name : {&opt.load, &opt.csv, &opt.report, &opt.series})
+        if (!name->empty()) *name = std::filesystem::absolute(*name).string();
+    std::filesystem::path folder = std::filesystem::absolute(opt.dir).lexically_normal();
+    if (folder.filename().empty()) folder = folder.parent_path();
+    const std::string runName = opt.name.empty() ? folder.filename().string() : opt.name;
     if (::chdir(opt.dir.c_str()) != 0) {
         std::fprintf(stderr, "tralvik-batch: cannot enter folder '%s': %s\n", opt.dir.c_str(),
                      std::strerror(errno));
@@ -114,11 +139,30 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
     }
     if (!RunEvent(s, st, [&] { StartupAfterPictures(s, st); })) return 2;
     if (opt.spara) s.Spara = opt.spara->substr(0, 4);
+    if (!opt.load.empty()) {
+        // As "Hämta" -> "Konstanter och variabler" before START.
+        platform.dialogAnswer = Utf8ToCp1252(opt.load);
+        if (!RunEvent(s, st, [&] { GetVarClick(s, st); }) || platform.failed) return 2;
+    }
+
+    if (opt.snapshot && opt.snapshot->tick == 0) {
+        // Before START, as the window saves before a run has begun.
+        platform.dialogAnswer = Utf8ToCp1252(opt.snapshot->file);
+        if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
+    }
 
     RunFigures start = Figures(s);
     if (!opt.noDraw) DrawStartPaint(surface, view.map.get());
     if (!RunEvent(s, st, [&] { StartRun(s, st); })) return 2;
     double vMax = s.v;
+    RunRecorder recorder;
+    {
+        std::string error;
+        if (!recorder.Start(s, error)) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
+            return 2;
+        }
+    }
 
     InstallInterruptHandler();
     int64_t ticks = 0;
@@ -154,6 +198,12 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
         }
         vMax = std::max(vMax, s.v);
         if (outcome == TickOutcome::Failed) return 2;
+        recorder.Tick(s);
+        if (opt.snapshot && opt.snapshot->tick == tick) {
+            // As "Spara konstanter och variabler som" in the window.
+            platform.dialogAnswer = Utf8ToCp1252(opt.snapshot->file);
+            if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
+        }
         if (outcome == TickOutcome::RunEnded) {
             end = EndText(RunEndReason(s));
             break;
@@ -182,10 +232,24 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
     progress.Clear();
 
     Summary summary = MakeSummary(ticks, end, s.ttot, start, Figures(s), s.v, vMax);
+    recorder.Finish(summary);
     std::string out = opt.json ? SummaryJson(summary) : SummaryText(summary);
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
-    return end == "interrupted" ? 130 : 0;
+    bool written = true;
+    if (!opt.series.empty()) written = WriteTextFile(opt.series, recorder.SeriesCsv()) && written;
+    if (!opt.csv.empty()) {
+        Row row;
+        row.cells.emplace_back("run", runName);
+        for (const auto& cell : SummaryCells(summary)) row.cells.push_back(cell);
+        written = WriteTextFile(opt.csv, Csv({row})) && written;
+    }
+    if (!opt.report.empty()) {
+        ReportRun r{runName, {}, summary, recorder.Samples(), ReadEngineMap(FsPath(s.Tforb))};
+        written = WriteTextFile(opt.report, RunReportHtml(r)) && written;
+    }
+    if (end == "interrupted") return 130;
+    return written ? 0 : 2;
 }
 
 } // namespace
@@ -225,5 +289,6 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
+    if (opt->Study()) return RunStudy(*opt, args);
     return Run(*opt, events);
 }

@@ -5,6 +5,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <CLI/CLI.hpp>
+
+#include "batch/study.h"
 #include "core/paths.h"
 
 namespace tralvik::batch {
@@ -49,98 +52,124 @@ std::vector<std::string> Words(const std::string& line) {
 
 } // namespace
 
+namespace {
+
+// TICK:FILE of --frame and --snapshot.
+bool ParseTickFile(const std::string& v, Options::Frame& f, int64_t first = 1) {
+    auto colon = v.find(':');
+    if (colon == std::string::npos || !ParseInt64(v.substr(0, colon), f.tick) || f.tick < first ||
+        colon + 1 == v.size())
+        return false;
+    f.file = v.substr(colon + 1);
+    return true;
+}
+
+// CLI11's messages name an option in their first word; ours quote it as given.
+std::string UsageMessage(const CLI::ParseError& e, const std::vector<std::string>& args) {
+    std::string what = e.what();
+    const std::string name = e.get_name();
+    if (name == "ArgumentMismatch") {
+        if (auto c = what.find(':'); c != std::string::npos && what.rfind("-", 0) == 0)
+            return "option " + what.substr(0, c) + " needs a value";
+        // "json was given a disallowed flag override": find the argument.
+        std::string flag = what.substr(0, what.find(' '));
+        for (const std::string& a : args)
+            if (a.rfind("--" + flag + "=", 0) == 0) return "option --" + flag + " takes no value";
+        return "option --" + flag + " takes no value";
+    }
+    if (what.rfind("The following argument", 0) == 0) { // extras: CLI11 names them by the app
+        if (auto c = what.find(": "); c != std::string::npos) {
+            std::string first = what.substr(c + 2);
+            first = first.substr(0, first.find(' '));
+            return "unknown option '" + first + "'";
+        }
+    }
+    return what;
+}
+
+} // namespace
+
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
     Options o;
-    bool haveDir = false;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string a = args[i];
-        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-            if (haveDir) {
-                error = "more than one folder given: '" + o.dir + "' and '" + a + "'";
-                return std::nullopt;
-            }
-            o.dir = a;
-            haveDir = true;
-            continue;
-        }
-        if (a == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string value;
-        bool inlineValue = false;
-        if (auto eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = a.substr(eq + 1);
-            a = a.substr(0, eq);
-            inlineValue = true;
-        }
-        auto needValue = [&](std::string& out) {
-            if (inlineValue) {
-                out = value;
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = "option " + a + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto noValue = [&] {
-            if (inlineValue) error = "option " + a + " takes no value";
-            return !inlineValue;
-        };
-        if (a == "--help" || a == "-h") {
-            if (!noValue()) return std::nullopt;
-            o.help = true;
-        } else if (a == "--realtime") {
-            if (!noValue()) return std::nullopt;
-            o.realtime = true;
-        } else if (a == "--json") {
-            if (!noValue()) return std::nullopt;
-            o.json = true;
-        } else if (a == "--quiet" || a == "-q") {
-            if (!noValue()) return std::nullopt;
-            o.quiet = true;
-        } else if (a == "--ticks") {
-            std::string v;
-            if (!needValue(v)) return std::nullopt;
-            int64_t n;
-            if (!ParseInt64(v, n) || n < 0) {
-                error = "--ticks needs a whole number of ticks, 0 or more, not '" + v + "'";
-                return std::nullopt;
-            }
-            o.ticks = n;
-        } else if (a == "--input") {
-            if (!needValue(o.inputFile)) return std::nullopt;
-            if (o.inputFile.empty()) {
-                error = "--input needs a file name";
-                return std::nullopt;
-            }
-        } else if (a == "--no-draw") {
-            if (!noValue()) return std::nullopt;
-            o.noDraw = true;
-        } else if (a == "--frame") {
-            std::string v;
-            if (!needValue(v)) return std::nullopt;
-            auto colon = v.find(':');
-            Options::Frame f;
-            if (colon == std::string::npos || !ParseInt64(v.substr(0, colon), f.tick) ||
-                f.tick < 1 || colon + 1 == v.size()) {
-                error = "--frame needs TICK:FILE.png with a tick of 1 or more, not '" + v + "'";
-                return std::nullopt;
-            }
-            f.file = v.substr(colon + 1);
-            o.frames.push_back(f);
-        } else if (a == "--spara") {
-            std::string v;
-            if (!needValue(v)) return std::nullopt;
-            o.spara = v;
-        } else {
-            error = "unknown option '" + args[i] + "'";
+    CLI::App app{"tralvik-batch"};
+    app.set_help_flag(); // the help is ours (HelpText)
+    std::optional<std::string> ticks, spara, frame, snapshot;
+    std::vector<std::string> frames, sets, sweeps;
+    std::string keep;
+    // One line per option; the checks of the values follow the parse.
+    app.add_flag("-h,--help", o.help)->disable_flag_override();
+    app.add_flag("--realtime", o.realtime)->disable_flag_override();
+    app.add_flag("--json", o.json)->disable_flag_override();
+    app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
+    app.add_flag("--no-draw", o.noDraw)->disable_flag_override();
+    app.add_option("--ticks", ticks);
+    app.add_option("--input", o.inputFile);
+    app.add_option("--frame", frames)->allow_extra_args(false);
+    app.add_option("--spara", spara);
+    app.add_option("--set", sets)->allow_extra_args(false);
+    app.add_option("--sweep", sweeps)->allow_extra_args(false);
+    app.add_option("--keep", keep);
+    app.add_option("--jobs", o.jobs)->check(CLI::Range(1, 256));
+    app.add_option("--snapshot", snapshot);
+    app.add_option("--load", o.load);
+    app.add_option("--csv", o.csv);
+    app.add_option("--report", o.report);
+    app.add_option("--series", o.series);
+    app.add_option("--name", o.name);
+    app.add_option("DIR", o.dirs);
+    std::vector<std::string> argv(args.rbegin(), args.rend()); // CLI11 takes them reversed
+    try {
+        app.parse(argv);
+    } catch (const CLI::ParseError& e) {
+        error = UsageMessage(e, args);
+        return std::nullopt;
+    }
+    if (!o.dirs.empty()) o.dir = o.dirs.front();
+    if (ticks) {
+        int64_t n;
+        if (!ParseInt64(*ticks, n) || n < 0) {
+            error = "--ticks needs a whole number of ticks, 0 or more, not '" + *ticks + "'";
             return std::nullopt;
         }
+        o.ticks = n;
+    }
+    if (app.count("--input") && o.inputFile.empty()) {
+        error = "--input needs a file name";
+        return std::nullopt;
+    }
+    for (const std::string& v : frames) {
+        Options::Frame f;
+        if (!ParseTickFile(v, f)) {
+            error = "--frame needs TICK:FILE.png with a tick of 1 or more, not '" + v + "'";
+            return std::nullopt;
+        }
+        o.frames.push_back(f);
+    }
+    if (snapshot) {
+        Options::Frame f;
+        if (!ParseTickFile(*snapshot, f, 0)) {
+            error = "--snapshot needs TICK:FILE with a tick of 0 or more, not '" + *snapshot + "'";
+            return std::nullopt;
+        }
+        o.snapshot = f;
+    }
+    o.spara = spara;
+    for (const std::string& v : sets) {
+        auto a = ParseAssignment(v, "--set", error);
+        if (!a) return std::nullopt;
+        o.sets.push_back(*a);
+    }
+    for (const std::string& v : sweeps) {
+        auto sw = ParseSweep(v, error);
+        if (!sw) return std::nullopt;
+        o.sweeps.push_back(*sw);
+    }
+    if (app.count("--keep")) {
+        if (keep.empty()) {
+            error = "--keep needs a folder name";
+            return std::nullopt;
+        }
+        o.keep = keep;
     }
     return o;
 }
@@ -204,6 +233,7 @@ std::optional<std::vector<InputEvent>> ReadInputFile(const std::string& path, st
 
 std::string HelpText() {
     return R"(Usage: tralvik-batch [options] [DIR]
+       tralvik-batch [options] [study options] [DIR...]
 
 Runs the Tralvik driving simulator without a window: the same start-up,
 START and 40 ms ticks as the window, as fast as the machine allows, and
@@ -250,10 +280,55 @@ Options:
   --no-draw       draw no pixels, for speed: the run's state changes the
                   same, but the ditch and collision tests (which read the
                   drawn road) are not made.
-  --json          print the summary as one JSON object.
+  --json          print the summary as one JSON object (in a study: one
+                  object per line, with "run", "set" and "status" first).
   --quiet         no progress bar (it is shown on stderr only when stderr
                   is a terminal).
   --help          show this text.
+
+Studies:
+  --set NAME=VALUE
+                  run with that line of CONS.VAL replaced, by the name of
+                  the line (Ttidd, Tkarta, Bilmapp, Massa, Tank, CdA, Nmax,
+                  Cykeltyp, Spara, Motorstyr, Tidsmod, Dt, Vaxelmod, ...,
+                  the spare lines as Rad4 ... Rad54; line 50 has no name):
+                  the same run as with the line edited by hand. May be
+                  given more than once. An unknown name, or a value that is
+                  not a number on a number line, is a usage error.
+  --sweep NAME=V1,V2,...
+                  one run per value; several sweeps run their cross
+                  product, the first sweep varying slowest. A swept name
+                  overrides a --set of the same name.
+  DIR...          several folders: the runs of each, in the order given.
+  --jobs N        runs at once, each in its own process (default: the
+                  number of cores). The output keeps the order of the runs.
+  --keep DIR      keep each run's folder (its result files) as
+                  DIR/<run name>/. Without it a study's copies are removed.
+  --csv FILE      one row per run: its name and --set/--sweep values, then
+                  every summary figure (per-phase figures as "PHASE: key").
+  --report FILE.html
+                  a self-contained page with charts: for one run its speed
+                  and requested speed, the engine's operating points on its
+                  efficiency map, cumulative fuel and CO2, CO/NOx/HC per
+                  phase and the summary; for a study a table of the runs and
+                  a chart per figure against the swept value (with --keep,
+                  each run's own page is kept too, as rapport.html in its
+                  folder).
+  --series FILE   the run's per-tick figures as CSV (time, speed, requested
+                  speed, fuel, CO2, engine speed and torque).
+  --name NAME     the run's name in the CSV and the page (default: the
+                  folder's name).
+  --snapshot TICK:FILE
+                  after tick TICK (0: after start-up, before START) save the
+                  snapshot file, as "Spara konstanter och variabler som".
+  --load FILE     load a snapshot file after start-up, as "Hämta" ->
+                  "Konstanter och variabler" before START. A snapshot names
+                  the files of the folder it was saved in.
+
+With --set, --sweep, --keep or several folders the runner makes a study:
+each run works in a temporary copy of its folder (so runs never write into
+each other's result files), and the folders themselves are left unchanged.
+Relative --frame and --snapshot names then land in each run's own folder.
 
 The window's drawing is done off-screen in every run (unless --no-draw), so
 that the ditch and collision reports happen as in the window. A picture that
@@ -272,12 +347,26 @@ v_max_kmh; end is one of "mode 100", "Fulltid", "Fullangd", "Bensinstopp",
 "ticks" (the --ticks limit) or "interrupted" (Ctrl-C). A per-distance figure
 is null when no distance was driven.
 
+Then CO2 (fuel, co2_g, co2_g_per_km): the fuel's mass (litres times Tathet)
+times its carbon share, 86.4 % for petrol ("bensin", Tathet up to 0.8 kg/l)
+and 86.1 % for diesel, times 44.0095/12.0107. For a time cycle, trace
+following (trace_rms_kmh, trace_max_kmh, trace_share_off): at the end of
+every step the car's speed against the speed of the cycle row in force,
+each step weighted by its duration; the share is of the time more than
+2 km/h off. When the cycle has a phase file beside it (its name with .FAS:
+lines "FROM TO NAME" in cycle time, s, or map distance, m), fuel, CO2, CO,
+NOx, HC and distance per phase (phases): a step counts in the phase that
+holds the cycle position at its start.
+
 Exit status:
   0    the run ended normally (also at a fuel stop or the --ticks limit)
   2    a usage error, a malformed --input file, or an input/output error of
        the run (its text and file are printed on stderr)
   3    a table look-up ran off its file: ERROR.TAB was written
   130  interrupted by Ctrl-C (the summary is still printed)
+In a study: the status of the first run, in run order, that did not end
+with 0 (0 when every run did); 2 also when the CSV or page cannot be
+written.
 )";
 }
 

@@ -8,8 +8,21 @@
 
 namespace tralvik::batch {
 
+// NAME=VALUE of --set: a constants-file line by its name and its new text.
+struct Assignment {
+    std::string name;
+    std::string value;
+};
+
+// NAME=V1,V2,... of --sweep.
+struct Sweep {
+    std::string name;
+    std::vector<std::string> values;
+};
+
 struct Options {
-    std::string dir = ".";
+    std::string dir = ".";         // the first folder
+    std::vector<std::string> dirs; // every folder given (none: the current one)
     bool realtime = false;
     std::optional<int64_t> ticks;
     std::string inputFile; // empty: no driver input
@@ -26,6 +39,21 @@ struct Options {
         std::string file;
     };
     std::vector<Frame> frames;
+
+    // Studies.
+    std::vector<Assignment> sets;
+    std::vector<Sweep> sweeps;
+    std::optional<std::string> keep; // keep each run's folder under DIR/<run name>/
+    int jobs = 0;                    // 0: the number of cores
+    std::optional<Frame> snapshot;   // save the snapshot file after a tick
+    std::string load;                // load a snapshot file after start-up
+    std::string csv;                 // one row per run
+    std::string report;              // the HTML page
+    std::string series;              // per-tick figures of the run, CSV
+    std::string name;                // the run's name (default: its folder's)
+
+    // More than one run, or runs in a copy of their folder.
+    bool Study() const { return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep; }
 };
 
 // Parses the arguments after the program name. On a usage error returns

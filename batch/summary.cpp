@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <nlohmann/json.hpp>
+
 namespace tralvik::batch {
 
 Summary MakeSummary(int64_t ticks, const std::string& end, double ttot, const RunFigures& start,
@@ -29,6 +31,14 @@ Summary MakeSummary(int64_t ticks, const std::string& end, double ttot, const Ru
     return r;
 }
 
+void AddCo2(Summary& s, double density, double distance_m) {
+    Fuel fuel = FuelByDensity(density);
+    s.fuel = fuel.name;
+    s.co2_g = Co2Grams(s.fuel_l, density, fuel);
+    s.co2_g_per_km.reset();
+    if (distance_m > 0) s.co2_g_per_km = *s.co2_g * 1000 / distance_m;
+}
+
 static std::string Fixed(double v, int decimals) {
     char buf[400];
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
@@ -44,6 +54,16 @@ static std::string Json(double v) {
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);
+}
+
+static std::string JsonEscape(const std::string& t) {
+    std::string r;
+    for (char c : t) {
+        if (c == '"' || c == '\\') r += '\\';
+        if (static_cast<unsigned char>(c) < 32) continue;
+        r += c;
+    }
+    return r;
 }
 
 static std::string Json(const std::optional<double>& v) {
@@ -67,6 +87,18 @@ std::string SummaryText(const Summary& s) {
     line("HC", Fixed(s.hc_g, 3) + " g  (" + Fixed(s.hc_g_per_km, 3) + " g/km)");
     line("final speed", Fixed(s.v_final_kmh, 1) + " km/h");
     line("top speed", Fixed(s.v_max_kmh, 1) + " km/h");
+    if (s.co2_g)
+        line("CO2", Fixed(*s.co2_g, 1) + " g  (" + Fixed(s.co2_g_per_km, 1) + " g/km, " +
+                        s.fuel.value_or("") + ")");
+    if (s.trace)
+        line("trace", "RMS " + Fixed(s.trace->rms_kmh, 2) + " km/h, max " +
+                          Fixed(s.trace->max_kmh, 2) + " km/h, " +
+                          Fixed(s.trace->share_off * 100, 1) + " % of the time > 2 km/h off");
+    for (const PhaseFigures& p : s.phases) {
+        t += "phase        " + p.phase.name + ": " + Fixed(p.distance_m, 1) + " m, " + Fixed(p.fuel_l, 4) + " l, CO2 " +
+             Fixed(p.co2_g, 1) + " g, CO " + Fixed(p.co_g, 3) + " g, NOx " + Fixed(p.nox_g, 3) +
+             " g, HC " + Fixed(p.hc_g, 3) + " g\n";
+    }
     return t;
 }
 
@@ -86,8 +118,113 @@ std::string SummaryJson(const Summary& s) {
     j += ", \"hc_g_per_km\": " + Json(s.hc_g_per_km);
     j += ", \"v_final_kmh\": " + Json(s.v_final_kmh);
     j += ", \"v_max_kmh\": " + Json(s.v_max_kmh);
+    if (s.fuel) j += ", \"fuel\": \"" + *s.fuel + "\"";
+    if (s.co2_g) j += ", \"co2_g\": " + Json(s.co2_g) + ", \"co2_g_per_km\": " + Json(s.co2_g_per_km);
+    if (s.trace)
+        j += ", \"trace_rms_kmh\": " + Json(s.trace->rms_kmh) + ", \"trace_max_kmh\": " +
+             Json(s.trace->max_kmh) + ", \"trace_share_off\": " + Json(s.trace->share_off);
+    if (!s.phases.empty()) {
+        j += ", \"phases\": [";
+        for (std::size_t i = 0; i < s.phases.size(); ++i) {
+            const PhaseFigures& p = s.phases[i];
+            j += i ? ", " : "";
+            j += "{\"name\": \"" + JsonEscape(p.phase.name) + "\", \"from\": " + Json(p.phase.from) +
+                 ", \"to\": " + Json(p.phase.to) + ", \"time_s\": " + Json(p.time_s) +
+                 ", \"distance_m\": " + Json(p.distance_m) + ", \"fuel_l\": " + Json(p.fuel_l) +
+                 ", \"co2_g\": " + Json(p.co2_g) + ", \"co_g\": " + Json(p.co_g) +
+                 ", \"nox_g\": " + Json(p.nox_g) + ", \"hc_g\": " + Json(p.hc_g) + "}";
+        }
+        j += "]";
+    }
     j += "}\n";
     return j;
+}
+
+std::vector<std::pair<std::string, std::string>> SummaryCells(const Summary& s) {
+    std::vector<std::pair<std::string, std::string>> c;
+    auto num = [&](const std::string& k, const std::optional<double>& v) {
+        c.emplace_back(k, v ? Json(*v) : std::string());
+    };
+    c.emplace_back("ticks", std::to_string(s.ticks));
+    c.emplace_back("end", s.end);
+    num("ttot_s", s.ttot_s);
+    num("ltot_m", s.ltot_m);
+    num("fuel_l", s.fuel_l);
+    num("fuel_l_per_100km", s.fuel_l_per_100km);
+    num("co_g", s.co_g);
+    num("nox_g", s.nox_g);
+    num("hc_g", s.hc_g);
+    num("co_g_per_km", s.co_g_per_km);
+    num("nox_g_per_km", s.nox_g_per_km);
+    num("hc_g_per_km", s.hc_g_per_km);
+    num("v_final_kmh", s.v_final_kmh);
+    num("v_max_kmh", s.v_max_kmh);
+    if (s.fuel) c.emplace_back("fuel", *s.fuel);
+    if (s.co2_g) {
+        num("co2_g", s.co2_g);
+        num("co2_g_per_km", s.co2_g_per_km);
+    }
+    if (s.trace) {
+        num("trace_rms_kmh", s.trace->rms_kmh);
+        num("trace_max_kmh", s.trace->max_kmh);
+        num("trace_share_off", s.trace->share_off);
+    }
+    for (const PhaseFigures& p : s.phases) {
+        const std::string n = p.phase.name + ": ";
+        num(n + "distance_m", p.distance_m);
+        num(n + "fuel_l", p.fuel_l);
+        num(n + "co2_g", p.co2_g);
+        num(n + "co_g", p.co_g);
+        num(n + "nox_g", p.nox_g);
+        num(n + "hc_g", p.hc_g);
+    }
+    return c;
+}
+
+std::optional<Summary> SummaryFromJson(const std::string& json) {
+    nlohmann::json j = nlohmann::json::parse(json, nullptr, false);
+    if (j.is_discarded() || !j.is_object() || !j.contains("ticks")) return std::nullopt;
+    auto num = [&](const char* k) { return j.contains(k) && j[k].is_number() ? j[k].get<double>() : 0.0; };
+    auto opt = [&](const char* k) -> std::optional<double> {
+        if (j.contains(k) && j[k].is_number()) return j[k].get<double>();
+        return std::nullopt;
+    };
+    Summary s;
+    s.ticks = j["ticks"].get<int64_t>();
+    s.end = j.value("end", "");
+    s.ttot_s = num("ttot_s");
+    s.ltot_m = num("ltot_m");
+    s.fuel_l = num("fuel_l");
+    s.fuel_l_per_100km = opt("fuel_l_per_100km");
+    s.co_g = num("co_g");
+    s.nox_g = num("nox_g");
+    s.hc_g = num("hc_g");
+    s.co_g_per_km = opt("co_g_per_km");
+    s.nox_g_per_km = opt("nox_g_per_km");
+    s.hc_g_per_km = opt("hc_g_per_km");
+    s.v_final_kmh = num("v_final_kmh");
+    s.v_max_kmh = num("v_max_kmh");
+    if (j.contains("fuel")) s.fuel = j["fuel"].get<std::string>();
+    if (j.contains("co2_g")) {
+        s.co2_g = opt("co2_g");
+        s.co2_g_per_km = opt("co2_g_per_km");
+    }
+    if (j.contains("trace_rms_kmh"))
+        s.trace = TraceFigures{num("trace_rms_kmh"), num("trace_max_kmh"), num("trace_share_off"), 0};
+    if (j.contains("phases"))
+        for (const auto& p : j["phases"]) {
+            PhaseFigures f;
+            f.phase = Phase{p.value("name", ""), p.value("from", 0.0), p.value("to", 0.0)};
+            f.time_s = p.value("time_s", 0.0);
+            f.distance_m = p.value("distance_m", 0.0);
+            f.fuel_l = p.value("fuel_l", 0.0);
+            f.co2_g = p.value("co2_g", 0.0);
+            f.co_g = p.value("co_g", 0.0);
+            f.nox_g = p.value("nox_g", 0.0);
+            f.hc_g = p.value("hc_g", 0.0);
+            s.phases.push_back(f);
+        }
+    return s;
 }
 
 } // namespace tralvik::batch

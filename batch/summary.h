@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "batch/figures.h"
 
 namespace tralvik::batch {
 
@@ -15,7 +18,15 @@ struct Summary {
     double co_g = 0, nox_g = 0, hc_g = 0;
     std::optional<double> co_g_per_km, nox_g_per_km, hc_g_per_km;
     double v_final_kmh = 0, v_max_kmh = 0;
+    // The study figures: written only when set (the runner always sets them).
+    std::optional<std::string> fuel; // "bensin" or "diesel"
+    std::optional<double> co2_g, co2_g_per_km;
+    std::optional<TraceFigures> trace;   // time cycles only
+    std::vector<PhaseFigures> phases;    // when the cycle has a phase file
 };
+
+// Adds CO2 (from the fuel used, `density` kg/l) to the summary.
+void AddCo2(Summary& s, double density, double distance_m);
 
 // The values at START and at the end of the run.
 struct RunFigures {
@@ -28,7 +39,15 @@ Summary MakeSummary(int64_t ticks, const std::string& end, double ttot, const Ru
                     const RunFigures& finish, double vFinal, double vMax);
 
 std::string SummaryText(const Summary& s);
-// One JSON object; numbers in the shortest form that reads back exactly.
+// One JSON object on one line; numbers in the shortest form that reads back
+// exactly.
 std::string SummaryJson(const Summary& s);
+
+// Reads back a summary written by SummaryJson; nothing when `json` is not one.
+std::optional<Summary> SummaryFromJson(const std::string& json);
+
+// The summary as flat named cells (JSON keys; a phase's figures as
+// "NAME: key"), in the order of the JSON object.
+std::vector<std::pair<std::string, std::string>> SummaryCells(const Summary& s);
 
 } // namespace tralvik::batch

@@ -28,6 +28,13 @@ conv us06.csv            US06.CYK     "US06, 600 s, 12.888 km"
 conv artemis_urban.csv   ARTURBAN.CYK "Artemis stad, 993 s, 4.870 km"
 conv artemis_rural.csv   ARTRURAL.CYK "Artemis landsväg, 1082 s, 17.272 km"
 conv artemis_mway130.csv ARTMW130.CYK "Artemis motorväg 130, 1068 s, 28.736 km"
+# Phase files next to the cycles whose standard defines phases (Windows-1252,
+# CR LF like every data file).
+fas() { iconv -f UTF-8 -t CP1252 "tools/cycles/$1" | sed 's/$/\r/' > "$D/cykler/$2"; }
+fas wltc_class3b.fas WLTC3B.FAS
+fas ftp75_nosoak.fas FTP75.FAS
+fas nedc.fas         NEDC.FAS
+fas udds.fas         UDDS.FAS
 # The map.
 "$T/roadmaker" tools/karta/karta.txt $D/KARTA.CYK >/dev/null
 # Pictures, sounds, texts and constants.

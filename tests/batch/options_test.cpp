@@ -77,10 +77,28 @@ TEST(BatchOptions, UsageErrors) {
     EXPECT_FALSE(Parse({"--ticks", "12x"}, &err));
     EXPECT_FALSE(Parse({"--fast"}, &err));
     EXPECT_EQ(err, "unknown option '--fast'");
-    EXPECT_FALSE(Parse({"a", "b"}, &err));
-    EXPECT_EQ(err, "more than one folder given: 'a' and 'b'");
     EXPECT_FALSE(Parse({"--json=yes"}, &err));
     EXPECT_EQ(err, "option --json takes no value");
+}
+
+TEST(BatchOptions, SeveralFoldersAndStudyOptions) {
+    // Several folders are a study now (they were once a usage error).
+    auto o = Parse({"a", "--set", "Massa=1200", "b", "--sweep=CdA=0.6,0.7", "--jobs", "2",
+                    "--keep", "k", "--csv", "r.csv", "--snapshot", "0:s.txt"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->dir, "a");
+    EXPECT_EQ(o->dirs, (std::vector<std::string>{"a", "b"}));
+    ASSERT_EQ(o->sets.size(), 1u);
+    EXPECT_EQ(o->sets[0].value, "1200");
+    ASSERT_EQ(o->sweeps.size(), 1u);
+    EXPECT_EQ(o->sweeps[0].values, (std::vector<std::string>{"0.6", "0.7"}));
+    EXPECT_EQ(o->jobs, 2);
+    EXPECT_EQ(o->keep, "k");
+    EXPECT_EQ(o->snapshot->tick, 0);
+    EXPECT_TRUE(o->Study());
+    std::string err;
+    EXPECT_FALSE(Parse({"--set", "Vikt=3"}, &err));
+    EXPECT_FALSE(Parse({"--jobs", "0"}, &err));
 }
 
 TEST(BatchOptions, DoubleDashEndsTheOptions) {

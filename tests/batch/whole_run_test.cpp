@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/summary.h"
+
 namespace {
 
 std::string ReadFile(const std::string& path) {
@@ -433,4 +435,37 @@ TEST_F(WholeRun, Help) {
     Result r = Run("--help");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Usage: tralvik-batch [options] [DIR]", 0), 0u);
+}
+
+// The steady run with a phase file beside its cycle: each step counts in the
+// phase of its start. The cycle time starts at 0.01 and moves like ttot (the
+// first step 0.002 s, then 0.04 s), so the steps starting below 4 s are the
+// first and the next 100: 0.002 + 100 * 0.04 = 4.002 s. At 20 m/s and
+// 1/810 l/s every figure of a phase is its time times a rate. Trace following:
+// in mode 'W' the cycle's speed column (10) is a power, but as the requested
+// speed it is 10 m/s against the car's 20 m/s: 36 km/h off in every step.
+TEST_F(WholeRun, PhasesAndTraceOfTheSteadyRun) {
+    // Windows-1252, like every file of the folder ("Först").
+    WriteFile(dir + "/cykel.FAS", Crlf("# two phases\n0 4 F\xF6rst\n4 1000 Sedan\n"));
+    Result r = Run("--json --quiet");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto s = tralvik::batch::SummaryFromJson(r.out);
+    ASSERT_TRUE(s);
+    ASSERT_EQ(s->phases.size(), 2u);
+    const auto& a = s->phases[0];
+    const auto& b = s->phases[1];
+    EXPECT_EQ(a.phase.name, "Först");
+    EXPECT_NEAR(a.time_s, 4.002, 1e-9);
+    EXPECT_NEAR(b.time_s, 10.002 - 4.002, 1e-9);
+    for (const auto* p : {&a, &b}) {
+        EXPECT_NEAR(p->distance_m, 20 * p->time_s, 1e-8);
+        EXPECT_NEAR(p->fuel_l, kFlow * p->time_s, 1e-12);
+        EXPECT_NEAR(p->co_g, kFlow * 0.75 * 2000 * p->time_s, 1e-9);
+        EXPECT_NEAR(p->co2_g, kFlow * p->time_s * 750 * 0.864 * 44.0095 / 12.0107, 1e-9);
+    }
+    EXPECT_NEAR(a.fuel_l + b.fuel_l, s->fuel_l, 1e-15);
+    ASSERT_TRUE(s->trace);
+    EXPECT_NEAR(s->trace->rms_kmh, 36, 1e-9);
+    EXPECT_NEAR(s->trace->max_kmh, 36, 1e-9);
+    EXPECT_DOUBLE_EQ(s->trace->share_off, 1);
 }

@@ -1,0 +1,51 @@
+// What tralvik-batch records of a run after each tick, for the study
+// figures of the summary and the report's charts.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/figures.h"
+#include "batch/summary.h"
+#include "core/Vvaria.h"
+
+namespace tralvik::batch {
+
+// One sample per tick, at the end of the tick.
+struct Sample {
+    double t_s = 0, v_kmh = 0, requested_kmh = 0, fuel_l = 0, co2_g = 0, rpm = 0, torque_nm = 0;
+};
+
+class RunRecorder {
+  public:
+    // At START: takes the fuel, the cycle type and the cycle's phase file.
+    // A malformed phase file is an error (IoError-like text in `error`).
+    bool Start(const Sim& s, std::string& error);
+    // After each tick.
+    void Tick(const Sim& s);
+    // The study figures into the summary.
+    void Finish(Summary& summary) const;
+
+    const std::vector<Sample>& Samples() const { return samples_; }
+    // The samples as CSV with a header line.
+    std::string SeriesCsv() const;
+    const std::string& PhaseFile() const { return phaseFile_; }
+
+  private:
+    Fuel fuel_{"bensin", 0};
+    double density_ = 0;
+    bool timeCycle_ = false;
+    std::string phaseFile_;
+    std::optional<PhaseSplit> phases_;
+    TraceMeter trace_;
+    // The state at the end of the previous tick.
+    double ttot_ = 0, ltot_ = 0, bensin_ = 0, co_ = 0, nox_ = 0, hc_ = 0, position_ = 0;
+    double startBensin_ = 0, startLtot_ = 0;
+    std::vector<Sample> samples_;
+};
+
+// Reads a series CSV written by SeriesCsv.
+std::vector<Sample> ParseSeriesCsv(const std::string& text);
+
+} // namespace tralvik::batch

@@ -1,0 +1,43 @@
+// The report page of a run or a study: one self-contained HTML file with
+// the charts as inline SVG (drawn with QPainter on QSvgGenerator).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "batch/options.h"
+#include "batch/record.h"
+#include "batch/summary.h"
+
+namespace tralvik::batch {
+
+// The engine's efficiency map (table 2 of the engine table: % over torque
+// columns and speed rows) and its full-load torque (table 1).
+struct EngineMap {
+    std::vector<double> torque_nm, rpm;
+    std::vector<std::vector<double>> efficiency;     // [row][column]
+    std::vector<std::pair<double, double>> fullLoad; // rpm, Nm
+    bool Valid() const { return !torque_nm.empty() && !rpm.empty(); }
+};
+// Empty when the file cannot be read or holds no such tables.
+EngineMap ReadEngineMap(const std::string& motorTab);
+
+struct ReportRun {
+    std::string name;
+    std::vector<Assignment> swept;
+    Summary summary;
+    std::vector<Sample> samples;
+    EngineMap map;
+    std::string requestedLabel = "begärd (cykelns rad)";
+};
+
+// The page of one run: speed and requested speed, the operating points on
+// the efficiency map, cumulative fuel and CO2, CO/NOx/HC per phase, the
+// summary table.
+std::string RunReportHtml(const ReportRun& run);
+
+// The page of a study: a table of all runs and a chart per figure against
+// the swept value.
+std::string StudyReportHtml(const std::vector<ReportRun>& runs);
+
+} // namespace tralvik::batch

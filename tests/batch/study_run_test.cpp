@@ -1,0 +1,241 @@
+// Whole studies of the built tralvik-batch on the bundled data folder: --set
+// against editing CONS.VAL by hand, parallel runs in run order, a snapshot
+// saved, loaded and saved again.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "batch/study.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> l;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) l.push_back(line);
+    return l;
+}
+
+struct Result {
+    int status = -1;
+    std::string out;
+};
+
+class Study : public ::testing::Test {
+  protected:
+    fs::path tmp;
+    void SetUp() override {
+        std::string t = (fs::temp_directory_path() / "tralvik-study-test-XXXXXX").string();
+        tmp = ::mkdtemp(t.data());
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(tmp, ec);
+    }
+    fs::path CopyData(const std::string& name) {
+        fs::path d = tmp / name;
+        fs::copy(fs::path(TRALVIK_SOURCE_DIR) / "data", d, fs::copy_options::recursive);
+        return d;
+    }
+    Result Run(const std::string& args) {
+        fs::path out = tmp / ".stdout";
+        std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' " + args + " > '" +
+                          out.string() + "' 2> '" + (tmp / ".stderr").string() + "' < /dev/null";
+        int rc = std::system(cmd.c_str());
+        return Result{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(out)};
+    }
+    // Every file under a folder, by its relative name.
+    static std::map<std::string, std::string> Files(const fs::path& dir) {
+        std::map<std::string, std::string> m;
+        for (const auto& e : fs::recursive_directory_iterator(dir))
+            if (e.is_regular_file()) m[fs::relative(e.path(), dir).string()] = ReadFile(e.path());
+        return m;
+    }
+    // The names of the files that differ between two folders (or are in one only).
+    static std::vector<std::string> Differing(const fs::path& a, const fs::path& b) {
+        auto fa = Files(a), fb = Files(b);
+        std::vector<std::string> d;
+        for (const auto& [name, text] : fa)
+            if (!fb.count(name) || fb[name] != text) d.push_back(name);
+        for (const auto& [name, text] : fb)
+            if (!fa.count(name)) d.push_back(name);
+        return d;
+    }
+};
+
+// The summary object of a study's JSON line without the run's name, values
+// and status, so that it compares with a plain run's.
+std::string SummaryPart(const std::string& line) {
+    auto at = line.find("\"ticks\"");
+    return at == std::string::npos ? line : line.substr(at);
+}
+
+} // namespace
+
+// For every line --set accepts: the run with --set is the run of a folder
+// whose CONS.VAL has that line edited by hand, in its summary and in every
+// file the run leaves.
+TEST_F(Study, SetEqualsEditingTheLine) {
+    const std::map<std::string, std::string> values = {{"Ttidd", "cykler\\NEDC.CYK"},
+                                                       {"Tkarta", "karta.cyk"},
+                                                       {"Bilmapp", "./Mellanbil"},
+                                                       {"Rad4", "a"},
+                                                       {"Tforb", "motor.tab"},
+                                                       {"Rad6", "b"},
+                                                       {"Tford", "fordon.tab"},
+                                                       {"Tvx", "vaxel.tab"},
+                                                       {"Rad9", "c"},
+                                                       {"Mussfil", "mussel.bmp"},
+                                                       {"Rad11", "d"},
+                                                       {"Rad12", "e"},
+                                                       {"Tresultat", "ut.txt"},
+                                                       {"Tresultatp", "utp.txt"},
+                                                       {"Myname", "Anna B"},
+                                                       {"Imax", "80"},
+                                                       {"Rad17", "5"},
+                                                       {"Massa", "1300"},
+                                                       {"Rad19", "1"},
+                                                       {"Rad20", "1"},
+                                                       {"Tank", "30"},
+                                                       {"Rad22", "1"},
+                                                       {"Rad23", "1"},
+                                                       {"Fbmax", "8000"},
+                                                       {"Phjalp", "900"},
+                                                       {"Rad26", "1"},
+                                                       {"CdA", "0.7"},
+                                                       {"Rad28", "1"},
+                                                       {"Rad29", "1"},
+                                                       {"Brannv", "9.5"},
+                                                       {"Tathet", "0.84"},
+                                                       {"Nmax", "6000"},
+                                                       {"Fulltid", "100"},
+                                                       {"Fullangd", "1000"},
+                                                       {"Cykeltyp", "T"},
+                                                       {"Rad38", "V"},
+                                                       {"Spara", "1111"},
+                                                       {"Rad40", "2"},
+                                                       {"Rad41", "N"},
+                                                       {"Stopptom", "N"},
+                                                       {"Vagkrokar", "N"},
+                                                       {"Rad44", "J"},
+                                                       {"ttot", "5"},
+                                                       {"tcykel", "3"},
+                                                       {"ltot", "20"},
+                                                       {"lkarta", "10"},
+                                                       {"Rad49", "2"},
+                                                       {"v", "5"},
+                                                       {"Rad52", "1"},
+                                                       {"Rad53", "1"},
+                                                       {"Rad54", "1"},
+                                                       {"Motorstyr", "M"},
+                                                       {"Tidsmod", "D"},
+                                                       {"Dt", "0.1"},
+                                                       {"Vaxelmod", "M"}};
+    const fs::path data = CopyData("data");
+    const std::vector<std::string> original = Lines(ReadFile(data / "CONS.VAL"));
+    ASSERT_EQ(tralvik::batch::ConstLines().size(), values.size());
+    for (const tralvik::batch::ConstLine& line : tralvik::batch::ConstLines()) {
+        SCOPED_TRACE(line.name);
+        const std::string& value = values.at(line.name);
+        ASSERT_NE(original.at(line.line - 1), value + "\r");
+        // By hand: that line of a copy replaced.
+        fs::path edited = CopyData(std::string("edited-") + line.name);
+        std::string text;
+        for (std::size_t i = 0; i < original.size(); ++i)
+            text += (static_cast<int>(i) + 1 == line.line ? value + "\r" : original[i]) + "\n";
+        std::ofstream(edited / "CONS.VAL", std::ios::binary) << text;
+        Result byHand = Run("--json --no-draw --quiet --ticks 5 '" + edited.string() + "'");
+        Result bySet =
+            Run("--json --no-draw --quiet --ticks 5 --set '" + std::string(line.name) + "=" +
+                value + "' --keep '" + (tmp / "kept").string() + "' '" + data.string() + "'");
+        EXPECT_EQ(bySet.status, byHand.status);
+        EXPECT_EQ(SummaryPart(bySet.out), SummaryPart(byHand.out));
+        EXPECT_NE(bySet.out.find("\"set\": {\"" + std::string(line.name) + "\": "),
+                  std::string::npos)
+            << bySet.out;
+        EXPECT_EQ(bySet.status, 0);
+        EXPECT_EQ(Differing(tmp / "kept" / "data", edited), std::vector<std::string>{});
+        fs::remove_all(edited);
+        fs::remove_all(tmp / "kept");
+    }
+}
+
+// Two folders times a sweep of three masses on two jobs: six runs, reported
+// in run order, each in its own copy (the folders are left as they were).
+TEST_F(Study, ParallelRunsReportInRunOrder) {
+    fs::path a = CopyData("a"), b = CopyData("b");
+    fs::path unchanged = CopyData("unchanged");
+    fs::path csv = tmp / "runs.csv";
+    Result r =
+        Run("--json --no-draw --quiet --ticks 500 --jobs 2 --sweep Massa=900,1500,1200 --csv '" +
+            csv.string() + "' '" + a.string() + "' '" + b.string() + "'");
+    ASSERT_EQ(r.status, 0);
+    auto lines = Lines(r.out);
+    const char* names[] = {"a_Massa=900", "a_Massa=1500", "a_Massa=1200",
+                           "b_Massa=900", "b_Massa=1500", "b_Massa=1200"};
+    ASSERT_EQ(lines.size(), 6u) << r.out;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(lines[i].rfind(std::string("{\"run\": \"") + names[i] + "\"", 0), 0u) << lines[i];
+    // The same folder and mass give the same run.
+    EXPECT_EQ(SummaryPart(lines[0]), SummaryPart(lines[3]));
+    EXPECT_NE(SummaryPart(lines[0]), SummaryPart(lines[1]));
+    auto rows = Lines(ReadFile(csv));
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(rows[0].rfind("run,Massa,ticks,end,", 0), 0u) << rows[0];
+    EXPECT_EQ(rows[2].rfind("a_Massa=1500,1500,500,ticks,", 0), 0u) << rows[2];
+    EXPECT_EQ(Differing(a, unchanged), std::vector<std::string>{});
+}
+
+// A snapshot saved at tick N, loaded in a new process and saved again right
+// after the load is the same file but for the lines the load and its time
+// step change; the loaded run goes on to the end of its cycle.
+TEST_F(Study, SnapshotSavedLoadedAndSavedAgain) {
+    // In place, not in a study's temporary copy: a snapshot names the files
+    // of the folder it was saved in.
+    fs::path d = CopyData("d");
+    std::string cons = tralvik::batch::ApplyAssignments(
+        ReadFile(d / "CONS.VAL"), {{"Cykeltyp", "T"}, {"Ttidd", "cykler\\US06.CYK"}});
+    std::ofstream(d / "CONS.VAL", std::ios::binary) << cons;
+    fs::path a = tmp / "a.txt", b = tmp / "b.txt";
+    std::string common = "--json --no-draw --quiet ";
+    Result first =
+        Run(common + "--ticks 1000 --snapshot '1000:" + a.string() + "' '" + d.string() + "'");
+    ASSERT_EQ(first.status, 0);
+    Result again = Run(common + "--ticks 0 --load '" + a.string() +
+                       "' --snapshot '0:" + b.string() + "' '" + d.string() + "'");
+    ASSERT_EQ(again.status, 0);
+    auto la = Lines(ReadFile(a)), lb = Lines(ReadFile(b));
+    ASSERT_EQ(la.size(), 1050u);
+    ASSERT_EQ(lb.size(), 1050u);
+    // 20 Startmark (the load before START asks for the panel set-up), 29 and
+    // 32 tcykel and ttot, 34 to 36 Dt and the clock (the load's time step
+    // restarts the clock and counts 1 s), 98 the snapshot's own name, 147 the
+    // open cycle file (not taken on loading).
+    std::vector<int> differ;
+    for (int i = 0; i < 1050; ++i)
+        if (la[i] != lb[i]) differ.push_back(i + 1);
+    EXPECT_EQ(differ, (std::vector<int>{20, 29, 32, 34, 35, 36, 98, 147}));
+    Result rest = Run(common + "--load '" + a.string() + "' '" + d.string() + "'");
+    ASSERT_EQ(rest.status, 0);
+    EXPECT_NE(rest.out.find("\"end\": \"mode 100\""), std::string::npos) << rest.out;
+    // US06 is 600 s: 1000 ticks (40 s) were driven before the snapshot.
+    auto ttot = std::strtod(rest.out.c_str() + rest.out.find("\"ttot_s\": ") + 10, nullptr);
+    EXPECT_NEAR(ttot, 601, 1.5);
+    auto ticks = std::strtol(rest.out.c_str() + rest.out.find("\"ticks\": ") + 9, nullptr, 10);
+    EXPECT_LT(ticks, 15000 - 900);
+}

@@ -1,0 +1,153 @@
+// The study pieces of tralvik-batch: --set and --sweep parsing, the runs of a
+// sweep, the CSV, CO2, phases and trace following, worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "batch/figures.h"
+#include "batch/study.h"
+#include "batch/summary.h"
+
+using namespace tralvik::batch;
+
+TEST(BatchStudy, SweepIsTheCrossProductInOrder) {
+    std::string err;
+    auto mass = ParseSweep("Massa=1000,1200", err);
+    auto cycle = ParseSweep("Ttidd=cykler\\WLTC3B.CYK,cykler/FTP75.CYK,x", err);
+    ASSERT_TRUE(mass && cycle) << err;
+    auto runs = PlanRuns({"sim/a", "b/"}, {{"Tank", "40"}, {"Massa", "900"}}, {*mass, *cycle});
+    ASSERT_EQ(runs.size(), 12u);
+    // Folders outermost, then the first sweep; the last sweep turns fastest.
+    std::vector<std::string> names;
+    for (const RunPlan& r : runs) names.push_back(r.name);
+    EXPECT_EQ(names[0], "a_Massa=1000_Ttidd=WLTC3B.CYK");
+    EXPECT_EQ(names[1], "a_Massa=1000_Ttidd=FTP75.CYK");
+    EXPECT_EQ(names[2], "a_Massa=1000_Ttidd=x");
+    EXPECT_EQ(names[3], "a_Massa=1200_Ttidd=WLTC3B.CYK");
+    EXPECT_EQ(names[6], "b_Massa=1000_Ttidd=WLTC3B.CYK");
+    EXPECT_EQ(runs[6].folder, "b/");
+    EXPECT_EQ(runs[5].swept.size(), 2u);
+    EXPECT_EQ(runs[5].swept[1].value, "x");
+    // --set first, the sweep's values after it, so a swept name wins.
+    ASSERT_EQ(runs[4].sets.size(), 4u);
+    EXPECT_EQ(runs[4].sets[0].name, "Tank");
+    EXPECT_EQ(runs[4].sets[2].value, "1200");
+    // A short file is lengthened to the line; its line ends are kept.
+    EXPECT_EQ(ApplyAssignments("a\r\nb\r\n", {{"Bilmapp", "Bil"}, {"Tkarta", "K"}}),
+              "a\r\nK\r\nBil\r\n");
+    EXPECT_EQ(ApplyAssignments("a\nb", {{"Ttidd", "T"}}), "T\nb\n");
+    // The same folder twice keeps the names apart.
+    auto twice = PlanRuns({"a", "x/a"}, {}, {});
+    EXPECT_EQ(twice[0].name, "a");
+    EXPECT_EQ(twice[1].name, "a#2");
+}
+
+TEST(BatchStudy, SetAndSweepUsageErrorsNameTheProblem) {
+    std::string err;
+    EXPECT_FALSE(ParseAssignment("Masa=1200", "--set", err));
+    EXPECT_NE(err.find("unknown constant 'Masa'"), std::string::npos) << err;
+    EXPECT_FALSE(ParseAssignment("Massa=12OO", "--set", err));
+    EXPECT_EQ(err, "--set Massa: '12OO' is not a number");
+    EXPECT_FALSE(ParseAssignment("Massa", "--set", err));
+    EXPECT_EQ(err, "--set needs NAME=VALUE, not 'Massa'");
+    EXPECT_FALSE(ParseSweep("CdA=0.6,,0.7", err));
+    EXPECT_EQ(err, "--sweep CdA: '' is not a number");
+    EXPECT_FALSE(ParseAssignment("Cykeltyp=", "--set", err));
+    // A text line takes anything; Rad38 takes a number or a letter.
+    EXPECT_TRUE(ParseAssignment("Myname=Anna Berg", "--set", err));
+    EXPECT_TRUE(ParseAssignment("Rad38=C", "--set", err));
+    EXPECT_TRUE(ParseAssignment("Massa=1.2e3", "--set", err));
+}
+
+TEST(BatchStudy, CsvColumnsAreTheUnionInOrder) {
+    Summary s;
+    s.ticks = 3;
+    s.end = "mode 100";
+    s.fuel_l_per_100km = 5.5;
+    s.fuel = "bensin";
+    s.co2_g = 10;
+    s.trace = TraceFigures{1, 2, 0.25, 9};
+    s.phases.push_back(PhaseFigures{Phase{"Låg", 0, 5}});
+    Row a;
+    a.cells = {{"run", "x_Massa=1"}, {"Massa", "1"}};
+    for (const auto& c : SummaryCells(s)) a.cells.push_back(c);
+    Row b;
+    b.cells = {{"run", "y, \"z\""}, {"Tank", "40"}};
+    std::string csv = Csv({a, b});
+    std::string header = csv.substr(0, csv.find('\n'));
+    EXPECT_EQ(header,
+              "run,Massa,ticks,end,ttot_s,ltot_m,fuel_l,fuel_l_per_100km,co_g,nox_g,hc_g,"
+              "co_g_per_km,nox_g_per_km,hc_g_per_km,v_final_kmh,v_max_kmh,fuel,co2_g,co2_g_per_km,"
+              "trace_rms_kmh,trace_max_kmh,trace_share_off,Låg: distance_m,Låg: fuel_l,"
+              "Låg: co2_g,Låg: co_g,Låg: nox_g,Låg: hc_g,Tank");
+    EXPECT_NE(csv.find("\nx_Massa=1,1,3,mode 100,0,0,0,5.5,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",bensin,10,,1,2,0.25,0,0,0,0,0,0,\n"), std::string::npos) << csv;
+    // A cell with a comma or quote is quoted; missing cells are empty.
+    EXPECT_NE(csv.find("\n\"y, \"\"z\"\"\",,,,,"), std::string::npos) << csv;
+    EXPECT_EQ(csv.substr(csv.size() - 4), ",40\n");
+}
+
+TEST(BatchStudy, Co2FromTheFuelWorkedByHand) {
+    // Petrol 0.75 kg/l: 2 l = 1500 g of fuel, 86.4 % carbon = 1296 g of
+    // carbon, times 44.0095 / 12.0107 = 4748.79166 g of CO2.
+    Fuel petrol = FuelByDensity(0.75);
+    EXPECT_STREQ(petrol.name, "bensin");
+    EXPECT_NEAR(Co2Grams(2, 0.75, petrol), 4748.791660769, 1e-6);
+    // Diesel 0.835 kg/l: 1670 g, 86.1 % = 1437.87 g of carbon, 5268.63045 g.
+    Fuel diesel = FuelByDensity(0.835);
+    EXPECT_STREQ(diesel.name, "diesel");
+    EXPECT_NEAR(Co2Grams(2, 0.835, diesel), 5268.630451597, 1e-6);
+    // In the summary, per km over the distance driven: 2 l over 25 km.
+    Summary s;
+    s.fuel_l = 2;
+    AddCo2(s, 0.75, 25000);
+    EXPECT_NEAR(*s.co2_g_per_km, 4748.791660769 / 25, 1e-6);
+    AddCo2(s, 0.75, 0);
+    EXPECT_FALSE(s.co2_g_per_km);
+}
+
+TEST(BatchStudy, PhaseSplitOnAShortCycle) {
+    std::string err;
+    auto phases = ParsePhases("# two phases\r\n0 3 Stad\r\n\r\n3 5 Land väg\r\n", "K.FAS", err);
+    ASSERT_TRUE(phases) << err;
+    ASSERT_EQ(phases->size(), 2u);
+    EXPECT_EQ((*phases)[1].name, "Land väg");
+    EXPECT_FALSE(ParsePhases("0 3 A\n4 4 B\n", "K.FAS", err));
+    EXPECT_EQ(err, "K.FAS:2: expected 'FROM TO NAME' with FROM below TO, found '4 4 B'");
+    EXPECT_EQ(PhaseFileName("/d/cykler\\WLTC3B.CYK"), "/d/cykler\\WLTC3B.FAS");
+    EXPECT_EQ(PhaseFileName("/d.x/cykel"), "/d.x/cykel.FAS");
+
+    // Steps of 1 s starting at positions 0..5: a step goes to the phase of
+    // its start, so steps 0-2 are "Stad", 3-4 "Land väg", 5 none.
+    PhaseSplit split(*phases);
+    for (int i = 0; i <= 5; ++i) split.Add(i, StepSums{1, 10.0 * (i + 1), 0.01, 20, 1, 0.5, 0.25});
+    const auto& f = split.Figures();
+    EXPECT_DOUBLE_EQ(f[0].time_s, 3);
+    EXPECT_DOUBLE_EQ(f[0].distance_m, 10 + 20 + 30);
+    EXPECT_DOUBLE_EQ(f[0].co_g, 3);
+    EXPECT_DOUBLE_EQ(f[1].time_s, 2);
+    EXPECT_DOUBLE_EQ(f[1].distance_m, 40 + 50);
+    EXPECT_DOUBLE_EQ(f[1].co2_g, 40);
+    EXPECT_DOUBLE_EQ(f[1].nox_g, 1);
+    EXPECT_DOUBLE_EQ(f[1].hc_g, 0.5);
+    EXPECT_NEAR(f[1].fuel_l, 0.02, 1e-15);
+}
+
+TEST(BatchStudy, TraceFollowingOnASyntheticRun) {
+    // Requested 36 km/h; off by 0, 1, 3 km/h for 1 s each and 4 km/h (too
+    // fast) for 2 s: RMS = sqrt((0 + 1 + 9 + 2 * 16) / 5) = sqrt(8.4), largest
+    // 4, more than 2 km/h off for 3 of 5 s. A step of no time counts nothing.
+    TraceMeter m;
+    EXPECT_FALSE(m.Result());
+    m.Add(1, 10, 10);
+    m.Add(1, 10 - 1 / 3.6, 10);
+    m.Add(1, 10 + 3 / 3.6, 10);
+    m.Add(0, 0, 10);
+    m.Add(2, 10 - 4 / 3.6, 10);
+    auto r = m.Result();
+    ASSERT_TRUE(r);
+    EXPECT_NEAR(r->rms_kmh, std::sqrt(8.4), 1e-12);
+    EXPECT_NEAR(r->max_kmh, 4, 1e-12);
+    EXPECT_DOUBLE_EQ(r->share_off, 0.6);
+    EXPECT_DOUBLE_EQ(r->time_s, 5);
+}
