@@ -114,8 +114,7 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
     HeadlessPlatform platform(clock, opt.realtime ? nullptr : &simulated, progress);
     Sim s;
     Station st(platform);
-    // Without pixels nothing is drawn, so the toolkit is not started at all:
-    // its start-up would cost more than a whole cycle's steps.
+    // Without pixels nothing is drawn on a picture.
     const bool pixels = !opt.noDraw || !opt.frames.empty();
     std::unique_ptr<QtSurface> qtSurface = pixels ? std::make_unique<QtSurface>() : nullptr;
     NullSurface nullSurface;
@@ -285,7 +284,10 @@ int main(int argc, char** argv) {
             if (type == QtFatalMsg || type == QtCriticalMsg)
                 std::fprintf(stderr, "tralvik-batch: %s\n", msg.toLocal8Bit().constData());
         });
-    if (opt->noDraw && opt->frames.empty()) return Run(*opt, events);
+    // A single run without pixels or pictures does not start the toolkit:
+    // its start-up would cost more than a whole cycle's steps.
+    if (!opt->Study() && opt->noDraw && opt->frames.empty() && opt->report.empty())
+        return Run(*opt, events);
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
