@@ -16,6 +16,7 @@
 #include "qtsurface/QtSurface.h"
 #include "core/Vvaria.h"
 #include "station/Platform.h"
+#include "station/Recording.h"
 #include "station/RealClock.h"
 #include "station/Station.h"
 #include "station/SurfaceView.h"
@@ -74,6 +75,14 @@ class TForm1 : public QMainWindow, public Platform {
     void KeyPressed(char key);
     void MouseMoved(int x, int y);
 
+    // --record FILE: every outside input of the run is written to `path`
+    // (see station/Recording.h). Must be called before the window is shown.
+    // Throws RecordingError when the file cannot be made.
+    void Record(const std::string& path);
+    Recorder* recorder() { return recorder_.get(); }
+    // Writes the end of the recording (the state digest); the destructor does it too.
+    void EndRecording();
+
     // Platform.
     void SetTimer(bool enabled) override;
     bool TimerEnabled() const override;
@@ -125,6 +134,11 @@ class TForm1 : public QMainWindow, public Platform {
   private:
     void BuildMenus();
     void LoadPreface();
+    // Runs a menu command that changes the run, recorded as `name`.
+    void Recorded(const char* name, const std::function<void()>& command);
+    std::unique_ptr<Recorder> recorder_;
+    std::unique_ptr<RecordingClock> recordingClock_;
+    bool recordingFailureShown_ = false;
     MonotonicDayClock clock_; // never goes backwards, also across midnight
     QMediaPlayer* player_ = nullptr;
     QAudioOutput* audio_ = nullptr;

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "qtsurface/QtSurface.h"
+#include "batch/compare.h"
 #include "batch/headless.h"
 #include "batch/options.h"
 #include "batch/summary.h"
@@ -216,5 +217,7 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
+    if (!opt->replay.empty()) return ReplayCommand(opt->replay, opt->dir, opt->json);
+    if (!opt->compare.empty()) return CompareCommand(opt->compare, opt->dir, opt->page);
     return Run(*opt, events);
 }

@@ -112,6 +112,13 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
                 return std::nullopt;
             }
             o.ticks = n;
+        } else if (a == "--replay" || a == "--compare" || a == "--page") {
+            std::string& f = a == "--replay" ? o.replay : a == "--compare" ? o.compare : o.page;
+            if (!needValue(f)) return std::nullopt;
+            if (f.empty()) {
+                error = a + " needs a file name";
+                return std::nullopt;
+            }
         } else if (a == "--input") {
             if (!needValue(o.inputFile)) return std::nullopt;
             if (o.inputFile.empty()) {
@@ -250,6 +257,16 @@ Options:
   --no-draw       draw no pixels, for speed: the run's state changes the
                   same, but the ditch and collision tests (which read the
                   drawn road) are not made.
+  --replay FILE   replay a drive recorded by the window (tralvik --record
+                  FILE) in DIR: its clock readings, keys, mouse, menu actions,
+                  loaded files and panel edits, in order. The result files
+                  are written again, byte for byte as the drive wrote them,
+                  and the end state is checked against the recording's.
+  --compare FILE  replay the drive and run the built-in driver over the same
+                  distance, each in a temporary copy of DIR, and print both
+                  summaries side by side with the differences.
+  --page FILE.svg with --compare: both speed traces and both clouds of
+                  engine operating points on one page.
   --json          print the summary as one JSON object.
   --quiet         no progress bar (it is shown on stderr only when stderr
                   is a terminal).

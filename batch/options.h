@@ -26,6 +26,9 @@ struct Options {
         std::string file;
     };
     std::vector<Frame> frames;
+    // --replay FILE / --compare FILE: a drive recorded by the window;
+    // --page FILE.svg: the comparison's traces.
+    std::string replay, compare, page;
 };
 
 // Parses the arguments after the program name. On a usage error returns
