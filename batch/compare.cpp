@@ -27,6 +27,8 @@ std::optional<double> Co2PerKm(const DriveResult& r) {
 
 std::string Cell(const std::optional<double>& v, int decimals, bool sign = false) {
     if (!v) return "-";
+    double scale = std::pow(10.0, decimals);
+    if (std::round(*v * scale) == 0) return sign ? "0" : Cell(0.0, decimals);
     char buf[64];
     std::snprintf(buf, sizeof buf, sign ? "%+.*f" : "%.*f", decimals, *v);
     return buf;

@@ -16,6 +16,22 @@ QtSurface::QtSurface(int width, int height)
 
 QtSurface::~QtSurface() = default;
 
+// The panel's texts are laid out with spaces for "Arial Black", whose space
+// is 682 and whose digits are 1366 units of its 2048-unit em wide, rounded to
+// whole pixels (at 13 pixels: 4 and 9, so the speed scale's three strings
+// meet at x = 275 and 527). A substitute face is narrowed until its space and
+// digits are no wider than that, so each string keeps the width it was laid
+// out for and no label covers the next.
+static int IntendedAdvance(int pixelSize, int units) {
+    return (pixelSize * units + 1024) / 2048;
+}
+
+static bool FitsLayout(const QFont& f, int pixelSize) {
+    QFontMetricsF fm(f);
+    return fm.horizontalAdvance(QChar(' ')) <= IntendedAdvance(pixelSize, 682) &&
+           fm.horizontalAdvance(QStringLiteral("0123456789")) <= 10 * IntendedAdvance(pixelSize, 1366);
+}
+
 QFont QtSurface::WindowFont(int pixelSize) {
     // "Arial Black" where installed; otherwise the heaviest sans at hand keeps
     // the look. Without the Black weight the fallback would be a regular face.
@@ -23,6 +39,8 @@ QFont QtSurface::WindowFont(int pixelSize) {
     f.setPixelSize(pixelSize);
     f.setWeight(QFont::Black);
     f.setStyleHint(QFont::SansSerif);
+    for (int stretch = 100; stretch > 50 && !FitsLayout(f, pixelSize); --stretch)
+        f.setStretch(stretch - 1);
     return f;
 }
 

@@ -117,20 +117,27 @@ std::string Fnv64(std::string_view bytes) {
 
 namespace {
 
-// Collects every value of the snapshot layout, reals by their bits.
+// Collects every value of the snapshot layout, reals by their bits; names
+// in the program folder are taken relative to it.
 struct DigestVisitor {
-    const Text* skip;
+    const Text* prog;
     std::string out;
     void Add(const std::string& v) { out += v + '\n'; }
+    void Name(const Text& t) {
+        if (!prog->empty() && t.rfind(*prog, 0) == 0)
+            Add("@" + t.substr(prog->size()));
+        else
+            Add(t);
+    }
     void TextLine(Text& t, std::size_t) {
-        if (&t != skip) Add(t);
+        if (&t != prog) Name(t);
     }
     void CharLine(char& c) { Add(std::string(1, c)); }
     template <class I> void IntLine(I& i) { Add(std::to_string(static_cast<long long>(i))); }
     void FlagLine(bool& b) { Add(b ? "1" : "0"); }
     void RealLine(double& d) { Add(std::to_string(std::bit_cast<uint64_t>(d))); }
     void OmstartLine(bool& b) { FlagLine(b); }
-    void CykelfilLine(Text& t) { Add(t); }
+    void CykelfilLine(Text& t) { Name(t); }
 };
 
 } // namespace
@@ -226,15 +233,19 @@ void Recorder::Dialog(bool save, const std::optional<Text>& name) {
 
 void Recorder::TickBegins() {
     Line("tick");
+    inTick_ = true;
 }
 
 void Recorder::TickEnds() {
+    inTick_ = false;
     ++tick_;
     out_.flush(); // a drive cut short keeps its recording up to here
     if (!out_) failed_ = true;
 }
 
 void Recorder::Clock(const ClockReading& r) {
+    // A held command that reads the clock outside a tick has begun its work.
+    if (!inTick_) ReleaseMenu();
     char buf[48];
     std::snprintf(buf, sizeof buf, "clock %02d:%02d:%02d.%03d", r.hour, r.minute, r.second,
                   r.millisecond);

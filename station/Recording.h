@@ -49,8 +49,8 @@ std::optional<std::string> FromBase64(std::string_view text);
 std::string Fnv64(std::string_view bytes);
 
 // A digest of the whole state of a run as the snapshot lays it out, with the
-// reals' exact bits; the program folder is left out, so that the same run in
-// another folder has the same digest.
+// reals' exact bits; names in the program folder count relative to it, so
+// that the same run in a copy of the folder has the same digest.
 std::string StateDigest(Sim& s);
 
 enum class RecKind { Start, Key, Mouse, Menu, PanelApply, PanelClose, Dialog, Tick, Clock, End };
@@ -91,9 +91,9 @@ class Recorder {
     void Clock(const ClockReading& r);
     void End(const std::string& digest);
 
-    // A menu command that asks for a file is written when its dialog answers,
-    // since ticks may run while the dialog is open; without a dialog it is
-    // written when the command returns.
+    // A menu command is written when its work begins: when its dialog
+    // answers (ticks may run while a dialog is open), when it first reads
+    // the clock, or else when it returns.
     void HoldMenu(const std::string& name);
     void ReleaseMenu();
 
@@ -104,6 +104,7 @@ class Recorder {
     int64_t tick_ = 1;
     std::optional<std::string> held_;
     bool failed_ = false;
+    bool inTick_ = false;
 };
 
 // The clock of a recorded drive: each reading of the real clock is written.
