@@ -132,7 +132,8 @@ TForm1::~TForm1() { EndRecording(); }
 
 void TForm1::Record(const std::string& path) {
     recorder_ = std::make_unique<Recorder>(path);
-    recordingClock_ = std::make_unique<RecordingClock>(clock_, *recorder_);
+    recordingClock_ =
+        std::make_unique<RecordingClock>(testClock ? *testClock : static_cast<Clock&>(clock_), *recorder_);
 }
 
 void TForm1::EndRecording() {
@@ -326,12 +327,17 @@ void TForm1::SetSoundCaption(const Text& caption) {
     if (ljudAction) ljudAction->setText(Q(caption));
 }
 
-// "Värdefiler|*.VAL|Alla filer|*.*" -> "Värdefiler (*.VAL);;Alla filer (*.*)"
-static QString QtFilter(const Text& filter) {
+QString QtFilter(const Text& filter) {
     QStringList parts = Q(filter).split('|');
     QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        out << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        // A description that already shows its patterns in brackets
+        // ("Bitmaps (*.bmp)") keeps its words; the patterns are written once.
+        QString name = parts[i].trimmed();
+        if (name.endsWith(')') && name.contains('('))
+            name = name.left(name.lastIndexOf('(')).trimmed();
+        out << name + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+    }
     return out.join(";;");
 }
 
@@ -394,6 +400,7 @@ void TForm1::MediaClose() {
 
 Clock& TForm1::GetClock() {
     if (recordingClock_) return *recordingClock_;
+    if (testClock) return *testClock;
     return clock_;
 }
 

@@ -30,6 +30,10 @@ namespace tralvik {
 class TForm1;
 class PanelSet;
 
+// A dialog filter as FileDialogSpec holds it ("Värdefiler|*.VAL|Alla filer|*.*")
+// in Qt's form ("Värdefiler (*.VAL);;Alla filer (*.*)").
+QString QtFilter(const Text& filter);
+
 // The client area: shows the start screen's background, and from START on the
 // off-screen frame the station draws.
 class ClientArea : public QWidget {
@@ -106,6 +110,9 @@ class TForm1 : public QMainWindow, public Platform {
     bool modalErrors = true;
     std::vector<std::string> errors;
     std::function<std::optional<Text>(const FileDialogSpec&, bool save)> dialogAnswer;
+    // For tests: the clock the time step reads instead of the real one (set
+    // before Record and start-up).
+    Clock* testClock = nullptr;
 
     Sim sim;
     Station station;

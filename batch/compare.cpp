@@ -28,7 +28,7 @@ std::optional<double> Co2PerKm(const DriveResult& r) {
 std::string Cell(const std::optional<double>& v, int decimals, bool sign = false) {
     if (!v) return "-";
     double scale = std::pow(10.0, decimals);
-    if (std::round(*v * scale) == 0) return sign ? "0" : Cell(0.0, decimals);
+    if (sign && std::round(*v * scale) == 0) return "0"; // no "-0.000"
     char buf[64];
     std::snprintf(buf, sizeof buf, sign ? "%+.*f" : "%.*f", decimals, *v);
     return buf;

@@ -50,6 +50,7 @@ QPainter& QtSurface::P() {
         painter_->setRenderHint(QPainter::Antialiasing, false);
         painter_->setRenderHint(QPainter::TextAntialiasing, false);
         painter_->setFont(font_);
+        if (rowLimit_ >= 0) painter_->setClipRect(QRect(0, 0, image_.width(), rowLimit_));
     }
     return *painter_;
 }
@@ -110,8 +111,18 @@ void QtSurface::TextOut(int x, int y, const Text& text) {
     p.setBackgroundMode(Qt::TransparentMode);
 }
 
+void QtSurface::LimitRows(int bottom) {
+    rowLimit_ = bottom;
+    if (!painter_) return;
+    if (bottom >= 0)
+        painter_->setClipRect(QRect(0, 0, image_.width(), bottom));
+    else
+        painter_->setClipping(false);
+}
+
 void QtSurface::SetPixel(int x, int y, Rgb c) {
     if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+    if (rowLimit_ >= 0 && y >= rowLimit_) return;
     // The raster engine writes straight into the image, so a direct write
     // stays in order with what the painter has drawn.
     image_.setPixel(x, y, qRgb(c.r, c.g, c.b));

@@ -32,6 +32,7 @@ class QtSurface : public Surface {
     Rgb GetPixel(int x, int y) override;
     void Draw(int x, int y, const Picture& picture) override;
     std::unique_ptr<Picture> LoadPicture(const Text& file, bool transparent) override;
+    void LimitRows(int bottom) override;
 
     // The frame as drawn so far (ends the painter, so the image is complete).
     const QImage& Image();
@@ -46,6 +47,7 @@ class QtSurface : public Surface {
     std::unique_ptr<QPainter> painter_;
     QColor fill_{Qt::black}, outline_{Qt::black};
     QFont font_;
+    int rowLimit_ = -1; // LimitRows; negative: none
 };
 
 } // namespace tralvik
