@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QImage>
+
 namespace tralvik::batch {
 
 namespace fs = std::filesystem;
@@ -110,6 +112,14 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn) {
     vMax = nice(vMax);
     nMax = nice(nMax);
     mMax = nice(mMax);
+    // The operating points go on the engine map picture when there is one.
+    QImage map;
+    if (!drive.mapPng.empty())
+        map.loadFromData(reinterpret_cast<const uchar*>(drive.mapPng.data()),
+                         static_cast<int>(drive.mapPng.size()), "PNG");
+    const bool onMap = !map.isNull();
+    const double mapW = map.width(), mapH = map.height();
+    const double pageH = onMap ? H + 40 + mapH * 3 + 40 : 2 * H + 40;
     std::string svg;
     char buf[256];
     auto add = [&](const char* fmt, auto... a) {
@@ -118,7 +128,7 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn) {
     };
     add("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
         "font-family=\"sans-serif\" font-size=\"12\">\n",
-        W, 2 * H + 40);
+        W, pageH);
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     const char* colour[2] = {"#d62728", "#1f77b4"};
     const char* name[2] = {"your drive", "built-in driver"};
@@ -127,7 +137,7 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn) {
         add("<text x=\"%.0f\" y=\"18\">%s</text>\n", L + 20 + k * 180, name[k]);
     }
     // The two plots: speed over distance, and the engine's operating points.
-    for (int plot = 0; plot < 2; ++plot) {
+    for (int plot = 0; plot < (onMap ? 1 : 2); ++plot) {
         double y0 = 30 + plot * (H + 10);
         double pw = W - L - R, ph = H - T - B;
         double ax = plot ? nMax : xMax, ay = plot ? mMax : vMax;
@@ -150,7 +160,7 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn) {
                 for (const TracePoint& p : r.trace)
                     add("%.1f,%.1f ", pw * p.x / 1000 / ax, ph - ph * p.v * 3.6 / ay);
                 svg += "\"/>\n";
-            } else {
+            } else if (!onMap) {
                 add("<g fill=\"%s\" fill-opacity=\"0.35\">", colour[k]);
                 for (std::size_t i = 0; i < r.trace.size(); i += 2) {
                     const TracePoint& p = r.trace[i];
@@ -162,6 +172,29 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn) {
             }
         }
         svg += "</g>\n";
+    }
+    if (onMap) {
+        // The efficiency map as the panel shows it, three times its size; a
+        // point sits where the panel's marker would.
+        const double z = 3, x0 = L, y0 = 30 + H + 10 + 10;
+        add("<text x=\"%.0f\" y=\"%.0f\">engine operating points on the efficiency map</text>\n", x0,
+            y0 + 8);
+        add("<image x=\"%.0f\" y=\"%.0f\" width=\"%.0f\" height=\"%.0f\" "
+            "style=\"image-rendering:pixelated\" href=\"data:image/png;base64,",
+            x0, y0 + 16, mapW * z, mapH * z);
+        svg += Base64(drive.mapPng) + "\"/>\n";
+        for (int k = 0; k < 2; ++k) {
+            const DriveResult& r = k ? builtIn : drive;
+            if (!(r.momskala > 0)) continue;
+            add("<g fill=\"%s\" fill-opacity=\"0.5\">", colour[k]);
+            for (std::size_t i = 0; i < r.trace.size(); i += 2) {
+                const TracePoint& p = r.trace[i];
+                double mx = 38 + p.nic / 20, my = 184 - p.mic / r.momskala;
+                if (mx < 0 || my < 0 || mx > mapW || my > mapH) continue;
+                add("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"2\"/>", x0 + mx * z, y0 + 16 + my * z);
+            }
+            svg += "</g>\n";
+        }
     }
     svg += "</svg>\n";
     return svg;

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <QBuffer>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -204,6 +206,13 @@ struct Drive {
         r.trace = trace;
         r.hardBrakings = CountHardBrakings(trace);
         r.digest = StateDigest(s);
+        r.momskala = s.Momskala;
+        if (const auto* map = dynamic_cast<const QtPicture*>(view.map.get())) {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            if (map->image.save(&buffer, "PNG")) r.mapPng.assign(png.constData(), png.size());
+        }
         return r;
     }
 

@@ -32,6 +32,11 @@ struct DriveResult {
     int hardBrakings = 0;  // see CountHardBrakings
     std::string digest;    // StateDigest at the end
     std::vector<TracePoint> trace;
+    // The engine map picture as PNG (empty: none was drawn) and the torque
+    // per pixel of its scale, to place the operating points on it as the
+    // panel's marker is placed.
+    std::string mapPng;
+    double momskala = 0;
 };
 
 // A braking counts as hard from a deceleration of 3 m/s² (0.3 g); a stretch

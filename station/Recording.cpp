@@ -416,7 +416,8 @@ std::vector<RecordedEvent> ParseRecording(const std::string& text, const std::st
         events.push_back(std::move(e));
     }
     if (!headerSeen) throw fail(1, "empty file, not a recording");
-    if (wantSize) throw fail(contentLine, "the content's data lines end early");
+    if (wantSize && b64.empty()) throw fail(contentLine, "the content's data lines end early");
+    finishContent();
     return events;
 }
 
