@@ -119,14 +119,14 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn) {
                          static_cast<int>(drive.mapPng.size()), "PNG");
     const bool onMap = !map.isNull();
     const double mapW = map.width(), mapH = map.height();
-    const double pageH = onMap ? H + 40 + mapH * 3 + 40 : 2 * H + 40;
+    const double pageH = onMap ? H + 70 + mapH * (W - L - R) / mapW + 10 : 2 * H + 40;
     std::string svg;
     char buf[256];
     auto add = [&](const char* fmt, auto... a) {
         std::snprintf(buf, sizeof buf, fmt, a...);
         svg += buf;
     };
-    add("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
+    add("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"%.0f\" height=\"%.0f\" "
         "font-family=\"sans-serif\" font-size=\"12\">\n",
         W, pageH);
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
@@ -174,24 +174,24 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn) {
         svg += "</g>\n";
     }
     if (onMap) {
-        // The efficiency map as the panel shows it, three times its size; a
-        // point sits where the panel's marker would.
-        const double z = 3, x0 = L, y0 = 30 + H + 10 + 10;
+        // The efficiency map as the panel shows it, enlarged to the page's
+        // width; a point sits where the panel's marker would.
+        const double z = (W - L - R) / mapW, x0 = L, y0 = 30 + H + 10 + 10;
         add("<text x=\"%.0f\" y=\"%.0f\">engine operating points on the efficiency map</text>\n", x0,
             y0 + 8);
         add("<image x=\"%.0f\" y=\"%.0f\" width=\"%.0f\" height=\"%.0f\" "
-            "style=\"image-rendering:pixelated\" href=\"data:image/png;base64,",
+            "style=\"image-rendering:pixelated\" xlink:href=\"data:image/png;base64,",
             x0, y0 + 16, mapW * z, mapH * z);
         svg += Base64(drive.mapPng) + "\"/>\n";
         for (int k = 0; k < 2; ++k) {
             const DriveResult& r = k ? builtIn : drive;
             if (!(r.momskala > 0)) continue;
-            add("<g fill=\"%s\" fill-opacity=\"0.5\">", colour[k]);
+            add("<g fill=\"%s\" stroke=\"white\" stroke-width=\"0.5\">", colour[k]);
             for (std::size_t i = 0; i < r.trace.size(); i += 2) {
                 const TracePoint& p = r.trace[i];
                 double mx = 38 + p.nic / 20, my = 184 - p.mic / r.momskala;
                 if (mx < 0 || my < 0 || mx > mapW || my > mapH) continue;
-                add("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"2\"/>", x0 + mx * z, y0 + 16 + my * z);
+                add("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\"/>", x0 + mx * z, y0 + 16 + my * z);
             }
             svg += "</g>\n";
         }
