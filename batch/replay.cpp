@@ -40,7 +40,7 @@ int CountHardBrakings(const std::vector<TracePoint>& trace) {
 
 namespace {
 
-static const char* EndText(RunEnd e) {
+const char* EndText(RunEnd e) {
     switch (e) {
     case RunEnd::Mode100:
         return "mode 100";
@@ -160,8 +160,7 @@ class ReplayPlatform : public HeadlessPlatform {
 // Start-up, drawing and the step statistics shared by the replay and the
 // built-in driver.
 struct Drive {
-    Drive(Clock& clock, HeadlessPlatform& p, bool drawn) : platform(p), st(p), view(surface) {
-        (void)clock;
+    Drive(HeadlessPlatform& p, bool drawn) : platform(p), st(p), view(surface) {
         view.drawPixels = drawn;
         view.reportPictureFailure = [](const std::string& utf8) {
             std::fprintf(stderr, "tralvik-batch: %s\n", utf8.c_str());
@@ -242,7 +241,7 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
     ReplayClock clock(c);
     Progress progress(false);
     ReplayPlatform platform(clock, progress, c);
-    Drive d(clock, platform, drawn);
+    Drive d(platform, drawn);
     if (!d.Startup()) c.Fail("the start-up failed");
     std::string end = "end of recording";
     std::optional<std::string> endDigest;
@@ -316,7 +315,7 @@ DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn) {
     SimulatedClock clock;
     Progress progress(false);
     HeadlessPlatform platform(clock, &clock, progress);
-    Drive d(clock, platform, drawn);
+    Drive d(platform, drawn);
     if (!d.Startup() || !d.Start()) throw RecordingError("the built-in driver's run failed to start");
     for (;;) {
         platform.currentTick = d.ticks + 1;
