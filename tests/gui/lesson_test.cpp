@@ -191,6 +191,47 @@ class LessonTest : public QObject {
         QCOMPARE(ReadFile(run + "/Resultat.txt"), r1);
         QCOMPARE(ReadFile(run + "/Resultatp.txt"), r2);
     }
+
+    // "Hämta" -> "Konstanter" during a drive: the replay loads the same file
+    // when it is as it was, and refuses naming the tick when it has changed.
+    void loadIsReplayedOrRefusedNamingTheTick() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir);
+        QDir::setCurrent(run);
+        QString rec = dir.path() + "/load.rec";
+        batch::SimulatedClock clock;
+        Text loaded = Utf8ToCp1252((run + "/DIESEL.VAL").toStdString());
+        {
+            TForm1 f;
+            f.modalErrors = false;
+            f.testClock = &clock;
+            f.dialogAnswer = [&](const FileDialogSpec&, bool) { return std::optional<Text>(loaded); };
+            f.Record(rec.toStdString());
+            f.FormActivate();
+            f.Button1Click();
+            for (int t = 0; t < 60; ++t) {
+                if (t == 30) f.MGetKonsClick();
+                clock.BeginTick();
+                f.Timer1Timer();
+            }
+            QCOMPARE(f.sim.Konsfil, loaded);
+        }
+        std::vector<RecordedEvent> events = ReadRecording(rec.toStdString());
+        batch::DriveResult r = batch::Replay(events, "load.rec", run.toStdString());
+        QCOMPARE(r.digest, events.back().word);
+
+        QFile f(run + "/DIESEL.VAL");
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("\r\n");
+        f.close();
+        try {
+            batch::Replay(events, "load.rec", run.toStdString());
+            QFAIL("a changed file was replayed");
+        } catch (const RecordingError& e) {
+            QVERIFY2(QString(e.what()).startsWith("load.rec: tick 31 "), e.what());
+            QVERIFY2(QString(e.what()).contains("has changed since"), e.what());
+        }
+    }
 };
 
 QTEST_MAIN(LessonTest)
