@@ -49,10 +49,11 @@ int main(int argc, char** argv) {
         } else if (a == "--record") {
             std::fprintf(stderr, "tralvik: --record needs a file name\nTry 'tralvik --help'.\n");
             return 2;
-        } else if (a.rfind("-", 0) == 0 && a != "-") {
-            // Qt's own options (-platform, -style ...) pass on to QApplication.
-            continue;
+        } else if (a.rfind("--", 0) == 0) {
+            std::fprintf(stderr, "tralvik: unknown option '%s'\nTry 'tralvik --help'.\n", a.c_str());
+            return 2;
         }
+        // Qt's own options (-platform, -style ...) pass on to QApplication.
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName("ravek");

@@ -17,7 +17,8 @@ constexpr double kCo2PerKgFuel = 3.16;
 std::string CompareText(const DriveResult& drive, const DriveResult& builtIn);
 
 // A page (SVG) with both speed traces over distance and both engine
-// operating-point clouds (engine speed, torque).
+// operating-point clouds on the engine map picture (on plain engine speed and
+// torque axes when no picture was drawn).
 std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn);
 
 // --replay: replays FILE in DIR (whose result files are written again) and
