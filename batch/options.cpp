@@ -149,6 +149,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             return std::nullopt;
         }
     }
+    if (!o.replay.empty() && !o.compare.empty()) {
+        error = "--replay and --compare do not go together";
+        return std::nullopt;
+    }
+    if (!o.page.empty() && o.compare.empty()) {
+        error = "--page goes with --compare";
+        return std::nullopt;
+    }
     return o;
 }
 
@@ -266,7 +274,7 @@ Options:
                   distance, each in a temporary copy of DIR, and print both
                   summaries side by side with the differences.
   --page FILE.svg with --compare: both speed traces and both clouds of
-                  engine operating points on one page.
+                  engine operating points on the efficiency map, one page.
   --json          print the summary as one JSON object.
   --quiet         no progress bar (it is shown on stderr only when stderr
                   is a terminal).
