@@ -158,7 +158,9 @@ void PanelSet::Hide(PanelKind kind) {
 }
 
 void PanelSet::LabelClicked(PanelKind kind) {
+    Recorder* rec = form_.recorder();
     if (!HasValueBox(kind)) {
+        if (rec) rec->PanelClose(kind);
         Hide(kind);
         RunEvent(form_.sim, form_.station, [&] { CloseInfoPanel(form_.sim, form_.station, kind); });
     } else {
@@ -167,6 +169,7 @@ void PanelSet::LabelClicked(PanelKind kind) {
             rows.push_back(FromQ(edit3_->text()));
         else
             rows = SplitRows(FromQ(ValueMemo(kind)->toPlainText()));
+        if (rec) rec->PanelApply(kind, rows);
         RunEvent(form_.sim, form_.station,
                  [&] { ApplyPanel(form_.sim, form_.station, kind, rows, [&] { Hide(kind); }); });
     }
@@ -174,6 +177,7 @@ void PanelSet::LabelClicked(PanelKind kind) {
 }
 
 void PanelSet::ValueClicked(PanelKind) {
+    if (Recorder* rec = form_.recorder()) rec->Menu("panel-edit");
     ValueBoxClicked(form_.station);
 }
 

@@ -128,7 +128,26 @@ TForm1::TForm1(QWidget* parent)
     setFixedSize(sizeHint());
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() { EndRecording(); }
+
+void TForm1::Record(const std::string& path) {
+    recorder_ = std::make_unique<Recorder>(path);
+    recordingClock_ =
+        std::make_unique<RecordingClock>(testClock ? *testClock : static_cast<Clock&>(clock_), *recorder_);
+}
+
+void TForm1::EndRecording() {
+    if (!recorder_) return;
+    recorder_->End(StateDigest(sim));
+    recordingClock_.reset();
+    recorder_.reset();
+}
+
+void TForm1::Recorded(const char* name, const std::function<void()>& command) {
+    if (recorder_) recorder_->HoldMenu(name);
+    command();
+    if (recorder_) recorder_->ReleaseMenu();
+}
 
 void TForm1::BuildMenus() {
     menus = menuBar();
@@ -144,7 +163,7 @@ void TForm1::BuildMenus() {
     QMenu* hamta = menus->addMenu(U("Hämta"));
     hamta->addAction(U("Konstanter"), this, [this] { MGetKonsClick(); });
     hamta->addAction(U("Konstanter och variabler"), this, [this] {
-        GetVarClick(sim, station);
+        Recorded("load-snapshot", [this] { GetVarClick(sim, station); });
         client->update();
     });
     hamta->addAction(U("Musseldiagram"), this, [this] { MGetMussClick(); });
@@ -152,7 +171,7 @@ void TForm1::BuildMenus() {
     QMenu* spara = menus->addMenu(U("Spara"));
     spara->addAction(U("Spara konstanter som"), this, [this] { MSaveKonsClick(); });
     spara->addAction(U("Spara konstanter och variabler som"), this, [this] {
-        MSaveAs2Click(sim, station);
+        Recorded("save-snapshot", [this] { MSaveAs2Click(sim, station); });
         client->update();
     });
     spara->addSeparator();
@@ -222,33 +241,42 @@ void TForm1::Button1Click() {
     Image1->move(Image1->x(), 590);
     Image1->hide();
     runStarted = true;
+    if (recorder_) recorder_->Start();
     DrawStartPaint(surface, view.map.get());
     RunEvent(sim, station, [this] { StartRun(sim, station); });
     client->update();
 }
 
 void TForm1::Timer1Timer() {
+    if (recorder_) recorder_->TickBegins();
     tralvik::Timer1Timer(sim, station);
+    if (recorder_) {
+        recorder_->TickEnds();
+        if (recorder_->Failed() && !recordingFailureShown_) {
+            recordingFailureShown_ = true;
+            ShowError("Inspelningen kan inte skrivas: " + recorder_->Path());
+        }
+    }
     client->update();
 }
 
 void TForm1::StClick() {
-    tralvik::StClick(sim, station);
+    Recorded("stopp", [this] { tralvik::StClick(sim, station); });
     client->update();
 }
 
 void TForm1::MGetKonsClick() {
-    tralvik::MGetKonsClick(sim, station);
+    Recorded("load-constants", [this] { tralvik::MGetKonsClick(sim, station); });
     client->update();
 }
 
 void TForm1::MSaveKonsClick() {
-    tralvik::MSaveKonsClick(sim, station);
+    Recorded("save-constants", [this] { tralvik::MSaveKonsClick(sim, station); });
     client->update();
 }
 
 void TForm1::MGetMussClick() {
-    tralvik::MGetMussClick(sim, station, view);
+    Recorded("load-map-picture", [this] { tralvik::MGetMussClick(sim, station, view); });
     client->update();
 }
 
@@ -263,9 +291,15 @@ void TForm1::Image1Click() {
 
 void TForm1::MemoPrewordClick() { MemoPreword->hide(); }
 
-void TForm1::KeyPressed(char key) { Edit1KeyPress(sim, key); }
+void TForm1::KeyPressed(char key) {
+    if (recorder_) recorder_->Key(key);
+    Edit1KeyPress(sim, key);
+}
 
-void TForm1::MouseMoved(int x, int y) { FormMouseMove(sim, x, y); }
+void TForm1::MouseMoved(int x, int y) {
+    if (recorder_) recorder_->Mouse(x, y);
+    FormMouseMove(sim, x, y);
+}
 
 void TForm1::SetTimer(bool enabled) {
     if (enabled)
@@ -293,12 +327,17 @@ void TForm1::SetSoundCaption(const Text& caption) {
     if (ljudAction) ljudAction->setText(Q(caption));
 }
 
-// "Värdefiler|*.VAL|Alla filer|*.*" -> "Värdefiler (*.VAL);;Alla filer (*.*)"
-static QString QtFilter(const Text& filter) {
+QString QtFilter(const Text& filter) {
     QStringList parts = Q(filter).split('|');
     QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        out << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        // A description that already shows its patterns in brackets
+        // ("Bitmaps (*.bmp)") keeps its words; the patterns are written once.
+        QString name = parts[i].trimmed();
+        if (name.endsWith(')') && name.contains('('))
+            name = name.left(name.lastIndexOf('(')).trimmed();
+        out << name + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+    }
     return out.join(";;");
 }
 
@@ -317,13 +356,15 @@ static std::optional<Text> RunDialog(QWidget* parent, const FileDialogSpec& dlg,
 }
 
 std::optional<Text> TForm1::OpenFileDialog(const FileDialogSpec& dlg) {
-    if (dialogAnswer) return dialogAnswer(dlg, false);
-    return RunDialog(this, dlg, false);
+    std::optional<Text> name = dialogAnswer ? dialogAnswer(dlg, false) : RunDialog(this, dlg, false);
+    if (recorder_) recorder_->Dialog(false, name);
+    return name;
 }
 
 std::optional<Text> TForm1::SaveFileDialog(const FileDialogSpec& dlg) {
-    if (dialogAnswer) return dialogAnswer(dlg, true);
-    return RunDialog(this, dlg, true);
+    std::optional<Text> name = dialogAnswer ? dialogAnswer(dlg, true) : RunDialog(this, dlg, true);
+    if (recorder_) recorder_->Dialog(true, name);
+    return name;
 }
 
 void TForm1::MediaOpen(const Text& file) {
@@ -357,7 +398,11 @@ void TForm1::MediaClose() {
     mediaOpen_ = false;
 }
 
-Clock& TForm1::GetClock() { return clock_; }
+Clock& TForm1::GetClock() {
+    if (recordingClock_) return *recordingClock_;
+    if (testClock) return *testClock;
+    return clock_;
+}
 
 void TForm1::TableAborted(const std::string& utf8) {
     if (modalErrors) QMessageBox::critical(this, U("Tralvik"), QString::fromUtf8(utf8.c_str()));

@@ -16,6 +16,7 @@
 #include "qtsurface/QtSurface.h"
 #include "core/Vvaria.h"
 #include "station/Platform.h"
+#include "station/Recording.h"
 #include "station/RealClock.h"
 #include "station/Station.h"
 #include "station/SurfaceView.h"
@@ -28,6 +29,10 @@ namespace tralvik {
 
 class TForm1;
 class PanelSet;
+
+// A dialog filter as FileDialogSpec holds it ("Värdefiler|*.VAL|Alla filer|*.*")
+// in Qt's form ("Värdefiler (*.VAL);;Alla filer (*.*)").
+QString QtFilter(const Text& filter);
 
 // The client area: shows the start screen's background, and from START on the
 // off-screen frame the station draws.
@@ -74,6 +79,14 @@ class TForm1 : public QMainWindow, public Platform {
     void KeyPressed(char key);
     void MouseMoved(int x, int y);
 
+    // --record FILE: every outside input of the run is written to `path`
+    // (see station/Recording.h). Must be called before the window is shown.
+    // Throws RecordingError when the file cannot be made.
+    void Record(const std::string& path);
+    Recorder* recorder() { return recorder_.get(); }
+    // Writes the end of the recording (the state digest); the destructor does it too.
+    void EndRecording();
+
     // Platform.
     void SetTimer(bool enabled) override;
     bool TimerEnabled() const override;
@@ -97,6 +110,9 @@ class TForm1 : public QMainWindow, public Platform {
     bool modalErrors = true;
     std::vector<std::string> errors;
     std::function<std::optional<Text>(const FileDialogSpec&, bool save)> dialogAnswer;
+    // For tests: the clock the time step reads instead of the real one (set
+    // before Record and start-up).
+    Clock* testClock = nullptr;
 
     Sim sim;
     Station station;
@@ -125,6 +141,11 @@ class TForm1 : public QMainWindow, public Platform {
   private:
     void BuildMenus();
     void LoadPreface();
+    // Runs a menu command that changes the run, recorded as `name`.
+    void Recorded(const char* name, const std::function<void()>& command);
+    std::unique_ptr<Recorder> recorder_;
+    std::unique_ptr<RecordingClock> recordingClock_;
+    bool recordingFailureShown_ = false;
     MonotonicDayClock clock_; // never goes backwards, also across midnight
     QMediaPlayer* player_ = nullptr;
     QAudioOutput* audio_ = nullptr;

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "qtsurface/QtSurface.h"
+#include "batch/compare.h"
 #include "batch/headless.h"
 #include "batch/options.h"
 #include "batch/record.h"
@@ -286,11 +287,14 @@ int main(int argc, char** argv) {
         });
     // A single run without pixels or pictures does not start the toolkit:
     // its start-up would cost more than a whole cycle's steps.
-    if (!opt->Study() && opt->noDraw && opt->frames.empty() && opt->report.empty())
+    if (!opt->Study() && opt->noDraw && opt->frames.empty() && opt->report.empty() &&
+        opt->replay.empty() && opt->compare.empty())
         return Run(*opt, events);
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
+    if (!opt->replay.empty()) return ReplayCommand(opt->replay, opt->dir, opt->json);
+    if (!opt->compare.empty()) return CompareCommand(opt->compare, opt->dir, opt->page);
     if (opt->Study()) return RunStudy(*opt, args);
     return Run(*opt, events);
 }

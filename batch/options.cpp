@@ -116,6 +116,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--report", o.report);
     app.add_option("--series", o.series);
     app.add_option("--name", o.name);
+    app.add_option("--replay", o.replay);
+    app.add_option("--compare", o.compare);
+    app.add_option("--page", o.page);
     app.add_option("DIR", o.dirs);
     std::vector<std::string> argv(args.rbegin(), args.rend()); // CLI11 takes them reversed
     try {
@@ -136,6 +139,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     if (app.count("--input") && o.inputFile.empty()) {
         error = "--input needs a file name";
         return std::nullopt;
+    }
+    const std::pair<const char*, const std::string*> files[] = {
+        {"--replay", &o.replay}, {"--compare", &o.compare}, {"--page", &o.page}};
+    for (const auto& [name, file] : files) {
+        if (app.count(name) && file->empty()) {
+            error = std::string(name) + " needs a file name";
+            return std::nullopt;
+        }
     }
     for (const std::string& v : frames) {
         Options::Frame f;
@@ -170,6 +181,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             return std::nullopt;
         }
         o.keep = keep;
+    }
+    if (!o.replay.empty() && !o.compare.empty()) {
+        error = "--replay and --compare do not go together";
+        return std::nullopt;
+    }
+    if (!o.page.empty() && o.compare.empty()) {
+        error = "--page goes with --compare";
+        return std::nullopt;
     }
     return o;
 }
@@ -280,6 +299,16 @@ Options:
   --no-draw       draw no pixels, for speed: the run's state changes the
                   same, but the ditch and collision tests (which read the
                   drawn road) are not made.
+  --replay FILE   replay a drive recorded by the window (tralvik --record
+                  FILE) in DIR: its clock readings, keys, mouse, menu actions,
+                  loaded files and panel edits, in order. The result files
+                  are written again, byte for byte as the drive wrote them,
+                  and the end state is checked against the recording's.
+  --compare FILE  replay the drive and run the built-in driver over the same
+                  distance, each in a temporary copy of DIR, and print both
+                  summaries side by side with the differences.
+  --page FILE.svg with --compare: both speed traces and both clouds of
+                  engine operating points on the efficiency map, one page.
   --json          print the summary as one JSON object (in a study: one
                   object per line, with "run", "set" and "status" first).
   --quiet         no progress bar (it is shown on stderr only when stderr

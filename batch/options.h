@@ -54,6 +54,9 @@ struct Options {
 
     // More than one run, or runs in a copy of their folder.
     bool Study() const { return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep; }
+    // --replay FILE / --compare FILE: a drive recorded by the window;
+    // --page FILE.svg: the comparison's traces.
+    std::string replay, compare, page;
 };
 
 // Parses the arguments after the program name. On a usage error returns

@@ -17,6 +17,22 @@ QtSurface::QtSurface(int width, int height, Drawing drawing)
 
 QtSurface::~QtSurface() = default;
 
+// The panel's texts are laid out with spaces for "Arial Black", whose space
+// is 682 and whose digits are 1366 units of its 2048-unit em wide, rounded to
+// whole pixels (at 13 pixels: 4 and 9, so the speed scale's three strings
+// meet at x = 275 and 527). A substitute face is narrowed until its space and
+// digits are no wider than that, so each string keeps the width it was laid
+// out for and no label covers the next.
+static int IntendedAdvance(int pixelSize, int units) {
+    return (pixelSize * units + 1024) / 2048;
+}
+
+static bool FitsLayout(const QFont& f, int pixelSize) {
+    QFontMetricsF fm(f);
+    return fm.horizontalAdvance(QChar(' ')) <= IntendedAdvance(pixelSize, 682) &&
+           fm.horizontalAdvance(QStringLiteral("0123456789")) <= 10 * IntendedAdvance(pixelSize, 1366);
+}
+
 QFont QtSurface::WindowFont(int pixelSize) {
     // "Arial Black" where installed; otherwise the heaviest sans at hand keeps
     // the look. Without the Black weight the fallback would be a regular face.
@@ -24,6 +40,8 @@ QFont QtSurface::WindowFont(int pixelSize) {
     f.setPixelSize(pixelSize);
     f.setWeight(QFont::Black);
     f.setStyleHint(QFont::SansSerif);
+    for (int stretch = 100; stretch > 50 && !FitsLayout(f, pixelSize); --stretch)
+        f.setStretch(stretch - 1);
     return f;
 }
 
@@ -37,6 +55,7 @@ QPainter& QtSurface::P() {
     if (!painter_) {
         painter_ = std::make_unique<QPainter>(&image_);
         SetUpPainter(*painter_);
+        if (rowLimit_ >= 0) painter_->setClipRect(QRect(0, 0, image_.width(), rowLimit_));
     }
     return *painter_;
 }
@@ -171,8 +190,18 @@ void QtSurface::TextOut(int x, int y, const Text& text) {
     if (!c.stamp.isNull()) P().drawImage(QPoint(x, y) + c.at, c.stamp);
 }
 
+void QtSurface::LimitRows(int bottom) {
+    rowLimit_ = bottom;
+    if (!painter_) return;
+    if (bottom >= 0)
+        painter_->setClipRect(QRect(0, 0, image_.width(), bottom));
+    else
+        painter_->setClipping(false);
+}
+
 void QtSurface::SetPixel(int x, int y, Rgb c) {
     if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+    if (rowLimit_ >= 0 && y >= rowLimit_) return;
     // The raster engine writes straight into the image, so a direct write
     // stays in order with what the painter has drawn.
     image_.setPixel(x, y, qRgb(c.r, c.g, c.b));

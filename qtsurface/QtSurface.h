@@ -41,6 +41,7 @@ class QtSurface : public Surface {
     Rgb GetPixel(int x, int y) override;
     void Draw(int x, int y, const Picture& picture) override;
     std::unique_ptr<Picture> LoadPicture(const Text& file, bool transparent) override;
+    void LimitRows(int bottom) override;
 
     // The frame as drawn so far (ends the painter, so the image is complete).
     const QImage& Image();
@@ -70,6 +71,7 @@ class QtSurface : public Surface {
     int ascent_ = 0;
     Drawing drawing_;
     std::unordered_map<std::string, CachedText> texts_;
+    int rowLimit_ = -1; // LimitRows; negative: none
 };
 
 } // namespace tralvik

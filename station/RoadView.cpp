@@ -63,6 +63,9 @@ void RoadViewState(Sim& s) {
 }
 
 RoadEvent DrawRoadView(Sim& s, Surface& g, const OncomingPictures& mot) {
+    // The nearest dash and oncoming car reach below the road view, where
+    // nothing would ever clear them.
+    RowLimit above(g, 580);
     FarGeometry(s);
     const int xf = s.Xfjarr, xm = s.Xmitt, sl = s.Sidled;
 

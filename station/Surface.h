@@ -64,6 +64,21 @@ class Surface {
     // not valid") when it cannot. A transparent picture's key colour is the
     // colour of its bottom-left pixel.
     virtual std::unique_ptr<Picture> LoadPicture(const Text& file, bool transparent) = 0;
+    // Later drawing (pixels set included) leaves the rows from `bottom` down
+    // as they are; a negative `bottom` lifts the limit.
+    virtual void LimitRows(int bottom) { (void)bottom; }
+};
+
+// Limits the drawing to the rows above `bottom` while it lives.
+class RowLimit {
+  public:
+    RowLimit(Surface& g, int bottom) : g_(g) { g_.LimitRows(bottom); }
+    ~RowLimit() { g_.LimitRows(-1); }
+    RowLimit(const RowLimit&) = delete;
+    RowLimit& operator=(const RowLimit&) = delete;
+
+  private:
+    Surface& g_;
 };
 
 } // namespace tralvik

@@ -1,0 +1,331 @@
+#include "batch/replay.h"
+
+#include <unistd.h>
+
+#include <QBuffer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "batch/headless.h"
+#include "config/Commands.h"
+#include "config/Panels.h"
+#include "config/Startup.h"
+#include "core/paths.h"
+#include "files/MapPicture.h"
+#include "files/RRFIL.h"
+#include "files/Snapshot.h"
+#include "qtsurface/QtSurface.h"
+#include "station/Gauges.h"
+#include "station/Station.h"
+#include "station/SurfaceView.h"
+#include "station/Tick.h"
+
+namespace tralvik::batch {
+
+int CountHardBrakings(const std::vector<TracePoint>& trace) {
+    int count = 0;
+    bool braking = false;
+    for (std::size_t i = 1; i < trace.size(); ++i) {
+        double dt = trace[i].t - trace[i - 1].t;
+        bool hard = dt > 0 && dt < 1 && (trace[i - 1].v - trace[i].v) / dt >= kHardBraking;
+        if (hard && !braking) ++count;
+        braking = hard;
+    }
+    return count;
+}
+
+namespace {
+
+const char* EndText(RunEnd e) {
+    switch (e) {
+    case RunEnd::Mode100:
+        return "mode 100";
+    case RunEnd::Fulltid:
+        return "Fulltid";
+    case RunEnd::Fullangd:
+        return "Fullangd";
+    case RunEnd::None:
+        break;
+    }
+    return "";
+}
+
+// The recorded events in order; the clock and the dialogs take theirs from
+// here while the replay's own loop takes the rest.
+class Cursor {
+  public:
+    Cursor(const std::vector<RecordedEvent>& ev, const std::string& name) : ev_(ev), name_(name) {}
+    bool Done() const { return i_ >= ev_.size(); }
+    const RecordedEvent* Peek() const { return Done() ? nullptr : &ev_[i_]; }
+    const RecordedEvent& Next() { return ev_[i_++]; }
+    int64_t tick = 1; // the tick the replay is at
+
+    [[noreturn]] void Fail(const std::string& what) const {
+        std::string where = name_ + ": tick " + std::to_string(tick);
+        if (const RecordedEvent* e = Peek()) where += " (line " + std::to_string(e->line) + ")";
+        throw RecordingError(where + ": " + what);
+    }
+
+  private:
+    const std::vector<RecordedEvent>& ev_;
+    std::string name_;
+    std::size_t i_ = 0;
+};
+
+const char* KindName(RecKind k) {
+    switch (k) {
+    case RecKind::Start: return "start";
+    case RecKind::Key: return "key";
+    case RecKind::Mouse: return "mouse";
+    case RecKind::Menu: return "menu";
+    case RecKind::PanelApply: return "panel-apply";
+    case RecKind::PanelClose: return "panel-close";
+    case RecKind::Dialog: return "dialog";
+    case RecKind::Tick: return "tick";
+    case RecKind::Clock: return "clock";
+    case RecKind::End: return "end";
+    }
+    return "?";
+}
+
+class ReplayClock : public Clock {
+  public:
+    explicit ReplayClock(Cursor& c) : c_(c) {}
+    ClockReading Read() override {
+        const RecordedEvent* e = c_.Peek();
+        if (!e || e->kind != RecKind::Clock)
+            c_.Fail(std::string("the replay reads the clock, but the drive recorded ") +
+                    (e ? std::string("'") + KindName(e->kind) + "' here" : "nothing more"));
+        return c_.Next().clock;
+    }
+
+  private:
+    Cursor& c_;
+};
+
+static std::string ReadAll(const std::string& path, bool& exists) {
+    std::ifstream in(path, std::ios::binary);
+    exists = static_cast<bool>(in);
+    std::ostringstream b;
+    if (exists) b << in.rdbuf();
+    return b.str();
+}
+
+// Dialogs answer as the drive's did; a file the drive opened must be there
+// as it was then.
+class ReplayPlatform : public HeadlessPlatform {
+  public:
+    ReplayPlatform(Clock& clock, Progress& progress, Cursor& c)
+        : HeadlessPlatform(clock, nullptr, progress), c_(c) {}
+    std::optional<Text> OpenFileDialog(const FileDialogSpec&) override { return Answer(false); }
+    std::optional<Text> SaveFileDialog(const FileDialogSpec&) override { return Answer(true); }
+
+  private:
+    std::optional<Text> Answer(bool save) {
+        const RecordedEvent* e = c_.Peek();
+        if (!e || e->kind != RecKind::Dialog)
+            c_.Fail("the replay opens a file dialog, but the drive recorded no answer here");
+        const RecordedEvent& d = c_.Next();
+        if (d.word == "cancel") return std::nullopt;
+        if ((d.word == "save") != save)
+            c_.Fail("the drive's dialog was a" + std::string(save ? "n open" : " save") +
+                    " dialog, the replay's is not");
+        const Text& name = d.fields.at(0);
+        if (save) return name;
+        bool exists = false;
+        std::string now = ReadAll(FsPath(name), exists);
+        std::string shown = Cp1252ToUtf8(name);
+        if (!d.content) {
+            if (exists)
+                c_.Fail("the drive tried to load '" + shown +
+                        "', which did not exist then but does now; remove it to replay");
+        } else if (!exists) {
+            c_.Fail("the drive loaded '" + shown +
+                    "', which is missing now; put it back (the recording holds its content) "
+                    "to replay");
+        } else if (now != *d.content) {
+            c_.Fail("the drive loaded '" + shown + "', which has changed since (" +
+                    std::to_string(d.content->size()) + " bytes then, " +
+                    std::to_string(now.size()) + " now); put the recorded content back to replay");
+        }
+        return name;
+    }
+    Cursor& c_;
+};
+
+// Start-up, drawing and the step statistics shared by the replay and the
+// built-in driver.
+struct Drive {
+    Drive(HeadlessPlatform& p, bool drawn) : platform(p), st(p), view(surface) {
+        view.drawPixels = drawn;
+        view.reportPictureFailure = [](const std::string& utf8) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", utf8.c_str());
+        };
+        st.view = &view;
+    }
+    // As the window's start-up; false when it failed (already reported).
+    bool Startup() {
+        if (!RunEvent(s, st, [&] { StartupBeforePictures(s, st); })) return false;
+        if (view.drawPixels) {
+            try {
+                view.LoadStartupPictures(s);
+            } catch (const IoError& e) {
+                std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+            }
+        }
+        return RunEvent(s, st, [&] { StartupAfterPictures(s, st); });
+    }
+    bool Start() {
+        startFigures = {s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg};
+        vMax = s.v;
+        if (view.drawPixels) DrawStartPaint(surface, view.map.get());
+        started = true;
+        return RunEvent(s, st, [&] { StartRun(s, st); });
+    }
+    TickOutcome Tick() {
+        ++ticks;
+        TickOutcome o = Timer1Timer(s, st);
+        if (o == TickOutcome::Computed) {
+            trace.push_back({s.ttot, s.ltot, s.v, s.nic, s.mic, s.Bensin});
+            vMax = std::max(vMax, s.v);
+        }
+        return o;
+    }
+    DriveResult Result(const std::string& end) {
+        DriveResult r;
+        r.ticks = ticks;
+        r.end = end;
+        RunFigures finish{s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg};
+        r.summary = MakeSummary(ticks, end, s.ttot, startFigures, finish, s.v, vMax);
+        r.tathet = s.Tathet;
+        r.trace = trace;
+        r.hardBrakings = CountHardBrakings(trace);
+        r.digest = StateDigest(s);
+        r.momskala = s.Momskala;
+        if (const auto* map = dynamic_cast<const QtPicture*>(view.map.get())) {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            if (map->image.save(&buffer, "PNG")) r.mapPng.assign(png.constData(), png.size());
+        }
+        return r;
+    }
+
+    HeadlessPlatform& platform;
+    Sim s;
+    Station st;
+    QtSurface surface;
+    SurfaceView view;
+    bool started = false;
+    int64_t ticks = 0;
+    double vMax = 0;
+    RunFigures startFigures;
+    std::vector<TracePoint> trace;
+};
+
+void EnterFolder(const std::string& dir) {
+    if (::chdir(dir.c_str()) != 0)
+        throw RecordingError("cannot enter folder '" + dir + "': " + std::strerror(errno));
+}
+
+} // namespace
+
+DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& recordingName,
+                   const std::string& dir, bool drawn) {
+    EnterFolder(dir);
+    Cursor c(events, recordingName);
+    ReplayClock clock(c);
+    Progress progress(false);
+    ReplayPlatform platform(clock, progress, c);
+    Drive d(platform, drawn);
+    if (!d.Startup()) c.Fail("the start-up failed");
+    std::string end = "end of recording";
+    std::optional<std::string> endDigest;
+    while (!c.Done()) {
+        const RecordedEvent& e = c.Next();
+        c.tick = e.tick;
+        platform.currentTick = e.tick;
+        switch (e.kind) {
+        case RecKind::Start:
+            if (d.started) c.Fail("START pressed twice");
+            d.Start();
+            break;
+        case RecKind::Key:
+            Edit1KeyPress(d.s, e.key);
+            break;
+        case RecKind::Mouse:
+            FormMouseMove(d.s, e.x, e.y);
+            break;
+        case RecKind::Menu:
+            if (e.word == "stopp")
+                StClick(d.s, d.st);
+            else if (e.word == "load-constants")
+                MGetKonsClick(d.s, d.st);
+            else if (e.word == "save-constants")
+                MSaveKonsClick(d.s, d.st);
+            else if (e.word == "load-snapshot")
+                GetVarClick(d.s, d.st);
+            else if (e.word == "save-snapshot")
+                MSaveAs2Click(d.s, d.st);
+            else if (e.word == "load-map-picture")
+                MGetMussClick(d.s, d.st, d.view);
+            else if (e.word == "panel-edit")
+                ValueBoxClicked(d.st);
+            else
+                c.Fail("unknown menu action '" + e.word + "'");
+            break;
+        case RecKind::PanelApply: {
+            PanelKind kind = *PanelKindFromName(e.word);
+            RunEvent(d.s, d.st, [&] { ApplyPanel(d.s, d.st, kind, e.fields, [] {}); });
+            break;
+        }
+        case RecKind::PanelClose: {
+            PanelKind kind = *PanelKindFromName(e.word);
+            RunEvent(d.s, d.st, [&] { CloseInfoPanel(d.s, d.st, kind); });
+            break;
+        }
+        case RecKind::Tick:
+            if (!platform.TimerEnabled())
+                c.Fail("the drive's timer ticked here, but the replay's run is paused");
+            if (d.Tick() == TickOutcome::RunEnded) end = EndText(RunEndReason(d.s));
+            break;
+        case RecKind::Clock:
+            c.Fail("the drive read the clock here, the replay does not");
+        case RecKind::Dialog:
+            c.Fail("a dialog answer where the replay opens no dialog");
+        case RecKind::End:
+            endDigest = e.word;
+            if (!c.Done()) c.Fail("events after the end of the recording");
+            break;
+        }
+    }
+    DriveResult r = d.Result(end);
+    if (endDigest && *endDigest != r.digest)
+        c.Fail("the replay ends in another state than the drive (digest " + r.digest +
+               ", recorded " + *endDigest + ")");
+    return r;
+}
+
+DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn) {
+    EnterFolder(dir);
+    SimulatedClock clock;
+    Progress progress(false);
+    HeadlessPlatform platform(clock, &clock, progress);
+    Drive d(platform, drawn);
+    if (!d.Startup() || !d.Start()) throw RecordingError("the built-in driver's run failed to start");
+    for (;;) {
+        platform.currentTick = d.ticks + 1;
+        clock.BeginTick();
+        TickOutcome o = d.Tick();
+        if (o == TickOutcome::Failed) throw RecordingError("the built-in driver's run failed");
+        if (o == TickOutcome::RunEnded) return d.Result(EndText(RunEndReason(d.s)));
+        if (!platform.TimerEnabled()) return d.Result("Bensinstopp");
+        if (distance_m > 0 && d.s.ltot >= distance_m) return d.Result("distance of the drive");
+    }
+}
+
+} // namespace tralvik::batch

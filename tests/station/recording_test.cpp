@@ -1,0 +1,113 @@
+// The recording of a drive: what the recorder writes reads back as the same
+// events, and a damaged recording is refused naming its line.
+#include <gtest/gtest.h>
+
+#include "../support/temp_dir.h"
+#include "station/Recording.h"
+
+using namespace tralvik;
+using tralvik::testing::TempDir;
+
+TEST(Recording, WrittenEventsReadBackTheSame) {
+    TempDir dir;
+    // A loaded file of every byte value, so that its content goes over
+    // several data lines and ends in a partial base64 group.
+    std::string content;
+    for (int i = 0; i < 256; ++i) content += static_cast<char>(i);
+    content += "x";
+    dir.Write("DIESEL.VAL", content);
+    const std::string loaded = dir / "DIESEL.VAL";
+    {
+        Recorder r(dir / "drive.rec");
+        r.Start();
+        r.Key(' ');
+        r.Key('%');
+        r.Key('-');
+        r.Key('\xE4');
+        r.Mouse(-3, 599);
+        r.Clock({10, 0, 0, 40});
+        r.TickBegins();
+        r.Clock({123, 59, 58, 7}); // the day clock goes on past 23 hours
+        r.TickEnds();
+        r.HoldMenu("load-constants");
+        r.TickBegins(); // a tick while the dialog is open comes first
+        r.TickEnds();
+        r.Dialog(false, loaded);
+        r.Dialog(true, Text("a b\\c.VAL"));
+        r.Dialog(false, std::nullopt);
+        r.Dialog(false, dir / "gone.VAL");
+        r.PanelApply(PanelKind::Program, {"", "7200", "-", "K 1", "\xE4ndra"});
+        r.PanelClose(PanelKind::Manual);
+        r.End("0123456789abcdef");
+    }
+    std::vector<RecordedEvent> e = ReadRecording(dir / "drive.rec");
+    ASSERT_EQ(e.size(), 18u);
+    EXPECT_EQ(e[0].kind, RecKind::Start);
+    std::string keys;
+    for (int i = 1; i <= 4; ++i) keys += e[i].key;
+    EXPECT_EQ(keys, " %-\xE4");
+    EXPECT_EQ(e[5].kind, RecKind::Mouse);
+    EXPECT_EQ(e[5].x, -3);
+    EXPECT_EQ(e[5].y, 599);
+    EXPECT_EQ(e[6].clock.millisecond, 40);
+    EXPECT_EQ(e[7].kind, RecKind::Tick);
+    EXPECT_EQ(e[7].tick, 1);
+    EXPECT_EQ(e[8].clock.hour, 123);
+    EXPECT_EQ(e[8].clock.second, 58);
+    EXPECT_EQ(e[8].clock.millisecond, 7);
+    EXPECT_EQ(e[9].kind, RecKind::Tick);
+    EXPECT_EQ(e[9].tick, 2);
+    EXPECT_EQ(e[10].kind, RecKind::Menu);
+    EXPECT_EQ(e[10].word, "load-constants");
+    EXPECT_EQ(e[10].tick, 3);
+    EXPECT_EQ(e[11].fields, std::vector<Text>{loaded});
+    EXPECT_EQ(e[11].content, content);
+    EXPECT_EQ(e[12].word, "save");
+    EXPECT_EQ(e[12].fields, std::vector<Text>{"a b\\c.VAL"});
+    EXPECT_EQ(e[13].word, "cancel");
+    EXPECT_EQ(e[14].word, "open");
+    EXPECT_FALSE(e[14].content); // the file did not exist
+    EXPECT_EQ(e[15].kind, RecKind::PanelApply);
+    EXPECT_EQ(e[15].fields, (std::vector<Text>{"", "7200", "-", "K 1", "\xE4ndra"}));
+    EXPECT_EQ(e[16].kind, RecKind::PanelClose);
+    EXPECT_EQ(e[16].word, "manual");
+    EXPECT_EQ(e[17].kind, RecKind::End);
+    EXPECT_EQ(e[17].word, "0123456789abcdef");
+}
+
+struct Damaged {
+    const char* text;
+    const char* error;
+};
+
+class RecordingDamaged : public ::testing::TestWithParam<Damaged> {};
+
+TEST_P(RecordingDamaged, IsRefusedNamingTheLine) {
+    try {
+        ParseRecording(GetParam().text, "r.rec");
+        FAIL() << "accepted";
+    } catch (const RecordingError& e) {
+        EXPECT_EQ(std::string(e.what()), GetParam().error);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, RecordingDamaged,
+    ::testing::Values(
+        Damaged{"", "r.rec:1: empty file, not a recording"},
+        Damaged{"hello\n", "r.rec:1: not a recording (the first line must be 'tralvik-recording 1')"},
+        Damaged{"tralvik-recording 1\n1 tick\nx key 8\n",
+                "r.rec:3: expected a tick number (1 or more), found 'x'"},
+        Damaged{"tralvik-recording 1\n2 tick\n1 tick\n", "r.rec:3: tick 1 comes after tick 2"},
+        Damaged{"tralvik-recording 1\n1 key 88\n", "r.rec:2: a key is one character"},
+        Damaged{"tralvik-recording 1\n1 key %G1\n", "r.rec:2: bad %-escape in '%G1'"},
+        Damaged{"tralvik-recording 1\n1 clock 10:00:00\n",
+                "r.rec:2: a clock reading is HH:MM:SS.mmm, found '10:00:00'"},
+        Damaged{"tralvik-recording 1\n1 mouse 3\n", "r.rec:2: 'mouse' takes 2 value(s), found 1"},
+        Damaged{"tralvik-recording 1\n1 panel-close boot\n", "r.rec:2: unknown panel 'boot'"},
+        Damaged{"tralvik-recording 1\n1 honk\n", "r.rec:2: unknown event 'honk'"},
+        Damaged{"tralvik-recording 1\n1 content 3 0\n", "r.rec:2: 'content' must follow a 'dialog open' line"},
+        Damaged{"tralvik-recording 1\n1 dialog open A\n1 content 3 e71fe3190541574b\n1 data QUJD\n",
+                "r.rec:3: the data lines do not give the content's size and hash"},
+        Damaged{"tralvik-recording 1\n1 dialog open A\n1 content 3 0\n",
+                "r.rec:3: the content's data lines end early"}));
