@@ -155,7 +155,7 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
     if (!opt.noDraw) DrawStartPaint(surface, view.map.get());
     if (!RunEvent(s, st, [&] { StartRun(s, st); })) return 2;
     double vMax = s.v;
-    RunRecorder recorder;
+    RunRecorder recorder(!opt.series.empty() || !opt.report.empty());
     {
         std::string error;
         if (!recorder.Start(s, error)) {

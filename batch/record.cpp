@@ -59,6 +59,14 @@ void RunRecorder::Tick(const Sim& s) {
     step.hc_g = s.HCg - hc_;
     if (phases_) phases_->Add(position_, step);
     if (timeCycle_) trace_.Add(step.time_s, s.v, s.vbcykel);
+    ttot_ = s.ttot;
+    ltot_ = s.ltot;
+    bensin_ = s.Bensin;
+    co_ = s.COg;
+    nox_ = s.NOxg;
+    hc_ = s.HCg;
+    position_ = Position(s, timeCycle_);
+    if (!keepSamples_) return;
     Sample sm;
     sm.t_s = s.ttot;
     sm.v_kmh = s.v * 3.6;
@@ -68,13 +76,6 @@ void RunRecorder::Tick(const Sim& s) {
     sm.rpm = s.nic;
     sm.torque_nm = s.mic;
     samples_.push_back(sm);
-    ttot_ = s.ttot;
-    ltot_ = s.ltot;
-    bensin_ = s.Bensin;
-    co_ = s.COg;
-    nox_ = s.NOxg;
-    hc_ = s.HCg;
-    position_ = Position(s, timeCycle_);
 }
 
 void RunRecorder::Finish(Summary& summary) const {

@@ -19,6 +19,9 @@ struct Sample {
 
 class RunRecorder {
   public:
+    // Samples are kept only when asked for (a series or a report): a long run
+    // must not grow in memory for them.
+    explicit RunRecorder(bool keepSamples = true) : keepSamples_(keepSamples) {}
     // At START: takes the fuel, the cycle type and the cycle's phase file.
     // A malformed phase file is an error (IoError-like text in `error`).
     bool Start(const Sim& s, std::string& error);
@@ -42,6 +45,7 @@ class RunRecorder {
     // The state at the end of the previous tick.
     double ttot_ = 0, ltot_ = 0, bensin_ = 0, co_ = 0, nox_ = 0, hc_ = 0, position_ = 0;
     double startBensin_ = 0, startLtot_ = 0;
+    bool keepSamples_;
     std::vector<Sample> samples_;
 };
 
