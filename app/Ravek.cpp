@@ -372,28 +372,32 @@ void TForm1::MediaOpen(const Text& file) {
     QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
         throw MediaError("Cannot open " + Cp1252ToUtf8(file));
-    if (!player_) {
-        // Made on first use: the media back end is slow to start.
-        player_ = new QMediaPlayer(this);
-        audio_ = new QAudioOutput(this);
-        player_->setAudioOutput(audio_);
-    }
-    player_->setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
+    mediaSource_ = QUrl::fromLocalFile(info.absoluteFilePath());
+    if (player_) player_->setSource(mediaSource_);
     mediaOpen_ = true;
 }
 
 void TForm1::MediaPlay() {
-    if (!mediaOpen_ || !player_) throw MediaError("No device open");
+    if (!mediaOpen_) throw MediaError("No device open");
+    if (!player_) {
+        // Made when a sound is first played: the media back end is slow to
+        // start, and a run without sound never needs it.
+        player_ = new QMediaPlayer(this);
+        audio_ = new QAudioOutput(this);
+        player_->setAudioOutput(audio_);
+        player_->setSource(mediaSource_);
+    }
     player_->setPosition(0);
     player_->play();
 }
 
 void TForm1::MediaStop() {
-    if (!mediaOpen_ || !player_) throw MediaError("No device open");
-    player_->stop();
+    if (!mediaOpen_) throw MediaError("No device open");
+    if (player_) player_->stop();
 }
 
 void TForm1::MediaClose() {
+    mediaSource_ = QUrl();
     if (player_) player_->setSource(QUrl());
     mediaOpen_ = false;
 }

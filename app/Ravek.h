@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -150,6 +151,7 @@ class TForm1 : public QMainWindow, public Platform {
     QMediaPlayer* player_ = nullptr;
     QAudioOutput* audio_ = nullptr;
     bool mediaOpen_ = false;
+    QUrl mediaSource_; // the open sound, handed to the player when it is made
 };
 
 } // namespace tralvik
