@@ -97,6 +97,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         } else if (a == "--realtime") {
             if (!noValue()) return std::nullopt;
             o.realtime = true;
+        } else if (a == "--check") {
+            if (!noValue()) return std::nullopt;
+            o.check = true;
         } else if (a == "--json") {
             if (!noValue()) return std::nullopt;
             o.json = true;
@@ -253,6 +256,13 @@ Options:
   --json          print the summary as one JSON object.
   --quiet         no progress bar (it is shown on stderr only when stderr
                   is a terminal).
+  --check         run nothing: read the folder as start-up would and list,
+                  one line each with file and line, every value that is not
+                  a number where one is expected, lines missing at the end
+                  of CONS.VAL, files that cannot be opened, result files
+                  that would overwrite each other or an input file, and
+                  look-ups of the driver that would run off their table
+                  over the cycle's speeds. Exit 0 when clean, 1 with findings.
   --help          show this text.
 
 The window's drawing is done off-screen in every run (unless --no-draw), so
@@ -269,15 +279,22 @@ the tank from START to the end) and l/100 km, CO, NOx and HC (g) and g/km
 The JSON keys are ticks, end, ttot_s, ltot_m, fuel_l, fuel_l_per_100km,
 co_g, nox_g, hc_g, co_g_per_km, nox_g_per_km, hc_g_per_km, v_final_kmh and
 v_max_kmh; end is one of "mode 100", "Fulltid", "Fullangd", "Bensinstopp",
-"ticks" (the --ticks limit) or "interrupted" (Ctrl-C). A per-distance figure
-is null when no distance was driven.
+"ticks" (the --ticks limit), "interrupted" (Ctrl-C, SIGTERM or SIGHUP: the
+tick in progress is finished and the result files closed) or "write error"
+(a result file could not take a row, for example on a full disk: the file
+keeps the whole rows before it). A per-distance figure is null when no
+distance was driven. Files larger than 64 MB are refused as constants or
+cycle files.
 
 Exit status:
   0    the run ended normally (also at a fuel stop or the --ticks limit)
+  1    --check found something
   2    a usage error, a malformed --input file, or an input/output error of
-       the run (its text and file are printed on stderr)
+       the run (its text and file are printed on stderr; after a failed
+       result-file write with the tick, and the summary is still printed)
   3    a table look-up ran off its file: ERROR.TAB was written
-  130  interrupted by Ctrl-C (the summary is still printed)
+  128+N  stopped by signal N: 130 Ctrl-C, 143 SIGTERM, 129 SIGHUP (the
+       summary is still printed)
 )";
 }
 

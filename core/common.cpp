@@ -20,6 +20,10 @@ std::string IoErrorText(int err) {
     }
 }
 
+void ThrowTooLarge(const std::string& file) {
+    throw IoError("File too large (more than " + std::to_string(kMaxInputBytes >> 20) + " MB)", file);
+}
+
 void ThrowIo(int err, const std::string& file) { throw IoError(IoErrorText(err), file); }
 
 } // namespace tralvik

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/paths.h"
+#include "files/rowcut.h"
 
 namespace tralvik {
 
@@ -46,6 +47,7 @@ void PutResultText(std::FILE*& f, const std::string& text, const Text& name) {
     std::fwrite(text.data(), 1, text.size(), f);
     if (std::ferror(f)) {
         int err = errno ? errno : EIO;
+        CutToLastLine(f); // no half row is left behind
         std::fclose(f);
         f = nullptr;
         ThrowIo(err, Cp1252ToUtf8(name));
@@ -66,7 +68,7 @@ static void CreateResultFile(std::FILE*& f, char& flag, bool& failed, Text& fail
     }
     flag = 'K';
     try {
-        f = OpenOrThrow(name, "wb");
+        f = OpenOrThrow(name, "w+b"); // read back only to cut a half row after a failed write
         detail::PutResultText(f, std::string(header) + "\r\n" + kResultRule + "\r\n", name);
         failed = false;
     } catch (const IoError&) {
@@ -117,6 +119,7 @@ static void FinishResultFile(std::FILE*& f, const Text& name, std::optional<IoEr
     errno = 0;
     bool bad = std::fflush(f) != 0 || std::ferror(f);
     int err = errno;
+    if (bad) CutToLastLine(f);
     if (std::fclose(f) != 0 && !bad) {
         bad = true;
         err = errno;
