@@ -214,16 +214,18 @@ std::vector<Finding> CheckCycleText(const std::string& bytes, const std::string&
 std::vector<Finding> CheckGearText(const std::string& bytes, const std::string& shown) {
     std::vector<Finding> out;
     Scanner sc(bytes);
-    long line = 1;
+    long line = 1, last = 1;
     for (int k = 0; k < 50; ++k) {
         std::string w = sc.Word(line);
         if (w.empty()) {
+            line = last;
             out.push_back({shown, line,
                            "the table ends after " + std::to_string(k) +
                                " numbers; 50 (five for each of ten gears) are read, the rest as 0"});
             break;
         }
         NumberWord(w, shown, line, "gear table", out);
+        last = line;
     }
     return out;
 }
@@ -305,7 +307,8 @@ std::vector<Finding> CheckFolder(const std::string& dir) {
         for (Finding& f : CheckCycleText(cyc, Cp1252ToUtf8(cycle), &top, &topLine)) out.push_back(f);
     const Text& other = s.Cykeltyp == 'T' ? s.Tkarta : s.Ttidd;
     std::string unused;
-    if (!other.empty() && other != cycle && ReadWhole(other, unused, out))
+    // The other cycle is read only after a mode 20: checked when it is there.
+    if (other != cycle && FileExists(other) && ReadWhole(other, unused, out))
         for (Finding& f : CheckCycleText(unused, Cp1252ToUtf8(other))) out.push_back(f);
 
     if (!tablesRead) return out;

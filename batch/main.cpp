@@ -93,6 +93,7 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
         return 2;
     }
 
+    InstallInterruptHandler(); // a signal during start-up stops before the first tick
     // A constants file that ends early reads its missing lines as empty;
     // say so first, since what fails next names only an empty file name.
     for (const Finding& f : ConstantsEndedEarly("CONS.VAL"))
@@ -138,7 +139,6 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
     if (!RunEvent(s, st, [&] { StartRun(s, st); })) return 2;
     double vMax = s.v;
 
-    InstallInterruptHandler();
     int64_t ticks = 0;
     std::string end;
     std::size_t next = 0;

@@ -14,7 +14,9 @@ std::string IoErrorText(int err) {
     case EPERM:
     case EROFS:
     case EISDIR: return "File access denied";
-    case ENOSPC: return "Disk full";
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return "Disk full"; // no room for the file, whatever the limit was
     case EINVAL: return "Invalid file name";
     default: return "I/O error " + std::to_string(err);
     }
