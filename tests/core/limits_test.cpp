@@ -3,7 +3,9 @@
 // defined result, sums saturate, and devices are not read for ever.
 #include <climits>
 #include <cmath>
+#include <functional>
 
+#include "config/Ffetch.h"
 #include "core/Ccykel.h"
 #include "station/Steering.h"
 #include "tests/core/fixture.h"
@@ -100,14 +102,22 @@ TEST_F(CoreTest, CycleModesBeyondTheRangeSaturate) {
 }
 
 TEST_F(CoreTest, EndlessFilesAreRefused) {
-    // A device named as a cycle or gear file: refused after 64 MB, not read
-    // until memory runs out.
-    try {
-        ReadCycleRow(s, "/dev/zero", 10);
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_EQ(e.text(), "File too large (more than 64 MB)");
-        EXPECT_EQ(e.file(), "/dev/zero");
+    // A device named as a cycle file, or as the vehicle table whose Const
+    // section start-up reads: refused after 64 MB, not read until memory
+    // runs out.
+    std::string cons;
+    for (int i = 1; i <= 58; ++i) cons += i == 3 ? "/dev\r\n" : i == 7 ? "zero\r\n" : "\r\n";
+    s.Konsfil = dir.Write("CONS.VAL", cons);
+    const std::function<void()> reads[] = {[&] { ReadCycleRow(s, "/dev/zero", 10); },
+                                           [&] { ReadConstants(s); }};
+    for (const auto& read : reads) {
+        try {
+            read();
+            ADD_FAILURE() << "no error";
+        } catch (const IoError& e) {
+            EXPECT_EQ(e.text(), "File too large (more than 64 MB)");
+            EXPECT_EQ(e.file(), "/dev/zero");
+        }
     }
 }
 
