@@ -16,6 +16,7 @@
 
 #include "qtsurface/QtSurface.h"
 #include "batch/compare.h"
+#include "batch/check.h"
 #include "batch/headless.h"
 #include "batch/options.h"
 #include "batch/record.h"
@@ -27,6 +28,7 @@
 #include "core/paths.h"
 #include "files/RRFIL.h"
 #include "files/Snapshot.h"
+#include "files/rowcut.h"
 #include "station/Gauges.h"
 #include "station/Station.h"
 #include "station/SurfaceView.h"
@@ -37,19 +39,28 @@ using namespace tralvik::batch;
 
 namespace {
 
+// The signal that asked the run to stop (0: none).
 volatile std::sig_atomic_t gInterrupted = 0;
 
-void OnInterrupt(int) {
-    gInterrupted = 1;
+void OnInterrupt(int sig) {
+    gInterrupted = sig;
 }
 
+// Ctrl-C, kill and a closed terminal all stop the run after the tick in
+// progress, with the result files whole and the summary printed.
 void InstallInterruptHandler() {
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
     sa.sa_handler = OnInterrupt;
-    sa.sa_flags = SA_RESETHAND; // a second Ctrl-C ends the program at once
+    sa.sa_flags = SA_RESETHAND; // a second signal ends the program at once
     sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+}
+
+// A result file that was open before the tick and is closed after it failed
+// to take its rows (a full disk): the rows before are kept whole.
+bool ResultWriteFailed(const Sim& s, bool hadResult, bool hadResultP) {
+    return (hadResult && !s.results.result) || (hadResultP && !s.results.resultp);
 }
 
 const char* EndText(RunEnd e) {
@@ -108,6 +119,12 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
         return 2;
     }
 
+    InstallInterruptHandler(); // a signal during start-up stops before the first tick
+    // A constants file that ends early reads its missing lines as empty;
+    // say so first, since what fails next names only an empty file name.
+    for (const Finding& f : ConstantsEndedEarly("CONS.VAL"))
+        std::fprintf(stderr, "tralvik-batch: note: %s\n", FormatFinding(f).c_str());
+
     Progress progress(!opt.quiet && ::isatty(STDERR_FILENO));
     SimulatedClock simulated;
     MonotonicDayClock real;
@@ -150,6 +167,13 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
         platform.dialogAnswer = Utf8ToCp1252(opt.snapshot->file);
         if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
     }
+    // Nothing is overwritten that the run reads or that another result
+    // file holds.
+    if (auto clashes = ResultFileClashes(s); !clashes.empty()) {
+        for (const Finding& f : clashes)
+            std::fprintf(stderr, "tralvik-batch: %s\n", FormatFinding(f).c_str());
+        return 2;
+    }
 
     RunFigures start = Figures(s);
     if (!opt.noDraw) DrawStartPaint(surface, view.map.get());
@@ -164,7 +188,6 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
         }
     }
 
-    InstallInterruptHandler();
     int64_t ticks = 0;
     std::string end;
     std::size_t next = 0;
@@ -189,6 +212,7 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
         }
         platform.currentTick = tick;
         if (!opt.realtime) simulated.BeginTick();
+        bool hadResult = s.results.result, hadResultP = s.results.resultp;
         TickOutcome outcome = Timer1Timer(s, st);
         ticks = tick;
         for (const Options::Frame& f : opt.frames) {
@@ -197,7 +221,11 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
                 std::fprintf(stderr, "tralvik-batch: cannot write frame %s\n", f.file.c_str());
         }
         vMax = std::max(vMax, s.v);
-        if (outcome == TickOutcome::Failed) return 2;
+        if (outcome == TickOutcome::Failed) {
+            if (!ResultWriteFailed(s, hadResult, hadResultP)) return 2;
+            end = "write error"; // reported by the tick; the run so far is summed up
+            break;
+        }
         recorder.Tick(s);
         if (opt.snapshot && opt.snapshot->tick == tick) {
             // As "Spara konstanter och variabler som" in the window.
@@ -230,6 +258,13 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
         }
     }
     progress.Clear();
+    bool failed = end == "write error";
+    try {
+        CloseResultFiles(s);
+    } catch (const IoError& e) {
+        std::fprintf(stderr, "tralvik-batch: tick %lld: %s\n", static_cast<long long>(ticks), e.what());
+        failed = true;
+    }
 
     Summary summary = MakeSummary(ticks, end, s.ttot, start, Figures(s), s.v, vMax);
     recorder.Finish(summary);
@@ -248,8 +283,8 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
         ReportRun r{runName, {}, summary, recorder.Samples(), ReadEngineMap(FsPath(s.Tforb))};
         written = WriteTextFile(opt.report, RunReportHtml(r)) && written;
     }
-    if (end == "interrupted") return 130;
-    return written ? 0 : 2;
+    if (failed || !written) return 2;
+    return end == "interrupted" ? 128 + gInterrupted : 0;
 }
 
 } // namespace
@@ -266,6 +301,11 @@ int main(int argc, char** argv) {
         std::string help = HelpText();
         std::fwrite(help.data(), 1, help.size(), stdout);
         return 0;
+    }
+    if (opt->check) {
+        std::vector<Finding> findings = CheckFolder(opt->dir);
+        for (const Finding& f : findings) std::printf("%s\n", FormatFinding(f).c_str());
+        return findings.empty() ? 0 : 1;
     }
     std::vector<InputEvent> events;
     if (!opt->inputFile.empty()) {

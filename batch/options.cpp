@@ -99,6 +99,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     // One line per option; the checks of the values follow the parse.
     app.add_flag("-h,--help", o.help)->disable_flag_override();
     app.add_flag("--realtime", o.realtime)->disable_flag_override();
+    app.add_flag("--check", o.check)->disable_flag_override();
     app.add_flag("--json", o.json)->disable_flag_override();
     app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
     app.add_flag("--no-draw", o.noDraw)->disable_flag_override();
@@ -313,6 +314,13 @@ Options:
                   object per line, with "run", "set" and "status" first).
   --quiet         no progress bar (it is shown on stderr only when stderr
                   is a terminal).
+  --check         run nothing: read the folder as start-up would and list,
+                  one line each with file and line, every value that is not
+                  a number where one is expected, lines missing at the end
+                  of CONS.VAL, files that cannot be opened, result files
+                  that would overwrite each other or an input file, and
+                  look-ups of the driver that would run off their table
+                  over the cycle's speeds. Exit 0 when clean, 1 with findings.
   --help          show this text.
 
 Studies:
@@ -373,8 +381,12 @@ the tank from START to the end) and l/100 km, CO, NOx and HC (g) and g/km
 The JSON keys are ticks, end, ttot_s, ltot_m, fuel_l, fuel_l_per_100km,
 co_g, nox_g, hc_g, co_g_per_km, nox_g_per_km, hc_g_per_km, v_final_kmh and
 v_max_kmh; end is one of "mode 100", "Fulltid", "Fullangd", "Bensinstopp",
-"ticks" (the --ticks limit) or "interrupted" (Ctrl-C). A per-distance figure
-is null when no distance was driven.
+"ticks" (the --ticks limit), "interrupted" (Ctrl-C, SIGTERM or SIGHUP: the
+tick in progress is finished and the result files closed) or "write error"
+(a result file could not take a row, for example on a full disk: the file
+keeps the whole rows before it). A per-distance figure is null when no
+distance was driven. Files larger than 64 MB are refused as constants or
+cycle files.
 
 Then CO2 (fuel, co2_g, co2_g_per_km): the fuel's mass (litres times Tathet)
 times its carbon share, 86.4 % for petrol ("bensin", Tathet up to 0.8 kg/l)
@@ -389,10 +401,13 @@ holds the cycle position at its start.
 
 Exit status:
   0    the run ended normally (also at a fuel stop or the --ticks limit)
+  1    --check found something
   2    a usage error, a malformed --input file, or an input/output error of
-       the run (its text and file are printed on stderr)
+       the run (its text and file are printed on stderr; after a failed
+       result-file write with the tick, and the summary is still printed)
   3    a table look-up ran off its file: ERROR.TAB was written
-  130  interrupted by Ctrl-C (the summary is still printed)
+  128+N  stopped by signal N: 130 Ctrl-C, 143 SIGTERM, 129 SIGHUP (the
+       summary is still printed)
 In a study: the status of the first run, in run order, that did not end
 with 0 (0 when every run did); 2 also when the CSV or page cannot be
 written.

@@ -30,6 +30,7 @@ struct Options {
     bool json = false;
     bool quiet = false;
     bool help = false;
+    bool check = false; // --check: list the folder's faults, run nothing
     // The drawing: off-screen like the window's; --no-draw skips the pixels
     // (and with them the ditch and collision tests) but keeps the drawing's
     // state changes. --frame TICK:FILE.png saves the surface after a tick.

@@ -25,7 +25,15 @@ Lines ReadAllLines(const Text& name) {
     std::string bytes;
     char buf[8192];
     std::size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, got);
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) {
+        bytes.append(buf, got);
+        // Nothing this reader takes is that large; a device or a wrong file
+        // named in its place must not be read for ever.
+        if (static_cast<long long>(bytes.size()) > kMaxInputBytes) {
+            std::fclose(f);
+            ThrowTooLarge(Cp1252ToUtf8(name));
+        }
+    }
     if (std::ferror(f)) {
         int err = errno ? errno : EIO;
         std::fclose(f);
@@ -297,16 +305,26 @@ Text CommaToPoint(const Text& text) {
 }
 
 void ReadConstants(Sim& s) {
+    std::size_t lines = 58;
     if (s.Uppdat) {
         // Re-apply mode takes nothing from the file, but the file must still open.
         std::fclose(OpenOrThrow(s.Konsfil, "rb"));
     } else {
-        TakeFileValues(s, ReadAllLines(s.Konsfil));
+        Lines L = ReadAllLines(s.Konsfil);
+        lines = L.size();
+        TakeFileValues(s, L);
     }
     MoveIntoCarFolder(s);
     MakeAbsolute(s);
-    TakeVehicleTable(s);
-    TakeEngineTable(s);
+    try {
+        TakeVehicleTable(s);
+        TakeEngineTable(s);
+    } catch (const IoError& e) {
+        if (lines >= 58) throw;
+        // The failing name most likely came from a line the file did not have.
+        throw IoError(e.text(), e.file() + " (" + Cp1252ToUtf8(s.Konsfil) + " ends after line " +
+                                    std::to_string(lines) + " of 58; the lines after it read as empty)");
+    }
 }
 
 } // namespace tralvik

@@ -8,6 +8,7 @@
 
 #include "core/numformat.h"
 #include "core/paths.h"
+#include "core/savefile.h"
 
 namespace tralvik {
 
@@ -76,15 +77,9 @@ void WriteConstants(Sim& s) {
     number(s.Dt);                         // 57
     letter(s.Vaxelmod == 20 ? 'A' : 'M'); // 58
 
-    std::FILE* f = OpenOrThrow(s.Sparfil, "wb");
-    errno = 0;
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    int err = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) ThrowIo(err ? err : EIO, Cp1252ToUtf8(s.Sparfil));
+    // Through a temporary file and a rename: a failed save (a full disk)
+    // leaves the file it would have replaced as it was.
+    WriteFileReplacing(s.Sparfil, out);
 }
 
 } // namespace tralvik

@@ -6,7 +6,7 @@
 
 namespace tralvik {
 
-static int64_t Key(double x) { return static_cast<int64_t>(RoundEven(1000 * x)); }
+static int64_t Key(double x) { return Rnd64(1000 * x); }
 
 // The memo applies only where the operating point matches its keys.
 static bool MemoHit(const Sim& s) { return Key(s.mic) == s.Mmemo && Key(s.nic) == s.Nmemo; }

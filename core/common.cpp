@@ -14,10 +14,16 @@ std::string IoErrorText(int err) {
     case EPERM:
     case EROFS:
     case EISDIR: return "File access denied";
-    case ENOSPC: return "Disk full";
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return "Disk full"; // no room for the file, whatever the limit was
     case EINVAL: return "Invalid file name";
     default: return "I/O error " + std::to_string(err);
     }
+}
+
+void ThrowTooLarge(const std::string& file) {
+    throw IoError("File too large (more than " + std::to_string(kMaxInputBytes >> 20) + " MB)", file);
 }
 
 void ThrowIo(int err, const std::string& file) { throw IoError(IoErrorText(err), file); }

@@ -3,8 +3,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 
 namespace tralvik {
 
@@ -15,9 +17,42 @@ constexpr std::size_t kTextMax = 250;
 
 inline Text Cut250(const Text& t) { return t.size() > kTextMax ? t.substr(0, kTextMax) : t; }
 
+// Conversions of a real to an integer type. Files and panels may hold any
+// real, so every conversion has a defined result: NaN gives 0 and values
+// beyond the type's range give its nearest end. Values in range convert as a
+// plain cast would.
+template <class Int> constexpr Int Saturate(double x) {
+    static_assert(std::is_integral_v<Int> && std::is_signed_v<Int>);
+    if (!(x == x)) return 0; // NaN
+    // Both limits are exact doubles: -2^(n-1) and 2^(n-1).
+    constexpr double lo = static_cast<double>(std::numeric_limits<Int>::min());
+    constexpr double hi = -lo;
+    if (x <= lo) return std::numeric_limits<Int>::min();
+    if (x >= hi) return std::numeric_limits<Int>::max();
+    return static_cast<Int>(x); // towards zero, in range
+}
+
 // Rounding of a real to an integer: nearest, halves to even.
 inline double RoundEven(double x) { return std::nearbyint(x); }
-inline int32_t Rnd(double x) { return static_cast<int32_t>(std::nearbyint(x)); }
+inline int32_t Rnd(double x) { return Saturate<int32_t>(std::nearbyint(x)); }
+inline int64_t Rnd64(double x) { return Saturate<int64_t>(std::nearbyint(x)); }
+// Truncation towards zero.
+inline int32_t Trunc32(double x) { return Saturate<int32_t>(x); }
+
+// 32-bit sums that stop at the type's ends instead of overflowing: for
+// positions and offsets that a saturated value may have reached.
+inline int32_t SatAdd(int32_t a, int32_t b) {
+    int64_t r = static_cast<int64_t>(a) + b;
+    if (r > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (r < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(r);
+}
+inline int32_t SatSub(int32_t a, int32_t b) {
+    int64_t r = static_cast<int64_t>(a) - b;
+    if (r > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (r < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(r);
+}
 
 // Whether the mode letter `c` is one of the letters of `set` (never for 0).
 inline bool InSet(char c, const char* set) {
@@ -46,6 +81,12 @@ class IoError : public std::runtime_error {
 std::string IoErrorText(int err);
 // Throws IoError for errno `err` on `file`.
 [[noreturn]] void ThrowIo(int err, const std::string& file);
+
+// No input file of the simulator is nearly this large: constants and cycle
+// files beyond it are refused instead of being read whole.
+constexpr long long kMaxInputBytes = 64LL << 20;
+// Throws IoError "File too large (more than 64 MB)" for `file`.
+[[noreturn]] void ThrowTooLarge(const std::string& file);
 
 // A table look-up ran off its file: ERROR.TAB has been written and the program
 // must end (after flushing the result files, with exit status 3). Not an

@@ -13,15 +13,23 @@ NumberReader::~NumberReader() {
     if (f_) std::fclose(f_);
 }
 
+int NumberReader::Get() {
+    // No real cycle or gear file comes near the limit; a device or a wrong
+    // file named in their place must not be read for ever.
+    int c = std::fgetc(f_);
+    if (c != EOF && ++read_ > kMaxInputBytes) ThrowTooLarge(Cp1252ToUtf8(name_));
+    return c;
+}
+
 static bool IsSeparator(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 static bool IsEnd(int c) { return c == EOF || c == 0x1A; } // 0x1A: DOS end-of-file mark
 
 bool NumberReader::AtEnd() {
     for (;;) {
-        int c = std::fgetc(f_);
+        int c = Get();
         if (IsEnd(c)) return true;
         if (!IsSeparator(c)) {
-            std::ungetc(c, f_);
+            Unget(c);
             return false;
         }
         if (c == '\n') ++line_;
@@ -31,16 +39,16 @@ bool NumberReader::AtEnd() {
 double NumberReader::Next() {
     int c;
     do {
-        c = std::fgetc(f_);
+        c = Get();
         if (c == '\n') ++line_;
     } while (IsSeparator(c));
     if (IsEnd(c)) return 0;
     std::string word;
     while (!IsEnd(c) && !IsSeparator(c)) {
         word += static_cast<char>(c);
-        c = std::fgetc(f_);
+        c = Get();
     }
-    if (c != EOF) std::ungetc(c, f_);
+    if (c != EOF) Unget(c);
     // Only plain decimal forms: strtod alone would also take "inf", "nan" and hex.
     bool ok = std::strspn(word.c_str(), "0123456789+-.eE") == word.size();
     char* end = nullptr;
@@ -53,7 +61,7 @@ double NumberReader::Next() {
 }
 
 void NumberReader::SkipLine() {
-    for (int c = std::fgetc(f_); !IsEnd(c); c = std::fgetc(f_)) {
+    for (int c = Get(); !IsEnd(c); c = Get()) {
         if (c == '\n') {
             ++line_;
             return;

@@ -10,7 +10,9 @@ namespace tralvik {
 
 class NumberReader {
   public:
-    explicit NumberReader(const Text& name); // throws IoError when it cannot be opened
+    // Throws IoError when it cannot be opened. Every read throws IoError
+    // "File too large" once more than kMaxInputBytes have been read.
+    explicit NumberReader(const Text& name);
     ~NumberReader();
     NumberReader(const NumberReader&) = delete;
     NumberReader& operator=(const NumberReader&) = delete;
@@ -24,7 +26,13 @@ class NumberReader {
     void SkipLine();
 
   private:
+    int Get();
+    void Unget(int c) {
+        std::ungetc(c, f_);
+        --read_;
+    }
     std::FILE* f_;
+    long long read_ = 0; // bytes taken, against kMaxInputBytes
     Text name_;
     long line_ = 1;
 };

@@ -6,6 +6,7 @@
 
 #include "core/paths.h"
 #include "files/ResultRow.h"
+#include "files/rowcut.h"
 
 namespace tralvik {
 
@@ -51,6 +52,7 @@ void PutResultText(std::FILE*& f, const char* text, std::size_t size, const Text
     std::fwrite(text, 1, size, f);
     if (std::ferror(f)) {
         int err = errno ? errno : EIO;
+        CutToLastLine(f); // no half row is left behind
         std::fclose(f);
         f = nullptr;
         ThrowIo(err, Cp1252ToUtf8(name));
@@ -71,7 +73,7 @@ static void CreateResultFile(std::FILE*& f, char& flag, bool& failed, Text& fail
     }
     flag = 'K';
     try {
-        f = OpenOrThrow(name, "wb");
+        f = OpenOrThrow(name, "w+b"); // read back only to cut a half row after a failed write
         detail::PutResultText(f, std::string(header) + "\r\n" + kResultRule + "\r\n", name);
         failed = false;
     } catch (const IoError&) {
@@ -121,6 +123,7 @@ static void FinishResultFile(std::FILE*& f, const Text& name, std::optional<IoEr
     errno = 0;
     bool bad = std::fflush(f) != 0 || std::ferror(f);
     int err = errno;
+    if (bad) CutToLastLine(f);
     if (std::fclose(f) != 0 && !bad) {
         bad = true;
         err = errno;

@@ -203,7 +203,7 @@ void DrawPanelTick(Sim& s, Surface& g) {
 
     Rgb marker = s.Nsteg % 2 == 0 ? colour::kWhite : colour::kBlack;
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) g.SetPixel(218 + s.Mussx + i, 54 + s.Mussy + j, marker);
+        for (int j = 0; j < 3; ++j) g.SetPixel(SatAdd(218 + i, s.Mussx), SatAdd(54 + j, s.Mussy), marker);
 }
 
 } // namespace tralvik

@@ -33,18 +33,12 @@ void RecomputeTorqueAxis(Sim& s) {
     if (!(s.Mommax > 0) || s.Mommax > 1e7) s.Mommax = 50;
 }
 
-static int32_t Trunc(double x) {
-    if (!std::isfinite(x)) return 0;
-    if (x >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (x <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(x); // towards zero
-}
 
 void MarkerStage(Sim& s) {
     if (s.Uppdat) RecomputeTorqueAxis(s);
     s.Momskala = s.Mommax / 200;
-    s.Mussx = Trunc(s.nic / 20);
-    s.Mussy = s.Momskala != 0 ? Trunc(200 - s.mic / s.Momskala) : 0;
+    s.Mussx = Trunc32(s.nic / 20);
+    s.Mussy = s.Momskala != 0 ? Trunc32(200 - s.mic / s.Momskala) : 0;
 }
 
 } // namespace tralvik

@@ -14,6 +14,13 @@ const char* RoadEventText(RoadEvent e) {
     }
 }
 
+// Offsets saturated at the ends of int32 are kept far enough from them that
+// the drawing's sums cannot overflow; nothing that near is ever on screen.
+static int PxClamp(int32_t x) {
+    constexpr int32_t kFar = 1 << 30;
+    return x > kFar ? kFar : (x < -kFar ? -kFar : x);
+}
+
 static int32_t Depth(double e, double scale) {
     double q = e / scale;
     return Rnd(q * q * q);
@@ -21,7 +28,7 @@ static int32_t Depth(double e, double scale) {
 
 // The dash for k: its depth and the lateral offsets at that depth and at 1.4 times it.
 static void DashGeometry(Sim& s, int k) {
-    int64_t e = static_cast<int64_t>(RoundEven(s.lkarta + 100 * k)) % 400;
+    int64_t e = Rnd64(s.lkarta + 100 * k) % 400;
     s.Djup = Depth(static_cast<double>(e), 67) + 2;
     double K = s.Kursfel, S = s.Sidled, d = s.Djup;
     s.Xfjarr = Rnd(K - d * (K - S) / 240 + K / d);
@@ -31,7 +38,7 @@ static void DashGeometry(Sim& s, int k) {
 // The oncoming vehicle as if it approached at 20 m/s: returns the picture to
 // draw (0..3) or -1. Sets Djup, Motmode, Xfjarr, Motx, Moty.
 static int Oncoming(Sim& s) {
-    int64_t q = static_cast<int64_t>(RoundEven(20 * s.ttot + s.lkarta));
+    int64_t q = Rnd64(20 * s.ttot + s.lkarta);
     int64_t e = q % 800;
     int64_t phase = (q / 800) % 5;
     s.Djup = Depth(static_cast<double>(e), 133);
@@ -40,7 +47,7 @@ static int Oncoming(Sim& s) {
     if (s.Motmode() != 2 || s.Djup <= 19) return -1;
     double K = s.Kursfel, S = s.Sidled, d = s.Djup;
     s.Xfjarr = Rnd(K - d * (K - S) / 240);
-    s.Motx = s.Xfjarr + 300 - s.Djup;
+    s.Motx = SatSub(SatAdd(s.Xfjarr, 300), s.Djup);
     s.Moty = s.Djup + 300;
     int pic;
     if (s.Djup < 70) pic = 0;
@@ -67,7 +74,7 @@ RoadEvent DrawRoadView(Sim& s, Surface& g, const OncomingPictures& mot) {
     // nothing would ever clear them.
     RowLimit above(g, 580);
     FarGeometry(s);
-    const int xf = s.Xfjarr, xm = s.Xmitt, sl = s.Sidled;
+    const int xf = PxClamp(s.Xfjarr), xm = PxClamp(s.Xmitt), sl = PxClamp(s.Sidled);
 
     g.SetFill(colour::kGrass);
     g.SetOutline(colour::kGrass);
@@ -86,8 +93,8 @@ RoadEvent DrawRoadView(Sim& s, Surface& g, const OncomingPictures& mot) {
     g.SetOutline(colour::kBlack);
     for (int k = 0; k < 4; ++k) {
         DashGeometry(s, k);
-        const int d = s.Djup, f = s.Xfjarr;
-        const double m = s.Xmitt;
+        const int d = s.Djup, f = PxClamp(s.Xfjarr);
+        const double m = PxClamp(s.Xmitt);
         const int near = Rnd(1.4 * d) + 310;
         g.Polygon({{f + 338 - Rnd(0.1 * d), d + 310},
                    {Rnd(m - 0.1 * d) + 338, near},

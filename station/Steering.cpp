@@ -22,8 +22,8 @@ void KeySteering(Sim& s) {
 }
 
 void SteeringUpdate(Sim& s) {
-    s.Kursfel = s.Vagrikt - s.Ratt;
-    s.Sidled = s.Sidled + Rnd((s.v + s.vf) * s.Kursfel * s.Dt / 50);
+    s.Kursfel = SatSub(s.Vagrikt, s.Ratt);
+    s.Sidled = SatAdd(s.Sidled, Rnd((s.v + s.vf) * s.Kursfel * s.Dt / 50));
 }
 
 void CurveUpdate(Sim& s) {
@@ -45,8 +45,8 @@ void CurveUpdate(Sim& s) {
 
 void MouseSteering(Sim& s) {
     if (s.Motorstyr != 'M' || !CurvesOn(s)) return;
-    if (s.MusX > 322) s.Ratt = Rnd(s.Ratt + 0.002 * (s.MusX - 322) * s.v * s.Dt);
-    if (s.MusX < 318) s.Ratt = Rnd(s.Ratt - 0.002 * (318 - s.MusX) * s.v * s.Dt);
+    if (s.MusX > 322) s.Ratt = Rnd(s.Ratt + 0.002 * (s.MusX - 322.0) * s.v * s.Dt);
+    if (s.MusX < 318) s.Ratt = Rnd(s.Ratt - 0.002 * (318.0 - s.MusX) * s.v * s.Dt);
 }
 
 } // namespace tralvik

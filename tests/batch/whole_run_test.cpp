@@ -17,9 +17,13 @@
 // The cycle's time column is -1: real time from the simulated clock.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +40,25 @@ std::string ReadFile(const std::string& path) {
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+// Whether a result file holds its header, its rule and `rows` or more rows,
+// each one whole (fifteen fields of eleven characters and CR LF), and
+// nothing else.
+::testing::AssertionResult WholeRows(const std::string& text, std::size_t rows) {
+    std::size_t pos = 0, n = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos)
+            return ::testing::AssertionFailure() << "ends in half a line: " << text.substr(pos);
+        if (n >= 2 && end - pos != 165)
+            return ::testing::AssertionFailure() << "line " << n + 1 << " has " << end - pos
+                                                 << " characters";
+        ++n;
+        pos = end + 2;
+    }
+    if (n < 2 + rows) return ::testing::AssertionFailure() << "only " << n << " lines";
+    return ::testing::AssertionSuccess();
 }
 
 void WriteFile(const std::string& path, const std::string& text) {
@@ -468,4 +491,132 @@ TEST_F(WholeRun, PhasesAndTraceOfTheSteadyRun) {
     EXPECT_NEAR(s->trace->rms_kmh, 36, 1e-9);
     EXPECT_NEAR(s->trace->max_kmh, 36, 1e-9);
     EXPECT_DOUBLE_EQ(s->trace->share_off, 1);
+}
+
+TEST_F(WholeRun, SignalsEndTheRunWithWholeRowsAndASummary) {
+    cons[35] = "1000000000"; // runs until stopped
+    WriteCons();
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        std::string out = dir + "/.stdout";
+        std::filesystem::remove(dir + "/RES.TXT");
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::freopen(out.c_str(), "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+            ::execl(TRALVIK_BATCH_EXE, TRALVIK_BATCH_EXE, "--no-draw", "--json", "--quiet",
+                    "--spara", "1100", dir.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Stop it once it has written a few hundred rows.
+        for (int i = 0; i < 3000 && ReadFile(dir + "/RES.TXT").size() < 50000; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ::kill(pid, sig);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+        std::string summary = ReadFile(out);
+        EXPECT_EQ(JsonText(summary, "end"), "interrupted") << summary;
+        EXPECT_TRUE(WholeRows(ReadFile(dir + "/RES.TXT"), 200));
+        EXPECT_TRUE(WholeRows(ReadFile(dir + "/RESP.TXT"), 200));
+    }
+}
+
+TEST_F(WholeRun, FullDiskKeepsWholeRowsReportsAndSumsUp) {
+    // Files may not grow beyond 30 blocks of 512 bytes (15360 bytes); the
+    // process is not stopped for it but its writes fail.
+    std::string cmd = std::string("trap '' XFSZ; ulimit -f 30; exec '") + TRALVIK_BATCH_EXE +
+                      "' --no-draw --json --quiet --spara 1100 '" + dir + "' > '" + dir +
+                      "/.out' 2> '" + dir + "/.err'";
+    int rc = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(rc));
+    EXPECT_EQ(WEXITSTATUS(rc), 2);
+    std::string err = ReadFile(dir + "/.err"), out = ReadFile(dir + "/.out");
+    // The tick and the file that could not take its row, and the summary.
+    EXPECT_EQ(err.rfind("tralvik-batch: tick ", 0), 0u) << err;
+    EXPECT_NE(err.find(": Disk full: " + dir + "/RES"), std::string::npos) << err;
+    EXPECT_EQ(JsonText(out, "end"), "write error") << out;
+    for (const char* name : {"/RES.TXT", "/RESP.TXT"}) {
+        std::string text = ReadFile(dir + name);
+        EXPECT_LE(text.size(), 15360u) << name;
+        EXPECT_TRUE(WholeRows(text, 50)) << name;
+    }
+}
+
+TEST_F(WholeRun, ResultFilesThatWouldOverwriteAreRefused) {
+    const struct {
+        const char* name;
+        const char* message;
+    } cases[] = {
+        {"RES.TXT", "is also the result file of line 13: one would overwrite the other"},
+        {"bil/VAXEL.TAB", "is the gear table of line 8: the run would overwrite it"},
+        {"CONS.VAL", "is the constants file: the run would overwrite it"},
+    };
+    const std::string gears = ReadFile(dir + "/bil/VAXEL.TAB");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        cons[14] = c.name;
+        WriteCons();
+        const std::string consText = ReadFile(dir + "/CONS.VAL");
+        Result r = Run("--quiet --spara 1100");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("CONS.VAL:14: the supplementary result file " + dir + "/" + c.name +
+                             " " + c.message),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(ReadFile(dir + "/bil/VAXEL.TAB"), gears);
+        EXPECT_EQ(ReadFile(dir + "/CONS.VAL"), consText);
+        EXPECT_FALSE(std::filesystem::exists(dir + "/RES.TXT"));
+    }
+}
+
+TEST_F(WholeRun, ConstantsFileThatEndsEarlySaysWhere) {
+    const struct {
+        int lines;
+        const char* note;
+    } cases[] = {
+        {0, "CONS.VAL:1: the file is empty: lines 1 to 58 are missing"},
+        {12, "CONS.VAL:12: the file ends after this line: lines 13 to 58 are missing and read "
+             "as empty"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        std::string text;
+        for (int i = 1; i <= c.lines; ++i) text += cons[i] + "\r\n";
+        WriteFile(dir + "/CONS.VAL", text);
+        Result r = Run("--quiet");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.rfind(std::string("tralvik-batch: note: ") + c.note + "\n", 0), 0u) << r.err;
+    }
+}
+
+TEST_F(WholeRun, CheckListsTheFaultsOfAFolder) {
+    Result clean = Run("--check");
+    EXPECT_EQ(clean.status, 0) << clean.out;
+    EXPECT_EQ(clean.out, "");
+
+    cons[21] = "4O";      // letter O for a zero
+    cons[14] = "RES.TXT"; // as line 13, but only --spara switches that on
+    std::string text;
+    for (int i = 1; i <= 40; ++i) text += cons[i] + "\r\n";
+    WriteFile(dir + "/CONS.VAL", text);
+    WriteFile(dir + "/cykel.txt", Crlf("0 10 0 0 -1 0\n60 1O 0 0 -1 0 ! comment\n"
+                                       "120 2000 0 0 -1 0\n200 0 0 1e999 -1 0\n"));
+    WriteFile(dir + "/bil/VAXEL.TAB", Crlf("50 0 100 100 100\n50 0 x 100 100\n"));
+    Result r = Run("--check");
+    EXPECT_EQ(r.status, 1);
+    const std::string c = dir + "/CONS.VAL", cyc = dir + "/cykel.txt", g = dir + "/bil/VAXEL.TAB";
+    EXPECT_EQ(r.out,
+              c + ":21: \"4O\" is not a number (Tank); it reads as 0\n" +
+              c + ":40: the file ends after this line: lines 41 to 58 are missing and read as empty\n" +
+              g + ":2: \"x\" is not a number (gear table)\n" +
+              g + ":2: the table ends after 10 numbers; 50 (five for each of ten gears) are read, "
+                  "the rest as 0\n" +
+              cyc + ":2: \"1O\" is not a number (speed)\n" +
+              cyc + ":4: \"1e999\" is beyond the largest number (mode)\n" +
+              dir + "/bil/FORDON.TAB: table 1 has no row above 2000 m/s, the top speed of " + cyc +
+              " line 3: the driver's look-up would run off it\n");
 }

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <memory>
 #include <unistd.h>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "config/Ffetch.h"
 #include "tests/support/temp_dir.h"
@@ -77,6 +79,13 @@ void FillRecord(Sim& s, const std::string& d) {
     s.Tidsmod = 'D';
     s.Dt = 0.04;
     s.Vaxelmod = 0; // manual hold: written as M
+}
+
+// An old constants file of 286 bytes, as the bundled one.
+std::string CrLf286() {
+    std::string text;
+    for (int i = 1; i <= 58; ++i) text += (i % 3 ? "12" : "7") + std::string("\r\n");
+    return text + std::string(286 - text.size() - 2, 'x') + "\r\n";
 }
 
 } // namespace
@@ -168,6 +177,32 @@ TEST(WriteConstants, ReplacesALongerFile) {
     std::string text = dir.Read("K.VAL");
     EXPECT_EQ(text.find('x'), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 3), "M\r\n");
+}
+
+TEST(WriteConstants, AFailedSaveKeepsTheOldFile) {
+    TempFolder dir;
+    const std::string old = CrLf286();
+    dir.Write("CONS.VAL", old);
+    Sim s;
+    FillRecord(s, dir.path());
+    s.Sparfil = dir / "CONS.VAL";
+    // A full disk: files of this process may not grow beyond 200 bytes, and
+    // the write fails (EFBIG) instead of the process being stopped.
+    struct rlimit was;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+    auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = was;
+    small.rlim_cur = 200;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string error;
+    try {
+        WriteConstants(s);
+    } catch (const IoError& e) { error = e.what(); }
+    ::setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(error, "Disk full: " + dir / "CONS.VAL");
+    EXPECT_EQ(dir.Read("CONS.VAL"), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST(WriteConstants, FileThatCannotBeCreated) {

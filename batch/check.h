@@ -1,0 +1,55 @@
+// tralvik-batch --check: reads a simulation folder as start-up would and
+// lists what would go wrong, without running anything.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/Vvaria.h"
+
+namespace tralvik::batch {
+
+// One finding: the file (as shown to the user), its line (0: the file as a
+// whole) and what is wrong.
+struct Finding {
+    std::string file;
+    long line = 0;
+    std::string text;
+    friend bool operator==(const Finding&, const Finding&) = default;
+};
+
+// "FILE:LINE: text" (or "FILE: text" for the file as a whole).
+std::string FormatFinding(const Finding& f);
+
+// The lines of a constants file (without line ends): numbers that do not
+// read as numbers on the lines that hold numbers, and the lines missing
+// when the file ends before line 58.
+std::vector<Finding> CheckConstantsLines(const std::vector<std::string>& lines,
+                                         const std::string& shown);
+
+// The finding of CheckConstantsLines about missing lines, for the file
+// `name`, when it ends before line 58 (nothing when it cannot be read).
+std::vector<Finding> ConstantsEndedEarly(const Text& name);
+
+// A cycle file's bytes, read as the cycle reader reads them: six numbers per
+// row, the rest of the row's last line ignored. Every word in a number's
+// place that is not a plain decimal number (or is beyond the largest real)
+// is a finding. `topSpeed` and `topSpeedLine` receive the largest speed
+// (column 2) and its line.
+std::vector<Finding> CheckCycleText(const std::string& bytes, const std::string& shown,
+                                    double* topSpeed = nullptr, long* topSpeedLine = nullptr);
+
+// A gear table's bytes: 50 numbers, five per gear.
+std::vector<Finding> CheckGearText(const std::string& bytes, const std::string& shown);
+
+// Result files that Spara switches on and that would overwrite each other or
+// one of the files the run reads. Names are compared as the file system
+// resolves them (links, "..", letter case as the simulator finds files).
+std::vector<Finding> ResultFileClashes(const Sim& s);
+
+// Everything above for the folder `dir`, plus files that cannot be opened
+// and the driver's look-ups in the vehicle table over the cycle's speeds
+// (and the engine's torque curve up to Nmax) that would run off their table.
+std::vector<Finding> CheckFolder(const std::string& dir);
+
+} // namespace tralvik::batch

@@ -1,0 +1,124 @@
+// Values the files can hold but no real car reaches: not-a-number, infinities
+// and numbers beyond the 32-bit range. Every conversion to an integer has a
+// defined result, sums saturate, and devices are not read for ever.
+#include <climits>
+#include <cmath>
+#include <functional>
+
+#include "config/Ffetch.h"
+#include "core/Ccykel.h"
+#include "station/Steering.h"
+#include "tests/core/fixture.h"
+
+using namespace tralvik;
+using namespace tralvik::test;
+
+namespace {
+
+TEST(Rounding, NanGivesZeroAndOutOfRangeSaturates) {
+    const double inf = INFINITY;
+    const struct {
+        double x;
+        int32_t want;
+    } cases[] = {
+        {NAN, 0},           {inf, INT32_MAX},           {-inf, INT32_MIN},
+        {1e12, INT32_MAX},  {-1e15, INT32_MIN},         {2147483647.4, INT32_MAX},
+        {2147483647.5, INT32_MAX}, {-2147483648.4, INT32_MIN}, {-2147483648.6, INT32_MIN},
+        {2.5, 2},           {3.5, 4},                   {-2.5, -2},
+        {-0.4, 0},          {123456.5, 123456},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Rnd(c.x), c.want) << c.x;
+    EXPECT_EQ(Rnd64(NAN), 0);
+    EXPECT_EQ(Rnd64(1e300), INT64_MAX);
+    EXPECT_EQ(Rnd64(-9.3e18), INT64_MIN);
+    EXPECT_EQ(Rnd64(4503599627370497.0), 4503599627370497LL);
+    EXPECT_EQ(Trunc32(-7.9), -7);
+    EXPECT_EQ(Trunc32(NAN), 0);
+}
+
+class ExtremeSteering : public CoreTest {
+  protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        s.v = s.vf = 10;
+        s.Dt = 0.04;
+        s.Vagkrokar = 'J';
+    }
+};
+
+TEST_F(ExtremeSteering, HeadingErrorAndDriftSaturate) {
+    s.Vagrikt = 0;
+    s.Ratt = INT32_MIN;
+    s.Sidled = -5;
+    s.v = s.vf = 1e300;
+    SteeringUpdate(s); // 0 - INT32_MIN and an infinite drift
+    EXPECT_EQ(s.Kursfel, INT32_MAX);
+    EXPECT_EQ(s.Sidled, INT32_MAX - 5);
+
+    s.Vagrikt = INT32_MIN;
+    s.Ratt = 1;
+    s.Sidled = 7;
+    s.v = s.vf = NAN; // a drift that is not a number moves nothing
+    SteeringUpdate(s);
+    EXPECT_EQ(s.Kursfel, INT32_MIN);
+    EXPECT_EQ(s.Sidled, 7);
+}
+
+TEST_F(ExtremeSteering, MouseAtTheEndsOfTheRange) {
+    s.Motorstyr = 'M';
+    const struct {
+        int32_t x;
+        int32_t ratt;
+    } cases[] = {
+        // 0.002 * (318 + 2^31) * 10 * 0.04, to the left
+        {INT32_MIN, -1717987},
+        // 0.002 * (2^31 - 1 - 322) * 10 * 0.04, to the right
+        {INT32_MAX, 1717987},
+    };
+    for (const auto& c : cases) {
+        s.Ratt = 0;
+        s.MusX = c.x;
+        MouseSteering(s);
+        EXPECT_EQ(s.Ratt, c.ratt) << c.x;
+    }
+}
+
+TEST_F(CoreTest, CycleModesBeyondTheRangeSaturate) {
+    s.Nsteg = 5;
+    s.Tidsmod = ' ';
+    s.Cykeltyp = 'K';
+    // Mode -1e12 rounds to the smallest mode; 1e12 and 1e15 are event codes
+    // that name no event.
+    s.Tkarta = dir.Write("K.CYK", CrLf({"0 10 0 -1e12 0.04 0", "100 10 0 1e12 0.04 0",
+                                        "200 10 0 1e15 0.04 0", "300 10 0 0 0.04 0"}));
+    s.lkarta = 50;
+    CycleStage(s);
+    EXPECT_EQ(s.Mod, INT32_MIN);
+    for (double x : {150.0, 250.0}) {
+        s.lkarta = x;
+        CycleStage(s);
+        EXPECT_EQ(s.Mod, INT32_MIN) << x; // event codes keep the mode
+    }
+}
+
+TEST_F(CoreTest, EndlessFilesAreRefused) {
+    // A device named as a cycle file, or as the vehicle table whose Const
+    // section start-up reads: refused after 64 MB, not read until memory
+    // runs out.
+    std::string cons;
+    for (int i = 1; i <= 58; ++i) cons += i == 3 ? "/dev\r\n" : i == 7 ? "zero\r\n" : "\r\n";
+    s.Konsfil = dir.Write("CONS.VAL", cons);
+    const std::function<void()> reads[] = {[&] { ReadCycleRow(s, "/dev/zero", 10); },
+                                           [&] { ReadConstants(s); }};
+    for (const auto& read : reads) {
+        try {
+            read();
+            ADD_FAILURE() << "no error";
+        } catch (const IoError& e) {
+            EXPECT_EQ(e.text(), "File too large (more than 64 MB)");
+            EXPECT_EQ(e.file(), "/dev/zero");
+        }
+    }
+}
+
+} // namespace
