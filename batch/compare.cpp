@@ -85,7 +85,8 @@ void Print(const std::string& s) {
 std::string CompareText(const DriveResult& drive, const DriveResult& builtIn) {
     std::string t;
     char buf[160];
-    std::snprintf(buf, sizeof buf, "%-18s %12s %12s %12s\n", "", "your drive", "built-in", "difference");
+    std::snprintf(buf, sizeof buf, "%-18s %12s %12s %12s\n", "", "your drive", "built-in",
+                  "difference");
     t += buf;
     for (const Row& r : Rows(drive, builtIn)) {
         std::snprintf(buf, sizeof buf, "%-18s %12s %12s %12s\n", r.label,
@@ -137,7 +138,8 @@ int ReplayCommand(const std::string& file, const std::string& dir, bool json,
         }
         bool recordedEnd = !events.empty() && events.back().kind == RecKind::End;
         std::fprintf(stderr, "tralvik-batch: replayed %s: %s\n", file.c_str(),
-                     recordedEnd ? "same end state as the drive" : "the recording has no end state to check");
+                     recordedEnd ? "same end state as the drive"
+                                 : "the recording has no end state to check");
         return 0;
     } catch (const RecordingError& e) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());

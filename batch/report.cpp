@@ -247,7 +247,8 @@ std::vector<QPointF> Points(const std::vector<Sample>& s, X x, F value) {
     return pts;
 }
 template <class F> std::vector<QPointF> Points(const std::vector<Sample>& s, F value) {
-    return Points(s, [](const Sample& x) { return x.t_s; }, value);
+    return Points(
+        s, [](const Sample& x) { return x.t_s; }, value);
 }
 
 using Series = std::vector<std::pair<std::string, std::vector<QPointF>>>;
@@ -606,9 +607,8 @@ const QColor kDriveColour = kColours[1], kBuiltInColour(40, 40, 140);
 std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, bool overDistance,
                               const std::vector<CompareRow>& rows,
                               const std::vector<std::string>& notes) {
-    double (*x)(const Sample&) = overDistance
-                                     ? +[](const Sample& s) { return s.distance_m / 1000; }
-                                     : +[](const Sample& s) { return s.t_s; };
+    double (*x)(const Sample&) = overDistance ? +[](const Sample& s) { return s.distance_m / 1000; }
+                                              : +[](const Sample& s) { return s.t_s; };
     const std::vector<Sample>&a = drive.samples, &b = builtIn.samples;
     double x0 = 0, x1 = 0;
     if (!overDistance && !a.empty() && !b.empty()) x0 = std::min(a.front().t_s, b.front().t_s);
@@ -616,7 +616,8 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
         if (!s->empty()) x1 = std::max(x1, x(s->back()));
     // The requested speed is the same function of time on a cycle and of the
     // place on a road for both runs; take it from the run that got further.
-    const std::vector<Sample>& further = !b.empty() && (a.empty() || x(b.back()) > x(a.back())) ? b : a;
+    const std::vector<Sample>& further =
+        !b.empty() && (a.empty() || x(b.back()) > x(a.back())) ? b : a;
     auto v = [](const Sample& s) { return s.v_kmh; };
     std::string body;
     body += "<p><b>" + Html(drive.name) + "</b> mot <b>" + Html(builtIn.name) +
@@ -630,9 +631,9 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
                        {drive.name, Points(a, x, v)},
                        {builtIn.name, Points(b, x, v)}},
                       {kColours[7], kDriveColour, kBuiltInColour});
-    body += "<h2>Motorns arbetspunkter</h2>\n" +
-            MapChart(drive.map,
-                     {{drive.name, &a, kDriveColour}, {builtIn.name, &b, kBuiltInColour}});
+    body +=
+        "<h2>Motorns arbetspunkter</h2>\n" +
+        MapChart(drive.map, {{drive.name, &a, kDriveColour}, {builtIn.name, &b, kBuiltInColour}});
     body += "<h2>Sammanfattning</h2>\n<table class=\"compare\">\n<tr><th class=\"name\"></th><th>" +
             Html(drive.name) + "</th><th>" + Html(builtIn.name) + "</th><th>skillnad</th></tr>\n";
     for (const CompareRow& r : rows)
