@@ -7,27 +7,23 @@
 
 namespace tralvik::batch {
 
-// CO2 from the fuel burnt: its mass (litres × density) times 3.16, the CO2
-// that a kilogram of petrol or diesel fuel (86 % carbon) gives when burnt
-// completely.
-constexpr double kCo2PerKgFuel = 3.16;
-
 // The two summaries side by side with the differences (drive minus built-in
-// driver), as printed by --compare.
+// driver), as printed by --compare. CO2 is the summary's.
 std::string CompareText(const DriveResult& drive, const DriveResult& builtIn);
 
-// A page (SVG) with both speed traces over distance and both engine
-// operating-point clouds on the engine map picture (on plain engine speed and
-// torque axes when no picture was drawn).
+// The report page of the comparison: both speed traces, both clouds of
+// operating points on the efficiency map, and the table of CompareText.
 std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn);
 
 // --replay: replays FILE in DIR (whose result files are written again) and
-// prints the summary; 0, or 2 with the reason on stderr.
-int ReplayCommand(const std::string& file, const std::string& dir, bool json);
+// prints the summary; `report`, when not empty, gets the run's report page.
+// 0, or 2 with the reason on stderr.
+int ReplayCommand(const std::string& file, const std::string& dir, bool json,
+                  const std::string& report);
 
 // --compare: replays FILE and runs the built-in driver over the same
 // distance, each in a temporary copy of DIR (DIR itself is not written), and
-// prints both; `page`, when not empty, also gets ComparePage.
-int CompareCommand(const std::string& file, const std::string& dir, const std::string& page);
+// prints both; `report`, when not empty, also gets ComparePage.
+int CompareCommand(const std::string& file, const std::string& dir, const std::string& report);
 
 } // namespace tralvik::batch

@@ -333,8 +333,8 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
-    if (!opt->replay.empty()) return ReplayCommand(opt->replay, opt->dir, opt->json);
-    if (!opt->compare.empty()) return CompareCommand(opt->compare, opt->dir, opt->page);
+    if (!opt->replay.empty()) return ReplayCommand(opt->replay, opt->dir, opt->json, opt->report);
+    if (!opt->compare.empty()) return CompareCommand(opt->compare, opt->dir, opt->report);
     if (opt->Study()) return RunStudy(*opt, args);
     return Run(*opt, events);
 }

@@ -187,9 +187,17 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         error = "--replay and --compare do not go together";
         return std::nullopt;
     }
-    if (!o.page.empty() && o.compare.empty()) {
-        error = "--page goes with --compare";
-        return std::nullopt;
+    if (!o.page.empty()) {
+        // The older name of --report for the comparison's page.
+        if (o.compare.empty()) {
+            error = "--page goes with --compare";
+            return std::nullopt;
+        }
+        if (!o.report.empty()) {
+            error = "--page is the older name of --report; give one of them";
+            return std::nullopt;
+        }
+        o.report = o.page;
     }
     return o;
 }
@@ -305,11 +313,16 @@ Options:
                   loaded files and panel edits, in order. The result files
                   are written again, byte for byte as the drive wrote them,
                   and the end state is checked against the recording's.
+                  With --report FILE.html, the drive's report page.
   --compare FILE  replay the drive and run the built-in driver over the same
                   distance, each in a temporary copy of DIR, and print both
-                  summaries side by side with the differences.
-  --page FILE.svg with --compare: both speed traces and both clouds of
-                  engine operating points on the efficiency map, one page.
+                  summaries side by side with the differences (CO2 as in the
+                  summary). With --report FILE.html, one page with both
+                  speed traces and the requested speed (over the distance on
+                  a road, over time on a time cycle), both clouds of engine
+                  operating points on the efficiency map, and the table.
+  --page FILE     the older name of --report with --compare: it writes the
+                  same HTML page, whatever the file is called.
   --json          print the summary as one JSON object (in a study: one
                   object per line, with "run", "set" and "status" first).
   --quiet         no progress bar (it is shown on stderr only when stderr

@@ -56,7 +56,7 @@ struct Options {
     // More than one run, or runs in a copy of their folder.
     bool Study() const { return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep; }
     // --replay FILE / --compare FILE: a drive recorded by the window;
-    // --page FILE.svg: the comparison's traces.
+    // --page FILE: the older name of --report with --compare (copied there).
     std::string replay, compare, page;
 };
 

@@ -75,6 +75,7 @@ void RunRecorder::Tick(const Sim& s) {
     sm.co2_g = Co2Grams(sm.fuel_l, density_, fuel_);
     sm.rpm = s.nic;
     sm.torque_nm = s.mic;
+    sm.distance_m = s.ltot - startLtot_;
     samples_.push_back(sm);
 }
 

@@ -12,9 +12,12 @@
 
 namespace tralvik::batch {
 
-// One sample per tick, at the end of the tick.
+// One sample per tick, at the end of the tick. The distance (driven since
+// START) is for the comparison's charts over a road; the series CSV leaves
+// it out.
 struct Sample {
     double t_s = 0, v_kmh = 0, requested_kmh = 0, fuel_l = 0, co2_g = 0, rpm = 0, torque_nm = 0;
+    double distance_m = 0;
 };
 
 class RunRecorder {

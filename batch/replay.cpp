@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <QBuffer>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -184,11 +182,16 @@ struct Drive {
         vMax = s.v;
         if (view.drawPixels) DrawStartPaint(surface, view.map.get());
         started = true;
-        return RunEvent(s, st, [&] { StartRun(s, st); });
+        if (!RunEvent(s, st, [&] { StartRun(s, st); })) return false;
+        // The figures a run of tralvik-batch adds to its summary.
+        std::string error;
+        if (!recorder.Start(s, error)) throw RecordingError(error);
+        return true;
     }
     TickOutcome Tick() {
         ++ticks;
         TickOutcome o = Timer1Timer(s, st);
+        if (o != TickOutcome::Failed) recorder.Tick(s);
         if (o == TickOutcome::Computed) {
             trace.push_back({s.ttot, s.ltot, s.v, s.nic, s.mic, s.Bensin});
             vMax = std::max(vMax, s.v);
@@ -201,17 +204,13 @@ struct Drive {
         r.end = end;
         RunFigures finish{s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg};
         r.summary = MakeSummary(ticks, end, s.ttot, startFigures, finish, s.v, vMax);
-        r.tathet = s.Tathet;
+        recorder.Finish(r.summary);
         r.trace = trace;
         r.hardBrakings = CountHardBrakings(trace);
         r.digest = StateDigest(s);
-        r.momskala = s.Momskala;
-        if (const auto* map = dynamic_cast<const QtPicture*>(view.map.get())) {
-            QByteArray png;
-            QBuffer buffer(&png);
-            buffer.open(QIODevice::WriteOnly);
-            if (map->image.save(&buffer, "PNG")) r.mapPng.assign(png.constData(), png.size());
-        }
+        r.samples = recorder.Samples();
+        r.map = ReadEngineMap(FsPath(s.Tforb));
+        r.timeCycle = s.Cykeltyp == 'T';
         return r;
     }
 
@@ -225,6 +224,7 @@ struct Drive {
     double vMax = 0;
     RunFigures startFigures;
     std::vector<TracePoint> trace;
+    RunRecorder recorder;
 };
 
 void EnterFolder(const std::string& dir) {

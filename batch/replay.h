@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/record.h"
+#include "batch/report.h"
 #include "batch/summary.h"
 #include "station/Recording.h"
 
@@ -23,20 +25,17 @@ struct TracePoint {
     double Bensin = 0; // fuel left, l
 };
 
-// What a run leaves for the summary and the comparison.
+// What a run leaves for the summary, the comparison and their pages.
 struct DriveResult {
     int64_t ticks = 0;
     std::string end; // why it stopped
-    Summary summary;
-    double tathet = 0;     // fuel density, kg/l
+    Summary summary; // with the study figures (CO2, trace following, phases)
     int hardBrakings = 0;  // see CountHardBrakings
     std::string digest;    // StateDigest at the end
     std::vector<TracePoint> trace;
-    // The engine map picture as PNG (empty: none was drawn) and the torque
-    // per pixel of its scale, to place the operating points on it as the
-    // panel's marker is placed.
-    std::string mapPng;
-    double momskala = 0;
+    std::vector<Sample> samples; // one per tick, for the charts
+    EngineMap map;               // of the engine at the end
+    bool timeCycle = false;      // a time cycle, not a road
 };
 
 // A braking counts as hard from a deceleration of 3 m/s² (0.3 g); a stretch

@@ -237,31 +237,46 @@ class Chart {
 };
 
 // At most about 2000 points of a series, so a 45 000-tick run stays small.
-template <class F> std::vector<QPointF> Points(const std::vector<Sample>& s, F value) {
+// `x` picks the abscissa: the time, or the distance on a road.
+template <class X, class F>
+std::vector<QPointF> Points(const std::vector<Sample>& s, X x, F value) {
     std::vector<QPointF> pts;
     std::size_t step = std::max<std::size_t>(1, s.size() / 2000);
-    for (std::size_t i = 0; i < s.size(); i += step) pts.emplace_back(s[i].t_s, value(s[i]));
-    if (!s.empty() && (s.size() - 1) % step) pts.emplace_back(s.back().t_s, value(s.back()));
+    for (std::size_t i = 0; i < s.size(); i += step) pts.emplace_back(x(s[i]), value(s[i]));
+    if (!s.empty() && (s.size() - 1) % step) pts.emplace_back(x(s.back()), value(s.back()));
     return pts;
 }
+template <class F> std::vector<QPointF> Points(const std::vector<Sample>& s, F value) {
+    return Points(
+        s, [](const Sample& x) { return x.t_s; }, value);
+}
 
-std::string TimeChart(const std::string& title, const std::string& ylabel,
-                      const std::vector<Sample>& s,
-                      const std::vector<std::pair<std::string, std::vector<QPointF>>>& series) {
+using Series = std::vector<std::pair<std::string, std::vector<QPointF>>>;
+
+// Series i is drawn in colours[i], or in the i-th of kColours.
+std::string LineChart(const std::string& title, double x0, double x1, const std::string& xlabel,
+                      const std::string& ylabel, const Series& series,
+                      const std::vector<QColor>& colours = {}) {
     double y0 = 0, y1 = 0;
     for (const auto& [n, pts] : series)
         for (const QPointF& p : pts) y1 = std::max(y1, p.y()), y0 = std::min(y0, p.y());
-    double t0 = s.empty() ? 0 : s.front().t_s, t1 = s.empty() ? 1 : s.back().t_s;
-    Axes a = NiceAxes(t0, t1, y0, y1);
+    Axes a = NiceAxes(x0, x1, y0, y1);
     Chart c(title);
-    c.Frame(a, "tid (s)", ylabel);
+    c.Frame(a, xlabel, ylabel);
     std::vector<std::pair<std::string, QColor>> legend;
     for (std::size_t i = 0; i < series.size(); ++i) {
-        c.Line(a, series[i].second, kColours[i % 8], i == 0 ? 1.2 : 1.5);
-        legend.emplace_back(series[i].first, kColours[i % 8]);
+        QColor col = i < colours.size() ? colours[i] : kColours[i % 8];
+        c.Line(a, series[i].second, col, i == 0 ? 1.2 : 1.5);
+        legend.emplace_back(series[i].first, col);
     }
     c.Legend(legend);
     return c.Svg();
+}
+
+std::string TimeChart(const std::string& title, const std::string& ylabel,
+                      const std::vector<Sample>& s, const Series& series) {
+    double t0 = s.empty() ? 0 : s.front().t_s, t1 = s.empty() ? 1 : s.back().t_s;
+    return LineChart(title, t0, t1, "tid (s)", ylabel, series);
 }
 
 QColor EfficiencyColour(double pct, double top) {
@@ -270,10 +285,19 @@ QColor EfficiencyColour(double pct, double top) {
     return QColor::fromHsvF(0.6 - 0.5 * f * f, 0.2 + 0.6 * f, 1.0);
 }
 
-std::string MapChart(const EngineMap& m, const std::vector<Sample>& s) {
+// The time-weighted operating points of one or more runs, each in its own
+// colour.
+struct Cloud {
+    std::string name;
+    const std::vector<Sample>* samples;
+    QColor colour;
+};
+
+std::string MapChart(const EngineMap& m, const std::vector<Cloud>& clouds) {
     double rpmMax = 1000, nmMax = 50;
-    for (const Sample& x : s)
-        rpmMax = std::max(rpmMax, x.rpm), nmMax = std::max(nmMax, x.torque_nm);
+    for (const Cloud& cl : clouds)
+        for (const Sample& x : *cl.samples)
+            rpmMax = std::max(rpmMax, x.rpm), nmMax = std::max(nmMax, x.torque_nm);
     if (m.Valid()) {
         rpmMax = std::max(rpmMax, m.rpm.back());
         nmMax = std::max(nmMax, m.torque_nm.back());
@@ -308,31 +332,52 @@ std::string MapChart(const EngineMap& m, const std::vector<Sample>& s) {
         for (const auto& [r, t] : m.fullLoad) fl.emplace_back(r, t);
         c.Line(a, fl, Qt::black, 2);
     }
-    // Time spent in cells of 100 rpm x 5 Nm; the dot's area is its share.
-    std::map<std::pair<int, int>, double> cells;
-    double total = 0;
-    for (std::size_t i = 1; i < s.size(); ++i) {
-        double dt = s[i].t_s - s[i - 1].t_s;
-        if (!(dt > 0)) continue;
-        cells[{static_cast<int>(std::floor(s[i].rpm / 100)),
-               static_cast<int>(std::floor(s[i].torque_nm / 5))}] += dt;
-        total += dt;
-    }
-    double biggest = 0;
-    for (const auto& [k, t] : cells) biggest = std::max(biggest, t);
-    c.P().setPen(Qt::NoPen);
-    c.P().setBrush(QColor(214, 39, 40, 170));
-    for (const auto& [k, t] : cells) {
-        QPointF centre = a.Map((k.first + 0.5) * 100, (k.second + 0.5) * 5);
-        double r = 1.0 + 9.0 * std::sqrt(t / biggest);
-        QPainterPath dot;
-        dot.addEllipse(centre, r, r);
-        c.P().drawPath(dot);
+    // Time spent in cells of 100 rpm x 5 Nm; the dot's area is its share of
+    // its run's time.
+    std::string totals;
+    std::vector<std::pair<std::string, QColor>> legend;
+    for (const Cloud& cl : clouds) {
+        const std::vector<Sample>& s = *cl.samples;
+        std::map<std::pair<int, int>, double> cells;
+        double total = 0;
+        for (std::size_t i = 1; i < s.size(); ++i) {
+            double dt = s[i].t_s - s[i - 1].t_s;
+            if (!(dt > 0)) continue;
+            cells[{static_cast<int>(std::floor(s[i].rpm / 100)),
+                   static_cast<int>(std::floor(s[i].torque_nm / 5))}] += dt;
+            total += dt;
+        }
+        double biggest = 0;
+        for (const auto& [k, t] : cells) biggest = std::max(biggest, t);
+        c.P().setPen(Qt::NoPen);
+        QColor fill = cl.colour;
+        fill.setAlpha(170);
+        c.P().setBrush(fill);
+        for (const auto& [k, t] : cells) {
+            QPointF centre = a.Map((k.first + 0.5) * 100, (k.second + 0.5) * 5);
+            double r = 1.0 + 9.0 * std::sqrt(t / biggest);
+            QPainterPath dot;
+            dot.addEllipse(centre, r, r);
+            c.P().drawPath(dot);
+        }
+        totals += (totals.empty() ? "" : " och ") + Num(total, 0) + " s";
+        if (clouds.size() > 1) legend.emplace_back(cl.name, cl.colour);
     }
     c.P().setPen(Qt::black);
     c.P().drawText(QRectF(kW - kRight - 400, kTop + 20, 390, 16), Qt::AlignRight,
                    QString::fromStdString("punkternas yta: tid i cellen (100 varv/min × 5 Nm), " +
-                                          Num(total, 0) + " s totalt"));
+                                          totals + " totalt"));
+    if (!legend.empty()) {
+        // Below the two lines of notes at the top right, on white.
+        double x = kW - kRight - 170, y = kTop + 40;
+        c.P().fillRect(QRectF(x - 4, y, 170, 16 * legend.size() + 4), QColor(255, 255, 255, 210));
+        for (const auto& [name, col] : legend) {
+            c.P().fillRect(QRectF(x, y + 2, 10, 10), col);
+            c.P().setPen(Qt::black);
+            c.P().drawText(QPointF(x + 16, y + 11), QString::fromStdString(name));
+            y += 16;
+        }
+    }
     return c.Svg();
 }
 
@@ -406,7 +451,7 @@ std::string RunReportHtml(const ReportRun& run) {
         TimeChart("Hastighet och begärd hastighet", "km/h", s,
                   {{run.requestedLabel, Points(s, [](const Sample& x) { return x.requested_kmh; })},
                    {"bilens", Points(s, [](const Sample& x) { return x.v_kmh; })}});
-    body += "<h2>Motorns arbetspunkter</h2>\n" + MapChart(run.map, s);
+    body += "<h2>Motorns arbetspunkter</h2>\n" + MapChart(run.map, {{run.name, &s, kColours[1]}});
     body += "<h2>Bränsle och CO2</h2>\n";
     body += TimeChart("Förbrukat bränsle", "liter", s,
                       {{"bränsle", Points(s, [](const Sample& x) { return x.fuel_l; })}});
@@ -547,6 +592,56 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs) {
     }
     body += "</table>\n";
     return Page("Tralvik: studie", body);
+}
+
+} // namespace tralvik::batch
+
+namespace tralvik::batch {
+
+namespace {
+// The two runs in the same colours in both charts; the built-in driver dark
+// enough to show on the map's greens and blues.
+const QColor kDriveColour = kColours[1], kBuiltInColour(40, 40, 140);
+} // namespace
+
+std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, bool overDistance,
+                              const std::vector<CompareRow>& rows,
+                              const std::vector<std::string>& notes) {
+    double (*x)(const Sample&) = overDistance ? +[](const Sample& s) { return s.distance_m / 1000; }
+                                              : +[](const Sample& s) { return s.t_s; };
+    const std::vector<Sample>&a = drive.samples, &b = builtIn.samples;
+    double x0 = 0, x1 = 0;
+    if (!overDistance && !a.empty() && !b.empty()) x0 = std::min(a.front().t_s, b.front().t_s);
+    for (const std::vector<Sample>* s : {&a, &b})
+        if (!s->empty()) x1 = std::max(x1, x(s->back()));
+    // The requested speed is the same function of time on a cycle and of the
+    // place on a road for both runs; take it from the run that got further.
+    const std::vector<Sample>& further =
+        !b.empty() && (a.empty() || x(b.back()) > x(a.back())) ? b : a;
+    auto v = [](const Sample& s) { return s.v_kmh; };
+    std::string body;
+    body += "<p><b>" + Html(drive.name) + "</b> mot <b>" + Html(builtIn.name) +
+            "</b> i samma mapp: " + Num(drive.summary.ltot_m / 1000, 3) + " km på " +
+            Num(drive.summary.ttot_s, 1) + " s mot " + Num(builtIn.summary.ltot_m / 1000, 3) +
+            " km på " + Num(builtIn.summary.ttot_s, 1) + " s.</p>\n";
+    body += "<h2>Hastighet</h2>\n";
+    body += LineChart("Hastighet", x0, x1, overDistance ? "sträcka (km)" : "tid (s)", "km/h",
+                      {{drive.requestedLabel,
+                        Points(further, x, [](const Sample& s) { return s.requested_kmh; })},
+                       {drive.name, Points(a, x, v)},
+                       {builtIn.name, Points(b, x, v)}},
+                      {kColours[7], kDriveColour, kBuiltInColour});
+    body +=
+        "<h2>Motorns arbetspunkter</h2>\n" +
+        MapChart(drive.map, {{drive.name, &a, kDriveColour}, {builtIn.name, &b, kBuiltInColour}});
+    body += "<h2>Sammanfattning</h2>\n<table class=\"compare\">\n<tr><th class=\"name\"></th><th>" +
+            Html(drive.name) + "</th><th>" + Html(builtIn.name) + "</th><th>skillnad</th></tr>\n";
+    for (const CompareRow& r : rows)
+        body += "<tr><td class=\"name\">" + Html(r.label) + "</td><td>" + Html(r.drive) +
+                "</td><td>" + Html(r.builtIn) + "</td><td>" + Html(r.difference) + "</td></tr>\n";
+    body += "</table>\n";
+    for (const std::string& n : notes) body += "<p>" + Html(n) + "</p>\n";
+    return Page("Tralvik: jämförelse med den inbyggda föraren", body);
 }
 
 } // namespace tralvik::batch

@@ -40,4 +40,19 @@ std::string RunReportHtml(const ReportRun& run);
 // the swept value.
 std::string StudyReportHtml(const std::vector<ReportRun>& runs);
 
+// A line of the comparison's table, as shown: the figure, both runs' values
+// and the difference.
+struct CompareRow {
+    std::string label, drive, builtIn, difference;
+};
+
+// The page of a recorded drive against the built-in driver on the same
+// folder: both speed traces with the requested speed (over the distance on
+// a road, over time on a time cycle), both clouds of operating points on
+// the drive's efficiency map, the table of both and their differences, and
+// the notes below it.
+std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, bool overDistance,
+                              const std::vector<CompareRow>& rows,
+                              const std::vector<std::string>& notes);
+
 } // namespace tralvik::batch

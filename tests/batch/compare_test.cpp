@@ -1,5 +1,5 @@
 // The comparison's figures: hard brakings counted as the summary says, and
-// the side-by-side table worked out by hand.
+// the side-by-side table worked out by hand, its CO2 the summary's.
 #include <gtest/gtest.h>
 
 #include "batch/compare.h"
@@ -27,22 +27,28 @@ TEST(Compare, TableShowsBothRunsAndTheirDifferences) {
     DriveResult a, b;
     a.summary.ttot_s = 70.25;
     a.summary.ltot_m = 1000;
+    a.summary.fuel_l = 0.1;
     a.summary.fuel_l_per_100km = 10;
     a.summary.co_g_per_km = 0.5;
     a.summary.v_max_kmh = 60;
-    a.tathet = 0.75; // 10 l/100 km: 0.075 kg/km, 237 g CO2
+    // 0.1 l of petrol at 0.75 kg/l: 75 g, 64.8 g carbon, x 44.0095/12.0107
+    // = 237.44 g CO2 over the km; 0.08 l: 189.95 g.
+    AddCo2(a.summary, 0.75, 1000);
     a.hardBrakings = 2;
     a.end = "end of recording";
     b = a;
     b.summary.ttot_s = 60;
+    b.summary.fuel_l = 0.08;
     b.summary.fuel_l_per_100km = 8;
+    AddCo2(b.summary, 0.75, 1000);
     b.hardBrakings = 0;
     b.end = "distance of the drive";
     std::string t = CompareText(a, b);
     EXPECT_NE(t.find("time (s)                   70.2         60.0        +10.2\n"), std::string::npos) << t;
     EXPECT_NE(t.find("distance (km)             1.000        1.000            0\n"), std::string::npos) << t;
     EXPECT_NE(t.find("fuel (l/100 km)           10.00         8.00        +2.00\n"), std::string::npos) << t;
-    EXPECT_NE(t.find("CO2 (g/km)                237.0        189.6        +47.4\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("CO2 (g/km)                237.4        190.0        +47.5\n"), std::string::npos) << t;
     EXPECT_NE(t.find("NOx (g/km)                    -            -            -\n"), std::string::npos) << t;
     EXPECT_NE(t.find("hard brakings                 2            0           +2\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("carbon share (bensin)"), std::string::npos) << t;
 }

@@ -101,6 +101,17 @@ TEST(BatchOptions, SeveralFoldersAndStudyOptions) {
     EXPECT_FALSE(Parse({"--jobs", "0"}, &err));
 }
 
+TEST(BatchOptions, PageIsTheOlderNameOfReportWithCompare) {
+    auto o = Parse({"--compare", "d.rec", "--page", "cmp.html", "data"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->report, "cmp.html");
+    std::string err;
+    EXPECT_FALSE(Parse({"--compare", "d.rec", "--page", "a.html", "--report", "b.html"}, &err));
+    EXPECT_EQ(err, "--page is the older name of --report; give one of them");
+    EXPECT_FALSE(Parse({"--page", "a.html"}, &err));
+    EXPECT_EQ(err, "--page goes with --compare");
+}
+
 TEST(BatchOptions, DoubleDashEndsTheOptions) {
     auto o = Parse({"--", "--odd-folder"});
     ASSERT_TRUE(o);

@@ -124,9 +124,9 @@ for f in Resultat.txt Resultatp.txt; do
 done
 echo "drive-and-replay: the replay wrote both result files byte for byte as the drive"
 
-"$build/batch/tralvik-batch" --compare "$work/drive.rec" "$work/run" --page "$work/compare.svg"
+"$build/batch/tralvik-batch" --compare "$work/drive.rec" "$work/run" --report "$work/compare.html"
 
 if [ -n "$keep" ]; then
     mkdir -p "$keep"
-    cp "$work/drive.rec" "$work"/*.png "$work/compare.svg" "$keep/"
+    cp "$work/drive.rec" "$work"/*.png "$work/compare.html" "$keep/"
 fi
