@@ -63,20 +63,6 @@ bool ResultWriteFailed(const Sim& s, bool hadResult, bool hadResultP) {
     return (hadResult && !s.results.result) || (hadResultP && !s.results.resultp);
 }
 
-const char* EndText(RunEnd e) {
-    switch (e) {
-    case RunEnd::Mode100:
-        return "mode 100";
-    case RunEnd::Fulltid:
-        return "Fulltid";
-    case RunEnd::Fullangd:
-        return "Fullangd";
-    case RunEnd::None:
-        break;
-    }
-    return "";
-}
-
 RunFigures Figures(const Sim& s) {
     return RunFigures{s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg};
 }
@@ -233,7 +219,7 @@ int Run(Options opt, const std::vector<InputEvent>& events) {
             if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
         }
         if (outcome == TickOutcome::RunEnded) {
-            end = EndText(RunEndReason(s));
+            end = RunEndText(RunEndReason(s));
             break;
         }
         if (!platform.TimerEnabled()) {

@@ -38,20 +38,6 @@ int CountHardBrakings(const std::vector<TracePoint>& trace) {
 
 namespace {
 
-const char* EndText(RunEnd e) {
-    switch (e) {
-    case RunEnd::Mode100:
-        return "mode 100";
-    case RunEnd::Fulltid:
-        return "Fulltid";
-    case RunEnd::Fullangd:
-        return "Fullangd";
-    case RunEnd::None:
-        break;
-    }
-    return "";
-}
-
 // The recorded events in order; the clock and the dialogs take theirs from
 // here while the replay's own loop takes the rest.
 class Cursor {
@@ -291,7 +277,7 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
         case RecKind::Tick:
             if (!platform.TimerEnabled())
                 c.Fail("the drive's timer ticked here, but the replay's run is paused");
-            if (d.Tick() == TickOutcome::RunEnded) end = EndText(RunEndReason(d.s));
+            if (d.Tick() == TickOutcome::RunEnded) end = RunEndText(RunEndReason(d.s));
             break;
         case RecKind::Clock:
             c.Fail("the drive read the clock here, the replay does not");
@@ -322,7 +308,7 @@ DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn) {
         clock.BeginTick();
         TickOutcome o = d.Tick();
         if (o == TickOutcome::Failed) throw RecordingError("the built-in driver's run failed");
-        if (o == TickOutcome::RunEnded) return d.Result(EndText(RunEndReason(d.s)));
+        if (o == TickOutcome::RunEnded) return d.Result(RunEndText(RunEndReason(d.s)));
         if (!platform.TimerEnabled()) return d.Result("Bensinstopp");
         if (distance_m > 0 && d.s.ltot >= distance_m) return d.Result("distance of the drive");
     }

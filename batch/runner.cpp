@@ -28,10 +28,11 @@ namespace fs = std::filesystem;
 namespace {
 
 // Ctrl-C reaches the runs too (they share the terminal's process group):
-// they end with their summaries, and no further run is started.
+// they end with their summaries, and no further run is started. SIGTERM and
+// SIGHUP usually reach this process alone: they are passed on to the runs.
 volatile std::sig_atomic_t gStop = 0;
-void OnStop(int) {
-    gStop = 1;
+void OnStop(int sig) {
+    gStop = sig;
 }
 
 std::string ReadAll(const std::string& path) {
@@ -172,7 +173,8 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
     struct sigaction sa {};
     sa.sa_handler = OnStop;
     sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+    bool passedOn = false;
     std::map<pid_t, std::size_t> running;
     std::size_t next = 0, printed = 0;
     int result = 0;
@@ -182,7 +184,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
     auto finishInOrder = [&] {
         for (; printed < jobs.size() && jobs[printed].done; ++printed) {
             Job& j = jobs[printed];
-            int code = j.started ? ExitCode(j.status) : (gStop ? 130 : 2);
+            int code = j.started ? ExitCode(j.status) : (gStop ? 128 + gStop : 2);
             std::string err = j.started ? ReadAll(j.err) : std::string();
             std::string out = j.started ? ReadAll(j.out) : std::string();
             // The run's messages, each line marked with the run.
@@ -251,7 +253,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
             Job& j = jobs[next];
             if (gStop) { // not run: reported as interrupted
                 j.done = true;
-                j.status = 130 << 8;
+                j.status = (128 + gStop) << 8;
                 j.started = false;
                 ++next;
                 continue;
@@ -264,6 +266,10 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         }
         finishInOrder();
         if (running.empty()) continue;
+        if (gStop && gStop != SIGINT && !passedOn) {
+            for (const auto& [pid, index] : running) ::kill(pid, gStop);
+            passedOn = true;
+        }
         int status = 0;
         pid_t pid = ::waitpid(-1, &status, 0);
         if (pid < 0) {

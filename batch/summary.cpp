@@ -8,6 +8,20 @@
 
 namespace tralvik::batch {
 
+const char* RunEndText(RunEnd e) {
+    switch (e) {
+    case RunEnd::Mode100:
+        return "mode 100";
+    case RunEnd::Fulltid:
+        return "Fulltid";
+    case RunEnd::Fullangd:
+        return "Fullangd";
+    case RunEnd::None:
+        break;
+    }
+    return "";
+}
+
 Summary MakeSummary(int64_t ticks, const std::string& end, double ttot, const RunFigures& start,
                     const RunFigures& finish, double vFinal, double vMax) {
     Summary r;

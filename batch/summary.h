@@ -7,8 +7,12 @@
 #include <vector>
 
 #include "batch/figures.h"
+#include "files/RRFIL.h"
 
 namespace tralvik::batch {
+
+// The summary's name of why a run ended ("mode 100", "Fulltid", "Fullangd").
+const char* RunEndText(RunEnd e);
 
 struct Summary {
     int64_t ticks = 0;
