@@ -33,9 +33,18 @@ template <class Int> constexpr Int Saturate(double x) {
 }
 
 // Rounding of a real to an integer: nearest, halves to even.
-inline double RoundEven(double x) { return std::nearbyint(x); }
-inline int32_t Rnd(double x) { return Saturate<int32_t>(std::nearbyint(x)); }
-inline int64_t Rnd64(double x) { return Saturate<int64_t>(std::nearbyint(x)); }
+// Below 2^52 adding 2^52 rounds to a whole number, halves to even (the
+// default rounding), and taking it away again is exact; from 2^52 on every
+// double is whole. So this is nearbyint, bit for bit, without a library call
+// in the step's many roundings.
+inline double RoundEven(double x) {
+    const double a = std::fabs(x);
+    if (!(a < 0x1p52)) return x + 0.0; // whole already, or NaN (made quiet, as nearbyint does)
+    const double whole = (a + 0x1p52) - 0x1p52;
+    return std::copysign(whole, x);
+}
+inline int32_t Rnd(double x) { return Saturate<int32_t>(RoundEven(x)); }
+inline int64_t Rnd64(double x) { return Saturate<int64_t>(RoundEven(x)); }
 // Truncation towards zero.
 inline int32_t Trunc32(double x) { return Saturate<int32_t>(x); }
 

@@ -224,9 +224,21 @@ void RecordRows2(const std::string& bytes, std::size_t start, int i, TableImage:
 
 } // namespace
 
+namespace {
+
+// Table names are a character or two: compared inline, not by a library call.
+inline bool SameName(const std::string& a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t k = 0; k < a.size(); ++k)
+        if (a[k] != b[k]) return false;
+    return true;
+}
+
+} // namespace
+
 const TableImage::Rows1& TableImage::Find1(std::string_view table, int column) {
     for (const auto& r : t1_)
-        if (r->column == column && r->table == table) return *r;
+        if (r->column == column && SameName(r->table, table)) return *r;
     auto r = std::make_unique<Rows1>();
     r->table = table;
     r->column = column;
@@ -237,7 +249,7 @@ const TableImage::Rows1& TableImage::Find1(std::string_view table, int column) {
 
 TableImage::Columns2& TableImage::Find2(std::string_view table) {
     for (const auto& c : t2_)
-        if (c->table == table) return *c;
+        if (SameName(c->table, table)) return *c;
     auto c = std::make_unique<Columns2>();
     c->table = table;
     Record2(bytes_, *c);

@@ -48,11 +48,18 @@ echo "long headless run: $(awk '/^ticks/{print $2}' "$WORK/long.out") ticks, lar
 
 # The window: from the start of the program until it is visible (Xvfb).
 if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && [ -x "$BUILD/app/tralvik" ]; then
-  ms=$(xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  # -noreset: the server must outlive each started and ended window.
+  ms=$(xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash -c '
     cd "$1/data"; for _ in $(seq "$3"); do
       t0=$(date +%s%N); "$2" >/dev/null 2>&1 & pid=$!
-      until xdotool search --onlyvisible --name Tralvik >/dev/null 2>&1; do sleep 0.002; done
-      t1=$(date +%s%N); echo $(( (t1 - t0) / 1000000 )); kill $pid; wait $pid 2>/dev/null || true
+      for _ in $(seq 5000); do   # at most about 10 s
+        xdotool search --onlyvisible --name Tralvik >/dev/null 2>&1 && break
+        kill -0 $pid 2>/dev/null || break
+        sleep 0.002
+      done
+      t1=$(date +%s%N)
+      if kill $pid 2>/dev/null; then echo $(( (t1 - t0) / 1000000 )); fi
+      wait $pid 2>/dev/null || true
     done' _ "$PWD" "$BUILD/app/tralvik" "$N" | sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}')
   echo "window visible after: $ms ms (median of $N)"
 fi

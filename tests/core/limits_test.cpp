@@ -1,9 +1,12 @@
 // Values the files can hold but no real car reaches: not-a-number, infinities
 // and numbers beyond the 32-bit range. Every conversion to an integer has a
 // defined result, sums saturate, and devices are not read for ever.
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <functional>
+#include <random>
+#include <vector>
 
 #include "config/Ffetch.h"
 #include "core/Ccykel.h"
@@ -34,6 +37,26 @@ TEST(Rounding, NanGivesZeroAndOutOfRangeSaturates) {
     EXPECT_EQ(Rnd64(4503599627370497.0), 4503599627370497LL);
     EXPECT_EQ(Trunc32(-7.9), -7);
     EXPECT_EQ(Trunc32(NAN), 0);
+}
+
+// The inline rounding is the library's nearbyint bit for bit: on every kind
+// of double (halves, neighbours of halves, the 2^52 edge, signed zeros,
+// subnormals, NaN and infinities) and on millions of random bit patterns.
+TEST(Rounding, RoundEvenIsNearbyint) {
+    std::vector<double> xs = {0.0, -0.0, 0.5, -0.5, 1.5, 2.5, -2.5, 0x1p52, -0x1p52,
+                              0x1p52 - 0.5, 0x1p51 + 0.5, 0x1p53, 5e-324, -5e-324, NAN, INFINITY,
+                              -INFINITY};
+    for (int k = -2000; k <= 2000; ++k) {
+        const double h = k + 0.5;
+        xs.insert(xs.end(), {h, std::nextafter(h, 1e9), std::nextafter(h, -1e9), k / 7.0});
+    }
+    std::mt19937_64 rng(52);
+    for (int k = 0; k < 2'000'000; ++k) xs.push_back(std::bit_cast<double>(rng()));
+    for (double x : xs) {
+        const double want = std::nearbyint(x);
+        ASSERT_EQ(std::bit_cast<uint64_t>(RoundEven(x)), std::bit_cast<uint64_t>(want))
+            << std::hexfloat << x;
+    }
 }
 
 class ExtremeSteering : public CoreTest {
