@@ -117,8 +117,7 @@ void WriteResultRow(Sim& s) {
     detail::PutResultText(s.results.result, row.data(), row.size(), s.Tresultat);
 }
 
-// Flushes and closes a finished result file; the first failure is kept.
-static void FinishResultFile(std::FILE*& f, const Text& name, std::optional<IoError>& failure) {
+void detail::FinishResultFile(std::FILE*& f, const Text& name, std::optional<IoError>& failure) {
     if (!f) return;
     errno = 0;
     bool bad = std::fflush(f) != 0 || std::ferror(f);
@@ -137,11 +136,11 @@ bool EndOfRunTest(Sim& s) {
     std::optional<IoError> failure;
     if (s.Resstat == 'K') {
         s.Resstat = '-';
-        FinishResultFile(s.results.result, s.Tresultat, failure);
+        detail::FinishResultFile(s.results.result, s.Tresultat, failure);
     }
     if (s.Resstatp == 'K') {
         s.Resstatp = '-';
-        FinishResultFile(s.results.resultp, s.Tresultatp, failure);
+        detail::FinishResultFile(s.results.resultp, s.Tresultatp, failure);
     }
     if (failure) throw *failure;
     return true;

@@ -1,6 +1,7 @@
 // The result file (Tresultat) and the end-of-run handling of both result files.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "core/Vvaria.h"
@@ -48,6 +49,9 @@ namespace detail {
 // is thrown.
 void PutResultText(std::FILE*& f, const std::string& text, const Text& name);
 void PutResultText(std::FILE*& f, const char* text, std::size_t size, const Text& name);
+// Flushes and closes `f` (slot set to null), cut back to its last whole row
+// when the flush fails; the first failure is kept in `failure`.
+void FinishResultFile(std::FILE*& f, const Text& name, std::optional<IoError>& failure);
 } // namespace detail
 
 } // namespace tralvik

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/paths.h"
+#include "files/RRFIL.h"
 
 namespace tralvik {
 
@@ -32,24 +33,10 @@ void CutToLastLine(std::FILE* f) {
     if (keep < st.st_size) (void)!::ftruncate(fd, keep);
 }
 
-static void CloseOne(std::FILE*& f, const Text& name, std::optional<IoError>& failure) {
-    if (!f) return;
-    errno = 0;
-    bool bad = std::fflush(f) != 0 || std::ferror(f);
-    int err = errno;
-    if (bad) CutToLastLine(f);
-    if (std::fclose(f) != 0 && !bad) {
-        bad = true;
-        err = errno;
-    }
-    f = nullptr;
-    if (bad && !failure) failure.emplace(IoErrorText(err ? err : EIO), Cp1252ToUtf8(name));
-}
-
 void CloseResultFiles(Sim& s) {
     std::optional<IoError> failure;
-    CloseOne(s.results.result, s.Tresultat, failure);
-    CloseOne(s.results.resultp, s.Tresultatp, failure);
+    detail::FinishResultFile(s.results.result, s.Tresultat, failure);
+    detail::FinishResultFile(s.results.resultp, s.Tresultatp, failure);
     if (failure) throw *failure;
 }
 
