@@ -69,22 +69,6 @@ bool ReadWhole(const Text& name, std::string& bytes, std::vector<Finding>& out) 
     return !bad;
 }
 
-// Lines as the constants reader splits them: LF or CR LF ends a line.
-std::vector<std::string> SplitLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t nl = bytes.find('\n', pos);
-        std::size_t end = nl == std::string::npos ? bytes.size() : nl;
-        std::size_t stop = end;
-        if (stop > pos && bytes[stop - 1] == '\r') --stop;
-        lines.push_back(bytes.substr(pos, stop - pos));
-        if (nl == std::string::npos) break;
-        pos = nl + 1;
-    }
-    return lines;
-}
-
 // The words of a cycle or gear file, as their reader takes them.
 class Scanner {
   public:
@@ -181,7 +165,7 @@ std::vector<Finding> ConstantsEndedEarly(const Text& name) {
     std::vector<Finding> ignored;
     std::string bytes;
     if (!ReadWhole(name, bytes, ignored)) return {};
-    std::vector<std::string> lines = SplitLines(bytes);
+    std::vector<std::string> lines = SplitConstantsLines(bytes);
     if (lines.size() >= kConstantsLines) return {};
     std::vector<Finding> all = CheckConstantsLines(lines, Cp1252ToUtf8(name));
     return {all.back()};
@@ -276,7 +260,7 @@ std::vector<Finding> CheckFolder(const std::string& dir) {
 
     std::string bytes;
     if (!ReadWhole(s.Konsfil, bytes, out)) return out;
-    for (Finding& f : CheckConstantsLines(SplitLines(bytes), Cp1252ToUtf8(s.Konsfil)))
+    for (Finding& f : CheckConstantsLines(SplitConstantsLines(bytes), Cp1252ToUtf8(s.Konsfil)))
         out.push_back(f);
 
     // The names as start-up makes them; a table that cannot be opened ends

@@ -12,23 +12,6 @@
 
 namespace tralvik::batch {
 
-// The surface of a run without pixels: draws nothing, and reads back black.
-class NullSurface : public Surface {
-  public:
-    void SetFill(Rgb) override {}
-    void SetOutline(Rgb) override {}
-    void Rectangle(int, int, int, int) override {}
-    void Polygon(const std::vector<Point>&) override {}
-    void Line(int, int, int, int) override {}
-    void TextOut(int, int, const Text&) override {}
-    void SetPixel(int, int, Rgb) override {}
-    Rgb GetPixel(int, int) override { return {}; }
-    void Draw(int, int, const Picture&) override {}
-    std::unique_ptr<Picture> LoadPicture(const Text&, bool) override {
-        return std::make_unique<Picture>();
-    }
-};
-
 // The simulated clock: a whole number of milliseconds, starting at 10:00.
 // BeginTick() moves it 40 ms on. The first reading of each time step returns
 // it unchanged; every further reading of the same step (a re-read of the

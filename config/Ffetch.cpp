@@ -9,6 +9,20 @@
 
 namespace tralvik {
 
+std::vector<Text> SplitConstantsLines(const std::string& bytes) {
+    std::vector<Text> lines;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t nl = bytes.find('\n', pos);
+        std::size_t stop = nl == std::string::npos ? bytes.size() : nl;
+        if (stop > pos && bytes[stop - 1] == '\r') --stop;
+        lines.push_back(bytes.substr(pos, stop - pos));
+        if (nl == std::string::npos) break;
+        pos = nl + 1;
+    }
+    return lines;
+}
+
 namespace {
 
 using Lines = std::vector<Text>;
@@ -41,18 +55,7 @@ Lines ReadAllLines(const Text& name) {
     }
     std::fclose(f);
 
-    Lines lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t nl = bytes.find('\n', pos);
-        std::size_t end = nl == std::string::npos ? bytes.size() : nl;
-        std::size_t stop = end;
-        if (stop > pos && bytes[stop - 1] == '\r') --stop;
-        lines.push_back(bytes.substr(pos, stop - pos));
-        if (nl == std::string::npos) break;
-        pos = nl + 1;
-    }
-    return lines;
+    return SplitConstantsLines(bytes);
 }
 
 // Line n (from 1); a line beyond the end of the file reads as an empty line.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/Vvaria.h"
 
@@ -13,6 +14,10 @@ namespace tralvik {
 // tables. With s.Uppdat set no line is taken from the file; only the path and
 // table steps run. Throws IoError when a file cannot be opened or read.
 void ReadConstants(Sim& s);
+
+// A constants file's bytes split into lines without their ends (LF or CR LF),
+// as ReadConstants takes them.
+std::vector<Text> SplitConstantsLines(const std::string& bytes);
 
 // The number syntax of the constants file and the panels: optional leading
 // blanks, optional sign, digits with an optional '.', optional exponent; nothing

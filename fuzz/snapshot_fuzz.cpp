@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Drawing and the marker only: the step's look-ups would open whatever
     // file names the bytes hold.
     s.Uppdat = 0;
-    fuzz::NullSurface g;
+    NullSurface g;
     MarkerStage(s);
     DrawPanelTick(s, g);
     DrawRoadView(s, g, OncomingPictures{});

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     SnapshotLayout(s, set);
     s.Uppdat = 0; // the torque axis search is the marker's, fuzzed elsewhere
-    fuzz::NullSurface g;
+    NullSurface g;
     try {
         for (char k : keys) {
             s.Tangent = k;

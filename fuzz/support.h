@@ -62,20 +62,6 @@ class Bytes {
     size_t n_;
 };
 
-class NullSurface : public Surface {
-  public:
-    void SetFill(Rgb) override {}
-    void SetOutline(Rgb) override {}
-    void Rectangle(int, int, int, int) override {}
-    void Polygon(const std::vector<Point>&) override {}
-    void Line(int, int, int, int) override {}
-    void TextOut(int, int, const Text&) override {}
-    void SetPixel(int, int, Rgb) override {}
-    Rgb GetPixel(int, int) override { return colour::kBlack; }
-    void Draw(int, int, const Picture&) override {}
-    std::unique_ptr<Picture> LoadPicture(const Text&, bool) override { return nullptr; }
-};
-
 // The bundled default car and map, with the reset state and the constants
 // of the default CONS.VAL that the stages read.
 inline void DefaultCar(Sim& s) {

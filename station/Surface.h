@@ -81,4 +81,22 @@ class RowLimit {
     Surface& g_;
 };
 
+// The surface of a run without pixels: draws nothing, reads back black and
+// loads empty pictures.
+class NullSurface : public Surface {
+  public:
+    void SetFill(Rgb) override {}
+    void SetOutline(Rgb) override {}
+    void Rectangle(int, int, int, int) override {}
+    void Polygon(const std::vector<Point>&) override {}
+    void Line(int, int, int, int) override {}
+    void TextOut(int, int, const Text&) override {}
+    void SetPixel(int, int, Rgb) override {}
+    Rgb GetPixel(int, int) override { return colour::kBlack; }
+    void Draw(int, int, const Picture&) override {}
+    std::unique_ptr<Picture> LoadPicture(const Text&, bool) override {
+        return std::make_unique<Picture>();
+    }
+};
+
 } // namespace tralvik
