@@ -1,9 +1,12 @@
 #include "core/tabstore.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <limits>
 
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -344,6 +347,47 @@ struct TableStore::Entry {
     std::unique_ptr<TableImage> image;
 };
 
+namespace {
+
+// How many times the kernel said that a watch queue got events (SIGIO). A
+// tick reads its queue only when this moved, so a tick in which nothing
+// changed makes no system call. The signal's disposition is the process's,
+// hence one counter for every store.
+std::atomic<uint64_t> gWatchNotices{0};
+static_assert(std::atomic<uint64_t>::is_always_lock_free);
+
+extern "C" void OnWatchNotice(int) { gWatchNotices.fetch_add(1, std::memory_order_relaxed); }
+
+// Takes SIGIO for the counter, unless the program handles or ignores it.
+bool WatchNoticesInstalled() {
+    static const bool installed = [] {
+        struct sigaction old {};
+        if (::sigaction(SIGIO, nullptr, &old) != 0) return false;
+        if (old.sa_handler == OnWatchNotice) return true;
+        if ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) return false;
+        struct sigaction sa {};
+        sa.sa_handler = OnWatchNotice;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART; // reads and writes elsewhere go on as if nothing came
+        return ::sigaction(SIGIO, &sa, nullptr) == 0;
+    }();
+    return installed;
+}
+
+// The kernel signals this process when the watch queue gets an event; false
+// where it cannot, or where this thread would never take the signal.
+bool AskForNotices(int fd) {
+    if (!WatchNoticesInstalled()) return false;
+    sigset_t blocked;
+    if (::pthread_sigmask(SIG_BLOCK, nullptr, &blocked) != 0 || sigismember(&blocked, SIGIO))
+        return false;
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && ::fcntl(fd, F_SETOWN, ::getpid()) == 0 &&
+           ::fcntl(fd, F_SETFL, flags | O_ASYNC) == 0;
+}
+
+} // namespace
+
 TableStore::TableStore() = default;
 TableStore::~TableStore() {
     if (watchFd_ >= 0) ::close(watchFd_);
@@ -351,7 +395,11 @@ TableStore::~TableStore() {
 
 void TableStore::Watch(Entry& e, const std::string& fsPath) {
     e.wdFile = e.wdDir = -1;
-    if (watchFd_ == -2) watchFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watchFd_ == -2) {
+        watchFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        // Before the first watch, so that no event comes unannounced.
+        if (watchFd_ >= 0) notices_ = AskForNotices(watchFd_);
+    }
     if (watchFd_ < 0) return;
     // Writes, truncation, removal and renames of the file itself; a file made,
     // moved in or removed in its folder (a replacement, another letter case).
@@ -367,6 +415,12 @@ void TableStore::Watch(Entry& e, const std::string& fsPath) {
 
 void TableStore::TakeEvents() {
     if (watchFd_ < 0) return;
+    if (notices_) {
+        // Counted before the read: an event queued after it signals anew.
+        const uint64_t n = gWatchNotices.load(std::memory_order_acquire);
+        if (n == noticesSeen_) return;
+        noticesSeen_ = n;
+    }
     alignas(inotify_event) char buf[4096];
     for (;;) {
         ssize_t n = ::read(watchFd_, buf, sizeof buf);

@@ -16,8 +16,10 @@
 // every look-up made outside a tick): a changed file is read and parsed
 // again, a vanished one fails as an open would. The kernel is asked to watch
 // each file and its folder (inotify), so the question costs one read of the
-// watch's queue per tick, not a path look-up per file; where no watch can be
-// set, the file's status is compared instead.
+// watch's queue per tick, not a path look-up per file, and the kernel also
+// signals (SIGIO) when that queue gets an event, so a tick in which no notice
+// came does not even read it. Where no watch can be set, the file's status is
+// compared instead.
 #pragma once
 
 #include <sys/stat.h>
@@ -121,6 +123,8 @@ class TableStore {
     uint64_t eventsTaken_ = 0; // the tick whose events were last taken
     bool inTick_ = false;
     int watchFd_ = -2; // -2: not yet asked for; -1: none to be had
+    bool notices_ = false;     // the kernel signals events on watchFd_
+    uint64_t noticesSeen_ = 0; // the notice count at the last read
 };
 
 // Marks a tick for the table store for as long as it lives.
