@@ -16,6 +16,7 @@
 
 #include "batch/record.h"
 #include "batch/report.h"
+#include "batch/single.h"
 #include "batch/study.h"
 #include "batch/summary.h"
 
@@ -98,7 +99,10 @@ bool Spawn(const Options& o, Job& job, bool oneRun) {
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, job.err.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int rc = posix_spawn(&job.pid, "/proc/self/exe", &fa, nullptr, argv.data(), environ);
+    // Each run is a tralvik-batch of its own, which takes the drawing runner
+    // only where the run draws.
+    const std::string program = ProgramBeside("tralvik-batch");
+    int rc = posix_spawn(&job.pid, program.c_str(), &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0) {
         std::fprintf(stderr, "tralvik-batch: cannot start run %s: %s\n", job.plan.name.c_str(),

@@ -1,0 +1,62 @@
+// tralvik-batch-draw: the part of tralvik-batch that needs Qt's drawing
+// library: runs that draw the panel and road view, save frames or write a
+// report page, studies, replays and comparisons. tralvik-batch starts it in
+// its own place with the same arguments; it takes every option itself too.
+#include <QGuiApplication>
+#include <QImage>
+#include <memory>
+
+#include "batch/compare.h"
+#include "batch/replay.h"
+#include "batch/report.h"
+#include "batch/runner.h"
+#include "batch/single.h"
+#include "qtsurface/QtSurface.h"
+
+using namespace tralvik;
+using namespace tralvik::batch;
+
+namespace {
+
+class QtPictures : public RunPictures {
+  public:
+    Surface& RunSurface() override {
+        if (!surface_) surface_ = std::make_unique<QtSurface>();
+        return *surface_;
+    }
+    bool SaveFrame(const std::string& file) override {
+        return RunSurface(), surface_->Image().save(QString::fromStdString(file), "PNG");
+    }
+    std::string RunReportHtml(ReportRun run, const std::string& motorTab) override {
+        run.map = ReadEngineMap(motorTab);
+        return batch::RunReportHtml(run);
+    }
+
+  private:
+    std::unique_ptr<QtSurface> surface_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options opt;
+    std::vector<InputEvent> events;
+    if (auto status = StartCommand(argc, argv, opt, events)) return *status;
+    // The drawing surface needs Qt's fonts; no window is ever shown, and the
+    // toolkit's own notes (no runtime folder, no display) are not the
+    // runner's messages.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("TRALVIK_QT_DEBUG"))
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+            if (type == QtFatalMsg || type == QtCriticalMsg)
+                std::fprintf(stderr, "tralvik-batch: %s\n", msg.toLocal8Bit().constData());
+        });
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QGuiApplication app(qtArgc, qtArgv);
+    if (!opt.replay.empty()) return ReplayCommand(opt.replay, opt.dir, opt.json, opt.report);
+    if (!opt.compare.empty()) return CompareCommand(opt.compare, opt.dir, opt.report);
+    if (opt.Study()) return RunStudy(opt, std::vector<std::string>(argv + 1, argv + argc));
+    QtPictures pictures;
+    return RunSingle(std::move(opt), events, &pictures);
+}

@@ -1,0 +1,320 @@
+// A single run of tralvik-batch: start-up, START and ticks as in the window,
+// the result files, and the summary. It needs no toolkit; what it draws or
+// charts goes through RunPictures, which only the drawing runner has.
+#include "batch/single.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "batch/check.h"
+#include "batch/headless.h"
+#include "batch/record.h"
+#include "batch/study.h"
+#include "batch/summary.h"
+#include "config/Startup.h"
+#include "core/paths.h"
+#include "files/RRFIL.h"
+#include "files/Snapshot.h"
+#include "files/rowcut.h"
+#include "station/Gauges.h"
+#include "station/Station.h"
+#include "station/SurfaceView.h"
+#include "station/Tick.h"
+
+namespace tralvik::batch {
+
+namespace {
+
+// The signal that asked the run to stop (0: none).
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int sig) {
+    gInterrupted = sig;
+}
+
+// Ctrl-C, kill and a closed terminal all stop the run after the tick in
+// progress, with the result files whole and the summary printed.
+void InstallInterruptHandler() {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = OnInterrupt;
+    sa.sa_flags = SA_RESETHAND; // a second signal ends the program at once
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+}
+
+// A result file that was open before the tick and is closed after it failed
+// to take its rows (a full disk): the rows before are kept whole.
+bool ResultWriteFailed(const Sim& s, bool hadResult, bool hadResultP) {
+    return (hadResult && !s.results.result) || (hadResultP && !s.results.resultp);
+}
+
+RunFigures Figures(const Sim& s) {
+    return RunFigures{s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg};
+}
+
+// How far the run has come, for the progress bar.
+double Fraction(const Sim& s, const Options& o, int64_t ticks) {
+    double f = 0;
+    if (o.ticks && *o.ticks > 0) f = std::max(f, static_cast<double>(ticks) / *o.ticks);
+    if (s.Fulltid > 0) f = std::max(f, s.ttot / s.Fulltid);
+    if (s.Fullangd > 0) f = std::max(f, s.ltot / s.Fullangd);
+    return f;
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        std::fprintf(stderr, "tralvik-batch: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok) std::fprintf(stderr, "tralvik-batch: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return ok;
+}
+
+} // namespace
+
+int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* pictures) {
+    // Files named on the command line are named from where the runner was
+    // started.
+    for (Options::Frame& f : opt.frames)
+        f.file = std::filesystem::absolute(f.file).string();
+    if (opt.snapshot) opt.snapshot->file = std::filesystem::absolute(opt.snapshot->file).string();
+    for (std::string* name : {&opt.load, &opt.csv, &opt.report, &opt.series})
+        if (!name->empty()) *name = std::filesystem::absolute(*name).string();
+    std::filesystem::path folder = std::filesystem::absolute(opt.dir).lexically_normal();
+    if (folder.filename().empty()) folder = folder.parent_path();
+    const std::string runName = opt.name.empty() ? folder.filename().string() : opt.name;
+    if (::chdir(opt.dir.c_str()) != 0) {
+        std::fprintf(stderr, "tralvik-batch: cannot enter folder '%s': %s\n", opt.dir.c_str(),
+                     std::strerror(errno));
+        return 2;
+    }
+
+    InstallInterruptHandler(); // a signal during start-up stops before the first tick
+    // A constants file that ends early reads its missing lines as empty;
+    // say so first, since what fails next names only an empty file name.
+    for (const Finding& f : ConstantsEndedEarly("CONS.VAL"))
+        std::fprintf(stderr, "tralvik-batch: note: %s\n", FormatFinding(f).c_str());
+
+    Progress progress(!opt.quiet && ::isatty(STDERR_FILENO));
+    SimulatedClock simulated;
+    MonotonicDayClock real;
+    Clock& clock = opt.realtime ? static_cast<Clock&>(real) : static_cast<Clock&>(simulated);
+    HeadlessPlatform platform(clock, opt.realtime ? nullptr : &simulated, progress);
+    Sim s;
+    Station st(platform);
+    // Without pixels nothing is drawn on a picture.
+    const bool pixels = !opt.noDraw || !opt.frames.empty();
+    if ((pixels || !opt.report.empty()) && !pictures) {
+        std::fprintf(stderr, "tralvik-batch: this run needs the drawing library\n");
+        return 2;
+    }
+    NullSurface nullSurface;
+    Surface& surface = pixels ? pictures->RunSurface() : nullSurface;
+    SurfaceView view(surface);
+    view.drawPixels = !opt.noDraw;
+    view.reportPictureFailure = [](const std::string& utf8) {
+        std::fprintf(stderr, "tralvik-batch: %s\n", utf8.c_str());
+    };
+    st.view = &view;
+
+    // Start-up as the window does it. A picture that cannot be loaded is one
+    // line on stderr: it changes neither the run nor the exit status.
+    if (!RunEvent(s, st, [&] { StartupBeforePictures(s, st); })) return 2;
+    if (!opt.noDraw) {
+        try {
+            view.LoadStartupPictures(s);
+        } catch (const IoError& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+        }
+    }
+    if (!RunEvent(s, st, [&] { StartupAfterPictures(s, st); })) return 2;
+    if (opt.spara) s.Spara = opt.spara->substr(0, 4);
+    if (!opt.load.empty()) {
+        // As "Hämta" -> "Konstanter och variabler" before START.
+        platform.dialogAnswer = Utf8ToCp1252(opt.load);
+        if (!RunEvent(s, st, [&] { GetVarClick(s, st); }) || platform.failed) return 2;
+    }
+
+    if (opt.snapshot && opt.snapshot->tick == 0) {
+        // Before START, as the window saves before a run has begun.
+        platform.dialogAnswer = Utf8ToCp1252(opt.snapshot->file);
+        if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
+    }
+    // Nothing is overwritten that the run reads or that another result
+    // file holds.
+    if (auto clashes = ResultFileClashes(s); !clashes.empty()) {
+        for (const Finding& f : clashes)
+            std::fprintf(stderr, "tralvik-batch: %s\n", FormatFinding(f).c_str());
+        return 2;
+    }
+
+    RunFigures start = Figures(s);
+    if (!opt.noDraw) DrawStartPaint(surface, view.map.get());
+    if (!RunEvent(s, st, [&] { StartRun(s, st); })) return 2;
+    double vMax = s.v;
+    RunRecorder recorder(!opt.series.empty() || !opt.report.empty());
+    {
+        std::string error;
+        if (!recorder.Start(s, error)) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
+            return 2;
+        }
+    }
+
+    int64_t ticks = 0;
+    std::string end;
+    std::size_t next = 0;
+    auto lastDraw = std::chrono::steady_clock::now();
+    auto deadline = std::chrono::steady_clock::now();
+    for (;;) {
+        if (gInterrupted) {
+            end = "interrupted";
+            break;
+        }
+        if (opt.ticks && ticks >= *opt.ticks) {
+            end = "ticks";
+            break;
+        }
+        int64_t tick = ticks + 1;
+        for (; next < events.size() && events[next].tick <= tick; ++next) {
+            const InputEvent& ev = events[next];
+            if (ev.mouse)
+                FormMouseMove(s, ev.x, ev.y);
+            else
+                Edit1KeyPress(s, ev.key);
+        }
+        platform.currentTick = tick;
+        if (!opt.realtime) simulated.BeginTick();
+        bool hadResult = s.results.result, hadResultP = s.results.resultp;
+        TickOutcome outcome = Timer1Timer(s, st);
+        ticks = tick;
+        for (const Options::Frame& f : opt.frames) {
+            if (f.tick != tick) continue;
+            if (!pictures->SaveFrame(f.file))
+                std::fprintf(stderr, "tralvik-batch: cannot write frame %s\n", f.file.c_str());
+        }
+        vMax = std::max(vMax, s.v);
+        if (outcome == TickOutcome::Failed) {
+            if (!ResultWriteFailed(s, hadResult, hadResultP)) return 2;
+            end = "write error"; // reported by the tick; the run so far is summed up
+            break;
+        }
+        recorder.Tick(s);
+        if (opt.snapshot && opt.snapshot->tick == tick) {
+            // As "Spara konstanter och variabler som" in the window.
+            platform.dialogAnswer = Utf8ToCp1252(opt.snapshot->file);
+            if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
+        }
+        if (outcome == TickOutcome::RunEnded) {
+            end = RunEndText(RunEndReason(s));
+            break;
+        }
+        if (!platform.TimerEnabled()) {
+            end = "Bensinstopp";
+            break;
+        }
+        if (progress.Enabled() && ticks % 256 == 0) {
+            auto now = std::chrono::steady_clock::now();
+            if (now - lastDraw > std::chrono::milliseconds(100)) {
+                progress.Draw(Fraction(s, opt, ticks), ticks, s.ttot);
+                lastDraw = now;
+            }
+        }
+        if (opt.realtime) {
+            auto now = std::chrono::steady_clock::now();
+            // Ticks do not queue: a late tick moves the next one on.
+            deadline += std::chrono::milliseconds(40);
+            if (deadline > now)
+                std::this_thread::sleep_until(deadline);
+            else
+                deadline = now;
+        }
+    }
+    progress.Clear();
+    bool failed = end == "write error";
+    try {
+        CloseResultFiles(s);
+    } catch (const IoError& e) {
+        std::fprintf(stderr, "tralvik-batch: tick %lld: %s\n", static_cast<long long>(ticks), e.what());
+        failed = true;
+    }
+
+    Summary summary = MakeSummary(ticks, end, s.ttot, start, Figures(s), s.v, vMax);
+    recorder.Finish(summary);
+    std::string out = opt.json ? SummaryJson(summary) : SummaryText(summary);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fflush(stdout);
+    bool written = true;
+    if (!opt.series.empty()) written = WriteTextFile(opt.series, recorder.SeriesCsv()) && written;
+    if (!opt.csv.empty()) {
+        Row row;
+        row.cells.emplace_back("run", runName);
+        for (const auto& cell : SummaryCells(summary)) row.cells.push_back(cell);
+        written = WriteTextFile(opt.csv, Csv({row})) && written;
+    }
+    if (!opt.report.empty()) {
+        ReportRun r{runName, {}, summary, recorder.Samples(), {}};
+        written = WriteTextFile(opt.report, pictures->RunReportHtml(std::move(r), FsPath(s.Tforb))) &&
+                  written;
+    }
+    if (failed || !written) return 2;
+    return end == "interrupted" ? 128 + gInterrupted : 0;
+}
+
+std::optional<int> StartCommand(int argc, char** argv, Options& opt,
+                                std::vector<InputEvent>& events) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    auto parsed = ParseOptions(args, error);
+    if (!parsed) {
+        std::fprintf(stderr, "tralvik-batch: %s\nTry 'tralvik-batch --help'.\n", error.c_str());
+        return 2;
+    }
+    opt = std::move(*parsed);
+    if (opt.help) {
+        std::string help = HelpText();
+        std::fwrite(help.data(), 1, help.size(), stdout);
+        return 0;
+    }
+    if (opt.check) {
+        std::vector<Finding> findings = CheckFolder(opt.dir);
+        for (const Finding& f : findings) std::printf("%s\n", FormatFinding(f).c_str());
+        return findings.empty() ? 0 : 1;
+    }
+    if (!opt.inputFile.empty()) {
+        auto read = ReadInputFile(opt.inputFile, error);
+        if (!read) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
+            return 2;
+        }
+        events = std::move(*read);
+    }
+    return std::nullopt;
+}
+
+std::string ProgramBeside(const std::string& name) {
+    std::error_code ec;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return name;
+    return (self.parent_path() / name).string();
+}
+
+bool NeedsNoPictures(const Options& opt) {
+    return !opt.Study() && opt.noDraw && opt.frames.empty() && opt.report.empty() &&
+           opt.replay.empty() && opt.compare.empty();
+}
+
+} // namespace tralvik::batch
