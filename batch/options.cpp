@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <fstream>
-#include <sstream>
 
 #include <CLI/CLI.hpp>
 
 #include "batch/study.h"
+#include "core/common.h"
 #include "core/paths.h"
 
 namespace tralvik::batch {
@@ -250,13 +250,24 @@ std::optional<std::vector<InputEvent>> ReadInputFile(const std::string& path, st
         error = "cannot read driver input '" + path + "'";
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << f.rdbuf();
+    // A recorded drive of a whole day is a few megabytes; anything beyond
+    // the limit of the other input files (or endless, like a device) is not
+    // read whole.
+    std::string text;
+    char piece[65536];
+    while (f.read(piece, sizeof piece) || f.gcount() > 0) {
+        text.append(piece, static_cast<std::size_t>(f.gcount()));
+        if (text.size() > static_cast<std::size_t>(kMaxInputBytes)) {
+            error = "driver input '" + path + "' is too large (more than " +
+                    std::to_string(kMaxInputBytes >> 20) + " MB)";
+            return std::nullopt;
+        }
+    }
     if (f.bad()) {
         error = "cannot read driver input '" + path + "'";
         return std::nullopt;
     }
-    return ParseInput(text.str(), path, error);
+    return ParseInput(text, path, error);
 }
 
 std::string HelpText() {

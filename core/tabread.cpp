@@ -36,7 +36,7 @@ std::string LoadTableBytes(const Text& name) {
     for (;;) {
         if (n == raw.size()) {
             if (n > kMaxTableBytes)
-                throw IoError("File too large (over 64 MB)", Cp1252ToUtf8(cut));
+                ThrowTooLarge(Cp1252ToUtf8(cut));
             raw.resize(std::min(raw.size() * 2, kMaxTableBytes + 1));
         }
         ssize_t got = ::read(fd, raw.data() + n, raw.size() - n);

@@ -344,6 +344,7 @@ struct TableStore::Entry {
     // came for them, the file is as it was read.
     int wdFile = -1, wdDir = -1;
     bool changed = true;
+    bool written = false; // the kernel saw it written since it was read
     std::unique_ptr<TableImage> image;
 };
 
@@ -428,9 +429,14 @@ void TableStore::TakeEvents() {
         if (n <= 0) return;
         for (ssize_t k = 0; k < n;) {
             const auto* ev = reinterpret_cast<const inotify_event*>(buf + k);
-            for (auto& e : entries_)
+            for (auto& e : entries_) {
                 if (ev->mask & IN_Q_OVERFLOW || ev->wd == e->wdFile || ev->wd == e->wdDir)
                     e->changed = true;
+                // The file itself was written: its status may look the same
+                // (same size, a time stamp within the clock's last tick).
+                if (ev->wd == e->wdFile && (ev->mask & (IN_MODIFY | IN_CLOSE_WRITE)))
+                    e->written = true;
+            }
             k += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
         }
     }
@@ -477,7 +483,7 @@ TableImage& TableStore::Get(const Text& file) {
     if (!fs.empty()) Watch(e ? *e : probe, fs);
     struct stat now {};
     const bool regular = !fs.empty() && ::stat(fs.c_str(), &now) == 0 && S_ISREG(now.st_mode);
-    if (e && e->regular && regular && SameFile(e->st, now)) {
+    if (e && e->regular && regular && !e->written && SameFile(e->st, now)) {
         e->changed = false;
         e->checked = epoch_;
         return *e->image;
@@ -491,7 +497,7 @@ TableImage& TableStore::Get(const Text& file) {
         e->wdFile = probe.wdFile;
         e->wdDir = probe.wdDir;
     }
-    e->changed = false;
+    e->changed = e->written = false;
     e->regular = regular;
     e->st = now;
     e->checked = epoch_;

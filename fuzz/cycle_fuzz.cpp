@@ -6,8 +6,7 @@
 using namespace tralvik;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Sim s;
-    fuzz::DefaultCar(s);
+    Sim& s = fuzz::FreshDefaultCar();
     s.Tkarta = s.Ttidd = fuzz::WriteFile("C.CYK", data, size);
     try {
         for (int i = 0; i < 12; ++i) {

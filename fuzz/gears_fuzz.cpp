@@ -6,8 +6,7 @@
 using namespace tralvik;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Sim s;
-    fuzz::DefaultCar(s);
+    Sim& s = fuzz::FreshDefaultCar();
     s.Tvx = fuzz::WriteFile("VAXEL.TAB", data, size);
     s.gearTableDue = true;
     const double speeds[] = {0, 3, 10, 25, 40, 70};

@@ -9,8 +9,7 @@
 using namespace tralvik;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Sim s;
-    fuzz::DefaultCar(s);
+    Sim& s = fuzz::FreshDefaultCar();
     s.Sparfil = fuzz::WriteFile("SNAP.TXT", data, size);
     try {
         LoadSnapshot(s);

@@ -47,8 +47,7 @@ struct Setter {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Sim s;
-    fuzz::DefaultCar(s);
+    Sim& s = fuzz::FreshDefaultCar();
     fuzz::Bytes in(data, size);
     Setter set;
     char keys[3];

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/Vvaria.h"
+#include "core/numread.h"
 #include "station/Surface.h"
 
 namespace tralvik::fuzz {
@@ -90,5 +91,29 @@ inline void DefaultCar(Sim& s) {
     s.Vagkrokar = 'J';
     s.Startmark = 'G';
 }
+
+// A simulation kept from one input to the next, with every value of the
+// state and the constants set afresh for each input to what `setup` gave
+// once, and no cycle or result file left open. Its parsed tables stay:
+// parsing the bundled tables, and making and closing the kernel's watch
+// (which waits for the kernel's grace period), took most of each input's
+// time. A table the input rewrites is seen as changed and read again.
+inline Sim& FreshSim(void (*setup)(Sim&)) {
+    static Sim* const base = [setup] {
+        auto* b = new Sim;
+        setup(*b);
+        return b;
+    }();
+    static Sim* const s = new Sim;
+    static_cast<Constants&>(*s) = *base;
+    static_cast<SimState&>(*s) = *base;
+    s->cycle.reset();
+    s->results.CloseResult();
+    s->results.CloseResultP();
+    s->results.failed = s->results.failedP = false;
+    return *s;
+}
+
+inline Sim& FreshDefaultCar() { return FreshSim(DefaultCar); }
 
 } // namespace tralvik::fuzz
