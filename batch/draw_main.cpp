@@ -25,7 +25,8 @@ class QtPictures : public RunPictures {
         return *surface_;
     }
     bool SaveFrame(const std::string& file) override {
-        return RunSurface(), surface_->Image().save(QString::fromStdString(file), "PNG");
+        RunSurface();
+        return surface_->Image().save(QString::fromStdString(file), "PNG");
     }
     std::string RunReportHtml(ReportRun run, const std::string& motorTab) override {
         run.map = ReadEngineMap(motorTab);

@@ -42,7 +42,7 @@ cp -r data "$WORK/long"
 printf '0 25 0 120 0.04 0\r\n60000 25 0 120 0.04 0\r\n60010 25 0 100 0.04 0\r\n' > "$WORK/long/LONG.CYK"
 awk 'BEGIN{ORS="\r\n"} {sub(/\r$/,"")} NR==1{$0="LONG.CYK"} NR==37{$0="T"} NR==51{$0="25"}
      NR==35{$0="100000"} NR==36{$0="1000000000"} {print}' data/CONS.VAL > "$WORK/long/CONS.VAL"
-/usr/bin/time -f "%M" -o "$WORK/rss" "$BATCH" --no-draw --quiet --spara 0000 "$WORK/long" > "$WORK/long.out"
+/usr/bin/time -f "%M" -o "$WORK/rss" "$BATCH" --no-draw --quiet --spara 0000 "$WORK/long" > "$WORK/long.out" 2> "$WORK/long.err"
 echo
 echo "long headless run: $(awk '/^ticks/{print $2}' "$WORK/long.out") ticks, largest resident size $(cat "$WORK/rss") KB"
 
