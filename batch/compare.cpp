@@ -69,10 +69,13 @@ fs::path TempCopy(const fs::path& dir) {
     return copy;
 }
 
-void WritePage(const std::string& path, const std::string& page) {
-    std::ofstream out(path, std::ios::binary);
-    out << page;
-    if (!out.flush()) throw RecordingError("cannot write the page " + path);
+// The page and its charts, each file whole or not at all.
+void WritePages(const std::string& path, const std::string& page, const std::string& chartDir,
+                const ChartFiles& charts) {
+    std::string error;
+    if (!path.empty() && !WritePageFile(path, page, error)) throw RecordingError(error);
+    if (!chartDir.empty() && !WriteChartFiles(chartDir, charts, error))
+        throw RecordingError(error);
 }
 
 void Print(const std::string& s) {
@@ -105,7 +108,8 @@ std::string CompareText(const DriveResult& drive, const DriveResult& builtIn) {
     return t;
 }
 
-std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn) {
+std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn,
+                        ChartFiles* charts) {
     std::vector<CompareRow> rows;
     for (const Row& r : Rows(drive, builtIn))
         rows.push_back({r.sv, Cell(r.drive, r.decimals), Cell(r.builtIn, r.decimals),
@@ -122,19 +126,22 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn) {
     ReportRun a{"din körning", {}, drive.summary, drive.samples, drive.map};
     ReportRun b{"inbyggd förare", {}, builtIn.summary, builtIn.samples, builtIn.map};
     a.requestedLabel = "begärd hastighet";
-    return CompareReportHtml(a, b, !drive.timeCycle, rows, notes);
+    return CompareReportHtml(a, b, !drive.timeCycle, rows, notes, charts);
 }
 
 int ReplayCommand(const std::string& file, const std::string& dir, bool json,
-                  const std::string& report) {
+                  const std::string& report, const std::string& charts) {
     try {
         std::string reportPath = report.empty() ? report : fs::absolute(report).string();
+        std::string chartDir = charts.empty() ? charts : fs::absolute(charts).string();
         std::vector<RecordedEvent> events = ReadRecording(file);
         DriveResult r = Replay(events, file, dir);
         Print(json ? SummaryJson(r.summary) : SummaryText(r.summary));
-        if (!reportPath.empty()) {
+        if (!reportPath.empty() || !chartDir.empty()) {
             ReportRun run{fs::path(file).stem().string(), {}, r.summary, r.samples, r.map};
-            WritePage(reportPath, RunReportHtml(run));
+            ChartFiles files;
+            std::string page = RunReportHtml(run, chartDir.empty() ? nullptr : &files);
+            WritePages(reportPath, page, chartDir, files);
         }
         bool recordedEnd = !events.empty() && events.back().kind == RecKind::End;
         std::fprintf(stderr, "tralvik-batch: replayed %s: %s\n", file.c_str(),
@@ -147,8 +154,10 @@ int ReplayCommand(const std::string& file, const std::string& dir, bool json,
     }
 }
 
-int CompareCommand(const std::string& file, const std::string& dir, const std::string& report) {
+int CompareCommand(const std::string& file, const std::string& dir, const std::string& report,
+                   const std::string& charts) {
     try {
+        std::string chartDir = charts.empty() ? charts : fs::absolute(charts).string();
         fs::path src = fs::absolute(dir);
         std::string rec = fs::absolute(file).string();
         std::string pagePath = report.empty() ? report : fs::absolute(report).string();
@@ -160,7 +169,11 @@ int CompareCommand(const std::string& file, const std::string& dir, const std::s
         fs::remove_all(a.parent_path(), ec);
         fs::remove_all(b.parent_path(), ec);
         Print(CompareText(drive, builtIn));
-        if (!pagePath.empty()) WritePage(pagePath, ComparePage(drive, builtIn));
+        if (!pagePath.empty() || !chartDir.empty()) {
+            ChartFiles files;
+            std::string page = ComparePage(drive, builtIn, chartDir.empty() ? nullptr : &files);
+            WritePages(pagePath, page, chartDir, files);
+        }
         return 0;
     } catch (const RecordingError& e) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());

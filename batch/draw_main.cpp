@@ -28,9 +28,10 @@ class QtPictures : public RunPictures {
         RunSurface();
         return surface_->Image().save(QString::fromStdString(file), "PNG");
     }
-    std::string RunReportHtml(ReportRun run, const std::string& motorTab) override {
+    std::string RunReportHtml(ReportRun run, const std::string& motorTab,
+                              ChartFiles* charts) override {
         run.map = ReadEngineMap(motorTab);
-        return batch::RunReportHtml(run);
+        return batch::RunReportHtml(run, charts);
     }
 
   private:
@@ -55,8 +56,8 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
-    if (!opt.replay.empty()) return ReplayCommand(opt.replay, opt.dir, opt.json, opt.report);
-    if (!opt.compare.empty()) return CompareCommand(opt.compare, opt.dir, opt.report);
+    if (!opt.replay.empty()) return ReplayCommand(opt.replay, opt.dir, opt.json, opt.report, opt.charts);
+    if (!opt.compare.empty()) return CompareCommand(opt.compare, opt.dir, opt.report, opt.charts);
     if (opt.Study()) return RunStudy(opt, std::vector<std::string>(argv + 1, argv + argc));
     QtPictures pictures;
     return RunSingle(std::move(opt), events, &pictures);

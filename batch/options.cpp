@@ -115,6 +115,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--load", o.load);
     app.add_option("--csv", o.csv);
     app.add_option("--report", o.report);
+    app.add_option("--charts", o.charts);
     app.add_option("--series", o.series);
     app.add_option("--name", o.name);
     app.add_option("--replay", o.replay);
@@ -142,7 +143,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         return std::nullopt;
     }
     const std::pair<const char*, const std::string*> files[] = {
-        {"--replay", &o.replay}, {"--compare", &o.compare}, {"--page", &o.page}};
+        {"--replay", &o.replay}, {"--compare", &o.compare}, {"--page", &o.page},
+        {"--report", &o.report}, {"--charts", &o.charts}, {"--csv", &o.csv},
+        {"--series", &o.series}};
     for (const auto& [name, file] : files) {
         if (app.count(name) && file->empty()) {
             error = std::string(name) + " needs a file name";
@@ -370,11 +373,13 @@ Studies:
   --report FILE.html
                   a self-contained page with charts: for one run its speed
                   and requested speed, the engine's operating points on its
-                  efficiency map, cumulative fuel and CO2, CO/NOx/HC per
-                  phase and the summary; for a study a table of the runs and
-                  a chart per figure against the swept value (with --keep,
-                  each run's own page is kept too, as rapport.html in its
-                  folder).
+                  efficiency map, cumulative fuel and CO2, fuel and CO/NOx/HC
+                  per phase and in total (l/100 km, g/km) and the summary;
+                  for a study a table of the runs and a chart per figure
+                  against the swept value (with --keep, each run's own page
+                  is kept too, as rapport.html in its folder).
+  --charts DIR    every chart of the page (of a run, a study, --replay or
+                  --compare) also as an SVG file of its own, DIR/NN-NAME.svg.
   --series FILE   the run's per-tick figures as CSV (time, speed, requested
                   speed, fuel, CO2, engine speed and torque).
   --name NAME     the run's name in the CSV and the page (default: the

@@ -50,6 +50,7 @@ struct Options {
     std::string load;                // load a snapshot file after start-up
     std::string csv;                 // one row per run
     std::string report;              // the HTML page
+    std::string charts;              // each chart of the page as DIR/NN-NAME.svg
     std::string series;              // per-tick figures of the run, CSV
     std::string name;                // the run's name (default: its folder's)
 

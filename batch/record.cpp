@@ -73,8 +73,13 @@ void RunRecorder::Tick(const Sim& s) {
     sm.requested_kmh = s.vbcykel * 3.6;
     sm.fuel_l = startBensin_ - s.Bensin;
     sm.co2_g = Co2Grams(sm.fuel_l, density_, fuel_);
-    sm.rpm = s.nic;
-    sm.torque_nm = s.mic;
+    // The engine turns at the speed the gear stage gave it: the wheels' speed
+    // through the gear, but never below idle (standing, or the clutch
+    // slipping at a start). Declutched with the engine stopped, no operating
+    // point.
+    const bool stopped = s.Tangent == 'C' || s.Tangent == 'c';
+    sm.rpm = stopped ? 0 : s.nel;
+    sm.torque_nm = stopped ? 0 : s.mic;
     sm.distance_m = s.ltot - startLtot_;
     samples_.push_back(sm);
 }

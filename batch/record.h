@@ -16,6 +16,8 @@ namespace tralvik::batch {
 // START) is for the comparison's charts over a road; the series CSV leaves
 // it out.
 struct Sample {
+    // rpm: the speed the engine turns at (idle at least); 0 with the engine
+    // stopped.
     double t_s = 0, v_kmh = 0, requested_kmh = 0, fuel_l = 0, co2_g = 0, rpm = 0, torque_nm = 0;
     double distance_m = 0;
 };

@@ -1,22 +1,28 @@
 #include "batch/report.h"
 
-#include <QBuffer>
-#include <QPainter>
 #include <QPainterPath>
-#include <QSvgGenerator>
 
 #include <algorithm>
-#include <charconv>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "batch/study.h"
+#include "charts/chart.h"
 #include "config/Ffetch.h"
+#include "core/common.h"
 #include "core/paths.h"
 
 namespace tralvik::batch {
+
+using charts::Axis;
+using charts::Chart;
+using charts::LegendItem;
+using charts::Num;
+using charts::SeriesColour;
 
 namespace {
 
@@ -35,12 +41,24 @@ std::vector<double> Numbers(const std::string& line) {
     return v;
 }
 
+// What an engine map can hold; anything else is not drawn.
+bool PlausibleRpm(double v) {
+    return v >= 0 && v <= 100000;
+}
+bool PlausibleTorque(double v) {
+    return v >= -100000 && v <= 100000;
+}
+
 } // namespace
 
 EngineMap ReadEngineMap(const std::string& motorTab) {
     EngineMap m;
     std::ifstream f(motorTab, std::ios::binary);
     if (!f) return m;
+    // No engine table is nearly this large; a larger file is not drawn.
+    f.seekg(0, std::ios::end);
+    if (f.tellg() > kMaxInputBytes) return m;
+    f.seekg(0);
     std::string line;
     int table = 0;
     bool header = false;
@@ -58,7 +76,8 @@ EngineMap ReadEngineMap(const std::string& motorTab) {
                 header = false;
                 continue;
             } // the title line
-            if (n.size() >= 2) m.fullLoad.emplace_back(n[0], n[1]);
+            if (n.size() >= 2 && PlausibleRpm(n[0]) && PlausibleTorque(n[1]))
+                m.fullLoad.emplace_back(n[0], n[1]);
         } else if (table == 2) {
             if (n.empty()) continue;
             if (header) {
@@ -70,21 +89,22 @@ EngineMap ReadEngineMap(const std::string& motorTab) {
             }
         }
     }
+    // A map whose axes are not rising plausible numbers is left out whole.
+    auto rising = [](const std::vector<double>& v, bool (*ok)(double)) {
+        for (std::size_t i = 0; i < v.size(); ++i)
+            if (!ok(v[i]) || (i > 0 && !(v[i] > v[i - 1]))) return false;
+        return true;
+    };
+    if (!rising(m.torque_nm, PlausibleTorque) || !rising(m.rpm, PlausibleRpm)) {
+        m.torque_nm.clear();
+        m.rpm.clear();
+        m.efficiency.clear();
+    }
+    std::sort(m.fullLoad.begin(), m.fullLoad.end());
     return m;
 }
 
 namespace {
-
-// ---- charts -----------------------------------------------------------------
-
-constexpr int kW = 800, kH = 360;
-constexpr double kLeft = 70, kRight = 20, kTop = 36, kBottom = 50;
-
-std::string Num(double v, int decimals) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    return std::string(buf, r.ptr);
-}
 
 std::string Html(const std::string& t) {
     std::string r;
@@ -103,137 +123,42 @@ std::string Html(const std::string& t) {
     return r;
 }
 
-// Round tick steps: 1, 2 or 5 times a power of ten.
-double TickStep(double span) {
-    if (!(span > 0)) return 1;
-    double raw = span / 6;
-    double p = std::pow(10, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (m * p >= raw) return m * p;
-    return 10 * p;
-}
-
-struct Axes {
-    double x0, x1, y0, y1;
-    QPointF Map(double x, double y) const {
-        double px = kLeft + (x - x0) / (x1 - x0) * (kW - kLeft - kRight);
-        double py = kH - kBottom - (y - y0) / (y1 - y0) * (kH - kTop - kBottom);
-        return {px, py};
+// A file name for a chart: its number on the page and its title in plain
+// letters.
+std::string ChartFileName(std::size_t index, const std::string& title) {
+    std::string slug;
+    for (std::size_t i = 0; i < title.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(title[i]);
+        if (std::isalnum(c)) {
+            slug += static_cast<char>(std::tolower(c));
+        } else if (c == 0xC3 && i + 1 < title.size()) {
+            // å ä ö Å Ä Ö
+            unsigned char d = static_cast<unsigned char>(title[++i]);
+            slug += (d == 0xB6 || d == 0x96) ? 'o' : 'a';
+        } else if (!slug.empty() && slug.back() != '-') {
+            slug += '-';
+        }
     }
-};
-
-int Decimals(double step) {
-    return std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+    while (!slug.empty() && slug.back() == '-') slug.pop_back();
+    char n[8];
+    std::snprintf(n, sizeof n, "%02zu", index % 100);
+    return std::string(n) + "-" + (slug.empty() ? "diagram" : slug) + ".svg";
 }
 
-Axes NiceAxes(double x0, double x1, double y0, double y1) {
-    if (!(x1 > x0)) x1 = x0 + 1;
-    if (!(y1 > y0)) y1 = y0 + 1;
-    double ys = TickStep(y1 - y0);
-    y0 = std::floor(y0 / ys) * ys;
-    y1 = std::ceil(y1 / ys) * ys;
-    return {x0, x1, y0, y1};
-}
-
-const QColor kColours[] = {QColor(31, 119, 180),  QColor(214, 39, 40),   QColor(44, 160, 44),
-                           QColor(255, 127, 14),  QColor(148, 103, 189), QColor(140, 86, 75),
-                           QColor(227, 119, 194), QColor(127, 127, 127)};
-
-class Chart {
+// The charts of one page: put on the page and, when asked, kept as files.
+class Charts {
   public:
-    Chart(const std::string& title) : title_(title) {
-        buffer_.open(QIODevice::WriteOnly);
-        gen_.setOutputDevice(&buffer_);
-        gen_.setSize(QSize(kW, kH));
-        gen_.setViewBox(QRect(0, 0, kW, kH));
-        gen_.setTitle(QString::fromStdString(title));
-        p_.begin(&gen_);
-        p_.setRenderHint(QPainter::Antialiasing);
-        p_.fillRect(QRect(0, 0, kW, kH), Qt::white);
-        QFont f("DejaVu Sans");
-        f.setPixelSize(12);
-        p_.setFont(f);
-        QFont tf = f;
-        tf.setPixelSize(15);
-        tf.setBold(true);
-        p_.setFont(tf);
-        p_.drawText(QRectF(0, 6, kW, 24), Qt::AlignHCenter, QString::fromStdString(title));
-        p_.setFont(f);
-    }
-    QPainter& P() { return p_; }
-
-    void Frame(const Axes& a, const std::string& xlabel, const std::string& ylabel,
-               bool xTicks = true) {
-        p_.setPen(QPen(QColor(200, 200, 200), 1));
-        double ys = TickStep(a.y1 - a.y0);
-        for (double y = a.y0; y <= a.y1 + ys * 1e-6; y += ys) {
-            QPointF l = a.Map(a.x0, y), r = a.Map(a.x1, y);
-            p_.setPen(QPen(QColor(225, 225, 225), 1));
-            p_.drawLine(l, r);
-            p_.setPen(Qt::black);
-            p_.drawText(
-                QRectF(0, l.y() - 8, kLeft - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
-                QString::fromStdString(Num(std::fabs(y) < ys * 1e-6 ? 0 : y, Decimals(ys))));
-        }
-        if (xTicks) {
-            double xs = TickStep(a.x1 - a.x0);
-            for (double x = std::ceil(a.x0 / xs) * xs; x <= a.x1 + xs * 1e-6; x += xs) {
-                QPointF b = a.Map(x, a.y0);
-                p_.setPen(Qt::black);
-                p_.drawLine(b, b + QPointF(0, 4));
-                p_.drawText(
-                    QRectF(b.x() - 40, b.y() + 5, 80, 16), Qt::AlignHCenter,
-                    QString::fromStdString(Num(std::fabs(x) < xs * 1e-6 ? 0 : x, Decimals(xs))));
-            }
-        }
-        p_.setPen(QPen(Qt::black, 1));
-        p_.setBrush(Qt::NoBrush);
-        p_.drawRect(QRectF(a.Map(a.x0, a.y1), a.Map(a.x1, a.y0)));
-        p_.drawText(QRectF(kLeft, kH - 22, kW - kLeft - kRight, 18), Qt::AlignHCenter,
-                    QString::fromStdString(xlabel));
-        p_.save();
-        p_.translate(14, (kTop + kH - kBottom) / 2);
-        p_.rotate(-90);
-        p_.drawText(QRectF(-150, -8, 300, 16), Qt::AlignHCenter, QString::fromStdString(ylabel));
-        p_.restore();
-    }
-
-    void Line(const Axes& a, const std::vector<QPointF>& pts, const QColor& c, double width = 1.5) {
-        if (pts.empty()) return;
-        QPainterPath path(a.Map(pts[0].x(), pts[0].y()));
-        for (std::size_t i = 1; i < pts.size(); ++i) path.lineTo(a.Map(pts[i].x(), pts[i].y()));
-        p_.setPen(QPen(c, width));
-        p_.setBrush(Qt::NoBrush);
-        p_.drawPath(path);
-    }
-
-    void Legend(const std::vector<std::pair<std::string, QColor>>& items) {
-        double x = kW - kRight - 170, y = kTop + 6;
-        for (const auto& [name, c] : items) {
-            p_.fillRect(QRectF(x, y + 4, 14, 4), c);
-            p_.setPen(Qt::black);
-            p_.drawText(QPointF(x + 18, y + 10), QString::fromStdString(name));
-            y += 16;
-        }
-    }
-
-    std::string Svg() {
-        p_.end();
-        std::string s = buffer_.data().toStdString();
-        auto at = s.find("<svg");
-        if (at != std::string::npos) s = s.substr(at);
-        // Mark the chart for the page's style and for the browser test.
-        auto close = s.find('>');
-        if (close != std::string::npos)
-            s.insert(close, " class=\"chart\" data-title=\"" + Html(title_) + "\"");
-        return s;
+    explicit Charts(ChartFiles* files) : files_(files) {}
+    std::string Add(Chart& c, const std::string& title) {
+        std::string svg = c.Svg();
+        if (files_)
+            files_->push_back({ChartFileName(files_->size() + 1, title),
+                               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + svg + "\n"});
+        return svg + "\n";
     }
 
   private:
-    std::string title_;
-    QBuffer buffer_;
-    QSvgGenerator gen_;
-    QPainter p_;
+    ChartFiles* files_;
 };
 
 // At most about 2000 points of a series, so a 45 000-tick run stays small.
@@ -253,34 +178,36 @@ template <class F> std::vector<QPointF> Points(const std::vector<Sample>& s, F v
 
 using Series = std::vector<std::pair<std::string, std::vector<QPointF>>>;
 
-// Series i is drawn in colours[i], or in the i-th of kColours.
-std::string LineChart(const std::string& title, double x0, double x1, const std::string& xlabel,
-                      const std::string& ylabel, const Series& series,
+// Series i is drawn in colours[i], or in the i-th colour of the palette.
+std::string LineChart(Charts& out, const std::string& title, double x0, double x1,
+                      const Axis& xAxis, const Axis& yAxis, const Series& series,
                       const std::vector<QColor>& colours = {}) {
     double y0 = 0, y1 = 0;
     for (const auto& [n, pts] : series)
-        for (const QPointF& p : pts) y1 = std::max(y1, p.y()), y0 = std::min(y0, p.y());
-    Axes a = NiceAxes(x0, x1, y0, y1);
+        for (const QPointF& p : pts)
+            if (std::isfinite(p.y())) y1 = std::max(y1, p.y()), y0 = std::min(y0, p.y());
     Chart c(title);
-    c.Frame(a, xlabel, ylabel);
-    std::vector<std::pair<std::string, QColor>> legend;
+    c.SetRange(x0, x1, y0, y1);
+    c.Frame(xAxis, yAxis);
+    std::vector<LegendItem> legend;
     for (std::size_t i = 0; i < series.size(); ++i) {
-        QColor col = i < colours.size() ? colours[i] : kColours[i % 8];
-        c.Line(a, series[i].second, col, i == 0 ? 1.2 : 1.5);
-        legend.emplace_back(series[i].first, col);
+        QColor col = i < colours.size() ? colours[i] : SeriesColour(i);
+        c.Line(series[i].second, col, i == 0 && series.size() > 1 ? 1.2 : 1.5);
+        legend.push_back({series[i].first, col, LegendItem::Mark::Line});
     }
-    c.Legend(legend);
-    return c.Svg();
+    if (series.size() > 1) c.Legend(legend);
+    return out.Add(c, title);
 }
 
-std::string TimeChart(const std::string& title, const std::string& ylabel,
+std::string TimeChart(Charts& out, const std::string& title, const Axis& yAxis,
                       const std::vector<Sample>& s, const Series& series) {
     double t0 = s.empty() ? 0 : s.front().t_s, t1 = s.empty() ? 1 : s.back().t_s;
-    return LineChart(title, t0, t1, "tid (s)", ylabel, series);
+    return LineChart(out, title, t0, t1, {"tid", "s"}, yAxis, series);
 }
 
 QColor EfficiencyColour(double pct, double top) {
     double f = top > 0 ? std::clamp(pct / top, 0.0, 1.0) : 0;
+    if (!std::isfinite(f)) f = 0;
     // Blue (low) through green and yellow to orange (high).
     return QColor::fromHsvF(0.6 - 0.5 * f * f, 0.2 + 0.6 * f, 1.0);
 }
@@ -293,22 +220,46 @@ struct Cloud {
     QColor colour;
 };
 
-std::string MapChart(const EngineMap& m, const std::vector<Cloud>& clouds) {
+// The area under the full-load curve, in pixels.
+QPainterPath FullLoadArea(const Chart& c, const EngineMap& m) {
+    QPainterPath area;
+    if (m.fullLoad.empty()) {
+        area.addRect(c.PlotRect());
+        return area;
+    }
+    area.moveTo(c.Map(m.fullLoad.front().first, 0));
+    for (const auto& [r, t] : m.fullLoad) area.lineTo(c.Map(r, std::max(t, 0.0)));
+    area.lineTo(c.Map(m.fullLoad.back().first, 0));
+    area.closeSubpath();
+    QPainterPath plot;
+    plot.addRect(c.PlotRect());
+    return area.intersected(plot);
+}
+
+std::string MapChart(Charts& out, const EngineMap& m, const std::vector<Cloud>& clouds) {
     double rpmMax = 1000, nmMax = 50;
     for (const Cloud& cl : clouds)
         for (const Sample& x : *cl.samples)
-            rpmMax = std::max(rpmMax, x.rpm), nmMax = std::max(nmMax, x.torque_nm);
+            if (PlausibleRpm(x.rpm) && PlausibleTorque(x.torque_nm))
+                rpmMax = std::max(rpmMax, x.rpm), nmMax = std::max(nmMax, x.torque_nm);
     if (m.Valid()) {
         rpmMax = std::max(rpmMax, m.rpm.back());
         nmMax = std::max(nmMax, m.torque_nm.back());
     }
-    for (const auto& [r, t] : m.fullLoad) nmMax = std::max(nmMax, t);
-    Axes a = NiceAxes(0, rpmMax, 0, nmMax * 1.05);
-    Chart c("Motorns arbetspunkter på verkningsgradskartan");
-    if (m.Valid()) {
-        double top = 0;
+    for (const auto& [r, t] : m.fullLoad) nmMax = std::max(nmMax, t), rpmMax = std::max(rpmMax, r);
+    double top = 0;
+    if (m.Valid())
         for (const auto& row : m.efficiency)
-            for (double e : row) top = std::max(top, e);
+            for (double e : row)
+                if (e <= 100) top = std::max(top, e);
+    const bool tiles = m.Valid() && top > 0;
+    const std::string title = "Arbetspunkter på verkningsgradskartan";
+    Chart c(title, tiles);
+    c.SetRange(0, rpmMax, 0, nmMax * 1.05, true);
+    QPainterPath area = FullLoadArea(c, m);
+    if (tiles) {
+        // Each table point colours the cell around it, cut to the full-load
+        // curve: the engine never runs above it.
         for (std::size_t r = 0; r < m.rpm.size(); ++r) {
             double r0 = r == 0 ? m.rpm[0] : (m.rpm[r - 1] + m.rpm[r]) / 2;
             double r1 = r + 1 < m.rpm.size() ? (m.rpm[r] + m.rpm[r + 1]) / 2 : m.rpm[r];
@@ -316,110 +267,100 @@ std::string MapChart(const EngineMap& m, const std::vector<Cloud>& clouds) {
                 double t0 = k == 0 ? 0 : (m.torque_nm[k - 1] + m.torque_nm[k]) / 2;
                 double t1 = k + 1 < m.torque_nm.size() ? (m.torque_nm[k] + m.torque_nm[k + 1]) / 2
                                                        : m.torque_nm[k];
-                c.P().fillRect(QRectF(a.Map(r0, t1), a.Map(r1, t0)),
-                               EfficiencyColour(m.efficiency[r][k], top));
+                QPainterPath tile;
+                tile.addRect(QRectF(c.Map(r0, t1), c.Map(r1, t0)).normalized());
+                QPainterPath cut = tile.intersected(area);
+                if (!cut.isEmpty()) c.Shape(cut, EfficiencyColour(m.efficiency[r][k], top));
             }
         }
-        c.P().setPen(Qt::black);
-        c.P().drawText(QRectF(kW - kRight - 400, kTop + 4, 390, 16), Qt::AlignRight,
-                       QString::fromStdString("verkningsgrad: blå = låg, orange = hög (max " +
-                                              Num(top, 1) + " %)"));
+        c.ColourScale(0, top, {"verkningsgrad", "%"}, EfficiencyColour);
     }
-    c.Frame(a, "varvtal (varv/min)", "vridmoment (Nm)");
-    c.P().setPen(Qt::black);
+    c.Frame({"varvtal", "varv/min"}, {"vridmoment", "Nm"});
     if (!m.fullLoad.empty()) {
         std::vector<QPointF> fl;
         for (const auto& [r, t] : m.fullLoad) fl.emplace_back(r, t);
-        c.Line(a, fl, Qt::black, 2);
+        c.Line(fl, Qt::black, 2);
     }
-    // Time spent in cells of 100 rpm x 5 Nm; the dot's area is its share of
-    // its run's time.
+    // Time spent in cells of 100 rpm x 5 Nm, each drawn at the time-weighted
+    // mean of its samples; the dot's area is its share of its run's time. A
+    // sample with the engine stopped is no operating point.
     std::string totals;
-    std::vector<std::pair<std::string, QColor>> legend;
+    std::vector<LegendItem> legend;
     for (const Cloud& cl : clouds) {
         const std::vector<Sample>& s = *cl.samples;
-        std::map<std::pair<int, int>, double> cells;
+        struct Cell {
+            double t = 0, rpm = 0, nm = 0;
+        };
+        std::map<std::pair<int, int>, Cell> cells;
         double total = 0;
         for (std::size_t i = 1; i < s.size(); ++i) {
             double dt = s[i].t_s - s[i - 1].t_s;
-            if (!(dt > 0)) continue;
-            cells[{static_cast<int>(std::floor(s[i].rpm / 100)),
-                   static_cast<int>(std::floor(s[i].torque_nm / 5))}] += dt;
+            if (!(dt > 0) || !std::isfinite(dt)) continue;
+            if (!(s[i].rpm > 0) || !PlausibleRpm(s[i].rpm) || !PlausibleTorque(s[i].torque_nm))
+                continue;
+            Cell& cell = cells[{static_cast<int>(std::floor(s[i].rpm / 100)),
+                                static_cast<int>(std::floor(s[i].torque_nm / 5))}];
+            cell.t += dt;
+            cell.rpm += dt * s[i].rpm;
+            cell.nm += dt * s[i].torque_nm;
             total += dt;
         }
         double biggest = 0;
-        for (const auto& [k, t] : cells) biggest = std::max(biggest, t);
-        c.P().setPen(Qt::NoPen);
+        for (const auto& [k, cell] : cells) biggest = std::max(biggest, cell.t);
         QColor fill = cl.colour;
-        fill.setAlpha(170);
-        c.P().setBrush(fill);
-        for (const auto& [k, t] : cells) {
-            QPointF centre = a.Map((k.first + 0.5) * 100, (k.second + 0.5) * 5);
-            double r = 1.0 + 9.0 * std::sqrt(t / biggest);
-            QPainterPath dot;
-            dot.addEllipse(centre, r, r);
-            c.P().drawPath(dot);
-        }
+        fill.setAlpha(180);
+        for (const auto& [k, cell] : cells)
+            c.Dot({cell.rpm / cell.t, cell.nm / cell.t}, 1.0 + 9.0 * std::sqrt(cell.t / biggest),
+                  fill);
         totals += (totals.empty() ? "" : " och ") + Num(total, 0) + " s";
-        if (clouds.size() > 1) legend.emplace_back(cl.name, cl.colour);
+        legend.push_back({cl.name, cl.colour, LegendItem::Mark::Dot});
     }
-    c.P().setPen(Qt::black);
-    c.P().drawText(QRectF(kW - kRight - 400, kTop + 20, 390, 16), Qt::AlignRight,
-                   QString::fromStdString("punkternas yta: tid i cellen (100 varv/min × 5 Nm), " +
-                                          totals + " totalt"));
-    if (!legend.empty()) {
-        // Below the two lines of notes at the top right, on white.
-        double x = kW - kRight - 170, y = kTop + 40;
-        c.P().fillRect(QRectF(x - 4, y, 170, 16 * legend.size() + 4), QColor(255, 255, 255, 210));
-        for (const auto& [name, col] : legend) {
-            c.P().fillRect(QRectF(x, y + 2, 10, 10), col);
-            c.P().setPen(Qt::black);
-            c.P().drawText(QPointF(x + 16, y + 11), QString::fromStdString(name));
-            y += 16;
-        }
-    }
-    return c.Svg();
+    legend.push_back({"högsta vridmoment (fullast)", Qt::black, LegendItem::Mark::Line});
+    c.Legend(legend);
+    c.Note("Punktens yta: tiden i cellen (100 varv/min × 5 Nm), av " + totals +
+           " med motorn igång; stillastående och slirande koppling vid tomgångsvarvtalet." +
+           (m.Valid() ? "" : " Verkningsgradskartan kunde inte läsas."));
+    return out.Add(c, title);
 }
 
-std::string BarChart(const std::string& title, const std::string& ylabel,
+std::string BarChart(Charts& out, const std::string& title, const Axis& yAxis,
                      const std::vector<std::string>& groups,
                      const std::vector<std::pair<std::string, std::vector<double>>>& bars) {
-    double top = 0;
+    double top = 0, bottom = 0;
     for (const auto& [n, v] : bars)
-        for (double x : v) top = std::max(top, x);
-    Axes a = NiceAxes(0, static_cast<double>(groups.size()), 0, top);
+        for (double x : v)
+            if (std::isfinite(x)) top = std::max(top, x), bottom = std::min(bottom, x);
     Chart c(title);
-    c.Frame(a, "", ylabel, false);
+    c.SetRange(0, static_cast<double>(groups.size()), bottom, top);
+    c.Frame({}, yAxis, false);
     double groupW = 1.0 / (bars.size() + 1);
-    std::vector<std::pair<std::string, QColor>> legend;
+    std::vector<LegendItem> legend;
     for (std::size_t b = 0; b < bars.size(); ++b) {
-        c.P().setPen(Qt::NoPen);
-        c.P().setBrush(kColours[b % 8]);
         for (std::size_t g = 0; g < groups.size() && g < bars[b].second.size(); ++g) {
             double x = g + groupW * (b + 0.5);
-            QPainterPath path;
-            path.addRect(QRectF(a.Map(x, bars[b].second[g]), a.Map(x + groupW, 0)));
-            c.P().drawPath(path);
+            if (std::isfinite(bars[b].second[g]))
+                c.Bar(x, x + groupW, bars[b].second[g], SeriesColour(b));
         }
-        legend.emplace_back(bars[b].first, kColours[b % 8]);
+        legend.push_back({bars[b].first, SeriesColour(b), LegendItem::Mark::Box});
     }
-    c.P().setPen(Qt::black);
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        QPointF b = a.Map(g + 0.5, 0);
-        c.P().drawText(QRectF(b.x() - 80, b.y() + 5, 160, 16), Qt::AlignHCenter,
-                       QString::fromStdString(groups[g]));
-    }
-    c.Legend(legend);
-    return c.Svg();
+    std::vector<std::pair<double, std::string>> labels;
+    for (std::size_t g = 0; g < groups.size(); ++g) labels.emplace_back(g + 0.5, groups[g]);
+    double width = (c.PlotRect().width() / std::max<std::size_t>(1, groups.size())) - 8;
+    c.CategoryLabels(labels, width);
+    if (bars.size() > 1) c.Legend(legend);
+    return out.Add(c, title);
 }
 
 const char* kStyle = R"(<style>
-body { font-family: "DejaVu Sans", sans-serif; margin: 24px; color: #222; }
-h1 { font-size: 22px; } h2 { font-size: 17px; margin-top: 28px; }
+body { font-family: "DejaVu Sans", sans-serif; margin: 24px; color: #222; max-width: 1200px; }
+h1 { font-size: 22px; } h2 { font-size: 17px; margin-top: 28px; } h3 { font-size: 15px; }
+.table-box { max-width: 100%; overflow-x: auto; }
 table { border-collapse: collapse; font-size: 13px; }
 td, th { border: 1px solid #bbb; padding: 3px 8px; text-align: right; }
-th { background: #eee; } td.name, th.name { text-align: left; }
-svg.chart { display: block; width: 800px; height: 360px; margin: 12px 0; border: 1px solid #ddd; }
+th { background: #eee; font-weight: 600; }
+td.name, th.name { text-align: left; overflow-wrap: anywhere; max-width: 22em; }
+svg.chart { display: block; max-width: 100%; height: auto; margin: 12px 0; border: 1px solid #ddd; }
+p.note { font-size: 13px; color: #444; max-width: 800px; }
 </style>)";
 
 std::string Page(const std::string& title, const std::string& body) {
@@ -428,57 +369,148 @@ std::string Page(const std::string& title, const std::string& body) {
            "</h1>\n" + body + "</body>\n</html>\n";
 }
 
+std::string Table(const std::string& cls, const std::vector<std::string>& head,
+                  const std::vector<std::vector<std::string>>& rows) {
+    std::string t = "<div class=\"table-box\"><table class=\"" + cls + "\">\n<tr>";
+    for (std::size_t i = 0; i < head.size(); ++i)
+        t += std::string(i == 0 ? "<th class=\"name\">" : "<th>") + Html(head[i]) + "</th>";
+    t += "</tr>\n";
+    for (const auto& row : rows) {
+        t += "<tr>";
+        for (std::size_t i = 0; i < row.size(); ++i)
+            t += std::string(i == 0 ? "<td class=\"name\">" : "<td>") + Html(row[i]) + "</td>";
+        t += "</tr>\n";
+    }
+    return t + "</table></div>\n";
+}
+
 std::string SummaryTable(const Summary& s) {
-    std::string t = "<table class=\"summary\">\n";
+    std::vector<std::vector<std::string>> rows;
     for (const auto& [k, v] : SummaryCells(s)) {
+        if (k.find(": ") != std::string::npos) continue; // the phases have their own table
         double d;
         std::string shown = v;
         if (k != "ticks" && ParseNumber(v, d)) shown = Num(d, std::fabs(d) >= 100 ? 1 : 4);
-        t += "<tr><td class=\"name\">" + Html(k) + "</td><td>" + Html(shown) + "</td></tr>\n";
+        rows.push_back({k, shown});
     }
-    return t + "</table>\n";
+    return Table("summary", {"figur", "värde"}, rows);
+}
+
+// Per km and per 100 km of a distance in metres; "-" without distance.
+std::string PerKm(double amount, double metres, int decimals, double per = 1) {
+    if (!(metres > 0)) return "-";
+    return Num(amount / (metres / 1000) * per, decimals);
+}
+
+struct PhaseRow {
+    std::string name;
+    double distance_m, fuel_l, co2_g, co_g, nox_g, hc_g;
+};
+
+std::vector<PhaseRow> PhaseRows(const Summary& s) {
+    std::vector<PhaseRow> rows;
+    for (const PhaseFigures& p : s.phases)
+        rows.push_back({p.phase.name, p.distance_m, p.fuel_l, p.co2_g, p.co_g, p.nox_g, p.hc_g});
+    rows.push_back(
+        {"hela körningen", s.ltot_m, s.fuel_l, s.co2_g.value_or(NAN), s.co_g, s.nox_g, s.hc_g});
+    return rows;
+}
+
+std::string PhaseTable(const Summary& s, int gramDecimals) {
+    std::vector<std::vector<std::string>> rows;
+    for (const PhaseRow& p : PhaseRows(s))
+        rows.push_back({p.name, Num(p.distance_m / 1000, 3), Num(p.fuel_l, 3),
+                        PerKm(p.fuel_l, p.distance_m, 2, 100),
+                        std::isfinite(p.co2_g) ? PerKm(p.co2_g, p.distance_m, 1) : "-",
+                        PerKm(p.co_g, p.distance_m, 3), PerKm(p.nox_g, p.distance_m, 3),
+                        PerKm(p.hc_g, p.distance_m, 3), Num(p.co_g, gramDecimals),
+                        Num(p.nox_g, gramDecimals), Num(p.hc_g, gramDecimals)});
+    return Table("phases",
+                 {"fas", "sträcka (km)", "bränsle (l)", "bränsle (l/100 km)", "CO2 (g/km)",
+                  "CO (g/km)", "NOx (g/km)", "HC (g/km)", "CO (g)", "NOx (g)", "HC (g)"},
+                 rows);
 }
 
 } // namespace
 
-std::string RunReportHtml(const ReportRun& run) {
+std::string RunReportHtml(const ReportRun& run, ChartFiles* files) {
+    Charts out(files);
     const std::vector<Sample>& s = run.samples;
     std::string body;
     body += "<p>Körning <b>" + Html(run.name) + "</b>: " + Num(run.summary.ttot_s, 1) + " s, " +
             Num(run.summary.ltot_m / 1000, 3) + " km.</p>\n";
     body += "<h2>Hastighet</h2>\n";
     body +=
-        TimeChart("Hastighet och begärd hastighet", "km/h", s,
+        TimeChart(out, "Hastighet", {"hastighet", "km/h"}, s,
                   {{run.requestedLabel, Points(s, [](const Sample& x) { return x.requested_kmh; })},
-                   {"bilens", Points(s, [](const Sample& x) { return x.v_kmh; })}});
-    body += "<h2>Motorns arbetspunkter</h2>\n" + MapChart(run.map, {{run.name, &s, kColours[1]}});
-    body += "<h2>Bränsle och CO2</h2>\n";
-    body += TimeChart("Förbrukat bränsle", "liter", s,
+                   {"bilens hastighet", Points(s, [](const Sample& x) { return x.v_kmh; })}});
+    body += "<h2>Motorns arbetspunkter</h2>\n" +
+            MapChart(out, run.map, {{run.name, &s, SeriesColour(1)}});
+    body += "<h2>Förbrukat bränsle</h2>\n";
+    body += TimeChart(out, "Förbrukat bränsle", {"bränsle sedan start", "l"}, s,
                       {{"bränsle", Points(s, [](const Sample& x) { return x.fuel_l; })}});
-    body +=
-        TimeChart("CO2", "gram", s, {{"CO2", Points(s, [](const Sample& x) { return x.co2_g; })}});
-    body += "<h2>Utsläpp per fas</h2>\n";
+    body += "<h2>CO2 sedan start</h2>\n";
+    body += TimeChart(out, "CO2", {"CO2 sedan start", "g"}, s,
+                      {{"CO2", Points(s, [](const Sample& x) { return x.co2_g; })}});
+    body += "<h2>Per fas och totalt</h2>\n";
     std::vector<std::string> groups;
-    std::vector<double> co, nox, hc;
-    if (run.summary.phases.empty()) {
-        groups.push_back("hela körningen");
-        co.push_back(run.summary.co_g);
-        nox.push_back(run.summary.nox_g);
-        hc.push_back(run.summary.hc_g);
+    std::vector<double> co, nox, hc, fuel;
+    for (const PhaseRow& p : PhaseRows(run.summary)) {
+        groups.push_back(p.name);
+        double km = p.distance_m / 1000;
+        co.push_back(km > 0 ? p.co_g / km : NAN);
+        nox.push_back(km > 0 ? p.nox_g / km : NAN);
+        hc.push_back(km > 0 ? p.hc_g / km : NAN);
+        fuel.push_back(km > 0 ? p.fuel_l / km * 100 : NAN);
     }
-    for (const PhaseFigures& p : run.summary.phases) {
-        groups.push_back(p.phase.name);
-        co.push_back(p.co_g);
-        nox.push_back(p.nox_g);
-        hc.push_back(p.hc_g);
-    }
-    body +=
-        BarChart("CO, NOx och HC per fas", "gram", groups, {{"CO", co}, {"NOx", nox}, {"HC", hc}});
+    body += PhaseTable(run.summary, run.wholeGrams ? 0 : 3);
+    if (!run.note.empty()) body += "<p class=\"note\">" + Html(run.note) + "</p>\n";
+    body += "<h3>Utsläpp per kilometer</h3>\n";
+    body += BarChart(out, "Utsläpp per fas", {"utsläpp", "g/km"}, groups,
+                     {{"CO", co}, {"NOx", nox}, {"HC", hc}});
+    body += "<h3>Bränsle per 100 km</h3>\n";
+    body += BarChart(out, "Bränsle per fas", {"bränsle", "l/100 km"}, groups, {{"bränsle", fuel}});
     body += "<h2>Sammanfattning</h2>\n" + SummaryTable(run.summary);
     return Page("Tralvik: " + run.name, body);
 }
 
-std::string StudyReportHtml(const std::vector<ReportRun>& runs) {
+namespace {
+
+// The unit of a constants line, for axes and legends.
+std::string UnitOf(const std::string& name) {
+    static const std::map<std::string, std::string> units = {
+        {"Imax", "kW"},       {"Massa", "kg"},  {"Tank", "l"},       {"Fbmax", "N"},
+        {"Phjalp", "W"},      {"CdA", "m²"},    {"Brannv", "kWh/l"}, {"Tathet", "kg/l"},
+        {"Nmax", "varv/min"}, {"Fulltid", "s"}, {"Fullangd", "m"},   {"ttot", "s"},
+        {"tcykel", "s"},      {"ltot", "m"},    {"lkarta", "m"},     {"v", "m/s"},
+        {"Dt", "s"}};
+    auto it = units.find(name);
+    return it == units.end() ? "" : it->second;
+}
+
+// A swept value as a reader names it: a file by its name without folder and
+// extension ("cykel WLTC3B"), a number with its unit ("Massa 1100 kg").
+std::string SweptLabel(const Assignment& a) {
+    static const std::map<std::string, std::string> files = {
+        {"Ttidd", "cykel"},       {"Tkarta", "karta"},        {"Bilmapp", "bil"},
+        {"Tforb", "motortabell"}, {"Tford", "fordonstabell"}, {"Tvx", "växeltabell"}};
+    auto f = files.find(a.name);
+    if (f != files.end()) {
+        std::string v = a.value;
+        auto slash = v.find_last_of("/\\");
+        if (slash != std::string::npos) v = v.substr(slash + 1);
+        auto dot = v.rfind('.');
+        if (dot != std::string::npos && dot > 0) v = v.substr(0, dot);
+        return f->second + " " + v;
+    }
+    std::string unit = UnitOf(a.name);
+    return a.name + " " + a.value + (unit.empty() ? "" : " " + unit);
+}
+
+} // namespace
+
+std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* files) {
+    Charts out(files);
     std::string body = "<p>" + std::to_string(runs.size()) + " körningar.</p>\n";
     // The x axis: the first swept name whose values are all numbers.
     std::string xName;
@@ -487,7 +519,8 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs) {
             bool numeric = true;
             for (const ReportRun& r : runs) {
                 double v;
-                numeric = numeric && k < r.swept.size() && ParseNumber(r.swept[k].value, v);
+                numeric = numeric && k < r.swept.size() && ParseNumber(r.swept[k].value, v) &&
+                          std::fabs(v) < 1e12;
             }
             if (numeric) xName = runs[0].swept[k].name;
         }
@@ -499,23 +532,29 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs) {
         return static_cast<double>(index + 1);
     };
     // One line per combination of the other swept values (and folder).
+    std::set<std::string> folders;
+    for (const ReportRun& r : runs) folders.insert(r.name.substr(0, r.name.find('_')));
     auto groupOf = [&](const ReportRun& r) {
         std::string g;
         for (const Assignment& a : r.swept)
-            if (a.name != xName) g += (g.empty() ? "" : ", ") + a.name + "=" + a.value;
+            if (a.name != xName) g += (g.empty() ? "" : ", ") + SweptLabel(a);
         std::string folder = r.name.substr(0, r.name.find('_'));
-        return g.empty() ? folder : g;
+        if (g.empty()) return folder;
+        return folders.size() > 1 ? folder + ": " + g : g;
     };
     struct Figure {
         const char* key;
-        const char* title;
+        const char* heading;
+        Axis y;
     };
-    const Figure figures[] = {{"fuel_l_per_100km", "Bränsle (l/100 km)"},
-                              {"co2_g_per_km", "CO2 (g/km)"},
-                              {"co_g_per_km", "CO (g/km)"},
-                              {"nox_g_per_km", "NOx (g/km)"},
-                              {"hc_g_per_km", "HC (g/km)"},
-                              {"trace_rms_kmh", "Spårföljning, RMS (km/h)"}};
+    const Figure figures[] = {
+        {"fuel_l_per_100km", "Bränsle", {"bränsle", "l/100 km"}},
+        {"co2_g_per_km", "CO2", {"CO2", "g/km"}},
+        {"co_g_per_km", "CO", {"CO", "g/km"}},
+        {"nox_g_per_km", "NOx", {"NOx", "g/km"}},
+        {"hc_g_per_km", "HC", {"HC", "g/km"}},
+        {"trace_rms_kmh", "Spårföljning", {"avvikelse från cykeln, RMS", "km/h"}}};
+    const Axis xAxis = xName.empty() ? Axis{"körning", "nummer"} : Axis{xName, UnitOf(xName)};
     for (const Figure& f : figures) {
         std::map<std::string, std::vector<QPointF>> lines;
         std::vector<std::string> order;
@@ -523,7 +562,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs) {
         for (std::size_t i = 0; i < runs.size(); ++i) {
             for (const auto& [k, v] : SummaryCells(runs[i].summary)) {
                 double y;
-                if (k != f.key || !ParseNumber(v, y)) continue;
+                if (k != f.key || !ParseNumber(v, y) || !std::isfinite(y)) continue;
                 std::string g = groupOf(runs[i]);
                 if (!lines.count(g)) order.push_back(g);
                 double x = xOf(runs[i], i);
@@ -534,63 +573,56 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs) {
         if (lines.empty()) continue;
         if (!(x1 > x0)) x0 -= 1, x1 += 1;
         double pad = (x1 - x0) * 0.04;
-        Axes a = NiceAxes(x0 - pad, x1 + pad, 0, y1);
-        Chart c(f.title);
-        c.Frame(a, xName.empty() ? "körning" : xName, f.title);
-        std::vector<std::pair<std::string, QColor>> legend;
+        std::string title = std::string(f.heading) + " (" + f.y.unit + ")";
+        Chart c(title);
+        c.SetRange(x0 - pad, x1 + pad, 0, y1);
+        c.Frame(xAxis, f.y);
+        std::vector<LegendItem> legend;
         for (std::size_t g = 0; g < order.size(); ++g) {
-            QColor col = kColours[g % 8];
+            QColor col = SeriesColour(g);
             auto pts = lines[order[g]];
             std::sort(pts.begin(), pts.end(), [](auto& p, auto& q) { return p.x() < q.x(); });
-            c.Line(a, pts, col, 2);
-            c.P().setPen(Qt::NoPen);
-            c.P().setBrush(col);
-            for (const QPointF& p : pts) {
-                QPainterPath dot;
-                dot.addEllipse(a.Map(p.x(), p.y()), 3.5, 3.5);
-                c.P().drawPath(dot);
-            }
-            legend.emplace_back(order[g], col);
+            c.Line(pts, col, 2);
+            for (const QPointF& p : pts) c.Dot(p, 3.5, col);
+            legend.push_back({order[g], col, LegendItem::Mark::Line});
         }
-        c.Legend(legend);
-        body += c.Svg();
+        if (order.size() > 1 || !order[0].empty()) c.Legend(legend);
+        body += "<h2>" + Html(f.heading) + "</h2>\n" + out.Add(c, title);
     }
     // The table of all runs.
-    std::vector<Row> rows;
+    struct Column {
+        const char* key;
+        const char* head;
+        int decimals;
+        double scale;
+    };
+    const Column cols[] = {{"end", "slut", -1, 1},
+                           {"ltot_m", "sträcka (km)", 3, 0.001},
+                           {"fuel_l", "bränsle (l)", 3, 1},
+                           {"fuel_l_per_100km", "bränsle (l/100 km)", 2, 1},
+                           {"co2_g_per_km", "CO2 (g/km)", 1, 1},
+                           {"co_g_per_km", "CO (g/km)", 3, 1},
+                           {"nox_g_per_km", "NOx (g/km)", 3, 1},
+                           {"hc_g_per_km", "HC (g/km)", 3, 1},
+                           {"trace_rms_kmh", "spår RMS (km/h)", 2, 1},
+                           {"trace_share_off", "> 2 km/h (%)", 1, 100}};
+    std::vector<std::string> head = {"körning"};
+    for (const Column& c : cols) head.push_back(c.head);
+    std::vector<std::vector<std::string>> rows;
     for (const ReportRun& r : runs) {
-        Row row;
-        row.cells.emplace_back("run", r.name);
-        for (const auto& cell : SummaryCells(r.summary)) row.cells.push_back(cell);
+        std::map<std::string, std::string> m;
+        for (const auto& [k, v] : SummaryCells(r.summary)) m[k] = v;
+        std::vector<std::string> row = {r.name};
+        for (const Column& c : cols) {
+            std::string v = m[c.key];
+            double d;
+            if (c.decimals >= 0 && ParseNumber(v, d)) v = Num(d * c.scale, c.decimals);
+            if (v.empty()) v = "-";
+            row.push_back(v);
+        }
         rows.push_back(row);
     }
-    std::vector<std::string> cols = {"run",
-                                     "end",
-                                     "ltot_m",
-                                     "fuel_l",
-                                     "fuel_l_per_100km",
-                                     "co2_g_per_km",
-                                     "co_g_per_km",
-                                     "nox_g_per_km",
-                                     "hc_g_per_km",
-                                     "trace_rms_kmh",
-                                     "trace_share_off"};
-    body += "<h2>Alla körningar</h2>\n<table class=\"runs\">\n<tr>";
-    for (const std::string& c : cols)
-        body += "<th" + std::string(c == "run" ? " class=\"name\"" : "") + ">" + Html(c) + "</th>";
-    body += "</tr>\n";
-    for (const Row& row : rows) {
-        body += "<tr>";
-        std::map<std::string, std::string> m(row.cells.begin(), row.cells.end());
-        for (const std::string& c : cols) {
-            std::string v = m[c];
-            double d;
-            if (c != "run" && c != "end" && ParseNumber(v, d)) v = Num(d, c == "ltot_m" ? 0 : 3);
-            body +=
-                "<td" + std::string(c == "run" ? " class=\"name\"" : "") + ">" + Html(v) + "</td>";
-        }
-        body += "</tr>\n";
-    }
-    body += "</table>\n";
+    body += "<h2>Alla körningar</h2>\n" + Table("runs", head, rows);
     return Page("Tralvik: studie", body);
 }
 
@@ -601,12 +633,13 @@ namespace tralvik::batch {
 namespace {
 // The two runs in the same colours in both charts; the built-in driver dark
 // enough to show on the map's greens and blues.
-const QColor kDriveColour = kColours[1], kBuiltInColour(40, 40, 140);
+const QColor kDriveColour = SeriesColour(1), kBuiltInColour(40, 40, 140);
 } // namespace
 
 std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, bool overDistance,
                               const std::vector<CompareRow>& rows,
-                              const std::vector<std::string>& notes) {
+                              const std::vector<std::string>& notes, ChartFiles* files) {
+    Charts out(files);
     double (*x)(const Sample&) = overDistance ? +[](const Sample& s) { return s.distance_m / 1000; }
                                               : +[](const Sample& s) { return s.t_s; };
     const std::vector<Sample>&a = drive.samples, &b = builtIn.samples;
@@ -625,22 +658,22 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
             Num(drive.summary.ttot_s, 1) + " s mot " + Num(builtIn.summary.ltot_m / 1000, 3) +
             " km på " + Num(builtIn.summary.ttot_s, 1) + " s.</p>\n";
     body += "<h2>Hastighet</h2>\n";
-    body += LineChart("Hastighet", x0, x1, overDistance ? "sträcka (km)" : "tid (s)", "km/h",
-                      {{drive.requestedLabel,
-                        Points(further, x, [](const Sample& s) { return s.requested_kmh; })},
-                       {drive.name, Points(a, x, v)},
-                       {builtIn.name, Points(b, x, v)}},
-                      {kColours[7], kDriveColour, kBuiltInColour});
     body +=
-        "<h2>Motorns arbetspunkter</h2>\n" +
-        MapChart(drive.map, {{drive.name, &a, kDriveColour}, {builtIn.name, &b, kBuiltInColour}});
-    body += "<h2>Sammanfattning</h2>\n<table class=\"compare\">\n<tr><th class=\"name\"></th><th>" +
-            Html(drive.name) + "</th><th>" + Html(builtIn.name) + "</th><th>skillnad</th></tr>\n";
-    for (const CompareRow& r : rows)
-        body += "<tr><td class=\"name\">" + Html(r.label) + "</td><td>" + Html(r.drive) +
-                "</td><td>" + Html(r.builtIn) + "</td><td>" + Html(r.difference) + "</td></tr>\n";
-    body += "</table>\n";
-    for (const std::string& n : notes) body += "<p>" + Html(n) + "</p>\n";
+        LineChart(out, "Hastighet", x0, x1, overDistance ? Axis{"sträcka", "km"} : Axis{"tid", "s"},
+                  {"hastighet", "km/h"},
+                  {{drive.requestedLabel,
+                    Points(further, x, [](const Sample& s) { return s.requested_kmh; })},
+                   {drive.name, Points(a, x, v)},
+                   {builtIn.name, Points(b, x, v)}},
+                  {SeriesColour(7), kDriveColour, kBuiltInColour});
+    body += "<h2>Motorns arbetspunkter</h2>\n" +
+            MapChart(out, drive.map,
+                     {{drive.name, &a, kDriveColour}, {builtIn.name, &b, kBuiltInColour}});
+    std::vector<std::vector<std::string>> table;
+    for (const CompareRow& r : rows) table.push_back({r.label, r.drive, r.builtIn, r.difference});
+    body += "<h2>Sammanfattning</h2>\n" +
+            Table("compare", {"", drive.name, builtIn.name, "skillnad"}, table);
+    for (const std::string& n : notes) body += "<p class=\"note\">" + Html(n) + "</p>\n";
     return Page("Tralvik: jämförelse med den inbyggda föraren", body);
 }
 

@@ -29,16 +29,28 @@ struct ReportRun {
     std::vector<Sample> samples;
     EngineMap map;
     std::string requestedLabel = "begärd (cykelns rad)";
+    // A note under the per-phase table (where the figures come from).
+    std::string note{};
+    // Emissions known only in whole grams: shown without decimals.
+    bool wholeGrams = false;
 };
 
+// A chart of a page as a file of its own (--charts DIR): its file name and
+// the SVG document.
+struct ChartFile {
+    std::string name, svg;
+};
+using ChartFiles = std::vector<ChartFile>;
+
 // The page of one run: speed and requested speed, the operating points on
-// the efficiency map, cumulative fuel and CO2, CO/NOx/HC per phase, the
-// summary table.
-std::string RunReportHtml(const ReportRun& run);
+// the efficiency map, cumulative fuel and CO2, fuel and CO/NOx/HC per phase
+// and in total (per km and per 100 km), the summary table. With `charts`,
+// each chart is added there too.
+std::string RunReportHtml(const ReportRun& run, ChartFiles* charts = nullptr);
 
 // The page of a study: a table of all runs and a chart per figure against
 // the swept value.
-std::string StudyReportHtml(const std::vector<ReportRun>& runs);
+std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* charts = nullptr);
 
 // A line of the comparison's table, as shown: the figure, both runs' values
 // and the difference.
@@ -53,6 +65,14 @@ struct CompareRow {
 // the notes below it.
 std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, bool overDistance,
                               const std::vector<CompareRow>& rows,
-                              const std::vector<std::string>& notes);
+                              const std::vector<std::string>& notes,
+                              ChartFiles* charts = nullptr);
+
+// Writes a page (or a chart) whole or not at all: an existing file is
+// replaced only once the new one is on the disk. False with `error` naming
+// the path on failure.
+bool WritePageFile(const std::string& path, const std::string& text, std::string& error);
+// Writes each chart as DIR/NAME, making DIR when missing.
+bool WriteChartFiles(const std::string& dir, const ChartFiles& charts, std::string& error);
 
 } // namespace tralvik::batch

@@ -82,6 +82,8 @@ std::vector<std::string> ChildArgs(const Options& o, const Job& job, bool oneRun
     // Kept runs of a larger study get their own page in their folder.
     else if (!o.report.empty() && o.keep)
         a.insert(a.end(), {"--report", "rapport.html"});
+    if (oneRun && !o.charts.empty())
+        a.insert(a.end(), {"--charts", fs::absolute(o.charts).string()});
     a.insert(a.end(), {"--", "."});
     return a;
 }
@@ -227,7 +229,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
             if (summary)
                 for (const auto& cell : SummaryCells(*summary)) row.cells.push_back(cell);
             rows.push_back(row);
-            if (!opt.report.empty() && summary)
+            if ((!opt.report.empty() || !opt.charts.empty()) && summary)
                 reportRuns.push_back(ReportRun{
                     j.plan.name, j.plan.swept, *summary, ParseSeriesCsv(ReadAll(j.series)), {}});
             if (opt.keep) {
@@ -292,10 +294,15 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         std::fprintf(stderr, "tralvik-batch: cannot write %s\n", opt.csv.c_str());
         if (result == 0) result = 2;
     }
-    if (!opt.report.empty() && jobs.size() > 1 &&
-        !WriteAll(opt.report, StudyReportHtml(reportRuns))) {
-        std::fprintf(stderr, "tralvik-batch: cannot write %s\n", opt.report.c_str());
-        if (result == 0) result = 2;
+    if ((!opt.report.empty() || !opt.charts.empty()) && jobs.size() > 1) {
+        ChartFiles charts;
+        std::string page = StudyReportHtml(reportRuns, opt.charts.empty() ? nullptr : &charts), error;
+        bool ok = opt.report.empty() || WritePageFile(opt.report, page, error);
+        ok = ok && (opt.charts.empty() || WriteChartFiles(opt.charts, charts, error));
+        if (!ok) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
+            if (result == 0) result = 2;
+        }
     }
     std::error_code ec;
     fs::remove_all(root, ec);

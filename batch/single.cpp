@@ -91,7 +91,7 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     for (Options::Frame& f : opt.frames)
         f.file = std::filesystem::absolute(f.file).string();
     if (opt.snapshot) opt.snapshot->file = std::filesystem::absolute(opt.snapshot->file).string();
-    for (std::string* name : {&opt.load, &opt.csv, &opt.report, &opt.series})
+    for (std::string* name : {&opt.load, &opt.csv, &opt.report, &opt.series, &opt.charts})
         if (!name->empty()) *name = std::filesystem::absolute(*name).string();
     std::filesystem::path folder = std::filesystem::absolute(opt.dir).lexically_normal();
     if (folder.filename().empty()) folder = folder.parent_path();
@@ -117,7 +117,7 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     Station st(platform);
     // Without pixels nothing is drawn on a picture.
     const bool pixels = !opt.noDraw || !opt.frames.empty();
-    if ((pixels || !opt.report.empty()) && !pictures) {
+    if ((pixels || !opt.report.empty() || !opt.charts.empty()) && !pictures) {
         std::fprintf(stderr, "tralvik-batch: this run needs the drawing library\n");
         return 2;
     }
@@ -265,10 +265,20 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
         for (const auto& cell : SummaryCells(summary)) row.cells.push_back(cell);
         written = WriteTextFile(opt.csv, Csv({row})) && written;
     }
-    if (!opt.report.empty()) {
+    if (!opt.report.empty() || !opt.charts.empty()) {
         ReportRun r{runName, {}, summary, recorder.Samples(), {}};
-        written = WriteTextFile(opt.report, pictures->RunReportHtml(std::move(r), FsPath(s.Tforb))) &&
-                  written;
+        ChartFiles charts;
+        std::string page = pictures->RunReportHtml(std::move(r), FsPath(s.Tforb),
+                                                   opt.charts.empty() ? nullptr : &charts);
+        std::string error;
+        if (!opt.report.empty() && !WritePageFile(opt.report, page, error)) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
+            written = false;
+        }
+        if (!opt.charts.empty() && !WriteChartFiles(opt.charts, charts, error)) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
+            written = false;
+        }
     }
     if (failed || !written) return 2;
     return end == "interrupted" ? 128 + gInterrupted : 0;
@@ -313,7 +323,7 @@ std::string ProgramBeside(const std::string& name) {
 }
 
 bool NeedsNoPictures(const Options& opt) {
-    return !opt.Study() && opt.noDraw && opt.frames.empty() && opt.report.empty() &&
+    return !opt.Study() && opt.noDraw && opt.frames.empty() && opt.report.empty() && opt.charts.empty() &&
            opt.replay.empty() && opt.compare.empty();
 }
 

@@ -20,8 +20,10 @@ class RunPictures {
     virtual Surface& RunSurface() = 0;
     // That picture as a PNG file; false when it cannot be written.
     virtual bool SaveFrame(const std::string& file) = 0;
-    // The run's report page, with the engine's map read from motorTab.
-    virtual std::string RunReportHtml(ReportRun run, const std::string& motorTab) = 0;
+    // The run's report page, with the engine's map read from motorTab; with
+    // `charts`, its charts as files too.
+    virtual std::string RunReportHtml(ReportRun run, const std::string& motorTab,
+                                      ChartFiles* charts) = 0;
 };
 
 // Runs the folder opt.dir as the window would and prints the summary;

@@ -67,7 +67,7 @@ void GearStage(Sim& s) {
     s.Kvot = s.Vxkvot[g];
     s.nic = s.v * s.Kvot;
     if (s.nic > s.Nmax) s.nic = s.Nmax;
-    if (s.nic < 300) s.nic = 300; // idle speed
+    if (s.nic < kIdleRpm) s.nic = kIdleRpm;
     if (s.Vxeta1[g] < 1) s.Vxeta1[g] = 1;
     if (s.Vxeta2[g] < 1) s.Vxeta2[g] = 1;
     s.Ppic = s.Pdrag * 10000 / (s.Vxeta1[g] * s.Vxeta2[g]) + s.Phjalp;

@@ -17,6 +17,9 @@ void GradientStage(Sim& s);
 void DriverStage(Sim& s);
 // Bbrake: the brake force.
 void BrakeStage(Sim& s);
+// The engine never turns slower than this while it runs (rpm): standing,
+// or with the clutch slipping at a start.
+constexpr double kIdleRpm = 300;
 // Ggear: the gearbox and the engine operating point.
 void GearStage(Sim& s);
 // IICmotk: engine torque limit, efficiency, fuel flow; emissions.

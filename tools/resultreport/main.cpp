@@ -1,16 +1,21 @@
 // resultreport: the report page of tralvik-batch --report, made afterwards
 // from the result files a run left (the window's or the batch runner's).
 //
-//   resultreport [-o PAGE.html] [DIR]
+//   resultreport [-o PAGE.html] [--charts DIR] [DIR]
 //
 // reads DIR/CONS.VAL (default: the current folder) for the names of the
 // result files, the fuel and the engine table, then the result file
-// (Resultat.txt: speed, requested speed, engine speed and torque, power,
-// efficiency, distance, time) and, when there, the supplementary one
-// (Resultatp.txt: power to one decimal, CO, NOx and HC).
+// (Resultat.txt: engine speed and torque, power, efficiency, speeds,
+// distance, time to 0.01 s) and, when there, the supplementary one
+// (Resultatp.txt: the engine speed as turning, torque and power to one
+// decimal, CO, NOx and HC). Each figure is taken from the file that holds it
+// most precisely. The emissions are cumulative whole grams in the files: the
+// page says so, and shows them without decimals.
 #include <CLI/CLI.hpp>
 #include <QGuiApplication>
 
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +27,7 @@
 #include "config/Ffetch.h"
 #include "core/Vvaria.h"
 #include "core/paths.h"
+#include "core/stages.h"
 
 using namespace tralvik;
 using namespace tralvik::batch;
@@ -29,34 +35,125 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The numeric rows of a result file (after its header and rule lines).
-std::vector<std::vector<double>> Rows(const std::string& path) {
-    std::vector<std::vector<double>> rows;
+// A result file of an 18-hour drive at 40 ms steps; anything larger is not
+// a result file this tool should hold in memory.
+constexpr long long kMaxResultBytes = 256LL << 20;
+
+using Row = std::array<double, 15>;
+
+struct RowsRead {
+    std::vector<Row> rows;
+    std::vector<long> lines; // the file's line of each row
+};
+
+struct BadFile : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The columns' names as in the files' headers, and the values the model can
+// write there.
+struct ColumnRule {
+    const char* name;
+    double lo, hi;
+};
+constexpr double kBig = 1e9; // wider than any field of a real run
+const ColumnRule kMain[15] = {
+    {"Varvt rpm", 0, 1e5},    {"Mom Nm", -1e5, 1e5},   {"U V", -kBig, kBig},
+    {"P kW", -1e5, 1e5},      {"Energi", -kBig, kBig}, {"Acc m/s2", -kBig, kBig},
+    {"Broms N", -kBig, kBig}, {"Iaba A", -kBig, kBig}, {"Pla kW", -kBig, kBig},
+    {"IC v.gr", -1e4, 1e4},   {"dv m/s", -1e4, 1e4},   {"v m/s", -1e4, 1e4},
+    {"vb m/s", -1e4, 1e4},    {"ltot m", 0, kBig},     {"ttot s", 0, kBig}};
+const ColumnRule kSupp[15] = {
+    {"Pelm kW", -kBig, kBig}, {"nel rpm", 0, 1e5},     {"mel Nm", -kBig, kBig},
+    {"Pgen kW", -kBig, kBig}, {"Pbroms", -kBig, kBig}, {"Preg kW", -kBig, kBig},
+    {"Ppic kW", -1e5, 1e5},   {"nic rpm", 0, 1e5},     {"mic Nm", -1e5, 1e5},
+    {"Ila A", -kBig, kBig},   {"CO g", 0, kBig},       {"NOx g", 0, kBig},
+    {"HC g", 0, kBig},        {"vb-v m/s", -1e4, 1e4}, {"ttot s", 0, kBig}};
+
+std::string Plain(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
+
+std::string Where(const std::string& path, long line, int column, const ColumnRule* rules) {
+    return path + ":" + std::to_string(line) + ": column " + std::to_string(column + 1) + " (" +
+           rules[column].name + ")";
+}
+
+// The rows of a result file (after its header and rule lines): fifteen
+// numbers each, in range, the time never going back. A damaged row is
+// refused with its line and column.
+RowsRead ReadRows(const std::string& path, const ColumnRule* rules) {
+    RowsRead r;
     std::ifstream f(path, std::ios::binary);
+    if (!f) return r;
+    f.seekg(0, std::ios::end);
+    if (f.tellg() > kMaxResultBytes)
+        throw BadFile(path + ": larger than " + std::to_string(kMaxResultBytes >> 20) +
+                      " MB, not a result file of one drive");
+    f.seekg(0);
     std::string line;
-    for (int skip = 0; skip < 2 && std::getline(f, line); ++skip) {}
+    long lineNo = 0;
+    for (; lineNo < 2 && std::getline(f, line); ++lineNo) {}
     while (std::getline(f, line)) {
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(' ') == std::string::npos) continue;
         std::istringstream in(line);
-        std::vector<double> r;
+        Row row{};
         std::string w;
-        double v;
-        while (in >> w && ParseNumber(w, v)) r.push_back(v);
-        if (r.size() == 15) rows.push_back(r);
+        int n = 0;
+        while (in >> w) {
+            if (n == 15)
+                throw BadFile(path + ":" + std::to_string(lineNo) + ": more than 15 columns");
+            double v;
+            if (!ParseNumber(w, v) || !std::isfinite(v))
+                throw BadFile(Where(path, lineNo, n, rules) + ": '" + w + "' is not a number");
+            if (v < rules[n].lo || v > rules[n].hi)
+                throw BadFile(Where(path, lineNo, n, rules) + ": " + w + " is out of range (" +
+                              Plain(rules[n].lo) + " to " + Plain(rules[n].hi) + ")");
+            row[n++] = v;
+        }
+        if (n < 15)
+            throw BadFile(path + ":" + std::to_string(lineNo) + ": " + std::to_string(n) +
+                          " columns, a row has 15");
+        if (!r.rows.empty() && row[14] < r.rows.back()[14])
+            throw BadFile(Where(path, lineNo, 14, rules) + ": " + w + " is before the row above");
+        r.rows.push_back(row);
+        r.lines.push_back(lineNo);
     }
-    return rows;
+    return r;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"Makes the report page of a run from its result files."};
-    std::string dir = ".", out = "rapport.html";
+    std::string dir = ".", out = "rapport.html", charts;
     app.add_option("-o,--output", out, "the page to write (default rapport.html)");
+    app.add_option("--charts", charts, "also write every chart as DIR/NN-NAME.svg");
     app.add_option("DIR", dir, "the simulation folder with CONS.VAL and the result files");
     CLI11_PARSE(app, argc, argv);
+    if (out.empty() || (app.count("--charts") && charts.empty()) || dir.empty()) {
+        std::fprintf(stderr, "resultreport: %s needs a name, not an empty one\n",
+                     out.empty()   ? "-o"
+                     : dir.empty() ? "DIR"
+                                   : "--charts");
+        return 2;
+    }
 
+    // The fonts need the toolkit, but no window is shown; its own notes
+    // (no runtime folder, no display) are not this tool's messages.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication qt(argc, argv);
+    if (qEnvironmentVariableIsEmpty("TRALVIK_QT_DEBUG"))
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+            if (type == QtFatalMsg || type == QtCriticalMsg)
+                std::fprintf(stderr, "resultreport: %s\n", msg.toLocal8Bit().constData());
+        });
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QGuiApplication qt(qtArgc, qtArgv);
 
     Sim s;
     ResetState(s);
@@ -69,7 +166,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string resultat = FsPath(s.Tresultat), resultatp = FsPath(s.Tresultatp);
-    auto rows = Rows(resultat);
+    RowsRead main, supp;
+    try {
+        main = ReadRows(resultat, kMain);
+        if (!main.rows.empty()) supp = ReadRows(resultatp, kSupp);
+    } catch (const BadFile& e) {
+        std::fprintf(stderr, "resultreport: %s\n", e.what());
+        return 2;
+    }
+    const auto& rows = main.rows;
     if (rows.empty()) {
         std::fprintf(stderr,
                      "resultreport: no rows in %s: the result file is written when the first "
@@ -77,20 +182,37 @@ int main(int argc, char** argv) {
                      resultat.c_str());
         return 2;
     }
-    auto rowsp = Rows(resultatp);
-    const bool haveP = rowsp.size() == rows.size();
+    // Both files have a row for every step of the same run, or the
+    // supplementary one is not used.
+    bool haveP = supp.rows.size() == rows.size();
+    if (!supp.rows.empty() && !haveP)
+        std::fprintf(stderr,
+                     "resultreport: note: %s has %zu rows, %s %zu: not the same run, its "
+                     "figures (emissions) are left out\n",
+                     resultatp.c_str(), supp.rows.size(), resultat.c_str(), rows.size());
+    for (std::size_t i = 0; haveP && i < rows.size(); ++i)
+        if (std::fabs(supp.rows[i][14] - rows[i][14]) > 0.051) {
+            std::fprintf(stderr,
+                         "resultreport: %s:%ld: column 15 (ttot s) %.1f, but %s:%ld has %.2f: "
+                         "the files are not of the same run\n",
+                         resultatp.c_str(), supp.lines[i], supp.rows[i][14], resultat.c_str(),
+                         main.lines[i], rows[i][14]);
+            return 2;
+        }
+    const auto& rowsp = supp.rows;
 
     Fuel fuel = FuelByDensity(s.Tathet);
     std::vector<Sample> samples;
+    samples.reserve(rows.size());
     TraceMeter trace;
     const bool timeCycle = s.Cykeltyp == 'T';
     std::optional<PhaseSplit> phases;
     std::string err;
-    if (std::ifstream pf(FsPath(PhaseFileName(timeCycle ? s.Ttidd : s.Tkarta)), std::ios::binary);
-        pf) {
+    const Text cycle = timeCycle ? s.Ttidd : s.Tkarta;
+    if (std::ifstream pf(FsPath(PhaseFileName(cycle)), std::ios::binary); pf) {
         std::ostringstream text;
         text << pf.rdbuf();
-        auto p = ParsePhases(text.str(), PhaseFileName(Cp1252ToUtf8(s.Ttidd)), err);
+        auto p = ParsePhases(text.str(), PhaseFileName(Cp1252ToUtf8(cycle)), err);
         if (!p) {
             std::fprintf(stderr, "resultreport: %s\n", err.c_str());
             return 2;
@@ -110,6 +232,7 @@ int main(int argc, char** argv) {
         double efficiency = r[9];
         double step =
             i > 0 && efficiency > 0.1 ? powerW / (s.Brannv * 3600000) * 100 / efficiency * dt : 0;
+        if (!std::isfinite(step)) step = 0;
         fuelL += step;
         if (i > 0) {
             if (timeCycle) trace.Add(dt, r[11], r[12]);
@@ -124,8 +247,17 @@ int main(int argc, char** argv) {
                 phases->Add(prevT, sum);
             }
         }
-        samples.push_back(Sample{t, r[11] * 3.6, r[12] * 3.6, fuelL,
-                                 Co2Grams(fuelL, s.Tathet, fuel), r[0], r[1]});
+        // The engine turns at least at idle; the supplementary file has the
+        // speed as it turned and the torque to one decimal.
+        Sample sm{t,
+                  r[11] * 3.6,
+                  r[12] * 3.6,
+                  fuelL,
+                  Co2Grams(fuelL, s.Tathet, fuel),
+                  haveP ? rowsp[i][1] : std::max(r[0], kIdleRpm),
+                  haveP ? rowsp[i][8] : r[1]};
+        sm.distance_m = r[13] - rows[0][13];
+        samples.push_back(sm);
         vMax = std::max(vMax, r[11]);
         prevT = t;
         prevL = r[13];
@@ -144,11 +276,20 @@ int main(int argc, char** argv) {
     if (folder.filename().empty()) folder = folder.parent_path();
     ReportRun run{folder.filename().string(), {}, summary, samples, ReadEngineMap(FsPath(s.Tforb)),
                   "begärd (i kraft, vb)"};
-    std::ofstream page(out, std::ios::binary);
-    page << RunReportHtml(run);
-    page.close();
-    if (!page) {
-        std::fprintf(stderr, "resultreport: cannot write %s\n", out.c_str());
+    run.wholeGrams = true;
+    run.note = haveP ? "Ur resultatfilerna: bränslet är räknat ur effekt och verkningsgrad "
+                       "(tilläggsfilens kW med en decimal). Utsläppen är tilläggsfilens "
+                       "summerade CO, NOx och HC, som bara har hela gram: varje värde kan vara "
+                       "upp till 1 g fel, g/km därefter."
+                     : "Ur resultatfilen: bränslet är räknat ur effekt (hela kW) och "
+                       "verkningsgrad. Utsläppen finns bara i tilläggsfilen (Spara x1..), som "
+                       "saknas: de visas som 0.";
+    ChartFiles files;
+    std::string page = RunReportHtml(run, charts.empty() ? nullptr : &files);
+    std::string error;
+    if (!WritePageFile(out, page, error) ||
+        (!charts.empty() && !WriteChartFiles(charts, files, error))) {
+        std::fprintf(stderr, "resultreport: %s\n", error.c_str());
         return 2;
     }
     return 0;

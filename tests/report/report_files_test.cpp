@@ -1,0 +1,237 @@
+// The files behind the report pages: resultreport on damaged result files
+// and a full disk, the runner's page on a full disk, empty file names, the
+// operating points the pages draw, and engine tables that cannot be drawn.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "batch/record.h"
+#include "batch/report.h"
+#include "core/Vvaria.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream f(path, std::ios::binary);
+    f << text;
+}
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+// A copy of the bundled folder with 200 steps of both result files, made
+// once for all tests.
+class ReportFiles : public ::testing::Test {
+  protected:
+    static fs::path* base;
+    fs::path dir;
+
+    static void SetUpTestSuite() {
+        std::string tmpl = (fs::temp_directory_path() / "tralvik-report-XXXXXX").string();
+        base = new fs::path(::mkdtemp(tmpl.data()));
+        fs::copy(fs::path(TRALVIK_SOURCE_DIR) / "data", *base / "data",
+                 fs::copy_options::recursive);
+        Result r = Shell(std::string("'") + TRALVIK_BATCH_EXE +
+                         "' --no-draw --quiet --ticks 200 --spara 1100 '" +
+                         (*base / "data").string() + "'");
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        fs::remove_all(*base, ec);
+        delete base;
+    }
+    void SetUp() override {
+        dir = *base / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir);
+        fs::copy(*base / "data", dir, fs::copy_options::recursive);
+    }
+
+    static Result Shell(const std::string& cmd) {
+        Result r;
+        std::string out = *base / ".out", err = *base / ".err";
+        int rc = std::system((cmd + " > '" + out + "' 2> '" + err + "' < /dev/null").c_str());
+        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+        r.out = ReadFile(out);
+        r.err = ReadFile(err);
+        return r;
+    }
+    Result Tool(const std::string& args, const std::string& prefix = "") {
+        return Shell(prefix + "'" + TRALVIK_RESULTREPORT_EXE + "' " + args);
+    }
+
+    // Replaces word `column` (1-based) of line `line` (1-based) of a result
+    // file; an empty `word` removes it.
+    void Damage(const std::string& file, int line, int column, const std::string& word) {
+        std::string text = ReadFile(dir / file);
+        std::size_t at = 0;
+        for (int i = 1; i < line; ++i) at = text.find("\r\n", at) + 2;
+        std::size_t end = text.find("\r\n", at);
+        std::istringstream in(text.substr(at, end - at));
+        std::vector<std::string> words;
+        for (std::string w; in >> w;) words.push_back(w);
+        words[column - 1] = word;
+        std::string row;
+        for (const std::string& w : words)
+            if (!w.empty()) row += " " + w;
+        WriteFile(dir / file, text.substr(0, at) + row + text.substr(end));
+    }
+};
+fs::path* ReportFiles::base = nullptr;
+
+TEST_F(ReportFiles, ToolWritesThePageAndPrintsNothing) {
+    Result r = Tool("-o '" + (dir / "p.html").string() + "' '" + dir.string() + "'",
+                    "env -u XDG_RUNTIME_DIR ");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out + r.err, "");
+    std::string page = ReadFile(dir / "p.html");
+    EXPECT_NE(page.find("<table class=\"phases\">"), std::string::npos);
+    EXPECT_NE(page.find("hela gram"), std::string::npos) << "the page says the grams are whole";
+}
+
+// Each damaged row is refused with the file, the line and the column, and
+// the page that was there stays as it was.
+TEST_F(ReportFiles, ToolRefusesDamagedRowsNamingThePlace) {
+    struct Case {
+        const char* file;
+        int line, column;
+        std::string word, message;
+    };
+    const Case cases[] = {
+        {"Resultat.txt", 5, 15, "1e308",
+         "Resultat.txt:5: column 10 (IC v.gr): 1e308 is out of range (-10000 to 10000)"},
+        {"Resultat.txt", 7, 3, "12x4", "Resultat.txt:7: column 3 (U V): '12x4' is not a number"},
+        {"Resultat.txt", 8, 4, "", "Resultat.txt:8: 14 columns, a row has 15"},
+        {"Resultat.txt", 40, 15, "0.02",
+         "Resultat.txt:40: column 15 (ttot s): 0.02 is before the row above"},
+        {"Resultatp.txt", 6, 11, "-5",
+         "Resultatp.txt:6: column 11 (CO g): -5 is out of range (0 to 1000000000)"},
+        {"Resultatp.txt", 9, 2, "nan",
+         "Resultatp.txt:9: column 2 (nel rpm): 'nan' is not a number"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        if (c.line == 5) Damage(c.file, c.line, 10, "1e308"); // columns 10 and 15
+        Damage(c.file, c.line, c.column, c.word);
+        WriteFile(dir / "old.html", "the page before");
+        Result r = Tool("-o '" + (dir / "old.html").string() + "' '" + dir.string() + "'");
+        EXPECT_EQ(r.status, 2) << c.message;
+        EXPECT_EQ(r.err, "resultreport: " + (dir / c.message).string() + "\n");
+        EXPECT_EQ(ReadFile(dir / "old.html"), "the page before") << c.message;
+    }
+}
+
+TEST_F(ReportFiles, EmptyPageNamesAreRefused) {
+    Result tool = Tool("-o '' '" + dir.string() + "'");
+    EXPECT_EQ(tool.status, 2);
+    EXPECT_EQ(tool.err, "resultreport: -o needs a name, not an empty one\n");
+    for (const char* option : {"--report", "--charts"}) {
+        Result batch = Shell(std::string("'") + TRALVIK_BATCH_EXE + "' --no-draw --ticks 5 " +
+                             option + " '' '" + dir.string() + "'");
+        EXPECT_EQ(batch.status, 2) << option;
+        EXPECT_EQ(
+            batch.err.rfind("tralvik-batch: " + std::string(option) + " needs a file name", 0), 0u)
+            << batch.err;
+    }
+}
+
+// Files of these processes may not grow beyond 20 blocks of 512 bytes: the
+// page cannot be written whole, so the old one stays and the path is named.
+TEST_F(ReportFiles, FullDiskLeavesTheOldPageWhole) {
+    const std::string limit = "trap '' XFSZ; ulimit -f 20; ";
+    const fs::path page = dir / "page.html";
+    struct Run {
+        std::string command, prefix;
+    };
+    const Run runs[] = {
+        {std::string("exec '") + TRALVIK_RESULTREPORT_EXE + "' -o '" + page.string() + "' '" +
+             dir.string() + "'",
+         "resultreport: "},
+        {std::string("exec '") + TRALVIK_BATCH_EXE + "' --no-draw --quiet --ticks 50 --report '" +
+             page.string() + "' '" + dir.string() + "'",
+         "tralvik-batch: "},
+    };
+    for (const Run& run : runs) {
+        WriteFile(page, "the page before");
+        Result r = Shell("sh -c \"" + limit + run.command + "\"");
+        EXPECT_EQ(r.status, 2) << run.command;
+        EXPECT_NE(r.err.find(run.prefix + "cannot write " + page.string() + ": Disk full"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(ReadFile(page), "the page before");
+        for (const auto& e : fs::directory_iterator(dir))
+            EXPECT_EQ(e.path().filename().string().rfind(".tralvik-save-", 0), std::string::npos)
+                << e.path();
+    }
+}
+
+// The engine turns at the speed the gear stage gave it (idle at least):
+// not the wheels' speed through the gear while standing or starting, and no
+// operating point while declutched with the engine stopped.
+TEST(OperatingPoints, SampledAtTheSpeedTheEngineTurns) {
+    struct Case {
+        double nic, nel, mic;
+        char key;
+        double rpm, torque;
+    };
+    const Case cases[] = {
+        {0.44, 300, 13, '.', 300, 13},   // standing: idle
+        {135, 300, 55, '.', 300, 55},    // the clutch slipping at a start
+        {2000, 2000, 80, '.', 2000, 80}, // driving
+        {1500, 1500, 0, 'C', 0, 0},      // declutched, engine stopped
+    };
+    for (const Case& c : cases) {
+        tralvik::Sim s;
+        tralvik::ResetState(s);
+        s.Cykeltyp = 'T';
+        tralvik::batch::RunRecorder rec;
+        std::string error;
+        ASSERT_TRUE(rec.Start(s, error)) << error;
+        s.ttot = 0.04;
+        s.nic = c.nic;
+        s.nel = c.nel;
+        s.mic = c.mic;
+        s.Tangent = c.key;
+        rec.Tick(s);
+        ASSERT_EQ(rec.Samples().size(), 1u);
+        EXPECT_EQ(rec.Samples()[0].rpm, c.rpm) << c.nic;
+        EXPECT_EQ(rec.Samples()[0].torque_nm, c.torque) << c.nic;
+    }
+}
+
+TEST_F(ReportFiles, EngineTablesThatCannotBeDrawnAreLeftOut) {
+    const std::string good = "TAB 1\nrpm Nm\n0 100\n6000 150\n\nTAB 2\n10 100\n1000 20 30\n"
+                             "6000 25 35\n\nConst\n";
+    WriteFile(dir / "ok.tab", good);
+    tralvik::batch::EngineMap m = tralvik::batch::ReadEngineMap((dir / "ok.tab").string());
+    EXPECT_TRUE(m.Valid());
+    EXPECT_EQ(m.fullLoad.size(), 2u);
+    // Speeds that are no engine's, and speeds that go back.
+    for (const std::string& bad : {std::string("1e308 25 35"), std::string("500 25 35")}) {
+        std::string text = good;
+        text.replace(text.find("6000 25 35"), 10, bad);
+        WriteFile(dir / "bad.tab", text);
+        EXPECT_FALSE(tralvik::batch::ReadEngineMap((dir / "bad.tab").string()).Valid()) << bad;
+    }
+}
+
+} // namespace
