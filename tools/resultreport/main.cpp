@@ -19,12 +19,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <sstream>
 
 #include "batch/figures.h"
 #include "batch/report.h"
 #include "batch/summary.h"
 #include "config/Ffetch.h"
+#include "core/Ttabr2.h"
 #include "core/Vvaria.h"
 #include "core/paths.h"
 #include "core/stages.h"
@@ -126,6 +129,56 @@ RowsRead ReadRows(const std::string& path, const ColumnRule* rules) {
     return r;
 }
 
+// The fuel and the CO, NOx and HC of each step, worked out again from the
+// engine's tables at the operating points the supplementary file gives (the
+// engine speed to 1 rpm, the torque to 0.1 Nm) as the engine and emission
+// stages do: the fuel flow from the power and the efficiency at the point,
+// the emissions as grams per kg of that fuel. The files' own figures are
+// rounder: power to 0.1 kW (2 % at idle), emissions in whole grams.
+class EngineTables {
+  public:
+    explicit EngineTables(const std::string& motorTab) {
+        std::ifstream f(motorTab, std::ios::binary);
+        f.seekg(0, std::ios::end);
+        if (!f || f.tellg() > kMaxInputBytes) return;
+        f.seekg(0);
+        std::ostringstream text;
+        text << f.rdbuf();
+        bytes_ = text.str();
+    }
+    bool Known() const { return !bytes_.empty(); }
+    // Litres of fuel and grams of CO, NOx and HC per second at `rpm` and
+    // `nm`; nothing off the tables.
+    std::optional<std::array<double, 4>> Rates(const Sim& s, double rpm, double nm) {
+        if (!(rpm > 2)) return std::array<double, 4>{0, 0, 0, 0};
+        auto key = std::make_pair(std::llround(rpm), std::llround(nm * 10));
+        auto it = memo_.find(key);
+        if (it != memo_.end()) return it->second;
+        std::optional<std::array<double, 4>> r;
+        if (auto eff = ScanTABR2(bytes_, "2", 'i', nm, rpm, 'i')) {
+            double power = rpm * 2 * 3.14 / 60 * nm;
+            double flow = *eff > 0.1 ? power / (s.Brannv * 3600000) * 100 / *eff : 0;
+            r = std::array<double, 4>{flow, 0, 0, 0};
+            const char* tables[3] = {"3", "4", "5"};
+            for (int k = 0; k < 3 && r; ++k) {
+                if (auto specific = ScanTABR2(bytes_, tables[k], 'i', nm, rpm, 'i'))
+                    (*r)[k + 1] = flow * s.Tathet * *specific;
+                else
+                    r.reset();
+            }
+        }
+        if (r)
+            for (double x : *r)
+                if (!std::isfinite(x)) r.reset();
+        memo_.emplace(key, r);
+        return r;
+    }
+
+  private:
+    std::string bytes_;
+    std::map<std::pair<long long, long long>, std::optional<std::array<double, 4>>> memo_;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -220,30 +273,53 @@ int main(int argc, char** argv) {
         for (Phase& ph : *p) ph.name = Cp1252ToUtf8(ph.name);
         phases.emplace(*p);
     }
+    // Each step's fuel and emissions (in `used`: l, then g of CO, NOx, HC):
+    // from the engine's tables when every step's operating point is on them
+    // (the fuel at the speed at the step's end, as the fuel is counted; the
+    // emissions at the speed the gear stage gave the engine); else the fuel
+    // from the written power and efficiency, and the files' whole grams.
+    std::vector<std::array<double, 4>> used(rows.size(), {0, 0, 0, 0});
+    bool fromTables = false;
+    if (haveP) {
+        EngineTables tables(FsPath(s.Tforb));
+        fromTables = tables.Known();
+        for (std::size_t i = 1; i < rows.size() && fromTables; ++i) {
+            const double dt = rows[i][14] - rows[i - 1][14], nel = rowsp[i][1], nic = rowsp[i][7],
+                         mic = rowsp[i][8];
+            auto atEnd = tables.Rates(s, nic > 2 ? nic : nel, mic);
+            auto atGear = tables.Rates(s, nel, mic);
+            if (!atEnd || !atGear) {
+                fromTables = false;
+                break;
+            }
+            used[i] = {(*atEnd)[0] * dt, (*atGear)[1] * dt, (*atGear)[2] * dt, (*atGear)[3] * dt};
+        }
+    }
+    if (!fromTables)
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            const double dt = rows[i][14] - rows[i - 1][14];
+            // kW to one decimal when the supplementary file is there.
+            double powerW = (haveP ? rowsp[i][6] : rows[i][3]) * 1000, efficiency = rows[i][9];
+            double fuelStep =
+                efficiency > 0.1 ? powerW / (s.Brannv * 3600000) * 100 / efficiency * dt : 0;
+            used[i][0] = std::isfinite(fuelStep) ? fuelStep : 0;
+            for (int k = 0; haveP && k < 3; ++k)
+                used[i][k + 1] = rowsp[i][10 + k] - rowsp[i - 1][10 + k];
+        }
+    std::array<double, 3> total{0, 0, 0};
+    for (const auto& g : used)
+        for (int k = 0; k < 3; ++k) total[k] += g[k + 1];
     double fuelL = 0, vMax = 0, prevT = rows[0][14], prevL = rows[0][13];
-    double prevCo = haveP ? rowsp[0][10] : 0, prevNox = haveP ? rowsp[0][11] : 0,
-           prevHc = haveP ? rowsp[0][12] : 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& r = rows[i];
         double t = r[14], dt = t - prevT;
-        // The fuel flow as the engine stage computes it, from the written power
-        // and efficiency (kW to one decimal when the supplementary file is there).
-        double powerW = (haveP ? rowsp[i][6] : r[3]) * 1000;
-        double efficiency = r[9];
-        double step =
-            i > 0 && efficiency > 0.1 ? powerW / (s.Brannv * 3600000) * 100 / efficiency * dt : 0;
-        if (!std::isfinite(step)) step = 0;
+        const double step = used[i][0];
         fuelL += step;
         if (i > 0) {
             if (timeCycle) trace.Add(dt, r[11], r[12]);
             if (phases) {
-                StepSums sum{dt,
-                             r[13] - prevL,
-                             step,
-                             Co2Grams(step, s.Tathet, fuel),
-                             haveP ? rowsp[i][10] - prevCo : 0,
-                             haveP ? rowsp[i][11] - prevNox : 0,
-                             haveP ? rowsp[i][12] - prevHc : 0};
+                StepSums sum{dt,         r[13] - prevL, step,      Co2Grams(step, s.Tathet, fuel),
+                             used[i][1], used[i][2],    used[i][3]};
                 phases->Add(prevT, sum);
             }
         }
@@ -261,11 +337,12 @@ int main(int argc, char** argv) {
         vMax = std::max(vMax, r[11]);
         prevT = t;
         prevL = r[13];
-        if (haveP) prevCo = rowsp[i][10], prevNox = rowsp[i][11], prevHc = rowsp[i][12];
     }
     RunFigures start{fuelL, rows.front()[13], 0, 0, 0};
-    RunFigures end{0, rows.back()[13], haveP ? rowsp.back()[10] : 0, haveP ? rowsp.back()[11] : 0,
-                   haveP ? rowsp.back()[12] : 0};
+    // Whole grams: the files' sums since START (the first step's included).
+    if (haveP && !fromTables)
+        for (int k = 0; k < 3; ++k) total[k] = rowsp.back()[10 + k];
+    RunFigures end{0, rows.back()[13], total[0], total[1], total[2]};
     Summary summary = MakeSummary(static_cast<int64_t>(rows.size()), "resultatfil", rows.back()[14],
                                   start, end, rows.back()[11], vMax);
     AddCo2(summary, s.Tathet, rows.back()[13] - rows.front()[13]);
@@ -276,14 +353,30 @@ int main(int argc, char** argv) {
     if (folder.filename().empty()) folder = folder.parent_path();
     ReportRun run{folder.filename().string(), {}, summary, samples, ReadEngineMap(FsPath(s.Tforb)),
                   "begärd (i kraft, vb)"};
-    run.wholeGrams = true;
-    run.note = haveP ? "Ur resultatfilerna: bränslet är räknat ur effekt och verkningsgrad "
-                       "(tilläggsfilens kW med en decimal). Utsläppen är tilläggsfilens "
-                       "summerade CO, NOx och HC, som bara har hela gram: varje värde kan vara "
-                       "upp till 1 g fel, g/km därefter."
-                     : "Ur resultatfilen: bränslet är räknat ur effekt (hela kW) och "
-                       "verkningsgrad. Utsläppen finns bara i tilläggsfilen (Spara x1..), som "
-                       "saknas: de visas som 0.";
+    const std::string fuelNote = haveP ? "Ur resultatfilerna: bränslet är räknat ur effekt "
+                                         "(tilläggsfilens kW med en decimal) och verkningsgrad. "
+                                       : "Ur resultatfilen: bränslet är räknat ur effekt (hela "
+                                         "kW) och verkningsgrad. ";
+    if (fromTables) {
+        char sums[160];
+        std::snprintf(sums, sizeof sums, "CO %.0f g, NOx %.0f g och HC %.0f g", rowsp.back()[10],
+                      rowsp.back()[11], rowsp.back()[12]);
+        run.note = "Ur resultatfilerna: bränsle och utsläpp är räknade ur motorns tabeller "
+                   "(verkningsgrad; CO, NOx och HC per kg bränsle) vid tilläggsfilens "
+                   "arbetspunkter (varvtal till 1 varv/min, vridmoment till 0,1 Nm), som "
+                   "motor- och utsläppsstegen räknar. Filernas egna tal är grövre: effekten i "
+                   "tiondels kW, utsläppen summerade i hela gram (" +
+                   std::string(sums) + " för hela körningen).";
+    } else if (haveP) {
+        run.wholeGrams = true;
+        run.note = fuelNote +
+                   "Utsläppen är tilläggsfilens summerade CO, NOx och HC, som bara har hela "
+                   "gram (motorns tabeller kunde inte läsas vid alla arbetspunkter): varje "
+                   "värde kan vara upp till 1 g fel, g/km därefter.";
+    } else {
+        run.note = fuelNote + "Utsläppen finns bara i tilläggsfilen (Spara x1..), som saknas: "
+                              "de visas som 0.";
+    }
     ChartFiles files;
     std::string page = RunReportHtml(run, charts.empty() ? nullptr : &files);
     std::string error;
