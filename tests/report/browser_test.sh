@@ -52,6 +52,19 @@ check_page "$WORK/study.html" 6 "$OUT/report-study.png" || failed=1
 check_page "$WORK/compare.html" 2 "$OUT/report-compare.png" "214, 39, 40;40, 40, 140" || failed=1
 grep -q '<table class="compare">' "$WORK/compare.html" || { echo "FAIL: no comparison table"; failed=1; }
 check_page "$WORK/replay.html" 6 "$OUT/report-replay.png" || failed=1
+# The checks themselves find faults: the run page with its legends moved up
+# into the plots, the map's note moved below its chart, an axis title
+# without its unit and a wider table.
+sed 's|<g class="legend">|<g class="legend" transform="translate(0,-150)">|; s|<g class="note">|<g class="note" transform="translate(0,300)">|; s|>tid (s)</text>|>tid</text>|; s|</h1>|</h1><table style="width:1400px"><tr><td>x</td></tr></table>|' \
+  "$WORK/run.html" > "$WORK/broken.html"
+if check_page "$WORK/broken.html" 6 "$WORK/broken.png" > "$WORK/broken.out"; then
+  echo "FAIL: the checks passed a broken page"; failed=1
+else
+  for fault in 'overlaps a data mark' 'runs outside the chart' 'axis "tid" has no unit' \
+               'the page is 14[0-9][0-9] px wide'; do
+    grep -q "^FAULT .*$fault" "$WORK/broken.out" || { echo "FAIL: the checks missed: $fault"; failed=1; }
+  done
+fi
 # --charts: every chart of the page as an SVG document of its own, the same
 # drawing as on the page.
 for kind in run study fromfiles compare; do
@@ -67,5 +80,5 @@ sys.exit(0 if svg.startswith("<svg") and svg in open(sys.argv[1]).read() else 1)
   done
   echo "charts of $kind: ${#files[@]} SVG files"
 done
-if [ $failed = 0 ]; then echo "6 passed, 0 failed"; else echo "FAILED"; fi
+if [ $failed = 0 ]; then echo "7 passed, 0 failed"; else echo "FAILED"; fi
 exit $failed

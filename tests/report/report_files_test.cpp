@@ -3,6 +3,8 @@
 // operating points the pages draw, and engine tables that cannot be drawn.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -256,6 +258,34 @@ TEST_F(ReportFiles, EngineTablesThatCannotBeDrawnAreLeftOut) {
         WriteFile(dir / "bad.tab", text);
         EXPECT_FALSE(tralvik::batch::ReadEngineMap((dir / "bad.tab").string()).Valid()) << bad;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A study's lines and axis name the swept values as a reader does: the
+// short name, the value and the unit, a file by its name alone.
+TEST(StudyPage, NamesSweptValuesByNameValueAndUnit) {
+    // The charts measure their texts with the toolkit's fonts.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "test_report";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
+    std::vector<tralvik::batch::ReportRun> runs;
+    for (const char* cycle : {"cykler\\WLTC3B.CYK", "cykler\\FTP75.CYK"})
+        for (const char* mass : {"1100", "1300"}) {
+            tralvik::batch::ReportRun r;
+            r.name = std::string("data_") + cycle + "_" + mass;
+            r.swept = {{"Massa", mass}, {"CdA", "0.55"}, {"Ttidd", cycle}};
+            r.summary.fuel_l_per_100km = 6.5;
+            runs.push_back(r);
+        }
+    std::string page = tralvik::batch::StudyReportHtml(runs);
+    for (const char* text : {">Massa (kg)</text>", ">CdA 0.55 m², cykel WLTC3B</text>",
+                             ">CdA 0.55 m², cykel FTP75</text>", ">bränsle (l/100 km)</text>"})
+        EXPECT_NE(page.find(text), std::string::npos) << text;
 }
 
 } // namespace
