@@ -192,7 +192,9 @@ std::string LineChart(Charts& out, const std::string& title, double x0, double x
     std::vector<LegendItem> legend;
     for (std::size_t i = 0; i < series.size(); ++i) {
         QColor col = i < colours.size() ? colours[i] : SeriesColour(i);
-        c.Line(series[i].second, col, i == 0 && series.size() > 1 ? 1.2 : 1.5);
+        // The first of several lines (the requested speed) is drawn wide and
+        // light under the others, so both show where they meet.
+        c.Line(series[i].second, col, i == 0 && series.size() > 1 ? 3 : 1.3);
         legend.push_back({series[i].first, col, LegendItem::Mark::Line});
     }
     if (series.size() > 1) c.Legend(legend);
@@ -202,7 +204,9 @@ std::string LineChart(Charts& out, const std::string& title, double x0, double x
 std::string TimeChart(Charts& out, const std::string& title, const Axis& yAxis,
                       const std::vector<Sample>& s, const Series& series) {
     double t0 = s.empty() ? 0 : s.front().t_s, t1 = s.empty() ? 1 : s.back().t_s;
-    return LineChart(out, title, t0, t1, {"tid", "s"}, yAxis, series);
+    std::vector<QColor> colours;
+    if (series.size() > 1) colours = {QColor(170, 170, 170), SeriesColour(1)};
+    return LineChart(out, title, t0, t1, {"tid", "s"}, yAxis, series, colours);
 }
 
 QColor EfficiencyColour(double pct, double top) {
@@ -665,7 +669,7 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
                     Points(further, x, [](const Sample& s) { return s.requested_kmh; })},
                    {drive.name, Points(a, x, v)},
                    {builtIn.name, Points(b, x, v)}},
-                  {SeriesColour(7), kDriveColour, kBuiltInColour});
+                  {QColor(170, 170, 170), kDriveColour, kBuiltInColour});
     body += "<h2>Motorns arbetspunkter</h2>\n" +
             MapChart(out, drive.map,
                      {{drive.name, &a, kDriveColour}, {builtIn.name, &b, kBuiltInColour}});

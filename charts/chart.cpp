@@ -79,7 +79,11 @@ double TickStep(double span) {
 std::string Num(double v, int decimals) {
     char buf[400];
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    return r.ec == std::errc{} ? std::string(buf, r.ptr) : std::string("?");
+    if (r.ec != std::errc{}) return "?";
+    std::string s(buf, r.ptr);
+    // A value that rounds to zero carries no sign: "0.000", not "-0.000".
+    if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos) s.erase(0, 1);
+    return s;
 }
 
 struct Chart::Layer {
@@ -376,8 +380,9 @@ void Chart::ColourScale(double lo, double hi, const Axis& quantity,
     double s = TickStep(hi - lo);
     for (double v = std::ceil(lo / s - 1e-9) * s; v <= hi + s * 1e-6; v += s) {
         double y = r.bottom() - (v - lo) / (hi - lo) * r.height();
-        p.drawLine(QPointF(bx + bw, y), QPointF(bx + bw + 3, y));
-        p.drawText(QPointF(bx + bw + 8, y + 4), QString::fromStdString(Num(v, Decimals(s))));
+        // Ticks inside the bar, so a label never reads as a minus sign.
+        p.drawLine(QPointF(bx + bw - 4, y), QPointF(bx + bw, y));
+        p.drawText(QPointF(bx + bw + 5, y + 4), QString::fromStdString(Num(v, Decimals(s))));
     }
     QString t = QString::fromStdString(quantity.Title());
     p.save();

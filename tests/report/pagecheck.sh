@@ -80,6 +80,7 @@ for (const svg of svgs) {
   for (const t of svg.querySelectorAll("text")) {
     const r = t.getBoundingClientRect();
     ++texts;
+    if (/^\s*-0(\.0*)?\s*$/.test(t.textContent)) faults.push(title + ": a label reads " + JSON.stringify(t.textContent));
     if (r.left < chart.left - 0.5 || r.right > chart.right + 0.5 || r.top < chart.top - 0.5 || r.bottom > chart.bottom + 0.5)
       faults.push(title + ": text " + JSON.stringify(t.textContent) + " at " + box(r) + " runs outside the chart " + box(chart));
   }
