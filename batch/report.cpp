@@ -95,11 +95,16 @@ EngineMap ReadEngineMap(const std::string& motorTab) {
             if (!ok(v[i]) || (i > 0 && !(v[i] > v[i - 1]))) return false;
         return true;
     };
-    if (!rising(m.torque_nm, PlausibleTorque) || !rising(m.rpm, PlausibleRpm)) {
+    // No engine's map has nearly this many points; drawing them would take
+    // hours.
+    constexpr std::size_t kMostPoints = 100000;
+    if (!rising(m.torque_nm, PlausibleTorque) || !rising(m.rpm, PlausibleRpm) ||
+        m.rpm.size() * m.torque_nm.size() > kMostPoints) {
         m.torque_nm.clear();
         m.rpm.clear();
         m.efficiency.clear();
     }
+    if (m.fullLoad.size() > kMostPoints) m.fullLoad.clear();
     std::sort(m.fullLoad.begin(), m.fullLoad.end());
     return m;
 }
@@ -313,9 +318,15 @@ std::string MapChart(Charts& out, const EngineMap& m, const std::vector<Cloud>& 
         for (const auto& [k, cell] : cells) biggest = std::max(biggest, cell.t);
         QColor fill = cl.colour;
         fill.setAlpha(180);
-        for (const auto& [k, cell] : cells)
-            c.Dot({cell.rpm / cell.t, cell.nm / cell.t}, 1.0 + 9.0 * std::sqrt(cell.t / biggest),
-                  fill);
+        // A dot is cut where it would reach over the full-load curve or
+        // below the axis.
+        for (const auto& [k, cell] : cells) {
+            QPainterPath dot;
+            double r = 1.0 + 9.0 * std::sqrt(cell.t / biggest);
+            dot.addEllipse(c.Map(cell.rpm / cell.t, cell.nm / cell.t), r, r);
+            QPainterPath cut = dot.intersected(area);
+            if (!cut.isEmpty()) c.Shape(cut, fill);
+        }
         totals += (totals.empty() ? "" : " och ") + Num(total, 0) + " s";
         legend.push_back({cl.name, cl.colour, LegendItem::Mark::Dot});
     }

@@ -38,9 +38,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A result file of an 18-hour drive at 40 ms steps; anything larger is not
+// A result file of a drive of 8 hours at 40 ms steps; anything larger is not
 // a result file this tool should hold in memory.
-constexpr long long kMaxResultBytes = 256LL << 20;
+constexpr long long kMaxResultBytes = 128LL << 20;
 
 using Row = std::array<double, 15>;
 
