@@ -149,8 +149,8 @@ TEST_F(ReportFiles, ToolRefusesDamagedRowsNamingThePlace) {
         {"Resultat.txt", 8, 4, "", "Resultat.txt:8: 14 columns, a row has 15"},
         {"Resultat.txt", 40, 15, "0.02",
          "Resultat.txt:40: column 15 (ttot s): 0.02 is before the row above"},
-        {"Resultatp.txt", 6, 11, "-5",
-         "Resultatp.txt:6: column 11 (CO g): -5 is out of range (0 to 1000000000)"},
+        {"Resultatp.txt", 6, 11, "5e12",
+         "Resultatp.txt:6: column 11 (CO g): 5e12 is out of range (-1000000000 to 1000000000)"},
         {"Resultatp.txt", 9, 2, "nan",
          "Resultatp.txt:9: column 2 (nel rpm): 'nan' is not a number"},
     };
