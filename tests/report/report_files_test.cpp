@@ -153,6 +153,8 @@ TEST_F(ReportFiles, ToolRefusesDamagedRowsNamingThePlace) {
          "Resultatp.txt:6: column 11 (CO g): 5e12 is out of range (-1000000000 to 1000000000)"},
         {"Resultatp.txt", 9, 2, "nan",
          "Resultatp.txt:9: column 2 (nel rpm): 'nan' is not a number"},
+        {"Resultat.txt", 2, 3, "----",
+         "Resultat.txt:2: not the rule of a result file's header (a line of dashes)"},
     };
     for (const Case& c : cases) {
         SetUp();

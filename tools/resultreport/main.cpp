@@ -31,6 +31,7 @@
 #include "core/Vvaria.h"
 #include "core/paths.h"
 #include "core/stages.h"
+#include "files/RRFIL.h"
 
 using namespace tralvik;
 using namespace tralvik::batch;
@@ -99,7 +100,11 @@ RowsRead ReadRows(const std::string& path, const ColumnRule* rules) {
     f.seekg(0);
     std::string line;
     long lineNo = 0;
+    // The header, then the rule the rows follow.
     for (; lineNo < 2 && std::getline(f, line); ++lineNo) {}
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (lineNo == 2 && line != kResultRule)
+        throw BadFile(path + ":2: not the rule of a result file's header (a line of dashes)");
     while (std::getline(f, line)) {
         ++lineNo;
         if (!line.empty() && line.back() == '\r') line.pop_back();
