@@ -2,14 +2,13 @@
 #include <filesystem>
 
 #include "batch/report.h"
-#include "core/paths.h"
 #include "core/savefile.h"
 
 namespace tralvik::batch {
 
 bool WritePageFile(const std::string& path, const std::string& text, std::string& error) {
     try {
-        WriteFileReplacing(Utf8ToCp1252(path), text);
+        WritePathReplacing(path, text);
         return true;
     } catch (const IoError& e) {
         error = "cannot write " + path + ": " + e.text();

@@ -16,11 +16,8 @@ static std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-void WriteFileReplacing(const Text& name, const std::string& bytes) {
-    std::string shown = Cp1252ToUtf8(name);
-    if (name.empty()) ThrowIo(ENOENT, shown);
-    std::string target = FsPath(name);
-
+// Writes `bytes` to the file `target` of the file system; errors name `shown`.
+static void Replace(std::string target, const std::string& bytes, const std::string& shown) {
     // A link is followed, so the file it names is replaced and the link kept.
     struct stat old;
     bool exists = ::stat(target.c_str(), &old) == 0;
@@ -38,8 +35,8 @@ void WriteFileReplacing(const Text& name, const std::string& bytes) {
     std::string temp;
     int fd = -1;
     for (int n = 0; fd < 0; ++n) {
-        temp = folder + "/.tralvik-save-" + std::to_string(::getpid()) + "-" +
-               std::to_string(n) + ".tmp";
+        temp = folder + "/.tralvik-save-" + std::to_string(::getpid()) + "-" + std::to_string(n) +
+               ".tmp";
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || n >= 100)) ThrowIo(errno, shown);
     }
@@ -65,6 +62,17 @@ void WriteFileReplacing(const Text& name, const std::string& bytes) {
     fd = -1;
     if (closed != 0) fail(errno);
     if (::rename(temp.c_str(), target.c_str()) != 0) fail(errno);
+}
+
+void WriteFileReplacing(const Text& name, const std::string& bytes) {
+    std::string shown = Cp1252ToUtf8(name);
+    if (name.empty()) ThrowIo(ENOENT, shown);
+    Replace(FsPath(name), bytes, shown);
+}
+
+void WritePathReplacing(const std::string& path, const std::string& bytes) {
+    if (path.empty()) ThrowIo(ENOENT, path);
+    Replace(path, bytes, path);
 }
 
 } // namespace tralvik

@@ -212,6 +212,20 @@ TEST_F(ReportFiles, FullDiskLeavesTheOldPageWhole) {
     }
 }
 
+// A page is written under the name given, as the file system spells it:
+// letters outside Windows-1252 kept, another file differing only in letter
+// case left alone.
+TEST_F(ReportFiles, PagesAreWrittenUnderTheNameGiven) {
+    for (const char* name : {"sida-\u0142.html", "Rapport.html"}) {
+        WriteFile(dir / "rapport.html", "another page");
+        Result r = Shell(std::string("'") + TRALVIK_BATCH_EXE + "' --no-draw --quiet --ticks 5 " +
+                         "--report '" + (dir / name).string() + "' '" + dir.string() + "'");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ReadFile(dir / name).rfind("<!DOCTYPE html>", 0), 0u) << name;
+        EXPECT_EQ(ReadFile(dir / "rapport.html"), "another page") << name;
+    }
+}
+
 // The engine turns at the speed the gear stage gave it (idle at least):
 // not the wheels' speed through the gear while standing or starting, and no
 // operating point while declutched with the engine stopped.
