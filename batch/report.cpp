@@ -384,6 +384,14 @@ std::string Page(const std::string& title, const std::string& body) {
            "</h1>\n" + body + "</body>\n</html>\n";
 }
 
+// A run's name ("data_Ttidd=WLTC3B.CYK_Massa=1100") may break after each
+// '_' when its column is narrow.
+std::string BreakAfterUnderscores(const std::string& html) {
+    std::string r;
+    for (char c : html) r += c == '_' ? std::string("_<wbr>") : std::string(1, c);
+    return r;
+}
+
 std::string Table(const std::string& cls, const std::vector<std::string>& head,
                   const std::vector<std::vector<std::string>>& rows) {
     std::string t = "<div class=\"table-box\"><table class=\"" + cls + "\">\n<tr>";
@@ -393,7 +401,9 @@ std::string Table(const std::string& cls, const std::vector<std::string>& head,
     for (const auto& row : rows) {
         t += "<tr>";
         for (std::size_t i = 0; i < row.size(); ++i)
-            t += std::string(i == 0 ? "<td class=\"name\">" : "<td>") + Html(row[i]) + "</td>";
+            t += std::string(i == 0 ? "<td class=\"name\">" : "<td>") +
+                 (i == 0 && cls == "runs" ? BreakAfterUnderscores(Html(row[i])) : Html(row[i])) +
+                 "</td>";
         t += "</tr>\n";
     }
     return t + "</table></div>\n";
