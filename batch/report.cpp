@@ -644,4 +644,43 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
     return Page("Tralvik: jämförelse med den inbyggda föraren", body);
 }
 
+std::string PointChart(const std::string& title, const std::string& xlabel,
+                       const std::string& ylabel, const std::vector<ChartPoint>& points) {
+    double x0 = 0, x1 = 1, y0 = 0, y1 = 1;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const ChartPoint& p = points[i];
+        x0 = i ? std::min(x0, p.x) : p.x, x1 = i ? std::max(x1, p.x) : p.x;
+        y0 = i ? std::min(y0, p.y) : p.y, y1 = i ? std::max(y1, p.y) : p.y;
+    }
+    // Room around the points for their labels.
+    double dx = std::max(x1 - x0, std::fabs(x1) * 0.05 + 1e-9) * 0.12;
+    double dy = std::max(y1 - y0, std::fabs(y1) * 0.05 + 1e-9) * 0.12;
+    double xs = TickStep(x1 - x0 + 2 * dx);
+    Axes a = NiceAxes(std::floor((x0 - dx) / xs) * xs, std::ceil((x1 + dx) / xs) * xs,
+                      std::max(0.0, y0 - dy), y1 + dy);
+    Chart c(title);
+    c.Frame(a, xlabel, ylabel);
+    for (const ChartPoint& p : points) {
+        QColor col = p.reference ? kBuiltInColour : kDriveColour;
+        QPointF at = a.Map(p.x, p.y);
+        QPainterPath path;
+        if (p.reference) {
+            path.moveTo(at + QPointF(0, -7));
+            path.lineTo(at + QPointF(7, 0));
+            path.lineTo(at + QPointF(0, 7));
+            path.lineTo(at + QPointF(-7, 0));
+            path.closeSubpath();
+        } else {
+            path.addEllipse(at, 5, 5);
+        }
+        c.P().setPen(Qt::NoPen);
+        c.P().setBrush(col);
+        c.P().drawPath(path);
+        c.P().setPen(Qt::black);
+        c.P().drawText(at + QPointF(9, 4), QString::fromStdString(p.label));
+    }
+    c.Legend({{"elev", kDriveColour}, {"inbyggd förare", kBuiltInColour}});
+    return c.Svg();
+}
+
 } // namespace tralvik::batch

@@ -55,4 +55,14 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
                               const std::vector<CompareRow>& rows,
                               const std::vector<std::string>& notes);
 
+// A chart of single labelled points, e.g. one per student of a class: the
+// reference points (the built-in driver) in their own colour.
+struct ChartPoint {
+    std::string label;
+    double x = 0, y = 0;
+    bool reference = false;
+};
+std::string PointChart(const std::string& title, const std::string& xlabel,
+                       const std::string& ylabel, const std::vector<ChartPoint>& points);
+
 } // namespace tralvik::batch
