@@ -494,6 +494,112 @@ class LessonTest : public QObject {
         }
     }
 
+    // The acceleration after a hard stop: "0.0" drawn over "-7.8" on a step
+    // that is not one of the panel's every-tenth-step clears must not leave
+    // the old number's tail ("0.03"). The window and a batch frame draw the
+    // same; a frame taken on a clearing step only looked clean.
+    void accelerationFieldKeepsNoOldDigits() {
+        QTemporaryDir dir;
+        QDir::setCurrent(DataCopy(dir));
+        batch::SimulatedClock clock;
+        batch::Progress progress(false);
+        batch::HeadlessPlatform platform(clock, &clock, progress);
+        Sim s;
+        Station st(platform);
+        QtSurface surface;
+        SurfaceView view(surface);
+        st.view = &view;
+        QVERIFY(RunEvent(s, st, [&] { StartupBeforePictures(s, st); }));
+        QVERIFY(RunEvent(s, st, [&] { StartRun(s, st); }));
+        auto draw = [&](QtSurface& g, int nsteg, double v, double vf) {
+            s.Nsteg = nsteg;
+            s.Dt = 0.04;
+            s.v = v;
+            s.vf = vf;
+            DrawPanelTick(s, g);
+            return g.Image().copy(50, 0, 50, 15);
+        };
+        QtSurface fresh;
+        draw(surface, 11, 1.0 - 0.312, 1.0);                  // "-7.8"
+        QImage stopped = draw(surface, 12, 0.001, 0.001);      // "0.0"
+        QCOMPARE(stopped, draw(fresh, 12, 0.001, 0.001));
+    }
+
+    // --compare replays in copies: a save during the drive lands in the
+    // copy, not in the folder, and the copies go also when the replay fails.
+    void compareWritesNothingAndCleansUp() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), rec = dir.path() + "/save.rec";
+        QDir::setCurrent(run);
+        batch::SimulatedClock clock;
+        {
+            TForm1 f;
+            f.modalErrors = false;
+            f.testClock = &clock;
+            f.dialogAnswer = [&](const FileDialogSpec&, bool) {
+                return std::optional<Text>(Utf8ToCp1252((run + "/MIN.VAL").toStdString()));
+            };
+            f.Record(rec.toStdString());
+            f.FormActivate();
+            f.Button1Click();
+            for (int t = 0; t < 60; ++t) {
+                if (t == 30) f.MSaveKonsClick();
+                clock.BeginTick();
+                if (f.TimerEnabled()) f.Timer1Timer();
+            }
+        }
+        QVERIFY(QFile::remove(run + "/MIN.VAL"));
+        QByteArray tmp = qgetenv("TMPDIR");
+        QDir().mkpath(dir.path() + "/tmp");
+        qputenv("TMPDIR", (dir.path() + "/tmp").toUtf8());
+        batch::Options opt;
+        opt.compare = rec.toStdString();
+        opt.dir = run.toStdString();
+        int saved = batch::CompareCommand(opt);
+        QVERIFY(!QFile::exists(run + "/MIN.VAL"));
+        Append(rec, "61 tick\n");
+        int failed = batch::CompareCommand(opt);
+        qputenv("TMPDIR", tmp);
+        QCOMPARE(saved, 0);
+        QCOMPARE(failed, 2);
+        QVERIFY(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}).isEmpty());
+    }
+
+    // A file dialog's answer that names an endless file is refused at 64 MB
+    // by the window's recorder and by the replay, as the tables are.
+    void endlessFileInADialogIsRefused() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), rec = dir.path() + "/load.rec";
+        QDir::setCurrent(run);
+        batch::SimulatedClock clock;
+        {
+            TForm1 f;
+            f.modalErrors = false;
+            f.testClock = &clock;
+            f.dialogAnswer = [&](const FileDialogSpec&, bool) { return std::optional<Text>("/dev/zero"); };
+            f.Record(rec.toStdString());
+            f.FormActivate();
+            f.Button1Click();
+            for (int t = 0; t < 40; ++t) {
+                if (t == 20) f.MGetKonsClick();
+                clock.BeginTick();
+                if (f.TimerEnabled()) f.Timer1Timer();
+            }
+        }
+        QByteArray text = ReadFile(rec);
+        QVERIFY(text.contains(" dialog open /dev/zero\n21 content large\n"));
+        // The same drive loading an ordinary file that is endless now.
+        sample::Write(rec, text.replace("/dev/zero\n21 content large\n",
+                                        "/dev/zero\n21 content 3 " + QByteArray::fromStdString(Fnv64("ABC")) +
+                                            "\n21 data QUJD\n"));
+        try {
+            batch::Replay(ReadRecording(rec.toStdString()), "load.rec", run.toStdString());
+            QFAIL("replayed");
+        } catch (const RecordingError& e) {
+            QVERIFY2(QString(e.what()).contains("File too large (more than 64 MB): /dev/zero"), e.what());
+        }
+    }
+
     // "Hämta" -> "Konstanter" during a drive: the replay loads the same file
     // when it is as it was, and refuses naming the tick when it has changed.
     void loadIsReplayedOrRefusedNamingTheTick() {
