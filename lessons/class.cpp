@@ -94,7 +94,8 @@ const char* const kHowTo = R"(<div class="howto"><h2>Så läser du sidan</h2>
 <p>En <b>hård inbromsning</b> räknas när förarens broms ensam bromsar bilen med 3 m/s² (0,3 g)
 eller mer i en halv sekund eller längre medan farten sjunker; det räknas en gång.</p>
 <p>I diagrammet är varje elev en punkt: längre till vänster är snabbare, längre ner är
-snålare. Varje elevs egen sida (länken i tabellen) visar körningen i detalj.</p></div>
+snålare (tider jämförs bara mellan dem som körde lika långt, se sträckan). Varje elevs egen
+sida (länken i tabellen) visar körningen i detalj.</p></div>
 )";
 
 } // namespace
@@ -266,6 +267,10 @@ int ClassCommand(const batch::Options& opt, const std::string& drawRunner) {
             std::string out = Slurp(all[i].out), err = Slurp(all[i].err);
             if (code != 0) {
                 s.reason = Reason(err, code);
+                // The recording by its own name, as the list names it.
+                const std::string given = fs::absolute(recs[i]).string();
+                if (auto at = s.reason.find(given); at != std::string::npos)
+                    s.reason.replace(at, given.size(), s.recording);
                 s.name = fs::path(recs[i]).stem().string();
                 return;
             }
