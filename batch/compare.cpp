@@ -141,7 +141,10 @@ svg.chart { width: 136mm; height: 61mm; margin: 1mm 0; break-inside: avoid; }
 table { font-size: 8.5pt; break-inside: avoid; }
 td, th { padding: 0.5mm 2mm; }
 a { color: inherit; text-decoration: none; }
-.howto { font-size: 8.5pt; }
+.howto { font-size: 8pt; padding: 0 2mm; }
+.howto p { margin: 0.5mm 0; }
+table.class td, table.class th { padding: 0.1mm 1.5mm; font-size: 8pt; }
+ul.failed { margin: 1mm 0; }
 </style>
 )";
 
