@@ -8,9 +8,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "batch/headless.h"
 #include <QImage>
 #include <QString>
+
+#include "batch/headless.h"
 #include "config/Commands.h"
 #include "config/Panels.h"
 #include "config/Startup.h"
@@ -107,14 +108,12 @@ class ReplayPlatform : public HeadlessPlatform {
     std::optional<Text> OpenFileDialog(const FileDialogSpec&) override { return Answer(false); }
     std::optional<Text> SaveFileDialog(const FileDialogSpec&) override { return Answer(true); }
 
-    Text driveFolder;              // the drive's program folder, when recorded
-    const Text* folder = nullptr;  // the replay's
+    Text driveFolder;             // the drive's program folder, when recorded
+    const Text* folder = nullptr; // the replay's
     bool inPlace = false;
 
-  private:
     // A name in the drive's folder names the same file in the replay's; a
     // save elsewhere goes into the replay's folder too unless in place.
-  public:
     Text Mapped(const Text& name, bool save) const {
         if (!folder) return name;
         std::size_t n = driveFolder.size();
@@ -246,10 +245,6 @@ void EnterFolder(const std::string& dir) {
     if (::chdir(dir.c_str()) != 0)
         throw RecordingError("cannot enter folder '" + dir + "': " + std::strerror(errno));
 }
-
-} // namespace
-
-namespace {
 
 std::vector<std::string_view> SplitLines(std::string_view t) {
     std::vector<std::string_view> lines;
