@@ -215,6 +215,9 @@ int ClassCommand(const batch::Options& opt, const std::string& drawRunner) {
     try {
         const fs::path src = fs::absolute(opt.dir);
         const fs::path report = fs::absolute(opt.report);
+        std::error_code ec;
+        if (!fs::is_directory(report.parent_path(), ec))
+            throw RecordingError("cannot write " + report.string() + ": its folder does not exist");
         std::vector<std::string> recs = Recordings(opt.classDir);
         if (recs.empty()) {
             std::fprintf(stderr, "tralvik-batch: no recordings (*.rec) in %s\n", opt.classDir.c_str());
@@ -232,7 +235,6 @@ int ClassCommand(const batch::Options& opt, const std::string& drawRunner) {
         } removeTemp{pattern};
 
         std::vector<Student> students(recs.size());
-        std::vector<Job> jobs;
         const std::size_t atOnce = opt.jobs > 0 ? static_cast<std::size_t>(opt.jobs)
                                                 : std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN));
         std::size_t next = 0, running = 0;
