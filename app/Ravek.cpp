@@ -10,9 +10,12 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QUrl>
+#include <ctime>
+#include <filesystem>
 
 #include "app/Panels.h"
 #include "config/Commands.h"
+#include "config/Panels.h"
 #include "config/Startup.h"
 #include "core/paths.h"
 #include "files/MapPicture.h"
@@ -130,10 +133,37 @@ TForm1::TForm1(QWidget* parent)
 
 TForm1::~TForm1() { EndRecording(); }
 
-void TForm1::Record(const std::string& path) {
-    recorder_ = std::make_unique<Recorder>(path);
+std::string TForm1::Record(const std::string& path) {
+    std::filesystem::path p(path);
+    for (int n = 1;; ++n) {
+        std::string name = path;
+        if (n > 1)
+            name = (p.parent_path() / (p.stem().string() + "-" + std::to_string(n) + p.extension().string()))
+                       .string();
+        try {
+            recorder_ = std::make_unique<Recorder>(name);
+            break;
+        } catch (const RecordingExists&) {
+            if (n >= 999) throw;
+        }
+    }
     recordingClock_ =
         std::make_unique<RecordingClock>(testClock ? *testClock : static_cast<Clock&>(clock_), *recorder_);
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char day[16];
+    std::strftime(day, sizeof day, "%Y-%m-%d", &local);
+    recorder_->Date(day);
+    ShowTitle();
+    return recorder_->Path();
+}
+
+void TForm1::ShowTitle() {
+    QString t = title_.isEmpty() ? U("Tralvik  Ver 2.1") : title_;
+    if (recorder_)
+        t += U("   —   Inspelning: ") + QFileInfo(QString::fromStdString(recorder_->Path())).fileName();
+    setWindowTitle(t);
 }
 
 void TForm1::EndRecording() {
@@ -232,6 +262,25 @@ void TForm1::FormActivate() {
         view.LoadStartupPictures(sim);
         StartupAfterPictures(sim, station);
     });
+    if (recorder_) {
+        // What the run read of its folder, so that a replay can tell first
+        // whether its folder is the same.
+        recorder_->Folder(sim.Progmapp);
+        const Text& prog = sim.Progmapp;
+        for (const Text* name : {&sim.Konsfil, &sim.Tforb, &sim.Tford, &sim.Tvx, &sim.Tkarta, &sim.Ttidd}) {
+            Text n = *name;
+            if (!prog.empty() && n.size() > prog.size() + 1 && n.compare(0, prog.size(), prog) == 0 &&
+                (n[prog.size()] == '\\' || n[prog.size()] == '/'))
+                n = n.substr(prog.size() + 1);
+            recorder_->FolderFile(n);
+        }
+    }
+    if (spara) {
+        std::vector<Text> rows = PanelValueRows(PanelKind::Program, sim);
+        rows[6] = *spara;
+        if (recorder_) recorder_->PanelApply(PanelKind::Program, rows);
+        RunEvent(sim, station, [&] { ApplyPanel(sim, station, PanelKind::Program, rows, [] {}); });
+    }
 }
 
 void TForm1::Button1Click() {
@@ -322,7 +371,10 @@ void TForm1::ShowMessage(const Text& text) {
 
 void TForm1::ClearKeyBox() { Edit1->clear(); }
 void TForm1::FocusKeyBox() { Edit1->setFocus(); }
-void TForm1::SetTitle(const Text& title) { setWindowTitle(Q(title)); }
+void TForm1::SetTitle(const Text& title) {
+    title_ = Q(title);
+    ShowTitle();
+}
 void TForm1::SetSoundCaption(const Text& caption) {
     if (ljudAction) ljudAction->setText(Q(caption));
 }

@@ -82,8 +82,13 @@ class TForm1 : public QMainWindow, public Platform {
 
     // --record FILE: every outside input of the run is written to `path`
     // (see station/Recording.h). Must be called before the window is shown.
-    // Throws RecordingError when the file cannot be made.
-    void Record(const std::string& path);
+    // An existing file is never overwritten: the next free name FILE-2,
+    // FILE-3 ... is taken instead; returns the name used. Throws
+    // RecordingError when no file can be made.
+    std::string Record(const std::string& path);
+    // --spara XXXX: the save switches, set after start-up as the program
+    // constants panel sets them (and recorded as that panel's edit).
+    std::optional<Text> spara;
     Recorder* recorder() { return recorder_.get(); }
     // Writes the end of the recording (the state digest); the destructor does it too.
     void EndRecording();
@@ -147,6 +152,8 @@ class TForm1 : public QMainWindow, public Platform {
     std::unique_ptr<Recorder> recorder_;
     std::unique_ptr<RecordingClock> recordingClock_;
     bool recordingFailureShown_ = false;
+    QString title_; // as the program sets it, without the recording's name
+    void ShowTitle();
     MonotonicDayClock clock_; // never goes backwards, also across midnight
     QMediaPlayer* player_ = nullptr;
     QAudioOutput* audio_ = nullptr;

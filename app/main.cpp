@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,7 +15,7 @@
 namespace {
 
 const char* const kHelp =
-    "Usage: tralvik [--record FILE]\n"
+    "Usage: tralvik [--record FILE] [--spara XXXX]\n"
     "Starts the simulator window in the current folder (the one holding CONS.VAL).\n"
     "\n"
     "  --record FILE  write every input of the drive to FILE (clock readings, keys,\n"
@@ -22,7 +23,12 @@ const char* const kHelp =
     "                 'tralvik-batch --replay FILE DIR' runs it again exactly and\n"
     "                 'tralvik-batch --compare FILE DIR' sets it beside the\n"
     "                 built-in driver. The recording ends when the window closes\n"
-    "                 (also on SIGINT or SIGTERM).\n"
+    "                 (also on SIGINT or SIGTERM). An existing FILE is never\n"
+    "                 overwritten: the next free name (FILE-2, FILE-3 ...) is taken\n"
+    "                 and said; the window's title shows the recording.\n"
+    "  --spara XXXX   the four save switches (0 or 1 each, e.g. 1110: both result\n"
+    "                 files on), set after start-up as Konstanter ->\n"
+    "                 Programkonstanter sets them; CONS.VAL is read as always.\n"
     "  --help         this text\n";
 
 int gSignalPipe[2] = {-1, -1};
@@ -36,6 +42,7 @@ void OnSignal(int) {
 
 int main(int argc, char** argv) {
     std::string record;
+    std::optional<std::string> spara;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -49,6 +56,16 @@ int main(int argc, char** argv) {
         } else if (a == "--record") {
             std::fprintf(stderr, "tralvik: --record needs a file name\nTry 'tralvik --help'.\n");
             return 2;
+        } else if (a == "--spara" || a.rfind("--spara=", 0) == 0) {
+            std::string v;
+            if (a == "--spara" && i + 1 < argc) v = argv[++i];
+            else if (a != "--spara") v = a.substr(8);
+            if (v.size() != 4 || v.find_first_not_of("01") != std::string::npos) {
+                std::fprintf(stderr, "tralvik: --spara needs four switches of 0 or 1 (e.g. 1110), not '%s'\n"
+                                     "Try 'tralvik --help'.\n", v.c_str());
+                return 2;
+            }
+            spara = v;
         } else if (a.rfind("--", 0) == 0) {
             std::fprintf(stderr, "tralvik: unknown option '%s'\nTry 'tralvik --help'.\n", a.c_str());
             return 2;
@@ -58,9 +75,13 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("ravek");
     tralvik::TForm1 form;
+    if (spara) form.spara = *spara;
     if (!record.empty()) {
         try {
-            form.Record(record);
+            std::string used = form.Record(record);
+            if (used != record)
+                std::fprintf(stderr, "tralvik: %s exists already (it is not overwritten); recording to %s\n",
+                             record.c_str(), used.c_str());
         } catch (const tralvik::RecordingError& e) {
             std::fprintf(stderr, "tralvik: %s\n", e.what());
             return 2;

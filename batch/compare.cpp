@@ -1,14 +1,19 @@
 #include "batch/compare.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "batch/report.h"
+#include "core/paths.h"
 
 namespace tralvik::batch {
 
@@ -59,25 +64,6 @@ std::string Fuels(const DriveResult& d, const DriveResult& b) {
     return x == y ? x : x + " / " + y;
 }
 
-fs::path TempCopy(const fs::path& dir) {
-    std::string pattern = (fs::temp_directory_path() / "tralvik-compare-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw RecordingError("cannot make a temporary folder");
-    fs::path copy = fs::path(pattern) / "run";
-    std::error_code ec;
-    fs::copy(dir, copy, fs::copy_options::recursive, ec);
-    if (ec) throw RecordingError("cannot copy '" + dir.string() + "': " + ec.message());
-    return copy;
-}
-
-// The page and its charts, each file whole or not at all.
-void WritePages(const std::string& path, const std::string& page, const std::string& chartDir,
-                const ChartFiles& charts) {
-    std::string error;
-    if (!path.empty() && !WritePageFile(path, page, error)) throw RecordingError(error);
-    if (!chartDir.empty() && !WriteChartFiles(chartDir, charts, error))
-        throw RecordingError(error);
-}
-
 void Print(const std::string& s) {
     std::fwrite(s.data(), 1, s.size(), stdout);
     std::fflush(stdout);
@@ -99,54 +85,263 @@ std::string CompareText(const DriveResult& drive, const DriveResult& builtIn) {
     }
     t += "end: your drive " + drive.end + ", built-in driver " + builtIn.end + "\n";
     std::snprintf(buf, sizeof buf,
-                  "hard braking: a deceleration of %.0f m/s2 (0.3 g) or more; consecutive steps "
-                  "count once\n",
-                  kHardBraking);
+                  "hard braking: the driver's brake decelerating the car by %.0f m/s2 (0.3 g) or "
+                  "more for %.1f s or more while the speed falls (a stretch counts once)\n",
+                  kHardBraking, kHardBrakingSeconds);
     t += buf;
     t += "CO2: as in the summary, from the fuel's mass (litres x Tathet) and carbon share (" +
          Fuels(drive, builtIn) + ")\n";
     return t;
 }
 
-std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn,
+std::string CompareJson(const DriveResult& drive, const DriveResult& builtIn) {
+    auto one = [](const DriveResult& r) {
+        nlohmann::ordered_json j = nlohmann::ordered_json::parse(SummaryJson(r.summary));
+        j["hard_brakings"] = r.hardBrakings;
+        j["driver"] = r.driver;
+        j["date"] = r.date;
+        j["car"] = r.car;
+        j["road"] = r.road;
+        j["warnings"] = r.warnings;
+        return j;
+    };
+    nlohmann::ordered_json j;
+    j["drive"] = one(drive);
+    j["built_in"] = one(builtIn);
+    return j.dump() + "\n";
+}
+
+std::string PercentWords(double value, double reference) {
+    if (!(reference > 0) || !std::isfinite(value)) return {};
+    double pct = std::round((value - reference) / reference * 100);
+    if (pct == 0) return "lika mycket";
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.0f %% %s", std::fabs(pct), pct > 0 ? "mer" : "mindre");
+    return buf;
+}
+
+namespace {
+
+// The difference cell with its per cent: "+4.17 (+51 %)".
+std::string WithPercent(const Row& r) {
+    std::string d = Cell(Difference(r), r.decimals, true);
+    if (!r.drive || !r.builtIn || !(*r.builtIn > 0) || d == "0") return d;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, " (%+.0f %%)", (*r.drive - *r.builtIn) / *r.builtIn * 100);
+    return d + buf;
+}
+
+const char* const kPrintStyle = R"(<style media="print">
+@page { size: A4 portrait; margin: 9mm; }
+body { margin: 0; font-size: 9.5pt; }
+h1 { font-size: 14pt; margin: 0 0 2mm; }
+h2 { font-size: 10.5pt; margin: 2mm 0 1mm; }
+p { margin: 1mm 0; }
+svg.chart { width: 136mm; height: 61mm; margin: 1mm 0; break-inside: avoid; }
+table { font-size: 8.5pt; break-inside: avoid; }
+td, th { padding: 0.5mm 2mm; }
+a { color: inherit; text-decoration: none; }
+.howto { font-size: 8pt; padding: 0 2mm; }
+.howto p { margin: 0.5mm 0; }
+table.class td, table.class th { padding: 0.1mm 1.5mm; font-size: 8pt; }
+ul.failed { margin: 1mm 0; }
+</style>
+)";
+
+const char* const kLessonStyle = R"(<style>
+.who { font-size: 15px; margin: 6px 0 10px; }
+.verdict { font-size: 15px; font-weight: bold; }
+.howto { background: #f6f6f0; border: 1px solid #ddd; padding: 4px 12px; max-width: 780px; }
+.howto h2 { margin-top: 6px; }
+.warning { color: #a00; }
+</style>
+)";
+
+std::string Esc(const std::string& t) {
+    std::string o;
+    for (char c : t) {
+        switch (c) {
+        case '&': o += "&amp;"; break;
+        case '<': o += "&lt;"; break;
+        case '>': o += "&gt;"; break;
+        case '"': o += "&quot;"; break;
+        default: o += c;
+        }
+    }
+    return o;
+}
+
+// "62 % mer bränsle" and its like, as one sentence for the student.
+std::string Verdict(const DriveResult& d, const DriveResult& b) {
+    std::vector<std::string> parts;
+    const Summary &x = d.summary, &y = b.summary;
+    if (x.fuel_l_per_100km && y.fuel_l_per_100km) {
+        std::string w = PercentWords(*x.fuel_l_per_100km, *y.fuel_l_per_100km);
+        if (!w.empty()) parts.push_back(w == "lika mycket" ? "lika mycket bränsle" : w + " bränsle");
+    }
+    if (x.co2_g_per_km && y.co2_g_per_km) {
+        std::string w = PercentWords(*x.co2_g_per_km, *y.co2_g_per_km);
+        if (!w.empty()) parts.push_back(w == "lika mycket" ? "lika mycket CO2" : w + " CO2");
+    }
+    std::string t = PercentWords(x.ttot_s, y.ttot_s);
+    if (!t.empty()) parts.push_back(t == "lika mycket" ? "lika lång tid" : t + " tid");
+    if (parts.empty()) return {};
+    std::string s = "Jämfört med den inbyggda föraren på samma sträcka: ";
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        s += (i == 0 ? "" : i + 1 == parts.size() ? " och " : ", ") + parts[i];
+    return s + ".";
+}
+
+} // namespace
+
+std::string WithPrintStyle(std::string page) {
+    auto at = page.find("</head>");
+    if (at != std::string::npos) page.insert(at, std::string(kLessonStyle) + kPrintStyle);
+    return page;
+}
+
+static std::string HowToRead(bool overDistance) {
+    char brake[64];
+    std::snprintf(brake, sizeof brake, "%.0f m/s²", kHardBraking);
+    return std::string("<div class=\"howto\"><h2>Så läser du sidan</h2>\n<p><b>Den inbyggda "
+                       "föraren</b> är programmets egen lugna förare: den kör samma väg och "
+                       "följer den begärda hastigheten så jämnt den kan.</p>\n<p><b>Begärd "
+                       "hastighet</b> är vägens hastighet ") +
+           (overDistance ? "på varje ställe av sträckan" : "vid varje tidpunkt av cykeln") +
+           " (den grå linjen i hastighetsdiagrammet).</p>\n<p>En <b>hård inbromsning</b> räknas "
+           "när förarens broms ensam bromsar bilen med " + brake +
+           " (0,3 g) eller mer i en halv sekund eller längre medan farten sjunker; det räknas en "
+           "gång. Att vägens begärda hastighet sjunker i ett steg räknas inte.</p>\n<p>Skillnaden är din "
+           "körning minus den inbyggda förarens; procenten jämför med den inbyggda förarens "
+           "värde.</p></div>\n";
+}
+
+std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn, const std::string& name,
                         ChartFiles* charts) {
     std::vector<CompareRow> rows;
     for (const Row& r : Rows(drive, builtIn))
-        rows.push_back({r.sv, Cell(r.drive, r.decimals), Cell(r.builtIn, r.decimals),
-                        Cell(Difference(r), r.decimals, true)});
-    char note[200];
-    std::snprintf(note, sizeof note,
-                  "Hård inbromsning: en retardation på %.0f m/s² (0,3 g) eller mer; "
-                  "sammanhängande steg räknas en gång.",
-                  kHardBraking);
+        rows.push_back({r.sv, Cell(r.drive, r.decimals), Cell(r.builtIn, r.decimals), WithPercent(r)});
     std::vector<std::string> notes = {
-        "Skillnad: din körning minus den inbyggda förarens.", note,
         "CO2 som i sammanfattningen: bränslets massa (liter × Tathet) och kolandel (" +
-            Fuels(drive, builtIn) + ")."};
-    ReportRun a{"din körning", {}, drive.summary, drive.samples, drive.map};
+        Fuels(drive, builtIn) + ")."};
+    ReportRun a{name, {}, drive.summary, drive.samples, drive.map};
     ReportRun b{"inbyggd förare", {}, builtIn.summary, builtIn.samples, builtIn.map};
     a.requestedLabel = "begärd hastighet";
-    return CompareReportHtml(a, b, !drive.timeCycle, rows, notes, charts);
+    std::string page = WithPrintStyle(CompareReportHtml(a, b, !drive.timeCycle, rows, notes, charts));
+    std::string who = "<div class=\"who\"><b>Förare:</b> " + Esc(name) +
+                      " &nbsp; <b>Körd:</b> " + Esc(drive.date.empty() ? "okänd dag" : drive.date) +
+                      " &nbsp; <b>Bil:</b> " + Esc(drive.car) + " &nbsp; <b>Väg:</b> " +
+                      Esc(drive.road) + "</div>\n";
+    std::string verdict = Verdict(drive, builtIn);
+    if (!verdict.empty()) who += "<p class=\"verdict\">" + Esc(verdict) + "</p>\n";
+    for (const std::string& w : drive.warnings) who += "<p class=\"warning\">" + Esc(w) + "</p>\n";
+    auto h1 = page.find("</h1>\n");
+    if (h1 != std::string::npos) page.insert(h1 + 6, who);
+    auto end = page.rfind("</body>");
+    if (end != std::string::npos) page.insert(end, HowToRead(!drive.timeCycle));
+    return page;
 }
 
-int ReplayCommand(const std::string& file, const std::string& dir, bool json,
-                  const std::string& report, const std::string& charts) {
+std::string StudentName(const std::string& driver, const std::string& recording,
+                        const std::string& dir) {
+    std::string stem = fs::path(recording).stem().string();
+    if (driver.find_first_not_of(' ') == std::string::npos) return stem;
+    std::string cons;
+    if (ReadBounded((fs::path(dir) / "CONS.VAL").string(), cons) == ReadResult::Read) {
+        std::istringstream in(cons);
+        std::string line;
+        for (int i = 0; i < 15 && std::getline(in, line); ++i) {}
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (Cp1252ToUtf8(line) == driver) return stem;
+    }
+    return driver;
+}
+
+TempCopy::TempCopy(const fs::path& dir) {
+    std::string pattern = (fs::temp_directory_path() / "tralvik-compare-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw RecordingError("cannot make a temporary folder");
+    root_ = pattern;
+    run_ = root_ / "run";
+    std::error_code ec;
+    fs::copy(dir, run_, fs::copy_options::recursive, ec);
+    if (ec) {
+        fs::remove_all(root_, ec);
+        throw RecordingError("cannot copy '" + dir.string() + "': " + ec.message());
+    }
+}
+
+TempCopy::~TempCopy() {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+}
+
+void WritePage(const std::string& path, const std::string& text) {
+    std::string error;
+    if (!WritePageFile(path, text, error)) throw RecordingError(error);
+}
+
+void WriteCharts(const std::string& dir, const ChartFiles& charts) {
+    std::string error;
+    if (!WriteChartFiles(dir, charts, error)) throw RecordingError(error);
+}
+
+namespace {
+
+// Names given on the command line count from where the runner started.
+std::string Abs(const std::string& name) { return name.empty() ? name : fs::absolute(name).string(); }
+
+ReplayExtras Extras(const Options& opt, bool inPlace) {
+    ReplayExtras x;
+    x.inPlace = inPlace;
+    x.frames = opt.frames;
+    for (Options::Frame& f : x.frames) f.file = Abs(f.file);
+    return x;
+}
+
+void Warn(const DriveResult& r) {
+    for (const std::string& w : r.warnings) std::fprintf(stderr, "tralvik-batch: warning: %s\n", w.c_str());
+}
+
+} // namespace
+
+int ReplayCommand(const Options& opt) {
     try {
-        std::string reportPath = report.empty() ? report : fs::absolute(report).string();
-        std::string chartDir = charts.empty() ? charts : fs::absolute(charts).string();
-        std::vector<RecordedEvent> events = ReadRecording(file);
-        DriveResult r = Replay(events, file, dir);
-        Print(json ? SummaryJson(r.summary) : SummaryText(r.summary));
-        if (!reportPath.empty() || !chartDir.empty()) {
+        const std::string file = opt.replay;
+        const std::string rec = Abs(file), report = Abs(opt.report), series = Abs(opt.series),
+                          charts = Abs(opt.charts);
+        const fs::path src = fs::absolute(opt.dir);
+        std::vector<RecordedEvent> events = ReadRecording(rec);
+        std::optional<TempCopy> temp;
+        fs::path where = src;
+        if (!opt.inPlace && !opt.out.empty()) {
+            where = fs::absolute(opt.out);
+            std::error_code ec;
+            if (fs::exists(where, ec))
+                throw RecordingError("--out " + opt.out + " exists already; name a new folder");
+            fs::copy(src, where, fs::copy_options::recursive, ec);
+            if (ec) throw RecordingError("cannot copy '" + src.string() + "' to '" + where.string() +
+                                         "': " + ec.message());
+        } else if (!opt.inPlace) {
+            temp.emplace(src);
+            where = temp->Run();
+        }
+        DriveResult r = Replay(events, file, where.string(), true, Extras(opt, opt.inPlace));
+        Print(opt.json ? SummaryJson(r.summary) : SummaryText(r.summary));
+        if (!report.empty() || !charts.empty()) {
             ReportRun run{fs::path(file).stem().string(), {}, r.summary, r.samples, r.map};
             ChartFiles files;
-            std::string page = RunReportHtml(run, chartDir.empty() ? nullptr : &files);
-            WritePages(reportPath, page, chartDir, files);
+            std::string html = RunReportHtml(run, charts.empty() ? nullptr : &files);
+            if (!report.empty()) WritePage(report, html);
+            if (!charts.empty()) WriteCharts(charts, files);
         }
-        bool recordedEnd = !events.empty() && events.back().kind == RecKind::End;
+        if (!series.empty()) WritePage(series, r.seriesCsv);
+        Warn(r);
+        bool recordedEnd = events.back().kind == RecKind::End;
         std::fprintf(stderr, "tralvik-batch: replayed %s: %s\n", file.c_str(),
                      recordedEnd ? "same end state as the drive"
                                  : "the recording has no end state to check");
+        if (!temp)
+            std::fprintf(stderr, "tralvik-batch: the result files are in %s\n", where.c_str());
         return 0;
     } catch (const RecordingError& e) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
@@ -154,26 +349,34 @@ int ReplayCommand(const std::string& file, const std::string& dir, bool json,
     }
 }
 
-int CompareCommand(const std::string& file, const std::string& dir, const std::string& report,
-                   const std::string& charts) {
+int CompareCommand(const Options& opt) {
     try {
-        std::string chartDir = charts.empty() ? charts : fs::absolute(charts).string();
-        fs::path src = fs::absolute(dir);
-        std::string rec = fs::absolute(file).string();
-        std::string pagePath = report.empty() ? report : fs::absolute(report).string();
+        const fs::path src = fs::absolute(opt.dir);
+        const std::string rec = Abs(opt.compare), page = Abs(opt.report), series = Abs(opt.series),
+                          charts = Abs(opt.charts);
         std::vector<RecordedEvent> events = ReadRecording(rec);
-        fs::path a = TempCopy(src), b = TempCopy(src);
-        DriveResult drive = Replay(events, file, a.string());
-        DriveResult builtIn = RunBuiltIn(b.string(), drive.summary.ltot_m);
-        std::error_code ec;
-        fs::remove_all(a.parent_path(), ec);
-        fs::remove_all(b.parent_path(), ec);
-        Print(CompareText(drive, builtIn));
-        if (!pagePath.empty() || !chartDir.empty()) {
-            ChartFiles files;
-            std::string page = ComparePage(drive, builtIn, chartDir.empty() ? nullptr : &files);
-            WritePages(pagePath, page, chartDir, files);
+        DriveResult drive, builtIn;
+        {
+            TempCopy a(src);
+            drive = Replay(events, opt.compare, a.Run().string(), true, Extras(opt, false));
         }
+        {
+            TempCopy b(src);
+            builtIn = RunBuiltIn(b.Run().string(), drive.summary.ltot_m);
+        }
+        // The working folder went with the copies.
+        if (::chdir(src.c_str()) != 0) (void)::chdir("/");
+        Print(opt.json ? CompareJson(drive, builtIn) : CompareText(drive, builtIn));
+        Warn(drive);
+        if (!page.empty() || !charts.empty()) {
+            std::string name =
+                !opt.name.empty() ? opt.name : StudentName(drive.driver, opt.compare, src.string());
+            ChartFiles files;
+            std::string html = ComparePage(drive, builtIn, name, charts.empty() ? nullptr : &files);
+            if (!page.empty()) WritePage(page, html);
+            if (!charts.empty()) WriteCharts(charts, files);
+        }
+        if (!series.empty()) WritePage(series, drive.seriesCsv);
         return 0;
     } catch (const RecordingError& e) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());

@@ -11,6 +11,7 @@
 #include "batch/report.h"
 #include "batch/runner.h"
 #include "batch/single.h"
+#include "lessons/class.h"
 #include "qtsurface/QtSurface.h"
 
 using namespace tralvik;
@@ -56,8 +57,9 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
-    if (!opt.replay.empty()) return ReplayCommand(opt.replay, opt.dir, opt.json, opt.report, opt.charts);
-    if (!opt.compare.empty()) return CompareCommand(opt.compare, opt.dir, opt.report, opt.charts);
+    if (!opt.replay.empty()) return ReplayCommand(opt);
+    if (!opt.compare.empty()) return CompareCommand(opt);
+    if (!opt.classDir.empty()) return lessons::ClassCommand(opt, ProgramBeside("tralvik-batch-draw"));
     if (opt.Study()) return RunStudy(opt, std::vector<std::string>(argv + 1, argv + argc));
     QtPictures pictures;
     return RunSingle(std::move(opt), events, &pictures);

@@ -121,6 +121,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--replay", o.replay);
     app.add_option("--compare", o.compare);
     app.add_option("--page", o.page);
+    app.add_option("--out", o.out);
+    app.add_flag("--in-place", o.inPlace)->disable_flag_override();
+    app.add_option("--class", o.classDir);
     app.add_option("DIR", o.dirs);
     std::vector<std::string> argv(args.rbegin(), args.rend()); // CLI11 takes them reversed
     try {
@@ -145,7 +148,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     const std::pair<const char*, const std::string*> files[] = {
         {"--replay", &o.replay}, {"--compare", &o.compare}, {"--page", &o.page},
         {"--report", &o.report}, {"--charts", &o.charts}, {"--csv", &o.csv},
-        {"--series", &o.series}};
+        {"--series", &o.series}, {"--out", &o.out}, {"--class", &o.classDir}};
     for (const auto& [name, file] : files) {
         if (app.count(name) && file->empty()) {
             error = std::string(name) + " needs a file name";
@@ -186,8 +189,42 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         }
         o.keep = keep;
     }
-    if (!o.replay.empty() && !o.compare.empty()) {
-        error = "--replay and --compare do not go together";
+    const int lessons = !o.replay.empty() + !o.compare.empty() + !o.classDir.empty();
+    if (lessons > 1) {
+        error = !o.classDir.empty() ? "--class goes without --replay and --compare"
+                                    : "--replay and --compare do not go together";
+        return std::nullopt;
+    }
+    if (lessons) {
+        const char* cmd = !o.replay.empty() ? "--replay" : !o.compare.empty() ? "--compare" : "--class";
+        // A recorded drive brings its own ticks, save switches and drawing.
+        const std::pair<bool, const char*> refused[] = {
+            {o.ticks.has_value(), "--ticks: a replay runs the ticks of the drive"},
+            {o.spara.has_value(), "--spara: the recording holds the save switches of the drive"},
+            {o.noDraw, "--no-draw: a replay draws as the window did (the ditch and collision "
+                       "tests need the pixels)"},
+        };
+        for (const auto& [given, what] : refused) {
+            if (given) {
+                error = std::string(cmd) + " does not take " + what;
+                return std::nullopt;
+            }
+        }
+        if (!o.classDir.empty() && (!o.frames.empty() || !o.series.empty())) {
+            error = "--class does not take --frame or --series (give them to --replay or --compare)";
+            return std::nullopt;
+        }
+        if (!o.classDir.empty() && o.report.empty()) {
+            error = "--class needs --report FILE.html for the class page";
+            return std::nullopt;
+        }
+    }
+    if ((!o.out.empty() || o.inPlace) && o.replay.empty()) {
+        error = std::string(o.inPlace ? "--in-place" : "--out") + " goes with --replay";
+        return std::nullopt;
+    }
+    if (!o.out.empty() && o.inPlace) {
+        error = "--out and --in-place do not go together";
         return std::nullopt;
     }
     if (!o.page.empty()) {
@@ -323,18 +360,37 @@ Options:
                   same, but the ditch and collision tests (which read the
                   drawn road) are not made.
   --replay FILE   replay a drive recorded by the window (tralvik --record
-                  FILE) in DIR: its clock readings, keys, mouse, menu actions,
-                  loaded files and panel edits, in order. The result files
-                  are written again, byte for byte as the drive wrote them,
-                  and the end state is checked against the recording's.
-                  With --report FILE.html, the drive's report page.
+                  FILE) in a copy of DIR: its clock readings, keys, mouse,
+                  menu actions, loaded files and panel edits, in order. The
+                  folder's constants, tables and cycles must be as the drive
+                  read them (else the first line that differs is named and
+                  nothing runs). The result files come out byte for byte as
+                  the drive wrote them, and the end state is checked against
+                  the recording's. A recording cut short (no end line) is
+                  replayed as far as it goes, with a warning. With --report
+                  FILE.html, the drive's report page; --frame and --series
+                  as in a run (--ticks, --spara and --no-draw are refused).
+  --out NEWDIR    with --replay: the copy of DIR is made as NEWDIR (which
+                  must not exist yet) and kept, result files and all.
+  --in-place      with --replay: replay in DIR itself and write its result
+                  files there (without --out or --in-place the copy is
+                  temporary and DIR is never written).
   --compare FILE  replay the drive and run the built-in driver over the same
                   distance, each in a temporary copy of DIR, and print both
                   summaries side by side with the differences (CO2 as in the
-                  summary). With --report FILE.html, one page with both
-                  speed traces and the requested speed (over the distance on
-                  a road, over time on a time cycle), both clouds of engine
-                  operating points on the efficiency map, and the table.
+                  summary); with --json as one JSON object. With --report
+                  FILE.html, one page with the driver, day, car and road,
+                  both speed traces and the requested speed (over the
+                  distance on a road, over time on a time cycle), both
+                  clouds of engine operating points on the efficiency map,
+                  and the table with the differences also in %.
+  --class RECDIR  a lesson's class: every *.rec file in RECDIR compared as
+                  with --compare on DIR (--jobs at once), and with --report
+                  CLASS.html one class page (students ranked by fuel, their
+                  differences from the built-in driver, fuel against time)
+                  and one comparison page per student beside it
+                  (CLASS-NAME.html). A recording that cannot be replayed is
+                  listed with the reason and the others go on.
   --page FILE     the older name of --report with --compare: it writes the
                   same HTML page, whatever the file is called.
   --json          print the summary as one JSON object (in a study: one

@@ -59,6 +59,12 @@ struct Options {
     // --replay FILE / --compare FILE: a drive recorded by the window;
     // --page FILE: the older name of --report with --compare (copied there).
     std::string replay, compare, page;
+    // Where a replay's result files go: a new folder (a copy of DIR), or DIR
+    // itself with --in-place; else a temporary copy that is removed.
+    std::string out;
+    bool inPlace = false;
+    // --class FOLDER: every recording in FOLDER replayed and compared.
+    std::string classDir;
 };
 
 // Parses the arguments after the program name. On a usage error returns

@@ -702,4 +702,43 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
     return Page("Tralvik: jämförelse med den inbyggda föraren", body);
 }
 
+std::string PointChart(const std::string& title, const QuantityUnit& xAxis,
+                       const QuantityUnit& yAxis, const std::vector<ChartPoint>& points) {
+    double x0 = 0, x1 = 1, y0 = 0, y1 = 1;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const ChartPoint& p = points[i];
+        x0 = i ? std::min(x0, p.x) : p.x, x1 = i ? std::max(x1, p.x) : p.x;
+        y0 = i ? std::min(y0, p.y) : p.y, y1 = i ? std::max(y1, p.y) : p.y;
+    }
+    // Room around the points, so no mark sits on the frame.
+    double dx = std::max(x1 - x0, std::fabs(x1) * 0.05 + 1e-9) * 0.08;
+    double dy = std::max(y1 - y0, std::fabs(y1) * 0.05 + 1e-9) * 0.08;
+    Chart c(title);
+    c.SetRange(x0 - dx, x1 + dx, std::max(0.0, y0 - dy), y1 + dy, true);
+    c.Frame({xAxis.first, xAxis.second}, {yAxis.first, yAxis.second});
+    // Names go in the legend, not beside the points: labels in the plot
+    // would cover other points.
+    std::vector<LegendItem> legend;
+    std::size_t n = 0;
+    for (const ChartPoint& p : points) {
+        if (p.reference) {
+            QPointF at = c.Map(p.x, p.y);
+            QPainterPath diamond;
+            diamond.moveTo(at + QPointF(0, -7));
+            diamond.lineTo(at + QPointF(7, 0));
+            diamond.lineTo(at + QPointF(0, 7));
+            diamond.lineTo(at + QPointF(-7, 0));
+            diamond.closeSubpath();
+            c.Shape(diamond, kBuiltInColour);
+            legend.push_back({p.label, kBuiltInColour, LegendItem::Mark::Box});
+        } else {
+            QColor col = SeriesColour(n++);
+            c.Dot(QPointF(p.x, p.y), 5, col);
+            legend.push_back({p.label, col, LegendItem::Mark::Dot});
+        }
+    }
+    if (!legend.empty()) c.Legend(legend);
+    return c.Svg();
+}
+
 } // namespace tralvik::batch

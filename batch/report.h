@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/options.h"
@@ -74,5 +75,17 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
 bool WritePageFile(const std::string& path, const std::string& text, std::string& error);
 // Writes each chart as DIR/NAME, making DIR when missing.
 bool WriteChartFiles(const std::string& dir, const ChartFiles& charts, std::string& error);
+
+// A chart of single labelled points, e.g. one per student of a class: the
+// reference points (the built-in driver) in their own colour.
+struct ChartPoint {
+    std::string label;
+    double x = 0, y = 0;
+    bool reference = false;
+};
+// Axes as {quantity, unit}, e.g. {"tid", "s"}.
+using QuantityUnit = std::pair<std::string, std::string>;
+std::string PointChart(const std::string& title, const QuantityUnit& xAxis,
+                       const QuantityUnit& yAxis, const std::vector<ChartPoint>& points);
 
 } // namespace tralvik::batch

@@ -324,7 +324,7 @@ std::string ProgramBeside(const std::string& name) {
 
 bool NeedsNoPictures(const Options& opt) {
     return !opt.Study() && opt.noDraw && opt.frames.empty() && opt.report.empty() && opt.charts.empty() &&
-           opt.replay.empty() && opt.compare.empty();
+           opt.replay.empty() && opt.compare.empty() && opt.classDir.empty();
 }
 
 } // namespace tralvik::batch

@@ -144,8 +144,11 @@ void DrawPanelTick(Sim& s, Surface& g) {
         g.Rectangle(0, 60, 180, 240);
         g.Rectangle(250, 60, 600, 75);
         g.Rectangle(700, 150, 750, 280);
-        g.Rectangle(50, 0, 100, 15);
     }
+    // The acceleration changes length and sign every step (after a stop
+    // "0.0" follows "-7.8"): a number's background covers only its own
+    // width, so its field is cleared every step, not only every tenth.
+    g.Rectangle(50, 0, 100, 15);
 
     Label(g, 10, 0, "acc:");
     g.TextOut(50, 0, FormatFixed1((s.v - s.vf) / s.Dt));

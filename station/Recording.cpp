@@ -1,11 +1,17 @@
 #include "station/Recording.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <bit>
 #include <charconv>
 #include <cstdio>
 #include <sstream>
 
+#include "core/common.h"
 #include "core/paths.h"
 #include "files/Ssparvar.h"
 
@@ -172,7 +178,13 @@ std::optional<PanelKind> PanelKindFromName(std::string_view name) {
 
 // --- writing -------------------------------------------------------------
 
-Recorder::Recorder(const std::string& path) : out_(path, std::ios::binary), path_(path) {
+Recorder::Recorder(const std::string& path) : path_(path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST)
+        throw RecordingExists("the recording " + path + " exists already");
+    if (fd < 0) throw RecordingError("cannot write the recording " + path + ": " + std::strerror(errno));
+    ::close(fd);
+    out_.open(path, std::ios::binary); // the empty file just made
     if (!out_) throw RecordingError("cannot write the recording " + path);
     out_ << kMagic << '\n';
 }
@@ -218,17 +230,30 @@ void Recorder::Dialog(bool save, const std::optional<Text>& name) {
     }
     Line(std::string("dialog ") + (save ? "save " : "open ") + EscapeField(*name));
     if (save) return;
-    std::ifstream in(FsPath(*name), std::ios::binary);
-    if (!in) {
-        Line("content none");
-        return;
+    std::string content;
+    switch (ReadBounded(FsPath(*name), content)) {
+    case ReadResult::Missing: Line("content none"); return;
+    case ReadResult::TooLarge: Line("content large"); return; // the load refuses it too
+    case ReadResult::Read: break;
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    std::string content = bytes.str();
     Line("content " + std::to_string(content.size()) + ' ' + Fnv64(content));
-    std::string b64 = Base64(content);
+    Data(content);
+}
+
+void Recorder::Data(const std::string& bytes) {
+    std::string b64 = Base64(bytes);
     for (std::size_t i = 0; i < b64.size(); i += 76) Line("data " + b64.substr(i, 76));
+}
+
+void Recorder::Date(const std::string& yyyymmdd) { Line("date " + yyyymmdd); }
+
+void Recorder::Folder(const Text& programFolder) { Line("folder " + EscapeField(programFolder)); }
+
+void Recorder::FolderFile(const Text& name) {
+    std::string content;
+    if (name.empty() || ReadBounded(FsPath(name), content) != ReadResult::Read) return;
+    Line("file " + EscapeField(name) + ' ' + std::to_string(content.size()) + ' ' + Fnv64(content));
+    Data(content);
 }
 
 void Recorder::TickBegins() {
@@ -276,7 +301,7 @@ template <class I> static bool Number(std::string_view w, I& out) {
     return r.ec == std::errc{} && r.ptr == w.data() + w.size();
 }
 
-std::vector<RecordedEvent> ParseRecording(const std::string& text, const std::string& name) {
+static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std::string& name) {
     std::vector<RecordedEvent> events;
     int lineNo = 0;
     std::size_t pos = 0;
@@ -285,6 +310,7 @@ std::vector<RecordedEvent> ParseRecording(const std::string& text, const std::st
     std::optional<std::size_t> wantSize;
     std::string wantHash, b64;
     int contentLine = 0;
+    bool contentSeen = false; // for the last event
     auto fail = [&](int line, const std::string& what) -> RecordingError {
         return RecordingError(name + ":" + std::to_string(line) + ": " + what);
     };
@@ -313,6 +339,7 @@ std::vector<RecordedEvent> ParseRecording(const std::string& text, const std::st
             continue;
         }
         if (w.empty() || w[0][0] == '#') continue;
+        if (w.size() < 2 || (w[1] != "content" && w[1] != "data")) contentSeen = false;
         RecordedEvent e;
         e.line = lineNo;
         if (!Number(w[0], e.tick) || e.tick < 1)
@@ -339,18 +366,40 @@ std::vector<RecordedEvent> ParseRecording(const std::string& text, const std::st
             continue;
         }
         finishContent();
-        if (kind == "content") {
-            if (events.empty() || events.back().kind != RecKind::Dialog ||
-                events.back().word != "open" || events.back().content)
-                throw fail(lineNo, "'content' must follow a 'dialog open' line");
-            if (w.size() == 3 && w[2] == "none") continue;
-            args(2);
+        // SIZE HASH of a content or file line; its data lines follow.
+        auto expectData = [&](std::string_view sizeWord, std::string_view hash) {
             std::size_t size = 0;
-            if (!Number(w[2], size)) throw fail(lineNo, "bad content size '" + std::string(w[2]) + "'");
+            if (!Number(sizeWord, size))
+                throw fail(lineNo, "bad content size '" + std::string(sizeWord) + "'");
+            if (size > static_cast<std::size_t>(kMaxInputBytes))
+                throw fail(lineNo, "a content larger than " +
+                                       std::to_string(kMaxInputBytes >> 20) + " MB");
             wantSize = size;
-            wantHash = std::string(w[3]);
+            wantHash = std::string(hash);
             contentLine = lineNo;
             if (size == 0) finishContent();
+        };
+        if (kind == "content") {
+            contentSeen = true;
+            if (events.empty() || events.back().kind != RecKind::Dialog ||
+                events.back().word != "open" || events.back().content ||
+                events.back().contentLarge)
+                throw fail(lineNo, "'content' must follow a 'dialog open' line");
+            if (w.size() == 3 && w[2] == "none") continue;
+            if (w.size() == 3 && w[2] == "large") {
+                events.back().contentLarge = true;
+                continue;
+            }
+            args(2);
+            expectData(w[2], w[3]);
+            continue;
+        }
+        if (kind == "file") {
+            args(3);
+            e.kind = RecKind::File;
+            e.fields.push_back(field(w[2]));
+            events.push_back(std::move(e));
+            expectData(w[3], w[4]);
             continue;
         }
         if (kind == "start") {
@@ -404,8 +453,21 @@ std::vector<RecordedEvent> ParseRecording(const std::string& text, const std::st
                       Number(c.substr(dot + 1), r.millisecond);
             if (!ok)
                 throw fail(lineNo, "a clock reading is HH:MM:SS.mmm, found '" + std::string(c) + "'");
+            if (r.hour < 0 || r.hour > kMaxClockHours || r.minute < 0 || r.minute > 59 ||
+                r.second < 0 || r.second > 59 || r.millisecond < 0 || r.millisecond > 999)
+                throw fail(lineNo, "a clock reading out of range: '" + std::string(c) +
+                                       "' (hours 0 to " + std::to_string(kMaxClockHours) +
+                                       ", minutes and seconds 0 to 59)");
             e.kind = RecKind::Clock;
             e.clock = r;
+        } else if (kind == "folder") {
+            args(1);
+            e.kind = RecKind::Folder;
+            e.fields.push_back(field(w[2]));
+        } else if (kind == "date") {
+            args(1);
+            e.kind = RecKind::Date;
+            e.word = std::string(w[2]);
         } else if (kind == "end") {
             args(1);
             e.kind = RecKind::End;
@@ -416,17 +478,60 @@ std::vector<RecordedEvent> ParseRecording(const std::string& text, const std::st
         events.push_back(std::move(e));
     }
     if (!headerSeen) throw fail(1, "empty file, not a recording");
-    if (wantSize && b64.empty()) throw fail(contentLine, "the content's data lines end early");
-    finishContent();
+    // A recording cut short in a content's data lines, or before them, ends
+    // before its dialog.
+    if (!wantSize && !events.empty() && events.back().kind == RecKind::Dialog &&
+        events.back().word == "open" && !contentSeen) {
+        events.pop_back();
+    } else if (wantSize && b64.empty()) {
+        events.pop_back();
+    } else if (wantSize) {
+        auto bytes = FromBase64(b64);
+        if (!bytes || bytes->size() < *wantSize)
+            events.pop_back();
+        else
+            finishContent(); // whole, so it must be right
+    }
     return events;
 }
 
-std::vector<RecordedEvent> ReadRecording(const std::string& path) {
+std::vector<RecordedEvent> ParseRecording(const std::string& text, const std::string& name) {
+    // Every line the recorder writes ends in a line feed: a last line without
+    // one was cut off in the middle and is left out when it does not read.
+    std::size_t lastNl = text.rfind('\n');
+    if (text.empty() || text.back() == '\n' || lastNl == std::string::npos) return ParseWhole(text, name);
+    try {
+        return ParseWhole(text, name);
+    } catch (const RecordingError&) {
+        return ParseWhole(text.substr(0, lastNl + 1), name);
+    }
+}
+
+ReadResult ReadBounded(const std::string& path, std::string& bytes) {
+    bytes.clear();
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw RecordingError("cannot read the recording " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseRecording(text.str(), path);
+    if (!in) return ReadResult::Missing;
+    char piece[65536];
+    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+        bytes.append(piece, static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > static_cast<std::size_t>(kMaxInputBytes)) {
+            bytes.clear();
+            return ReadResult::TooLarge;
+        }
+    }
+    return ReadResult::Read;
+}
+
+std::vector<RecordedEvent> ReadRecording(const std::string& path) {
+    std::string text;
+    switch (ReadBounded(path, text)) {
+    case ReadResult::Missing: throw RecordingError("cannot read the recording " + path);
+    case ReadResult::TooLarge:
+        throw RecordingError("File too large (more than " + std::to_string(kMaxInputBytes >> 20) +
+                             " MB): " + path);
+    case ReadResult::Read: break;
+    }
+    return ParseRecording(text, path);
 }
 
 } // namespace tralvik

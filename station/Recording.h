@@ -9,8 +9,13 @@
 //   N panel-apply KIND ROW...   a constant panel's rows applied (escaped)
 //   N panel-close KIND          an information panel closed
 //   N dialog open|save NAME     a file dialog's answer; "dialog cancel"
-//   N content SIZE HASH         the opened file as it was (none: "content none")
+//   N content SIZE HASH         the opened file as it was (none: "content none",
+//                               over the size limit: "content large")
 //   N data BASE64               ... its bytes, in lines
+//   N date YYYY-MM-DD           the day of the drive
+//   N folder NAME               the program folder of the drive
+//   N file NAME SIZE HASH       a file of the folder the run read at start-up
+//                               (constants, tables, cycle), its bytes in data lines
 //   N tick                      timer tick N begins
 //   N clock HH:MM:SS.mmm        a clock reading (the step's first and re-reads)
 //   N end HASH                  the state when the window closed
@@ -41,6 +46,12 @@ class RecordingError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The recording's file is there already: it is never overwritten.
+class RecordingExists : public RecordingError {
+  public:
+    using RecordingError::RecordingError;
+};
+
 std::string EscapeField(std::string_view bytes);
 std::optional<std::string> UnescapeField(std::string_view field);
 std::string Base64(std::string_view bytes);
@@ -53,7 +64,7 @@ std::string Fnv64(std::string_view bytes);
 // that the same run in a copy of the folder has the same digest.
 std::string StateDigest(Sim& s);
 
-enum class RecKind { Start, Key, Mouse, Menu, PanelApply, PanelClose, Dialog, Tick, Clock, End };
+enum class RecKind { Start, Key, Mouse, Menu, PanelApply, PanelClose, Dialog, Tick, Clock, End, Date, Folder, File };
 
 struct RecordedEvent {
     int64_t tick = 0;
@@ -65,11 +76,13 @@ struct RecordedEvent {
     std::vector<Text> fields; // panel rows; the dialog's chosen name
     ClockReading clock;
     std::optional<std::string> content; // an opened file's bytes (none: it did not exist)
+    bool contentLarge = false;          // the opened file was over the size limit
 };
 
 class Recorder {
   public:
-    // Opens (truncates) `path`; throws RecordingError when it cannot.
+    // Makes `path`, which must not exist yet (RecordingExists); throws
+    // RecordingError when it cannot.
     explicit Recorder(const std::string& path);
 
     int64_t NextTick() const { return tick_; }
@@ -90,6 +103,11 @@ class Recorder {
     void TickEnds();
     void Clock(const ClockReading& r);
     void End(const std::string& digest);
+    void Date(const std::string& yyyymmdd);
+    void Folder(const Text& programFolder);
+    // A file of the folder as the run read it; a file that cannot be read is
+    // left out (the run will have said so).
+    void FolderFile(const Text& name);
 
     // A menu command is written when its work begins: when its dialog
     // answers (ticks may run while a dialog is open), when it first reads
@@ -99,6 +117,7 @@ class Recorder {
 
   private:
     void Line(const std::string& text);
+    void Data(const std::string& bytes);
     std::ofstream out_;
     std::string path_;
     int64_t tick_ = 1;
@@ -121,6 +140,15 @@ class RecordingClock : public Clock {
     Clock& inner_;
     Recorder& rec_;
 };
+
+// Readings of the clock beyond this many hours are refused (a day's
+// clock that never goes back may pass 24).
+constexpr int kMaxClockHours = 99999;
+
+// Reads `path` whole into `bytes`, but never more than kMaxInputBytes: a
+// larger file (or an endless one, like a device) is TooLarge.
+enum class ReadResult { Read, Missing, TooLarge };
+ReadResult ReadBounded(const std::string& path, std::string& bytes);
 
 // Parses a recording; throws RecordingError "NAME:LINE: problem".
 std::vector<RecordedEvent> ParseRecording(const std::string& text, const std::string& name);

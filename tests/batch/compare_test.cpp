@@ -6,21 +6,34 @@
 
 using namespace tralvik::batch;
 
-// Steps of 0.04 s; speeds in m/s.
-static std::vector<TracePoint> Trace(const std::vector<double>& v, double dt = 0.04) {
-    std::vector<TracePoint> t;
-    for (std::size_t i = 0; i < v.size(); ++i) t.push_back({i * dt, 0, v[i], 0, 0, 0});
+// Steps of 0.04 s: `n` steps of the brake's deceleration `brake` (m/s²),
+// the speed falling by `fall` m/s a step.
+struct Stretch {
+    int n;
+    double brake, fall = 0.1;
+};
+static std::vector<TracePoint> Trace(const std::vector<Stretch>& stretches, double dt = 0.04) {
+    std::vector<TracePoint> t{{0, 0, 30, 0, 0, 0, 0}};
+    for (const Stretch& s : stretches)
+        for (int i = 0; i < s.n; ++i)
+            t.push_back({t.back().t + dt, 0, t.back().v - s.fall, 0, 0, 0, s.brake});
     return t;
 }
 
-TEST(Compare, HardBrakingsAreStretchesOfThreeMetresPerSecondSquared) {
-    // 0.125 m/s a step is 3.125 m/s²; 0.1 is 2.5 m/s², gentle.
-    EXPECT_EQ(CountHardBrakings(Trace({10, 9.875, 9.75, 9.625, 9.525, 9.425})), 1);
-    EXPECT_EQ(CountHardBrakings(Trace({10, 9.9, 9.8, 9.7})), 0);
-    // hard, gentle, hard twice (one stretch), none, hard: three.
-    EXPECT_EQ(CountHardBrakings(Trace({10, 9.8, 9.7, 9.5, 9.3, 9.3, 9.1})), 3);
+TEST(Compare, HardBrakingsAreHalfSecondsOfTheDriversBrakeAtThreeMetresPerSecondSquared) {
+    // 13 steps of 0.04 s at 3.2 m/s²: one; 12 steps (0.48 s) or 2.5 m/s²: none.
+    EXPECT_EQ(CountHardBrakings(Trace({{13, 3.2}})), 1);
+    EXPECT_EQ(CountHardBrakings(Trace({{12, 3.2}})), 0);
+    EXPECT_EQ(CountHardBrakings(Trace({{40, 2.5}})), 0);
+    // hard, gentle, hard for a long time (one), a pause of the brake, hard: three.
+    EXPECT_EQ(CountHardBrakings(Trace({{13, 4}, {5, 2}, {60, 4}, {3, 0}, {20, 4}})), 3);
+    // The built-in driver closing up to a map's step down in speed: the
+    // step itself without the brake, then four steps at full brake.
+    EXPECT_EQ(CountHardBrakings(Trace({{1, 0, 3.8}, {4, 7.7, 0.3}, {50, 0, 0}})), 0);
+    // A brake held at a standstill is no braking.
+    EXPECT_EQ(CountHardBrakings(Trace({{30, 13, 0}})), 0);
     // A pause's step of a second is no braking, however much it loses.
-    EXPECT_EQ(CountHardBrakings(Trace({10, 0}, 1.0)), 0);
+    EXPECT_EQ(CountHardBrakings(Trace({{3, 13, 10}}, 1.0)), 0);
 }
 
 TEST(Compare, TableShowsBothRunsAndTheirDifferences) {
@@ -51,4 +64,11 @@ TEST(Compare, TableShowsBothRunsAndTheirDifferences) {
     EXPECT_NE(t.find("NOx (g/km)                    -            -            -\n"), std::string::npos) << t;
     EXPECT_NE(t.find("hard brakings                 2            0           +2\n"), std::string::npos) << t;
     EXPECT_NE(t.find("carbon share (bensin)"), std::string::npos) << t;
+}
+
+TEST(Compare, PercentInWords) {
+    EXPECT_EQ(PercentWords(12.96, 8.0), "62 % mer");
+    EXPECT_EQ(PercentWords(7.0, 8.0), "13 % mindre");
+    EXPECT_EQ(PercentWords(8.02, 8.0), "lika mycket");
+    EXPECT_EQ(PercentWords(8.0, 0.0), "");
 }

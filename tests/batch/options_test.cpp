@@ -112,6 +112,39 @@ TEST(BatchOptions, PageIsTheOlderNameOfReportWithCompare) {
     EXPECT_EQ(err, "--page goes with --compare");
 }
 
+// A replay runs the drive's own ticks, switches and drawing: the options
+// that would change them are refused, not ignored; --frame and --series go.
+TEST(BatchOptions, ReplayRefusesWhatItCannotHonour) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* error;
+    };
+    const Case cases[] = {
+        {{"--replay", "d.rec", "--ticks", "5"}, "--replay does not take --ticks: a replay runs the ticks of the drive"},
+        {{"--compare", "d.rec", "--spara", "1110"},
+         "--compare does not take --spara: the recording holds the save switches of the drive"},
+        {{"--replay", "d.rec", "--no-draw"},
+         "--replay does not take --no-draw: a replay draws as the window did (the ditch and collision "
+         "tests need the pixels)"},
+        {{"--class", "klass", "--ticks", "5", "--report", "k.html"},
+         "--class does not take --ticks: a replay runs the ticks of the drive"},
+        {{"--class", "klass"}, "--class needs --report FILE.html for the class page"},
+        {{"--class", "klass", "--compare", "d.rec"}, "--class goes without --replay and --compare"},
+        {{"--compare", "d.rec", "--in-place"}, "--in-place goes with --replay"},
+        {{"--replay", "d.rec", "--in-place", "--out", "o"}, "--out and --in-place do not go together"},
+    };
+    for (const Case& c : cases) {
+        std::string err;
+        EXPECT_FALSE(Parse(c.args, &err)) << c.error;
+        EXPECT_EQ(err, c.error);
+    }
+    auto o = Parse({"--replay", "d.rec", "--frame", "10:f.png", "--series", "s.csv", "--out", "o", "data"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->frames.size(), 1u);
+    EXPECT_EQ(o->series, "s.csv");
+    EXPECT_EQ(o->out, "o");
+}
+
 TEST(BatchOptions, DoubleDashEndsTheOptions) {
     auto o = Parse({"--", "--odd-folder"});
     ASSERT_TRUE(o);

@@ -8,12 +8,19 @@
 #include <QtTest>
 #include <filesystem>
 
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
 #include "app/Ravek.h"
+#include "batch/compare.h"
 #include "batch/headless.h"
+#include "lessons/class.h"
 #include "batch/replay.h"
 #include "config/Startup.h"
 #include "config/Panels.h"
 #include "core/paths.h"
+#include "sample_data.h"
 #include "qtsurface/QtSurface.h"
 #include "station/Gauges.h"
 #include "station/SurfaceView.h"
@@ -55,6 +62,75 @@ QString DataCopy(QTemporaryDir& dir) {
     std::filesystem::copy(TRALVIK_SOURCE_DIR "/data", dir.path().toStdString() + "/run",
                           std::filesystem::copy_options::recursive);
     return dir.path() + "/run";
+}
+
+// One student's drive in the window on the simulated clock, recorded to
+// `rec`: `power` presses of P, then at tick 250 `brake` presses of 0 (each a
+// tenth of the brake force). `name` is typed into the file names panel;
+// without `start` the window is closed before START.
+struct Style {
+    int power = 10, brake = 0, ticks = 400;
+    const char* name = nullptr;
+    bool start = true;
+    const char* spara = "1110";
+    int brakeAt = 250;
+};
+
+void RecordDrive(const QString& rec, const Style& st) {
+    batch::SimulatedClock clock;
+    TForm1 f;
+    f.modalErrors = false;
+    f.testClock = &clock;
+    if (st.spara) f.spara = Text(st.spara);
+    f.Record(rec.toStdString());
+    f.FormActivate();
+    if (st.name) {
+        std::vector<Text> rows = PanelValueRows(PanelKind::FileNames, f.sim);
+        rows[16] = st.name;
+        f.recorder()->PanelApply(PanelKind::FileNames, rows);
+        ApplyPanel(f.sim, f.station, PanelKind::FileNames, rows, [] {});
+    }
+    if (!st.start) return;
+    f.Button1Click();
+    for (int t = 0; t < st.ticks; ++t) {
+        if (t < st.power) f.KeyPressed('P');
+        if (t >= st.brakeAt && t < st.brakeAt + st.brake) f.KeyPressed('0');
+        clock.BeginTick();
+        if (f.TimerEnabled()) f.Timer1Timer();
+    }
+}
+
+void Append(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::Append));
+    f.write(bytes);
+}
+
+QByteArray Replaced(QByteArray text, const QByteArray& from, const QByteArray& to) {
+    return text.replace(from, to);
+}
+
+// Headless Chromium on a page: its DOM after a script of ours ran, or the
+// page printed to PDF. Empty when Chromium is not installed.
+QString Chromium() { return QStandardPaths::findExecutable("chromium"); }
+
+QByteArray Browse(const QString& profile, const QStringList& flags, const QString& page) {
+    QProcess p;
+    p.start(Chromium(), QStringList{"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                                    "--disable-background-networking", "--disable-component-update",
+                                    "--disable-sync", "--user-data-dir=" + profile} +
+                            flags + QStringList{"file://" + page});
+    p.waitForFinished(120000);
+    return p.readAllStandardOutput();
+}
+
+// The pages of a PDF as its page tree counts them (the largest /Count).
+int PdfPages(const QByteArray& pdf) {
+    int pages = 0;
+    QRegularExpression count("/Count ([0-9]+)");
+    for (auto m = count.globalMatch(QString::fromLatin1(pdf)); m.hasNext();)
+        pages = std::max(pages, m.next().captured(1).toInt());
+    return pages;
 }
 
 } // namespace
@@ -190,6 +266,338 @@ class LessonTest : public QObject {
         QCOMPARE(r.digest, events.back().word);
         QCOMPARE(ReadFile(run + "/Resultat.txt"), r1);
         QCOMPARE(ReadFile(run + "/Resultatp.txt"), r2);
+    }
+
+    // What a replay must refuse before its first tick: a recording without
+    // a run, and a folder that is not the one the drive read.
+    void refusedBeforeTheFirstTick_data() {
+        QTest::addColumn<int>("damage");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no START") << 0 << "drive.rec: the recording holds no run: START was never pressed";
+        QTest::newRow("a constant edited")
+            << 1 << "the folder is not the drive's: CONS.VAL line 16 is '800', the drive's was '750'";
+        QTest::newRow("driver's name edited")
+            << 2 << "the folder is not the drive's: CONS.VAL line 15 is 'Bo', the drive's was 'Elev'";
+        QTest::newRow("vehicle table longer")
+            << 3 << "the folder is not the drive's: Mellanbil/FORDON.TAB has more lines from line ";
+        QTest::newRow("recorded with DIESEL.VAL as CONS.VAL") << 4 << "CONS.VAL line ";
+    }
+    void refusedBeforeTheFirstTick() {
+        QFETCH(int, damage);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), rec = dir.path() + "/drive.rec";
+        QDir::setCurrent(run);
+        QByteArray cons = ReadFile(run + "/CONS.VAL");
+        if (damage == 4) sample::Write(run + "/CONS.VAL", ReadFile(run + "/DIESEL.VAL"));
+        Style st;
+        st.start = damage != 0;
+        RecordDrive(rec, st);
+        if (damage == 1) sample::Write(run + "/CONS.VAL", Replaced(cons, "\r\n750\r\n", "\r\n800\r\n"));
+        if (damage == 2) sample::Write(run + "/CONS.VAL", Replaced(cons, "Elev", "Bo"));
+        if (damage == 3) Append(run + "/Mellanbil/FORDON.TAB", "1 2\r\n");
+        if (damage == 4) sample::Write(run + "/CONS.VAL", cons);
+        QFile::remove(run + "/Resultat.txt");
+        try {
+            batch::Replay(ReadRecording(rec.toStdString()), "drive.rec", run.toStdString());
+            QFAIL("replayed");
+        } catch (const RecordingError& e) {
+            QVERIFY2(QString(e.what()).contains(error), e.what());
+        }
+        QVERIFY(!QFile::exists(run + "/Resultat.txt")); // nothing ran
+    }
+
+    // --replay writes the result files into a copy (kept with --out), never
+    // into the folder unless --in-place; --frame and --series as in a run.
+    void replayLeavesTheFolderAlone() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), rec = dir.path() + "/drive.rec";
+        QDir::setCurrent(run);
+        RecordDrive(rec, {});
+        QByteArray r1 = ReadFile(run + "/Resultat.txt");
+        QVERIFY(r1.count('\n') > 300);
+        QVERIFY(QFile::remove(run + "/Resultat.txt"));
+        QByteArray tmp = qgetenv("TMPDIR");
+        QDir().mkpath(dir.path() + "/tmp");
+        qputenv("TMPDIR", (dir.path() + "/tmp").toUtf8());
+        batch::Options opt;
+        opt.replay = rec.toStdString();
+        opt.dir = run.toStdString();
+        opt.series = (dir.path() + "/series.csv").toStdString();
+        opt.frames.push_back({100, (dir.path() + "/f100.png").toStdString()});
+        QCOMPARE(batch::ReplayCommand(opt), 0);
+        QVERIFY(!QFile::exists(run + "/Resultat.txt"));
+        QVERIFY(QImage(dir.path() + "/f100.png").width() == 800);
+        QVERIFY(ReadFile(dir.path() + "/series.csv").count('\n') > 300);
+        opt.out = (dir.path() + "/kept").toStdString();
+        QCOMPARE(batch::ReplayCommand(opt), 0);
+        QCOMPARE(ReadFile(dir.path() + "/kept/Resultat.txt"), r1);
+        QCOMPARE(batch::ReplayCommand(opt), 2); // --out is never overwritten
+        QVERIFY(!QFile::exists(run + "/Resultat.txt"));
+        QVERIFY(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}).isEmpty());
+        opt.out.clear();
+        opt.inPlace = true;
+        QCOMPARE(batch::ReplayCommand(opt), 0);
+        QCOMPARE(ReadFile(run + "/Resultat.txt"), r1);
+        qputenv("TMPDIR", tmp);
+    }
+
+    // A recording cut short replays as far as it goes, with a warning naming
+    // the file and line, the same wherever in a tick it was cut.
+    void cutRecordingReplaysWithAWarning_data() {
+        QTest::addColumn<QString>("after");
+        QTest::newRow("a tick line") << "301 tick\n";
+        QTest::newRow("a clock line") << "301 clock";
+        QTest::newRow("half a line") << "301 cl";
+        QTest::newRow("as a killed window leaves it") << "302 tick\n";
+    }
+    void cutRecordingReplaysWithAWarning() {
+        QFETCH(QString, after);
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), rec = dir.path() + "/drive.rec";
+        QDir::setCurrent(run);
+        RecordDrive(rec, {});
+        QByteArray text = ReadFile(rec);
+        qsizetype at = text.indexOf(after.toUtf8());
+        QVERIFY(at > 0);
+        if (after == "301 clock") at = text.indexOf('\n', at) + 1;
+        else if (after != "302 tick\n") at += after.size();
+        text.truncate(at);
+        sample::Write(rec, text);
+        batch::DriveResult r = batch::Replay(ReadRecording(rec.toStdString()), "drive.rec", run.toStdString());
+        QCOMPARE(r.ticks, 301);
+        QCOMPARE(int(r.warnings.size()), 1);
+        QVERIFY2(QString::fromStdString(r.warnings[0]).contains(QRegularExpression("^drive.rec:[0-9]+: .*could not be checked")),
+                 r.warnings[0].c_str());
+    }
+
+    // --record never overwrites a recording: the next free name is taken,
+    // and the title shows it.
+    void recordingNeverOverwritesAndShowsInTheTitle() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir);
+        QDir::setCurrent(run);
+        sample::Write(dir.path() + "/drive.rec", "an earlier drive");
+        TForm1 f;
+        f.modalErrors = false;
+        QCOMPARE(QString::fromStdString(f.Record((dir.path() + "/drive.rec").toStdString())),
+                 dir.path() + "/drive-2.rec");
+        QCOMPARE(ReadFile(dir.path() + "/drive.rec"), QByteArray("an earlier drive"));
+        f.FormActivate();
+        QVERIFY2(f.windowTitle().contains("Elev") && f.windowTitle().endsWith("Inspelning: drive-2.rec"),
+                 qPrintable(f.windowTitle()));
+    }
+
+    // --spara sets the save switches as the program constants panel does:
+    // the result files are written, CONS.VAL is read as always.
+    void sparaSwitchesTheResultFilesOn() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir);
+        QDir::setCurrent(run);
+        TForm1 a, b;
+        a.modalErrors = b.modalErrors = false;
+        a.FormActivate();
+        // The file's first switch always reads as 0.
+        QCOMPARE(QString::fromStdString(a.sim.Spara), QString("0110"));
+        b.spara = Text("1110");
+        b.FormActivate();
+        QCOMPARE(QString::fromStdString(b.sim.Spara), QString("1110"));
+        std::vector<Text> rows = PanelValueRows(PanelKind::Program, a.sim);
+        rows[6] = "1110";
+        ApplyPanel(a.sim, a.station, PanelKind::Program, rows, [] {});
+        QCOMPARE(QString::fromStdString(StateDigest(b.sim)), QString::fromStdString(StateDigest(a.sim)));
+    }
+
+    // The built-in driver follows the map's steps down in speed (400 m and
+    // 760 m of KARTA.CYK) without braking hard: its brake is what counts.
+    void builtInDriverBrakesHardOnlyWithItsBrake() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir);
+        batch::DriveResult r = batch::RunBuiltIn(run.toStdString(), 1000);
+        QCOMPARE(r.hardBrakings, 0);
+        // A student who stands on the brake: one.
+        QString rec = dir.path() + "/brake.rec";
+        QDir::setCurrent(run);
+        Style hard{60, 8, 700};
+        hard.brakeAt = 600;
+        RecordDrive(rec, hard);
+        batch::DriveResult s = batch::Replay(ReadRecording(rec.toStdString()), "brake.rec", run.toStdString());
+        QCOMPARE(s.hardBrakings, 1);
+    }
+
+    // A class: five students' drives (one of them damaged) give one page
+    // that ranks the four by fuel and lists the damaged one with the reason,
+    // a page for each, and both print on one A4 page.
+    void classPageRanksTheClass() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), recs = dir.path() + "/klass";
+        QDir().mkpath(recs);
+        QDir::setCurrent(run);
+        RecordDrive(recs + "/anna.rec", {30, 0, 400, "Anna"});
+        RecordDrive(recs + "/bo.rec", {12, 3, 400, "Bo"});
+        RecordDrive(recs + "/cilla.rec", {20, 8, 400, nullptr});
+        RecordDrive(recs + "/david.rec", {6, 0, 400, "David"});
+        RecordDrive(recs + "/erik.rec", {15, 2, 400, "Erik"});
+        QByteArray erik = ReadFile(recs + "/erik.rec");
+        sample::Write(recs + "/erik.rec", erik.replace("\n120 tick\n", "\n120 tock\n"));
+        batch::Options opt;
+        opt.classDir = recs.toStdString();
+        opt.dir = run.toStdString();
+        opt.report = (dir.path() + "/klass.html").toStdString();
+        opt.jobs = 2;
+        // Temporary folders in one of our own, to see that none is left.
+        QByteArray tmp = qgetenv("TMPDIR");
+        QDir().mkpath(dir.path() + "/tmp");
+        qputenv("TMPDIR", (dir.path() + "/tmp").toUtf8());
+        int status = lessons::ClassCommand(opt, TRALVIK_BATCH_DRAW_EXE);
+        qputenv("TMPDIR", tmp);
+        QCOMPARE(status, 1);
+        QVERIFY(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}).isEmpty());
+        QString page = QString::fromUtf8(ReadFile(dir.path() + "/klass.html"));
+        // Ranked by fuel: fewest P presses burn least.
+        QStringList names;
+        double fuel = 0;
+        QRegularExpression row("<tr><td>[0-9]+</td><td class=\"name\"><a href=\"([^\"]+)\">([^<]+)</a>"
+                               "</td><td>([0-9.]+)</td>");
+        for (auto m = row.globalMatch(page); m.hasNext();) {
+            auto hit = m.next();
+            names << hit.captured(2);
+            QVERIFY2(hit.captured(3).toDouble() >= fuel, qPrintable(page)); // ranked by fuel
+            fuel = hit.captured(3).toDouble();
+            QVERIFY2(ReadFile(dir.path() + "/" + hit.captured(1)).contains("Så läser du sidan"),
+                     qPrintable(hit.captured(1)));
+        }
+        names.sort();
+        QCOMPARE(names, (QStringList{"Anna", "Bo", "David", "cilla"}));
+        QVERIFY2(page.contains(QRegularExpression("<b>erik.rec</b>: [^<]*erik.rec:[0-9]+: unknown event 'tock'")),
+                 qPrintable(page));
+        QVERIFY(page.contains("Väg:</b> KARTA.CYK"));
+        if (Chromium().isEmpty()) QSKIP("chromium is not installed");
+        // In the browser: the ranking's rows and the chart with every
+        // student's point and the built-in driver's.
+        QString checked = dir.path() + "/check.html";
+        sample::Write(checked, page.replace("</body>", "<script>document.title = 'rows ' + "
+                        "document.querySelectorAll('table.class tr').length + ' points ' + "
+                        "document.querySelectorAll('svg.chart g.marks path').length + ' width ' + "
+                        "Math.round(document.querySelector('svg.chart').getBoundingClientRect().width);"
+                        "</script></body>").toUtf8());
+        QByteArray dom = Browse(dir.path() + "/p1", {"--dump-dom", "--virtual-time-budget=2000"}, checked);
+        // Four students and the built-in driver: rows and points.
+        QVERIFY2(QString(dom).contains(QRegularExpression("<title>rows 6 points 5 width [0-9]+</title>")),
+                 dom.left(400).constData());
+        for (QString p : {QString("klass.html"), QString("klass-bo.html")}) {
+            QString pdf = dir.path() + "/" + p + ".pdf";
+            Browse(dir.path() + "/p2", {"--print-to-pdf=" + pdf, "--no-pdf-header-footer"}, dir.path() + "/" + p);
+            QByteArray bytes = ReadFile(pdf);
+            QVERIFY2(bytes.startsWith("%PDF"), qPrintable(p));
+            QCOMPARE(PdfPages(bytes), 1);
+        }
+    }
+
+    // The acceleration after a hard stop: "0.0" drawn over "-7.8" on a step
+    // that is not one of the panel's every-tenth-step clears must not leave
+    // the old number's tail ("0.03"). The window and a batch frame draw the
+    // same; a frame taken on a clearing step only looked clean.
+    void accelerationFieldKeepsNoOldDigits() {
+        QTemporaryDir dir;
+        QDir::setCurrent(DataCopy(dir));
+        batch::SimulatedClock clock;
+        batch::Progress progress(false);
+        batch::HeadlessPlatform platform(clock, &clock, progress);
+        Sim s;
+        Station st(platform);
+        QtSurface surface;
+        SurfaceView view(surface);
+        st.view = &view;
+        QVERIFY(RunEvent(s, st, [&] { StartupBeforePictures(s, st); }));
+        QVERIFY(RunEvent(s, st, [&] { StartRun(s, st); }));
+        auto draw = [&](QtSurface& g, int nsteg, double v, double vf) {
+            s.Nsteg = nsteg;
+            s.Dt = 0.04;
+            s.v = v;
+            s.vf = vf;
+            DrawPanelTick(s, g);
+            return g.Image().copy(50, 0, 50, 15);
+        };
+        QtSurface fresh;
+        draw(surface, 11, 1.0 - 0.312, 1.0);                  // "-7.8"
+        QImage stopped = draw(surface, 12, 0.001, 0.001);      // "0.0"
+        QCOMPARE(stopped, draw(fresh, 12, 0.001, 0.001));
+    }
+
+    // --compare replays in copies: a save during the drive lands in the
+    // copy, not in the folder, and the copies go also when the replay fails.
+    void compareWritesNothingAndCleansUp() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), rec = dir.path() + "/save.rec";
+        QDir::setCurrent(run);
+        batch::SimulatedClock clock;
+        {
+            TForm1 f;
+            f.modalErrors = false;
+            f.testClock = &clock;
+            f.dialogAnswer = [&](const FileDialogSpec&, bool) {
+                return std::optional<Text>(Utf8ToCp1252((run + "/MIN.VAL").toStdString()));
+            };
+            f.Record(rec.toStdString());
+            f.FormActivate();
+            f.Button1Click();
+            for (int t = 0; t < 60; ++t) {
+                if (t == 30) f.MSaveKonsClick();
+                clock.BeginTick();
+                if (f.TimerEnabled()) f.Timer1Timer();
+            }
+        }
+        QVERIFY(QFile::remove(run + "/MIN.VAL"));
+        QByteArray tmp = qgetenv("TMPDIR");
+        QDir().mkpath(dir.path() + "/tmp");
+        qputenv("TMPDIR", (dir.path() + "/tmp").toUtf8());
+        batch::Options opt;
+        opt.compare = rec.toStdString();
+        opt.dir = run.toStdString();
+        int saved = batch::CompareCommand(opt);
+        QVERIFY(!QFile::exists(run + "/MIN.VAL"));
+        Append(rec, "61 tick\n");
+        int failed = batch::CompareCommand(opt);
+        qputenv("TMPDIR", tmp);
+        QCOMPARE(saved, 0);
+        QCOMPARE(failed, 2);
+        QVERIFY(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}).isEmpty());
+    }
+
+    // A file dialog's answer that names an endless file is refused at 64 MB
+    // by the window's recorder and by the replay, as the tables are.
+    void endlessFileInADialogIsRefused() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), rec = dir.path() + "/load.rec";
+        QDir::setCurrent(run);
+        batch::SimulatedClock clock;
+        {
+            TForm1 f;
+            f.modalErrors = false;
+            f.testClock = &clock;
+            f.dialogAnswer = [&](const FileDialogSpec&, bool) { return std::optional<Text>("/dev/zero"); };
+            f.Record(rec.toStdString());
+            f.FormActivate();
+            f.Button1Click();
+            for (int t = 0; t < 40; ++t) {
+                if (t == 20) f.MGetKonsClick();
+                clock.BeginTick();
+                if (f.TimerEnabled()) f.Timer1Timer();
+            }
+        }
+        QByteArray text = ReadFile(rec);
+        QVERIFY(text.contains(" dialog open /dev/zero\n21 content large\n"));
+        // The same drive loading an ordinary file that is endless now.
+        sample::Write(rec, text.replace("/dev/zero\n21 content large\n",
+                                        "/dev/zero\n21 content 3 " + QByteArray::fromStdString(Fnv64("ABC")) +
+                                            "\n21 data QUJD\n"));
+        try {
+            batch::Replay(ReadRecording(rec.toStdString()), "load.rec", run.toStdString());
+            QFAIL("replayed");
+        } catch (const RecordingError& e) {
+            QVERIFY2(QString(e.what()).contains("File too large (more than 64 MB): /dev/zero"), e.what());
+        }
     }
 
     // "Hämta" -> "Konstanter" during a drive: the replay loads the same file

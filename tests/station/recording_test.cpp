@@ -5,6 +5,9 @@
 #include "../support/temp_dir.h"
 #include "station/Recording.h"
 
+#include <fstream>
+#include <iterator>
+
 using namespace tralvik;
 using tralvik::testing::TempDir;
 
@@ -109,5 +112,48 @@ INSTANTIATE_TEST_SUITE_P(
         Damaged{"tralvik-recording 1\n1 content 3 0\n", "r.rec:2: 'content' must follow a 'dialog open' line"},
         Damaged{"tralvik-recording 1\n1 dialog open A\n1 content 3 e71fe3190541574b\n1 data QUJD\n",
                 "r.rec:3: the data lines do not give the content's size and hash"},
-        Damaged{"tralvik-recording 1\n1 dialog open A\n1 content 3 0\n",
-                "r.rec:3: the content's data lines end early"}));
+        Damaged{"tralvik-recording 1\n1 clock 2147483647:00:00.000\n",
+                "r.rec:2: a clock reading out of range: '2147483647:00:00.000' (hours 0 to 99999, "
+                "minutes and seconds 0 to 59)"},
+        Damaged{"tralvik-recording 1\n1 clock 10:61:00.000\n",
+                "r.rec:2: a clock reading out of range: '10:61:00.000' (hours 0 to 99999, "
+                "minutes and seconds 0 to 59)"},
+        Damaged{"tralvik-recording 1\n1 dialog open A\n1 content 99999999999 0\n",
+                "r.rec:3: a content larger than 64 MB"},
+        Damaged{"tralvik-recording 1\n1 file A 99999999999 0\n", "r.rec:2: a content larger than 64 MB"}));
+
+// A recording cut short anywhere reads as the events before the cut: a
+// half-written last line and a content whose data lines stop are left out.
+TEST(Recording, CutShortReadsUpToTheCut) {
+    const std::string whole = "tralvik-recording 1\n1 start\n1 tick\n1 clock 10:00:00.040\n"
+                              "2 dialog open A\n2 content 3 " + Fnv64("ABC") + "\n2 data QUJD\n";
+    const std::pair<std::size_t, std::size_t> cuts[] = {{whole.size() - 3, 3},
+                                                        {whole.find("2 content"), 3},
+                                                        {whole.find("2 data") + 4, 3},
+                                                        {whole.find("0.040") + 2, 2}};
+    for (auto [cut, events] : cuts) {
+        std::vector<RecordedEvent> e = ParseRecording(whole.substr(0, cut), "r.rec");
+        ASSERT_EQ(e.size(), events) << cut;
+        EXPECT_NE(e.back().kind, RecKind::Dialog) << cut;
+    }
+    EXPECT_EQ(ParseRecording(whole, "r.rec").size(), 4u);
+}
+
+// Endless inputs are refused as the tables refuse them.
+TEST(Recording, EndlessFileIsRefusedAsTooLarge) {
+    try {
+        ReadRecording("/dev/zero");
+        FAIL() << "read";
+    } catch (const RecordingError& e) {
+        EXPECT_EQ(std::string(e.what()), "File too large (more than 64 MB): /dev/zero");
+    }
+}
+
+TEST(Recording, NeverOverwritesAFile) {
+    TempDir dir;
+    dir.Write("drive.rec", "an earlier drive");
+    EXPECT_THROW(Recorder(dir / "drive.rec"), RecordingExists);
+    std::ifstream in(dir / "drive.rec");
+    std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, "an earlier drive");
+}

@@ -118,7 +118,7 @@ for ev in ' key G$' ' key g$' ' key 0$' ' key M$' ' mouse ' ' menu stopp$' ' pan
     grep -q -- "$ev" "$work/drive.rec" || { echo "drive-and-replay: no '$ev' in the recording"; exit 1; }
 done
 
-"$build/batch/tralvik-batch" --replay "$work/drive.rec" "$work/run"
+"$build/batch/tralvik-batch" --replay "$work/drive.rec" "$work/run" --in-place
 for f in Resultat.txt Resultatp.txt; do
     cmp "$work/drive/$f" "$work/run/$f"
 done

@@ -1,0 +1,355 @@
+#include "lessons/class.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "batch/compare.h"
+#include "batch/replay.h"
+#include "batch/report.h"
+#include "station/Recording.h"
+
+extern char** environ;
+
+namespace tralvik::lessons {
+
+namespace fs = std::filesystem;
+using batch::Summary;
+
+std::vector<std::string> Recordings(const std::string& folder) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+        if (e.path().extension() == ".rec" && e.is_regular_file(ec)) files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+namespace {
+
+std::string Esc(const std::string& t) {
+    std::string o;
+    for (char c : t) {
+        switch (c) {
+        case '&': o += "&amp;"; break;
+        case '<': o += "&lt;"; break;
+        case '>': o += "&gt;"; break;
+        case '"': o += "&quot;"; break;
+        default: o += c;
+        }
+    }
+    return o;
+}
+
+std::string Fixed(std::optional<double> v, int decimals) {
+    if (!v || !std::isfinite(*v)) return "-";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, *v);
+    return buf;
+}
+
+// "+62 %" of value against reference.
+std::string Percent(std::optional<double> value, double reference) {
+    if (!value || !(reference > 0)) return "-";
+    char buf[32];
+    double p = std::round((*value - reference) / reference * 100);
+    std::snprintf(buf, sizeof buf, "%+.0f %%", p == 0 ? 0.0 : p);
+    return buf;
+}
+
+// A file name from a recording's: letters, digits, '-', '_' and '.' only.
+std::string Safe(const std::string& stem) {
+    std::string o;
+    for (unsigned char c : stem) o += std::isalnum(c) || c == '-' || c == '_' || c == '.' ? char(c) : '_';
+    return o.empty() ? "elev" : o;
+}
+
+bool Ranked(const Student& a, const Student& b) {
+    if (a.drive.has_value() != b.drive.has_value()) return a.drive.has_value();
+    if (!a.drive) return a.recording < b.recording;
+    double x = a.drive->fuel_l_per_100km.value_or(HUGE_VAL), y = b.drive->fuel_l_per_100km.value_or(HUGE_VAL);
+    if (x != y) return x < y;
+    return a.name < b.name;
+}
+
+const char* const kHowTo = R"(<div class="howto"><h2>Så läser du sidan</h2>
+<p>Eleverna står i ordning efter <b>bränsle per 100 km</b>: den som körde snålast står först.
+<b>Mot inbyggd</b> jämför varje elevs bränsle med den inbyggda förarens på samma sträcka
+(+20 % betyder 20 % mer bränsle än den inbyggda föraren).</p>
+<p><b>Den inbyggda föraren</b> är programmets egen lugna förare: den kör samma väg och följer den
+<b>begärda hastigheten</b>, vägens hastighet på varje ställe, så jämnt den kan.</p>
+<p>En <b>hård inbromsning</b> räknas när förarens broms ensam bromsar bilen med 3 m/s² (0,3 g)
+eller mer i en halv sekund eller längre medan farten sjunker; det räknas en gång.</p>
+<p>I diagrammet är varje elev en punkt: längre till vänster är snabbare, längre ner är
+snålare (tider jämförs bara mellan dem som körde lika långt, se sträckan). Varje elevs egen
+sida (länken i tabellen) visar körningen i detalj.</p></div>
+)";
+
+} // namespace
+
+std::string ClassPage(const std::vector<Student>& students, const Summary& reference,
+                      int referenceHardBrakings) {
+    std::vector<const Student*> order;
+    for (const Student& s : students) order.push_back(&s);
+    std::sort(order.begin(), order.end(), [](const Student* a, const Student* b) { return Ranked(*a, *b); });
+
+    std::map<std::string, int> cars, roads, dates;
+    int replayed = 0;
+    for (const Student& s : students) {
+        if (!s.drive) continue;
+        ++replayed;
+        ++cars[s.car], ++roads[s.road];
+        if (!s.date.empty()) ++dates[s.date];
+    }
+    auto list = [](const std::map<std::string, int>& m) {
+        std::string t;
+        for (const auto& [k, n] : m) t += (t.empty() ? "" : ", ") + k;
+        return t.empty() ? std::string("-") : t;
+    };
+    std::string body;
+    body += "<div class=\"who\"><b>Väg:</b> " + Esc(list(roads)) + " &nbsp; <b>Bil:</b> " +
+            Esc(list(cars)) + " &nbsp; <b>Körd:</b> " + Esc(list(dates)) + " &nbsp; <b>Elever:</b> " +
+            std::to_string(replayed) + " av " + std::to_string(students.size()) + "</div>\n";
+    body += "<table class=\"compare class\">\n<tr><th>plats</th><th class=\"name\">elev</th>"
+            "<th>bränsle (l/100 km)</th><th>mot inbyggd</th><th>CO2 (g/km)</th><th>tid (s)</th>"
+            "<th>sträcka (km)</th><th>toppfart (km/h)</th><th>hårda inbromsningar</th></tr>\n";
+    int place = 0;
+    for (const Student* s : order) {
+        if (!s->drive) continue;
+        const Summary& d = *s->drive;
+        double ref = s->builtIn ? s->builtIn->fuel_l_per_100km.value_or(0) : 0;
+        body += "<tr><td>" + std::to_string(++place) + "</td><td class=\"name\"><a href=\"" +
+                Esc(s->page) + "\">" + Esc(s->name) + "</a>" +
+                (s->warnings.empty() ? "" : " <span class=\"warning\" title=\"" + Esc(s->warnings[0]) + "\">(avbruten inspelning)</span>") +
+                "</td><td>" + Fixed(d.fuel_l_per_100km, 2) + "</td><td>" + Percent(d.fuel_l_per_100km, ref) +
+                "</td><td>" + Fixed(d.co2_g_per_km, 1) + "</td><td>" + Fixed(d.ttot_s, 1) + "</td><td>" +
+                Fixed(d.ltot_m / 1000, 3) + "</td><td>" + Fixed(d.v_max_kmh, 1) + "</td><td>" +
+                std::to_string(s->hardBrakings) + "</td></tr>\n";
+    }
+    body += "<tr class=\"reference\"><td></td><td class=\"name\"><i>inbyggd förare</i></td><td>" +
+            Fixed(reference.fuel_l_per_100km, 2) + "</td><td></td><td>" + Fixed(reference.co2_g_per_km, 1) +
+            "</td><td>" + Fixed(reference.ttot_s, 1) + "</td><td>" + Fixed(reference.ltot_m / 1000, 3) +
+            "</td><td>" + Fixed(reference.v_max_kmh, 1) + "</td><td>" + std::to_string(referenceHardBrakings) +
+            "</td></tr>\n</table>\n";
+    bool anyFailed = false;
+    for (const Student* s : order) {
+        if (s->drive) continue;
+        if (!anyFailed) body += "<h2>Kunde inte spelas upp</h2>\n<ul class=\"failed\">\n";
+        anyFailed = true;
+        body += "<li><b>" + Esc(s->recording) + "</b>: " + Esc(s->reason) + "</li>\n";
+    }
+    if (anyFailed) body += "</ul>\n";
+    std::vector<batch::ChartPoint> points;
+    for (const Student* s : order)
+        if (s->drive && s->drive->fuel_l_per_100km)
+            points.push_back({s->name, s->drive->ttot_s, *s->drive->fuel_l_per_100km, false});
+    if (reference.fuel_l_per_100km)
+        points.push_back({"inbyggd förare", reference.ttot_s, *reference.fuel_l_per_100km, true});
+    body += "<h2>Bränsle mot tid</h2>\n" +
+            batch::PointChart("Bränsle mot tid", {"tid", "s"}, {"bränsle", "l/100 km"}, points);
+    body += kHowTo;
+    std::string page = "<!DOCTYPE html>\n<html lang=\"sv\">\n<head>\n<meta charset=\"utf-8\">\n"
+                       "<title>Tralvik: klassens körningar</title>\n<style>\n"
+                       "body { font-family: \"DejaVu Sans\", sans-serif; margin: 24px; color: #222; }\n"
+                       "h1 { font-size: 22px; } h2 { font-size: 17px; margin-top: 20px; }\n"
+                       "table { border-collapse: collapse; font-size: 13px; }\n"
+                       "td, th { border: 1px solid #bbb; padding: 3px 8px; text-align: right; }\n"
+                       "th { background: #eee; } td.name, th.name { text-align: left; }\n"
+                       "tr.reference td { background: #f0f0fa; }\n"
+                       "svg.chart { display: block; max-width: 100%; height: auto; margin: 12px 0; "
+                       "border: 1px solid #ddd; }\n</style>\n</head>\n<body>\n"
+                       "<h1>Tralvik: klassens körningar</h1>\n" +
+                       body + "</body>\n</html>\n";
+    return batch::WithPrintStyle(page);
+}
+
+namespace {
+
+struct Job {
+    std::size_t index;
+    pid_t pid = 0;
+    std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::string s;
+    tralvik::ReadBounded(path, s);
+    return s;
+}
+
+// The last line the child wrote on stderr, without the program's prefix.
+std::string Reason(const std::string& err, int status) {
+    std::istringstream in(err);
+    std::string line, last;
+    while (std::getline(in, line))
+        if (!line.empty() && line.find("warning:") == std::string::npos) last = line;
+    const std::string prefix = "tralvik-batch: ";
+    if (last.rfind(prefix, 0) == 0) last = last.substr(prefix.size());
+    if (last.empty()) last = "the replay ended with status " + std::to_string(status);
+    return last;
+}
+
+Summary FromJson(const nlohmann::json& j, int& hard) {
+    hard = j.value("hard_brakings", 0);
+    auto s = batch::SummaryFromJson(j.dump());
+    if (!s) throw std::runtime_error("unreadable result");
+    return *s;
+}
+
+} // namespace
+
+int ClassCommand(const batch::Options& opt, const std::string& drawRunner) {
+    try {
+        const fs::path src = fs::absolute(opt.dir);
+        const fs::path report = fs::absolute(opt.report);
+        std::error_code ec;
+        if (!fs::is_directory(report.parent_path(), ec))
+            throw RecordingError("cannot write " + report.string() + ": its folder does not exist");
+        std::vector<std::string> recs = Recordings(opt.classDir);
+        if (recs.empty()) {
+            std::fprintf(stderr, "tralvik-batch: no recordings (*.rec) in %s\n", opt.classDir.c_str());
+            return 2;
+        }
+        // The children's outputs, removed on every way out.
+        std::string pattern = (fs::temp_directory_path() / "tralvik-class-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw RecordingError("cannot make a temporary folder");
+        struct Remove {
+            fs::path p;
+            ~Remove() {
+                std::error_code ec;
+                fs::remove_all(p, ec);
+            }
+        } removeTemp{pattern};
+
+        std::vector<Student> students(recs.size());
+        const std::size_t atOnce = opt.jobs > 0 ? static_cast<std::size_t>(opt.jobs)
+                                                : std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN));
+        std::size_t next = 0, running = 0;
+        std::vector<Job> all(recs.size());
+        auto start = [&](std::size_t i) {
+            Student& s = students[i];
+            s.recording = fs::path(recs[i]).filename().string();
+            s.page = report.stem().string() + "-" + Safe(fs::path(recs[i]).stem().string()) + ".html";
+            Job& j = all[i];
+            j.index = i;
+            j.out = pattern + "/" + std::to_string(i) + ".out";
+            j.err = pattern + "/" + std::to_string(i) + ".err";
+            std::vector<std::string> args = {drawRunner, "--compare", fs::absolute(recs[i]).string(),
+                                             src.string(), "--json", "--report",
+                                             (report.parent_path() / s.page).string()};
+            std::vector<char*> argv;
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            posix_spawn_file_actions_t fa;
+            posix_spawn_file_actions_init(&fa);
+            posix_spawn_file_actions_addopen(&fa, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+            posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, j.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, j.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int rc = posix_spawn(&j.pid, drawRunner.c_str(), &fa, nullptr, argv.data(), environ);
+            posix_spawn_file_actions_destroy(&fa);
+            if (rc != 0) throw RecordingError("cannot start " + drawRunner + ": " + std::strerror(rc));
+            ++running;
+        };
+        auto finish = [&](std::size_t i, int status) {
+            Student& s = students[i];
+            int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            std::string out = Slurp(all[i].out), err = Slurp(all[i].err);
+            if (code != 0) {
+                s.reason = Reason(err, code);
+                // The recording by its own name, as the list names it.
+                const std::string given = fs::absolute(recs[i]).string();
+                if (auto at = s.reason.find(given); at != std::string::npos)
+                    s.reason.replace(at, given.size(), s.recording);
+                s.name = fs::path(recs[i]).stem().string();
+                return;
+            }
+            try {
+                nlohmann::json j = nlohmann::json::parse(out);
+                s.drive = FromJson(j.at("drive"), s.hardBrakings);
+                s.builtIn = FromJson(j.at("built_in"), s.builtInHardBrakings);
+                const nlohmann::json& d = j.at("drive");
+                s.date = d.value("date", "");
+                s.car = d.value("car", "");
+                s.road = d.value("road", "");
+                s.name = batch::StudentName(d.value("driver", ""), recs[i], src.string());
+                for (const auto& w : d.at("warnings")) s.warnings.push_back(w.get<std::string>());
+            } catch (const std::exception& e) {
+                s.drive.reset();
+                s.reason = std::string("the comparison's result could not be read: ") + e.what();
+                s.name = fs::path(recs[i]).stem().string();
+            }
+        };
+        while (next < recs.size() || running > 0) {
+            while (next < recs.size() && running < atOnce) start(next++);
+            int status = 0;
+            pid_t pid = ::waitpid(-1, &status, 0);
+            if (pid < 0) {
+                if (errno == EINTR) continue;
+                throw RecordingError(std::string("waiting for the replays: ") + std::strerror(errno));
+            }
+            for (std::size_t i = 0; i < all.size(); ++i) {
+                if (all[i].pid != pid) continue;
+                all[i].pid = 0;
+                --running;
+                finish(i, status);
+            }
+        }
+
+        // The built-in driver once, over the longest drive, for the class's reference.
+        double longest = 0;
+        for (const Student& s : students)
+            if (s.drive) longest = std::max(longest, s.drive->ltot_m);
+        batch::DriveResult reference;
+        {
+            batch::TempCopy copy(src);
+            reference = batch::RunBuiltIn(copy.Run().string(), longest);
+        }
+        if (::chdir(src.c_str()) != 0) (void)::chdir("/");
+
+        batch::WritePage(report.string(), ClassPage(students, reference.summary, reference.hardBrakings));
+        // The ranking on stdout too.
+        std::vector<const Student*> order;
+        for (const Student& s : students) order.push_back(&s);
+        std::sort(order.begin(), order.end(), [](const Student* a, const Student* b) { return Ranked(*a, *b); });
+        std::printf("%-4s %-20s %10s %8s %9s %8s %9s %5s\n", "", "student", "l/100 km", "vs b-in",
+                    "CO2 g/km", "time s", "top km/h", "hard");
+        int place = 0, failed = 0;
+        for (const Student* s : order) {
+            if (!s->drive) continue;
+            std::printf("%-4d %-20s %10s %8s %9s %8s %9s %5d\n", ++place, s->name.c_str(),
+                        Fixed(s->drive->fuel_l_per_100km, 2).c_str(),
+                        Percent(s->drive->fuel_l_per_100km, s->builtIn ? s->builtIn->fuel_l_per_100km.value_or(0) : 0).c_str(),
+                        Fixed(s->drive->co2_g_per_km, 1).c_str(), Fixed(s->drive->ttot_s, 1).c_str(),
+                        Fixed(s->drive->v_max_kmh, 1).c_str(), s->hardBrakings);
+        }
+        std::printf("%-4s %-20s %10s %8s %9s %8s %9s %5d\n", "", "built-in driver",
+                    Fixed(reference.summary.fuel_l_per_100km, 2).c_str(), "",
+                    Fixed(reference.summary.co2_g_per_km, 1).c_str(), Fixed(reference.summary.ttot_s, 1).c_str(),
+                    Fixed(reference.summary.v_max_kmh, 1).c_str(), reference.hardBrakings);
+        std::fflush(stdout);
+        for (const Student* s : order) {
+            if (s->drive) continue;
+            ++failed;
+            std::fprintf(stderr, "tralvik-batch: %s not replayed: %s\n", s->recording.c_str(), s->reason.c_str());
+        }
+        return failed ? 1 : 0;
+    } catch (const RecordingError& e) {
+        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+        return 2;
+    }
+}
+
+} // namespace tralvik::lessons
