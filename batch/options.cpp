@@ -6,7 +6,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include "batch/study.h"
+#include "studies/study.h"
+#include "config/ConstantsLayout.h"
+#include "studies/study.h"
 #include "core/common.h"
 #include "core/paths.h"
 
@@ -100,6 +102,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_flag("-h,--help", o.help)->disable_flag_override();
     app.add_flag("--realtime", o.realtime)->disable_flag_override();
     app.add_flag("--check", o.check)->disable_flag_override();
+    app.add_flag("--list-constants", o.listConstants)->disable_flag_override();
     app.add_flag("--json", o.json)->disable_flag_override();
     app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
     app.add_flag("--no-draw", o.noDraw)->disable_flag_override();
@@ -117,6 +120,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--report", o.report);
     app.add_option("--series", o.series);
     app.add_option("--name", o.name);
+    std::optional<std::string> maxRuns;
+    app.add_option("--max-runs", maxRuns);
     app.add_option("--replay", o.replay);
     app.add_option("--compare", o.compare);
     app.add_option("--page", o.page);
@@ -175,6 +180,29 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         auto sw = ParseSweep(v, error);
         if (!sw) return std::nullopt;
         o.sweeps.push_back(*sw);
+    }
+    if (auto repeated = RepeatedName(o.sets, o.sweeps)) {
+        error = *repeated;
+        return std::nullopt;
+    }
+    if (maxRuns) {
+        int64_t n;
+        if (!ParseInt64(*maxRuns, n) || n < 1) {
+            error = "--max-runs needs a whole number of runs, 1 or more, not '" + *maxRuns + "'";
+            return std::nullopt;
+        }
+        o.maxRuns = static_cast<std::size_t>(n);
+    }
+    {
+        // Refused before anything is planned: the count alone is cheap.
+        std::size_t folders = o.dirs.empty() ? 1 : o.dirs.size();
+        std::size_t runs = StudyPlan(std::vector<std::string>(folders), {}, o.sweeps).Count();
+        if (runs > o.maxRuns) {
+            error = "the study has " + (runs == SIZE_MAX ? std::string("more than 2^64") : std::to_string(runs)) +
+                    " runs, more than the limit of " + std::to_string(o.maxRuns) +
+                    "; give --max-runs N to allow up to N";
+            return std::nullopt;
+        }
     }
     if (app.count("--keep")) {
         if (keep.empty()) {
@@ -270,7 +298,42 @@ std::optional<std::vector<InputEvent>> ReadInputFile(const std::string& path, st
     return ParseInput(text, path, error);
 }
 
+std::string HelpTextWithoutConstants();
+
+std::string ConstantsListText() {
+    std::string t = "The lines of CONS.VAL by name (--set NAME=VALUE, --sweep NAME=V1,V2,...):\n"
+                    "  line name        kind    unit   meaning\n";
+    for (const ConstantLine& l : ConstantsLayout()) {
+        if (!*l.name) continue; // lines 30, 31 and 50 have no name
+        const char* kind = l.kind == LineKind::Text     ? "text"
+                           : l.kind == LineKind::Number ? "number"
+                           : l.kind == LineKind::Letter ? "letter"
+                                                        : "num/let";
+        char head[64];
+        std::snprintf(head, sizeof head, "  %4d %-11s %-7s %-6s ", l.line, l.name, kind,
+                      *l.unit ? l.unit : "-");
+        t += head;
+        t += l.meaning;
+        if (auto why = ValueOutOfRange(l, -1e300)) t += " (must be " + why->substr(16) + ")";
+        t += "\n";
+    }
+    t += "A number line refuses values the model cannot mean (a mass, drag area, density,\n"
+         "tank, brake force, heating value, maximum engine speed or time step of 0 or\n"
+         "below; Massa and CdA take -1: the vehicle table's value). No value may hold a\n"
+         "control character. A car folder may hold " +
+         std::string(kCarConstantsFile) +
+         ": NAME=VALUE lines of lines 16 to 44\n"
+         "(such as Nmax=4750, Tathet=0.835, Brannv=10), applied before --set values in\n"
+         "every run that picks that car with --set or --sweep Bilmapp; a sweep over car\n"
+         "folders without it is refused.\n";
+    return t;
+}
+
 std::string HelpText() {
+    return HelpTextWithoutConstants() + "\n" + ConstantsListText();
+}
+
+std::string HelpTextWithoutConstants() {
     return R"(Usage: tralvik-batch [options] [DIR]
        tralvik-batch [options] [study options] [DIR...]
 
@@ -338,7 +401,8 @@ Options:
                   object per line, with "run", "set" and "status" first).
   --quiet         no progress bar (it is shown on stderr only when stderr
                   is a terminal).
-  --check         run nothing: read the folder as start-up would and list,
+  --check         run nothing: read the folder as start-up would (with the
+                  --set and --sweep values of each run applied) and list,
                   one line each with file and line, every value that is not
                   a number where one is expected, lines missing at the end
                   of CONS.VAL, files that cannot be opened, result files
@@ -350,16 +414,22 @@ Options:
 Studies:
   --set NAME=VALUE
                   run with that line of CONS.VAL replaced, by the name of
-                  the line (Ttidd, Tkarta, Bilmapp, Massa, Tank, CdA, Nmax,
-                  Cykeltyp, Spara, Motorstyr, Tidsmod, Dt, Vaxelmod, ...,
-                  the spare lines as Rad4 ... Rad54; line 50 has no name):
-                  the same run as with the line edited by hand. May be
-                  given more than once. An unknown name, or a value that is
-                  not a number on a number line, is a usage error.
+                  the line (every name, its unit and meaning are listed at
+                  the end of this text and by --list-constants): the same
+                  run as with the line edited by hand. May be given more
+                  than once, but not twice for one name. An unknown name, a
+                  value that is not a number on a number line, a number the
+                  model cannot mean or a control character is a usage error.
   --sweep NAME=V1,V2,...
                   one run per value; several sweeps run their cross
-                  product, the first sweep varying slowest. A swept name
-                  overrides a --set of the same name.
+                  product, the first sweep varying slowest. A name may be
+                  swept once and not also set; a value may not repeat.
+                  --sweep Bilmapp over car folders gives each car the
+                  constants of its BIL.VAL (see below).
+  --max-runs N    allow a study of up to N runs (default 10000): a larger
+                  one is refused before anything runs.
+  --list-constants
+                  list the names --set takes and stop.
   DIR...          several folders: the runs of each, in the order given.
   --jobs N        runs at once, each in its own process (default: the
                   number of cores). The output keeps the order of the runs.
@@ -376,7 +446,9 @@ Studies:
                   each run's own page is kept too, as rapport.html in its
                   folder).
   --series FILE   the run's per-tick figures as CSV (time, speed, requested
-                  speed, fuel, CO2, engine speed and torque).
+                  speed, fuel, CO2, engine speed and torque). In a study,
+                  one file per run: FILE with "-<run name>" before its
+                  extension. Without it no run records per-tick figures.
   --name NAME     the run's name in the CSV and the page (default: the
                   folder's name).
   --snapshot TICK:FILE

@@ -6,19 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "studies/assignment.h"
+
 namespace tralvik::batch {
-
-// NAME=VALUE of --set: a constants-file line by its name and its new text.
-struct Assignment {
-    std::string name;
-    std::string value;
-};
-
-// NAME=V1,V2,... of --sweep.
-struct Sweep {
-    std::string name;
-    std::vector<std::string> values;
-};
 
 struct Options {
     std::string dir = ".";         // the first folder
@@ -52,6 +42,8 @@ struct Options {
     std::string report;              // the HTML page
     std::string series;              // per-tick figures of the run, CSV
     std::string name;                // the run's name (default: its folder's)
+    std::size_t maxRuns = kDefaultMaxRuns; // a larger study is refused
+    bool listConstants = false;      // --list-constants: the --set names and stop
 
     // More than one run, or runs in a copy of their folder.
     bool Study() const { return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep; }
@@ -86,5 +78,9 @@ std::optional<std::vector<InputEvent>> ReadInputFile(const std::string& path, st
 
 // The --help text.
 std::string HelpText();
+
+// Every name --set takes, with its line, kind, unit and meaning (part of
+// --help, and alone with --list-constants).
+std::string ConstantsListText();
 
 } // namespace tralvik::batch

@@ -17,7 +17,7 @@
 #include "batch/record.h"
 #include "batch/report.h"
 #include "batch/single.h"
-#include "batch/study.h"
+#include "studies/study.h"
 #include "batch/summary.h"
 
 extern char** environ;
@@ -56,13 +56,17 @@ struct Job {
     std::string out, err, series;
     pid_t pid = 0;
     bool started = false, done = false;
+    bool notStarted = false; // the study was stopped before its turn
     int status = 0;
 };
 
-// The arguments a run's own process gets: the options that shape one run.
-std::vector<std::string> ChildArgs(const Options& o, const Job& job, bool oneRun) {
-    std::vector<std::string> a = {"tralvik-batch", "--json", "--quiet",    "--series",
-                                  job.series,      "--name", job.plan.name};
+} // namespace
+
+std::vector<std::string> RunArguments(const Options& o, const std::string& run,
+                                      const std::string& series, bool oneRun) {
+    std::vector<std::string> a = {"tralvik-batch", "--json", "--quiet", "--name", run};
+    // Per-tick samples cost time and room: only when asked for.
+    if (!series.empty()) a.insert(a.end(), {"--series", series});
     if (o.realtime) a.push_back("--realtime");
     if (o.noDraw) a.push_back("--no-draw");
     if (o.ticks) a.insert(a.end(), {"--ticks", std::to_string(*o.ticks)});
@@ -86,8 +90,10 @@ std::vector<std::string> ChildArgs(const Options& o, const Job& job, bool oneRun
     return a;
 }
 
+namespace {
+
 bool Spawn(const Options& o, Job& job, bool oneRun) {
-    std::vector<std::string> args = ChildArgs(o, job, oneRun);
+    std::vector<std::string> args = RunArguments(o, job.plan.name, job.series, oneRun);
     std::vector<char*> argv;
     for (std::string& s : args) argv.push_back(s.data());
     argv.push_back(nullptr);
@@ -114,12 +120,12 @@ bool Spawn(const Options& o, Job& job, bool oneRun) {
 }
 
 // Copies the folder and applies the run's constants.
-bool Prepare(const std::string& root, std::size_t index, Job& job) {
+bool Prepare(const Options& opt, const std::string& root, std::size_t index, Job& job) {
     std::string base = root + "/" + std::to_string(index + 1);
     job.folder = base + "-run";
     job.out = base + ".out";
     job.err = base + ".err";
-    job.series = base + ".series.csv";
+    if (!opt.series.empty()) job.series = SeriesFileOfRun(opt.series, job.plan.name);
     std::error_code ec;
     fs::copy(job.plan.folder, job.folder, fs::copy_options::recursive, ec);
     if (ec) {
@@ -127,14 +133,20 @@ bool Prepare(const std::string& root, std::size_t index, Job& job) {
                      job.plan.folder.c_str(), job.plan.name.c_str(), ec.message().c_str());
         return false;
     }
-    if (!job.plan.sets.empty()) {
+    std::string error;
+    auto sets = RunAssignments(job.plan, error);
+    if (!sets) {
+        std::fprintf(stderr, "tralvik-batch: run %s: %s\n", job.plan.name.c_str(), error.c_str());
+        return false;
+    }
+    if (!sets->empty()) {
         std::string cons = job.folder + "/CONS.VAL";
         if (!fs::exists(cons)) {
             std::fprintf(stderr, "tralvik-batch: no CONS.VAL in folder '%s'\n",
                          job.plan.folder.c_str());
             return false;
         }
-        if (!WriteAll(cons, ApplyAssignments(ReadAll(cons), job.plan.sets))) {
+        if (!WriteAll(cons, ApplyAssignments(ReadAll(cons), *sets))) {
             std::fprintf(stderr, "tralvik-batch: cannot write %s\n", cons.c_str());
             return false;
         }
@@ -159,9 +171,20 @@ std::string JsonString(const std::string& t) {
 
 } // namespace
 
+std::string SeriesFileOfRun(const std::string& series, const std::string& run) {
+    fs::path p = fs::absolute(series);
+    std::string stem = p.stem().string(), ext = p.extension().string();
+    return (p.parent_path() / (stem + "-" + run + ext)).string();
+}
+
 int RunStudy(const Options& opt, const std::vector<std::string>&) {
     std::vector<std::string> folders = opt.dirs.empty() ? std::vector<std::string>{"."} : opt.dirs;
-    std::vector<RunPlan> plans = PlanRuns(folders, opt.sets, opt.sweeps);
+    StudyPlan plan(folders, opt.sets, opt.sweeps);
+    const std::size_t total = plan.Count();
+    if (auto problem = CarSweepProblem(folders, opt.sweeps)) {
+        std::fprintf(stderr, "tralvik-batch: %s\n", problem->c_str());
+        return 2;
+    }
     std::string tmpl = (fs::temp_directory_path() / "tralvik-study-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) {
         std::fprintf(stderr, "tralvik-batch: cannot make a temporary folder: %s\n",
@@ -169,8 +192,8 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         return 2;
     }
     const std::string root = tmpl;
-    std::vector<Job> jobs(plans.size());
-    for (std::size_t i = 0; i < plans.size(); ++i) jobs[i].plan = plans[i];
+    // The runs between the first not yet reported and the last started.
+    std::map<std::size_t, Job> jobs;
 
     int parallel = opt.jobs > 0 ? opt.jobs : static_cast<int>(std::thread::hardware_concurrency());
     if (parallel < 1) parallel = 1;
@@ -186,7 +209,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
     std::vector<ReportRun> reportRuns;
 
     auto finishInOrder = [&] {
-        for (; printed < jobs.size() && jobs[printed].done; ++printed) {
+        for (; printed < next && jobs[printed].done; jobs.erase(printed++)) {
             Job& j = jobs[printed];
             int code = j.started ? ExitCode(j.status) : (gStop ? 128 + gStop : 2);
             std::string err = j.started ? ReadAll(j.err) : std::string();
@@ -216,6 +239,8 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                 if (summary) {
                     std::string t = SummaryText(*summary);
                     std::fwrite(t.data(), 1, t.size(), stdout);
+                } else if (j.notStarted) {
+                    std::printf("(not started: the study was interrupted)\n");
                 } else {
                     std::printf("(no summary: the run ended with status %d)\n", code);
                 }
@@ -228,9 +253,8 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                 for (const auto& cell : SummaryCells(*summary)) row.cells.push_back(cell);
             rows.push_back(row);
             if (!opt.report.empty() && summary)
-                reportRuns.push_back(ReportRun{
-                    j.plan.name, j.plan.swept, *summary, ParseSeriesCsv(ReadAll(j.series)), {}});
-            if (opt.keep) {
+                reportRuns.push_back(ReportRun{j.plan.name, j.plan.swept, *summary, {}, {}});
+            if (opt.keep && !j.notStarted) {
                 std::error_code ec;
                 fs::path dest = fs::path(*opt.keep) / j.plan.name;
                 fs::create_directories(dest.parent_path(), ec);
@@ -252,17 +276,17 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         }
     };
 
-    while (printed < jobs.size()) {
-        while (next < jobs.size() && static_cast<int>(running.size()) < parallel) {
+    while (printed < total) {
+        while (next < total && static_cast<int>(running.size()) < parallel) {
             Job& j = jobs[next];
-            if (gStop) { // not run: reported as interrupted
+            j.plan = plan.Next();
+            if (gStop) { // never started
                 j.done = true;
-                j.status = (128 + gStop) << 8;
-                j.started = false;
+                j.notStarted = true;
                 ++next;
                 continue;
             }
-            if (Prepare(root, next, j) && Spawn(opt, j, jobs.size() == 1))
+            if (Prepare(opt, root, next, j) && Spawn(opt, j, total == 1))
                 running[j.pid] = next;
             else
                 j.done = true;
@@ -292,7 +316,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         std::fprintf(stderr, "tralvik-batch: cannot write %s\n", opt.csv.c_str());
         if (result == 0) result = 2;
     }
-    if (!opt.report.empty() && jobs.size() > 1 &&
+    if (!opt.report.empty() && total > 1 &&
         !WriteAll(opt.report, StudyReportHtml(reportRuns))) {
         std::fprintf(stderr, "tralvik-batch: cannot write %s\n", opt.report.c_str());
         if (result == 0) result = 2;

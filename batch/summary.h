@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/figures.h"
+#include "studies/figures.h"
 #include "files/RRFIL.h"
 
 namespace tralvik::batch {

@@ -11,7 +11,7 @@
 #include <map>
 #include <sstream>
 
-#include "batch/study.h"
+#include "studies/study.h"
 
 namespace fs = std::filesystem;
 
@@ -148,8 +148,11 @@ TEST_F(Study, SetEqualsEditingTheLine) {
                                                        {"Vaxelmod", "M"}};
     const fs::path data = CopyData("data");
     const std::vector<std::string> original = Lines(ReadFile(data / "CONS.VAL"));
-    ASSERT_EQ(tralvik::batch::ConstLines().size(), values.size());
-    for (const tralvik::batch::ConstLine& line : tralvik::batch::ConstLines()) {
+    std::size_t named = 0;
+    for (const tralvik::ConstantLine& l : tralvik::ConstantsLayout()) named += *l.name != 0;
+    ASSERT_EQ(named, values.size());
+    for (const tralvik::ConstantLine& line : tralvik::ConstantsLayout()) {
+        if (!*line.name) continue;
         SCOPED_TRACE(line.name);
         const std::string& value = values.at(line.name);
         ASSERT_NE(original.at(line.line - 1), value + "\r");
@@ -238,4 +241,72 @@ TEST_F(Study, SnapshotSavedLoadedAndSavedAgain) {
     EXPECT_NEAR(ttot, 601, 1.5);
     auto ticks = std::strtol(rest.out.c_str() + rest.out.find("\"ticks\": ") + 9, nullptr, 10);
     EXPECT_LT(ticks, 15000 - 900);
+}
+
+// --check reads each run's CONS.VAL as its --set and --sweep values make it.
+TEST_F(Study, CheckChecksWhatWouldRun) {
+    fs::path data = CopyData("data");
+    Result plain = Run("--check '" + data.string() + "'");
+    EXPECT_EQ(plain.status, 0) << plain.out;
+    Result set = Run("--check --set 'Ttidd=cykler\\NOPE.CYK' --set Cykeltyp=T '" + data.string() + "'");
+    EXPECT_EQ(set.status, 1);
+    EXPECT_NE(set.out.find("[data] " + data.string() + "/cykler\\NOPE.CYK: cannot be opened"),
+              std::string::npos)
+        << set.out;
+    Result swept = Run("--check --set Cykeltyp=T --sweep 'Ttidd=cykler\\NOPE.CYK,cykler\\NEDC.CYK' '" +
+                       data.string() + "'");
+    EXPECT_EQ(swept.status, 1);
+    EXPECT_NE(swept.out.find("[data_Ttidd=NOPE.CYK]"), std::string::npos) << swept.out;
+    EXPECT_EQ(swept.out.find("[data_Ttidd=NEDC.CYK]"), std::string::npos) << swept.out;
+}
+
+// A sweep over car folders gives each car the constants of its BIL.VAL: the
+// diesel's run is the run of its own constants file; a car folder without
+// one is refused before anything runs.
+TEST_F(Study, SweepOverCarFoldersGivesEachCarItsOwnConstants) {
+    fs::path data = CopyData("data"), diesel = CopyData("diesel");
+    fs::copy_file(diesel / "DIESEL.VAL", diesel / "CONS.VAL", fs::copy_options::overwrite_existing);
+    const std::string common = "--json --no-draw --quiet --ticks 2000 --set Cykeltyp=T --set 'Ttidd=cykler\\HWFET.CYK' ";
+    Result own = Run(common + "'" + diesel.string() + "'");
+    Result swept = Run(common + "--sweep Bilmapp=Mellanbil,Dieselkombi '" + data.string() + "'");
+    ASSERT_EQ(swept.status, 0) << swept.out;
+    auto lines = Lines(swept.out);
+    ASSERT_EQ(lines.size(), 2u);
+    auto ownLines = Lines(own.out);
+    ASSERT_EQ(ownLines.size(), 1u) << own.out;
+    EXPECT_EQ(SummaryPart(lines[1]), SummaryPart(ownLines[0]));
+    EXPECT_NE(lines[1].find("\"fuel\": \"diesel\""), std::string::npos);
+    fs::remove(data / "Dieselkombi" / "BIL.VAL");
+    Result refused = Run(common + "--sweep Bilmapp=Mellanbil,Dieselkombi '" + data.string() + "'");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(ReadFile(tmp / ".stderr").find("the car folder 'Dieselkombi' of " + data.string() + " holds no BIL.VAL"),
+              std::string::npos);
+}
+
+// --series in a study: one file per run, named after the run.
+TEST_F(Study, SeriesOfEachRun) {
+    fs::path data = CopyData("data");
+    Result r = Run("--no-draw --quiet --ticks 50 --sweep Massa=900,1500 --series '" +
+                   (tmp / "serie.csv").string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0);
+    for (const char* run : {"data_Massa=900", "data_Massa=1500"})
+        EXPECT_EQ(Lines(ReadFile(tmp / (std::string("serie-") + run + ".csv"))).size(), 51u) << run;
+}
+
+// Stopped during its first run, a study reports the runs it never started
+// as such, and keeps none of them.
+TEST_F(Study, InterruptedStudySaysNotStarted) {
+    fs::path data = CopyData("data");
+    std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' --no-draw --quiet --realtime --ticks 250 --jobs 1 --sweep Massa=900,1000,1100 --keep '" +
+                      (tmp / "kept").string() + "' '" + data.string() + "' > '" + (tmp / "out").string() +
+                      "' 2>&1 & sleep 1; kill -TERM $!; wait $!";
+    int rc = std::system(cmd.c_str());
+    EXPECT_EQ(WEXITSTATUS(rc), 143);
+    std::string out = ReadFile(tmp / "out");
+    EXPECT_NE(out.find("== data_Massa=900 ==\nticks"), std::string::npos) << out;
+    EXPECT_NE(out.find("== data_Massa=1000 ==\n(not started: the study was interrupted)"), std::string::npos) << out;
+    EXPECT_NE(out.find("== data_Massa=1100 ==\n(not started"), std::string::npos) << out;
+    EXPECT_EQ(out.find("cannot keep"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(tmp / "kept" / "data_Massa=1000"));
 }
