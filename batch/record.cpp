@@ -33,6 +33,7 @@ bool RunRecorder::Start(const Sim& s, std::string& error) {
     nox_ = s.NOxg;
     hc_ = s.HCg;
     position_ = Position(s, timeCycle_);
+    energy_.Start(s);
     const Text& cycle = timeCycle_ ? s.Ttidd : s.Tkarta;
     std::string name = FsPath(PhaseFileName(cycle));
     std::ifstream f(name, std::ios::binary);
@@ -59,6 +60,7 @@ void RunRecorder::Tick(const Sim& s) {
     step.hc_g = s.HCg - hc_;
     if (phases_) phases_->Add(position_, step);
     if (timeCycle_) trace_.Add(step.time_s, s.v, s.vbcykel);
+    energy_.Tick(s);
     ttot_ = s.ttot;
     ltot_ = s.ltot;
     bensin_ = s.Bensin;
@@ -83,6 +85,7 @@ void RunRecorder::Finish(Summary& summary) const {
     AddCo2(summary, density_, ltot_ - startLtot_);
     if (timeCycle_) summary.trace = trace_.Result();
     if (phases_) summary.phases = phases_->Figures();
+    summary.energy = energy_.Result();
 }
 
 std::string RunRecorder::SeriesCsv() const {

@@ -53,6 +53,25 @@ void AddCo2(Summary& s, double density, double distance_m) {
     if (distance_m > 0) s.co2_g_per_km = *s.co2_g * 1000 / distance_m;
 }
 
+namespace {
+
+// The energy balance's JSON keys and fields, in the order of the balance.
+std::vector<std::pair<const char*, double*>> EnergyFields(EnergyBalance& e) {
+    return {{"energy_fuel_j", &e.fuel},          {"energy_engine_j", &e.engine},
+            {"energy_auxiliaries_j", &e.auxiliaries}, {"energy_drivetrain_j", &e.drivetrain},
+            {"energy_air_j", &e.air},            {"energy_rolling_j", &e.rolling},
+            {"energy_gradient_j", &e.gradient},  {"energy_brake_j", &e.brake},
+            {"energy_limits_j", &e.limits},      {"energy_kinetic_j", &e.kinetic},    {"energy_remainder_j", &e.remainder}};
+}
+
+std::vector<std::pair<std::string, double>> EnergyCells(EnergyBalance e) {
+    std::vector<std::pair<std::string, double>> c;
+    for (const auto& [key, field] : EnergyFields(e)) c.emplace_back(key, *field);
+    return c;
+}
+
+} // namespace
+
 static std::string Fixed(double v, int decimals) {
     char buf[400];
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
@@ -108,6 +127,20 @@ std::string SummaryText(const Summary& s) {
         line("trace", "RMS " + Fixed(s.trace->rms_kmh, 2) + " km/h, max " +
                           Fixed(s.trace->max_kmh, 2) + " km/h, " +
                           Fixed(s.trace->share_off * 100, 1) + " % of the time > 2 km/h off");
+    if (s.energy) {
+        const EnergyBalance& e = *s.energy;
+        auto kj = [](double j) {
+            double k = std::round(j / 1000);
+            return Fixed(k == 0 ? 0.0 : k, 0); // no "-0"
+        };
+        line("energy", "fuel " + kj(e.fuel) + " kJ = engine " + kj(e.engine) + " + auxiliaries " +
+                           kj(e.auxiliaries) + " + drivetrain " + kj(e.drivetrain) + " + air " +
+                           kj(e.air) + " + rolling " + kj(e.rolling) + " + gradient " +
+                           kj(e.gradient) + " + brake " + kj(e.brake) + " + limits " + kj(e.limits) + " + kinetic " +
+                           kj(e.kinetic) + " + remainder " + kj(e.remainder) + " kJ (" +
+                           (e.fuel > 0 ? Fixed(e.remainder / e.fuel * 100, 2) : std::string("-")) +
+                           " %)");
+    }
     for (const PhaseFigures& p : s.phases) {
         t += "phase        " + p.phase.name + ": " + Fixed(p.distance_m, 1) + " m, " + Fixed(p.fuel_l, 4) + " l, CO2 " +
              Fixed(p.co2_g, 1) + " g, CO " + Fixed(p.co_g, 3) + " g, NOx " + Fixed(p.nox_g, 3) +
@@ -137,6 +170,8 @@ std::string SummaryJson(const Summary& s) {
     if (s.trace)
         j += ", \"trace_rms_kmh\": " + Json(s.trace->rms_kmh) + ", \"trace_max_kmh\": " +
              Json(s.trace->max_kmh) + ", \"trace_share_off\": " + Json(s.trace->share_off);
+    if (s.energy)
+        for (const auto& [key, value] : EnergyCells(*s.energy)) j += ", \"" + key + "\": " + Json(value);
     if (!s.phases.empty()) {
         j += ", \"phases\": [";
         for (std::size_t i = 0; i < s.phases.size(); ++i) {
@@ -183,6 +218,8 @@ std::vector<std::pair<std::string, std::string>> SummaryCells(const Summary& s) 
         num("trace_max_kmh", s.trace->max_kmh);
         num("trace_share_off", s.trace->share_off);
     }
+    if (s.energy)
+        for (const auto& [key, value] : EnergyCells(*s.energy)) num(key, value);
     for (const PhaseFigures& p : s.phases) {
         const std::string n = p.phase.name + ": ";
         num(n + "distance_m", p.distance_m);
@@ -225,6 +262,11 @@ std::optional<Summary> SummaryFromJson(const std::string& json) {
     }
     if (j.contains("trace_rms_kmh"))
         s.trace = TraceFigures{num("trace_rms_kmh"), num("trace_max_kmh"), num("trace_share_off"), 0};
+    if (j.contains("energy_fuel_j")) {
+        EnergyBalance e;
+        for (auto& [key, field] : EnergyFields(e)) *field = num(key);
+        s.energy = e;
+    }
     if (j.contains("phases"))
         for (const auto& p : j["phases"]) {
             PhaseFigures f;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "studies/energy.h"
 #include "studies/figures.h"
 #include "files/RRFIL.h"
 
@@ -27,6 +28,7 @@ struct Summary {
     std::optional<double> co2_g, co2_g_per_km;
     std::optional<TraceFigures> trace;   // time cycles only
     std::vector<PhaseFigures> phases;    // when the cycle has a phase file
+    std::optional<EnergyBalance> energy; // J
 };
 
 // Adds CO2 (from the fuel used, `density` kg/l) to the summary.
