@@ -120,7 +120,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--report", o.report);
     app.add_option("--series", o.series);
     app.add_option("--name", o.name);
-    std::optional<std::string> maxRuns;
+    std::optional<std::string> maxRuns, units;
+    app.add_option("--units", units);
     app.add_option("--max-runs", maxRuns);
     app.add_option("--replay", o.replay);
     app.add_option("--compare", o.compare);
@@ -180,6 +181,13 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         auto sw = ParseSweep(v, error);
         if (!sw) return std::nullopt;
         o.sweeps.push_back(*sw);
+    }
+    if (units) {
+        if (*units != "us" && *units != "si") {
+            error = "--units takes si or us, not '" + *units + "'";
+            return std::nullopt;
+        }
+        o.us = *units == "us";
     }
     if (auto repeated = RepeatedName(o.sets, o.sweeps)) {
         error = *repeated;
@@ -426,6 +434,8 @@ Studies:
                   swept once and not also set; a value may not repeat.
                   --sweep Bilmapp over car folders gives each car the
                   constants of its BIL.VAL (see below).
+  --units us      US units beside SI: mpg and g/mi in the summary, the
+                  JSON (fuel_mpg, co2_g_per_mi, ...) and the CSV.
   --max-runs N    allow a study of up to N runs (default 10000): a larger
                   one is refused before anything runs.
   --list-constants

@@ -43,7 +43,8 @@ struct Options {
     std::string series;              // per-tick figures of the run, CSV
     std::string name;                // the run's name (default: its folder's)
     std::size_t maxRuns = kDefaultMaxRuns; // a larger study is refused
-    bool listConstants = false;      // --list-constants: the --set names and stop
+    bool listConstants = false;
+    bool us = false;                 // --units us: mpg and g/mi beside SI      // --list-constants: the --set names and stop
 
     // More than one run, or runs in a copy of their folder.
     bool Study() const { return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep; }

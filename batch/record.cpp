@@ -35,6 +35,7 @@ bool RunRecorder::Start(const Sim& s, std::string& error) {
     position_ = Position(s, timeCycle_);
     energy_.Start(s);
     const Text& cycle = timeCycle_ ? s.Ttidd : s.Tkarta;
+    cycle_ = Cp1252ToUtf8(LastComponent(cycle));
     std::string name = FsPath(PhaseFileName(cycle));
     std::ifstream f(name, std::ios::binary);
     if (f) {
@@ -86,6 +87,8 @@ void RunRecorder::Finish(Summary& summary) const {
     if (timeCycle_) summary.trace = trace_.Result();
     if (phases_) summary.phases = phases_->Figures();
     summary.energy = energy_.Result();
+    summary.cycle = cycle_;
+    if (timeCycle_ && IsFtp75(cycle_)) summary.ftp75 = Ftp75Weighted(summary.phases);
 }
 
 std::string RunRecorder::SeriesCsv() const {

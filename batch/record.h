@@ -44,6 +44,7 @@ class RunRecorder {
     double density_ = 0;
     bool timeCycle_ = false;
     std::string phaseFile_;
+    std::string cycle_; // the cycle file's last name, UTF-8
     std::optional<PhaseSplit> phases_;
     TraceMeter trace_;
     EnergyMeter energy_;

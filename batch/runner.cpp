@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include "batch/single.h"
 #include "studies/study.h"
 #include "batch/summary.h"
+#include "studies/regulatory.h"
 
 extern char** environ;
 
@@ -69,6 +72,7 @@ std::vector<std::string> RunArguments(const Options& o, const std::string& run,
     if (!series.empty()) a.insert(a.end(), {"--series", series});
     if (o.realtime) a.push_back("--realtime");
     if (o.noDraw) a.push_back("--no-draw");
+    if (o.us) a.insert(a.end(), {"--units", "us"});
     if (o.ticks) a.insert(a.end(), {"--ticks", std::to_string(*o.ticks)});
     if (!o.inputFile.empty()) a.insert(a.end(), {"--input", fs::absolute(o.inputFile).string()});
     if (o.spara) a.insert(a.end(), {"--spara", *o.spara});
@@ -207,6 +211,18 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
     int result = 0;
     std::vector<Row> rows;
     std::vector<ReportRun> reportRuns;
+    struct Pair {
+        std::optional<DistanceFigures> city, highway;
+        std::size_t cityRow = 0, highwayRow = 0;
+        std::string cityRun, highwayRun;
+    };
+    std::map<std::string, Pair> pairs;
+    std::vector<std::string> pairOrder;
+    auto row_cell = [](Row& row, const std::string& name, double value) {
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, value);
+        row.cells.emplace_back(name, std::string(buf, r.ptr));
+    };
 
     auto finishInOrder = [&] {
         for (; printed < next && jobs[printed].done; jobs.erase(printed++)) {
@@ -219,6 +235,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
             for (std::string line; std::getline(lines, line);)
                 std::fprintf(stderr, "[%s] %s\n", j.plan.name.c_str(), line.c_str());
             auto summary = SummaryFromJson(out);
+            if (summary) summary->us = opt.us;
             if (code != 0 && result == 0) result = code;
             if (opt.json) {
                 std::string head = "{\"run\": " + JsonString(j.plan.name) + ", \"set\": {";
@@ -246,6 +263,31 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                 }
             }
             std::fflush(stdout);
+            if (summary) {
+                // City and highway runs of one variant pair up: the same
+                // folder and values but for the cycle.
+                std::string key = j.plan.folder;
+                for (const Assignment& a : j.plan.sets)
+                    if (a.name != "Ttidd" && a.name != "Cykeltyp" && a.name != "Tkarta")
+                        key += "\n" + a.name + "=" + a.value;
+                Pair& pair = pairs[key];
+                if (summary->ftp75) {
+                    pair.city = *summary->ftp75;
+                    pair.cityRow = rows.size();
+                    pair.cityRun = j.plan.name;
+                } else if (summary->cycle && IsHwfet(*summary->cycle) && summary->fuel_l_per_100km &&
+                           summary->co2_g_per_km) {
+                    pair.highway = DistanceFigures{*summary->fuel_l_per_100km, *summary->co2_g_per_km,
+                                                   summary->co_g_per_km.value_or(0),
+                                                   summary->nox_g_per_km.value_or(0),
+                                                   summary->hc_g_per_km.value_or(0)};
+                    pair.highwayRow = rows.size();
+                    pair.highwayRun = j.plan.name;
+                }
+                if (pairOrder.empty() || pairOrder.back() != key)
+                    if (std::find(pairOrder.begin(), pairOrder.end(), key) == pairOrder.end())
+                        pairOrder.push_back(key);
+            }
             Row row;
             row.cells.emplace_back("run", j.plan.name);
             for (const Assignment& a : j.plan.sets) row.cells.emplace_back(a.name, a.value);
@@ -312,6 +354,35 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         finishInOrder();
     }
 
+    for (const std::string& key : pairOrder) {
+        const Pair& p = pairs[key];
+        if (!p.city || !p.highway) continue;
+        DistanceFigures c = CityHighwayCombined(*p.city, *p.highway);
+        std::vector<std::pair<std::string, double>> cells = {
+            {"combined_l_per_100km", c.l_per_100km}, {"combined_co2_g_per_km", c.co2_g_per_km},
+            {"combined_co_g_per_km", c.co_g_per_km}, {"combined_nox_g_per_km", c.nox_g_per_km},
+            {"combined_hc_g_per_km", c.hc_g_per_km}};
+        if (opt.us) {
+            cells.emplace_back("combined_mpg", MilesPerGallon(c.l_per_100km));
+            cells.emplace_back("combined_co2_g_per_mi", PerMile(c.co2_g_per_km));
+        }
+        for (std::size_t r : {p.cityRow, p.highwayRow})
+            for (const auto& [name, value] : cells) row_cell(rows[r], name, value);
+        if (!opt.json) {
+            char line[512];
+            std::snprintf(line, sizeof line,
+                          "combined     55 %% %s + 45 %% %s: %.2f l/100 km, CO2 %.1f g/km",
+                          p.cityRun.c_str(), p.highwayRun.c_str(), c.l_per_100km, c.co2_g_per_km);
+            std::string text = line;
+            if (opt.us) {
+                std::snprintf(line, sizeof line, " (%.1f mpg, %.1f g/mi)", MilesPerGallon(c.l_per_100km),
+                              PerMile(c.co2_g_per_km));
+                text += line;
+            }
+            std::printf("%s\n", text.c_str());
+        }
+    }
+    std::fflush(stdout);
     if (!opt.csv.empty() && !WriteAll(opt.csv, Csv(rows))) {
         std::fprintf(stderr, "tralvik-batch: cannot write %s\n", opt.csv.c_str());
         if (result == 0) result = 2;

@@ -254,6 +254,7 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
 
     Summary summary = MakeSummary(ticks, end, s.ttot, start, Figures(s), s.v, vMax);
     recorder.Finish(summary);
+    summary.us = opt.us;
     std::string out = opt.json ? SummaryJson(summary) : SummaryText(summary);
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);

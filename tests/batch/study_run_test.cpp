@@ -345,3 +345,37 @@ TEST_F(Study, EnergyBalanceClosesOnEveryBundledCycle) {
             EXPECT_GT(j[std::string("energy_") + k + "_j"].get<double>(), 0) << k;
     }
 }
+
+// FTP-75 and HWFET of one variant combine 55/45; --units us adds mpg and g/mi.
+TEST_F(Study, CityHighwayCombinedAndUsUnits) {
+    fs::path data = CopyData("data");
+    fs::path csv = tmp / "runs.csv";
+    Result r = Run("--json --no-draw --quiet --units us --set Cykeltyp=T --sweep 'Ttidd=cykler\\FTP75.CYK,cykler\\HWFET.CYK' --csv '" +
+                   csv.string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0);
+    auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 2u);
+    auto city = nlohmann::json::parse(lines[0]), highway = nlohmann::json::parse(lines[1]);
+    EXPECT_NEAR(city["fuel_mpg"].get<double>() * city["fuel_l_per_100km"].get<double>(), 235.2145833, 1e-6);
+    EXPECT_NEAR(city["co2_g_per_mi"].get<double>(), city["co2_g_per_km"].get<double>() * 1.609344, 1e-9);
+    ASSERT_TRUE(city.contains("ftp75_l_per_100km"));
+    EXPECT_FALSE(highway.contains("ftp75_l_per_100km"));
+    auto rows = Lines(ReadFile(csv));
+    ASSERT_EQ(rows.size(), 3u);
+    std::vector<std::string> head;
+    std::stringstream h(rows[0]);
+    for (std::string c; std::getline(h, c, ',');) head.push_back(c);
+    auto cell = [&](int row, const std::string& name) {
+        std::stringstream in(rows[row]);
+        std::string c;
+        for (std::size_t i = 0; std::getline(in, c, ','); ++i)
+            if (head[i] == name) return std::stod(c);
+        ADD_FAILURE() << name;
+        return 0.0;
+    };
+    const double combined = 0.55 * city["ftp75_l_per_100km"].get<double>() +
+                            0.45 * highway["fuel_l_per_100km"].get<double>();
+    EXPECT_NEAR(cell(1, "combined_l_per_100km"), combined, 1e-12);
+    EXPECT_NEAR(cell(2, "combined_l_per_100km"), combined, 1e-12);
+    EXPECT_NEAR(cell(2, "combined_mpg") * combined, 235.2145833, 1e-6);
+}

@@ -12,6 +12,7 @@
 #include "batch/options.h"
 #include "batch/runner.h"
 #include "batch/summary.h"
+#include "studies/regulatory.h"
 
 using namespace tralvik::batch;
 
@@ -247,4 +248,33 @@ TEST(BatchStudy, RunsWriteSeriesOnlyWhenAsked) {
     auto at = std::find(with.begin(), with.end(), "--series");
     ASSERT_NE(at, with.end());
     EXPECT_EQ(at[1], file);
+}
+
+// FTP-75 weighted by its bags, worked by hand: bag 1 (cold) 0.3 l over
+// 5.8 km, bag 2 0.4 l over 6.2 km, bag 3 0.25 l over 5.8 km.
+TEST(BatchStudy, RegulatoryWeightingsWorkedByHand) {
+    std::vector<PhaseFigures> bags(3);
+    const double fuel[] = {0.3, 0.4, 0.25}, dist[] = {5800, 6200, 5800}, co2[] = {700, 930, 580};
+    for (int i = 0; i < 3; ++i) {
+        bags[i].fuel_l = fuel[i];
+        bags[i].distance_m = dist[i];
+        bags[i].co2_g = co2[i];
+    }
+    auto w = Ftp75Weighted(bags);
+    ASSERT_TRUE(w);
+    // 0.43 * 0.7 l / 12 km + 0.57 * 0.65 l / 12 km = 0.0559583 l/km
+    EXPECT_NEAR(w->l_per_100km, 5.595833333, 1e-8);
+    // 0.43 * 1630 / 12 + 0.57 * 1510 / 12 = 130.131...
+    EXPECT_NEAR(w->co2_g_per_km, 130.1333333, 1e-6);
+    bags.pop_back();
+    EXPECT_FALSE(Ftp75Weighted(bags));
+    // 55 % city, 45 % highway, per distance.
+    DistanceFigures c = CityHighwayCombined({8, 190, 1, 0.1, 0.2}, {5, 120, 0.5, 0.05, 0.1});
+    EXPECT_NEAR(c.l_per_100km, 6.65, 1e-12);
+    EXPECT_NEAR(c.co2_g_per_km, 158.5, 1e-12);
+    // 235.2146 / (l/100 km) mpg; 1.609344 km a mile.
+    EXPECT_NEAR(MilesPerGallon(10), 23.52145833, 1e-8);
+    EXPECT_NEAR(PerMile(100), 160.9344, 1e-12);
+    EXPECT_TRUE(IsFtp75("cykler\\FTP75.CYK") && IsFtp75("ftp-75.cyk") && !IsFtp75("UDDS.CYK"));
+    EXPECT_TRUE(IsHwfet("x/hwfet.CYK") && !IsHwfet("US06.CYK"));
 }
