@@ -120,7 +120,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--report", o.report);
     app.add_option("--series", o.series);
     app.add_option("--name", o.name);
-    std::optional<std::string> maxRuns, units;
+    std::optional<std::string> maxRuns, units, samples, seed;
+    std::vector<std::string> varies;
+    app.add_option("--vary", varies)->allow_extra_args(false);
+    app.add_option("--samples", samples);
+    app.add_option("--seed", seed);
+    app.add_flag("--elasticity", o.elasticity)->disable_flag_override();
     app.add_option("--units", units);
     app.add_option("--max-runs", maxRuns);
     app.add_option("--replay", o.replay);
@@ -189,9 +194,52 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         }
         o.us = *units == "us";
     }
-    if (auto repeated = RepeatedName(o.sets, o.sweeps)) {
-        error = *repeated;
-        return std::nullopt;
+    for (const std::string& v : varies) {
+        auto vary = ParseVary(v, error);
+        if (!vary) return std::nullopt;
+        o.vary.push_back(*vary);
+    }
+    if (samples) {
+        int64_t n;
+        if (!ParseInt64(*samples, n) || n < 1) {
+            error = "--samples needs a whole number of runs, 1 or more, not '" + *samples + "'";
+            return std::nullopt;
+        }
+        o.samples = static_cast<std::size_t>(n);
+    }
+    if (seed) {
+        int64_t n;
+        if (!ParseInt64(*seed, n) || n < 0) {
+            error = "--seed needs a whole number, 0 or more, not '" + *seed + "'";
+            return std::nullopt;
+        }
+        o.seed = static_cast<uint64_t>(n);
+    }
+    if (!o.vary.empty() || o.samples || o.elasticity || seed) {
+        const char* problem = nullptr;
+        if (o.vary.empty())
+            problem = "--samples, --seed and --elasticity need --vary NAME=LOW:HIGH";
+        else if (!o.sweeps.empty())
+            problem = "--vary and --sweep do not go together";
+        else if (o.samples && o.elasticity)
+            problem = "--samples and --elasticity do not go together";
+        else if (!o.samples && !o.elasticity)
+            problem = "--vary needs --samples N or --elasticity";
+        else if (seed && !o.samples)
+            problem = "--seed goes with --samples";
+        if (problem) {
+            error = problem;
+            return std::nullopt;
+        }
+    }
+    {
+        // --vary names count with --set's as given.
+        std::vector<Sweep> asSweeps = o.sweeps;
+        for (const Vary& v : o.vary) asSweeps.push_back(Sweep{v.name, {}});
+        if (auto repeated = RepeatedName(o.sets, asSweeps)) {
+            error = *repeated;
+            return std::nullopt;
+        }
     }
     if (maxRuns) {
         int64_t n;
@@ -205,6 +253,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         // Refused before anything is planned: the count alone is cheap.
         std::size_t folders = o.dirs.empty() ? 1 : o.dirs.size();
         std::size_t runs = StudyPlan(std::vector<std::string>(folders), {}, o.sweeps).Count();
+        if (!o.vary.empty()) {
+            std::size_t per = o.samples ? o.samples : 1 + 2 * o.vary.size();
+            runs = per > SIZE_MAX / folders ? SIZE_MAX : per * folders;
+        }
         if (runs > o.maxRuns) {
             error = "the study has " + (runs == SIZE_MAX ? std::string("more than 2^64") : std::to_string(runs)) +
                     " runs, more than the limit of " + std::to_string(o.maxRuns) +
@@ -434,6 +486,18 @@ Studies:
                   swept once and not also set; a value may not repeat.
                   --sweep Bilmapp over car folders gives each car the
                   constants of its BIL.VAL (see below).
+  --vary NAME=LOW:HIGH
+                  a number line of CONS.VAL over a range (repeatable), for:
+  --samples N     N runs, a Latin hypercube over the --vary ranges (each
+                  range cut into N strata, each sampled once, the
+                  parameters paired at random); --seed S (default 1) fixes
+                  the draw, the same on every machine.
+  --elasticity    one at a time: a base run with every --vary name at the
+                  middle of its range, then each name at its middle -5 %
+                  and +5 %; the CSV and the text give for each name the
+                  relative change of fuel (l/100 km) and of CO2 (g/km) per
+                  relative change of the name (elasticity_fuel,
+                  elasticity_co2).
   --units us      US units beside SI: mpg and g/mi in the summary, the
                   JSON (fuel_mpg, co2_g_per_mi, ...) and the CSV.
   --max-runs N    allow a study of up to N runs (default 10000): a larger

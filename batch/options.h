@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "studies/assignment.h"
+#include "studies/sampling.h"
 
 namespace tralvik::batch {
 
@@ -44,10 +45,16 @@ struct Options {
     std::string name;                // the run's name (default: its folder's)
     std::size_t maxRuns = kDefaultMaxRuns; // a larger study is refused
     bool listConstants = false;
-    bool us = false;                 // --units us: mpg and g/mi beside SI      // --list-constants: the --set names and stop
+    bool us = false;                 // --units us: mpg and g/mi beside SI
+    std::vector<Vary> vary;          // --vary NAME=LOW:HIGH
+    std::size_t samples = 0;         // --samples N: Latin hypercube over the ranges
+    uint64_t seed = 1;               // --seed
+    bool elasticity = false;         // --elasticity: one at a time, +-5 %      // --list-constants: the --set names and stop
 
     // More than one run, or runs in a copy of their folder.
-    bool Study() const { return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep; }
+    bool Study() const {
+        return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep || !vary.empty();
+    }
     // --replay FILE / --compare FILE: a drive recorded by the window;
     // --page FILE: the older name of --report with --compare (copied there).
     std::string replay, compare, page;

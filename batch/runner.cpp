@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <charconv>
 #include <csignal>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "studies/study.h"
 #include "batch/summary.h"
 #include "studies/regulatory.h"
+#include "studies/sampling.h"
 
 extern char** environ;
 
@@ -181,10 +183,25 @@ std::string SeriesFileOfRun(const std::string& series, const std::string& run) {
     return (p.parent_path() / (stem + "-" + run + ext)).string();
 }
 
+StudyPlan MakePlan(const Options& opt, const std::vector<std::string>& folders) {
+    if (opt.vary.empty()) return StudyPlan(folders, opt.sets, opt.sweeps);
+    std::vector<std::vector<Assignment>> variants;
+    std::vector<std::string> labels;
+    if (opt.samples) {
+        variants = LatinHypercube(opt.vary, opt.samples, opt.seed);
+        for (std::size_t i = 0; i < variants.size(); ++i) labels.push_back("sample" + std::to_string(i + 1));
+    } else {
+        ElasticityVariants(opt.vary, variants, labels);
+    }
+    return StudyPlan(folders, opt.sets, std::move(variants), std::move(labels));
+}
+
 int RunStudy(const Options& opt, const std::vector<std::string>&) {
     std::vector<std::string> folders = opt.dirs.empty() ? std::vector<std::string>{"."} : opt.dirs;
-    StudyPlan plan(folders, opt.sets, opt.sweeps);
+    StudyPlan plan = MakePlan(opt, folders);
     const std::size_t total = plan.Count();
+    // Elasticities need each folder's base and +-5 % runs.
+    std::vector<std::optional<std::pair<double, double>>> fuelCo2(opt.elasticity ? total : 0);
     if (auto problem = CarSweepProblem(folders, opt.sweeps)) {
         std::fprintf(stderr, "tralvik-batch: %s\n", problem->c_str());
         return 2;
@@ -288,6 +305,8 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                     if (std::find(pairOrder.begin(), pairOrder.end(), key) == pairOrder.end())
                         pairOrder.push_back(key);
             }
+            if (opt.elasticity && summary && summary->fuel_l_per_100km && summary->co2_g_per_km)
+                fuelCo2[printed] = std::pair{*summary->fuel_l_per_100km, *summary->co2_g_per_km};
             Row row;
             row.cells.emplace_back("run", j.plan.name);
             for (const Assignment& a : j.plan.sets) row.cells.emplace_back(a.name, a.value);
@@ -380,6 +399,32 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                 text += line;
             }
             std::printf("%s\n", text.c_str());
+        }
+    }
+    if (opt.elasticity) {
+        // Per folder: the base run, then each name's -5 % and +5 % runs.
+        const std::size_t per = 1 + 2 * opt.vary.size();
+        for (std::size_t f = 0; f + per <= total; f += per) {
+            for (std::size_t k = 0; k < opt.vary.size(); ++k) {
+                const std::size_t minus = f + 1 + 2 * k, plus = minus + 1;
+                const double mid = opt.vary[k].low + (opt.vary[k].high - opt.vary[k].low) / 2;
+                std::optional<double> eFuel, eCo2;
+                if (fuelCo2[f] && fuelCo2[minus] && fuelCo2[plus]) {
+                    eFuel = Elasticity(fuelCo2[f]->first, fuelCo2[minus]->first, fuelCo2[plus]->first,
+                                       mid, mid * 0.95, mid * 1.05);
+                    eCo2 = Elasticity(fuelCo2[f]->second, fuelCo2[minus]->second,
+                                      fuelCo2[plus]->second, mid, mid * 0.95, mid * 1.05);
+                }
+                for (std::size_t r : {minus, plus}) {
+                    if (eFuel) row_cell(rows[r], "elasticity_fuel", *eFuel);
+                    if (eCo2) row_cell(rows[r], "elasticity_co2", *eCo2);
+                }
+                if (!opt.json)
+                    std::printf("elasticity   %s, %s: fuel %s, CO2 %s\n", folders[f / per].c_str(),
+                                opt.vary[k].name.c_str(),
+                                eFuel ? NumberText(std::round(*eFuel * 1000) / 1000).c_str() : "-",
+                                eCo2 ? NumberText(std::round(*eCo2 * 1000) / 1000).c_str() : "-");
+            }
         }
     }
     std::fflush(stdout);

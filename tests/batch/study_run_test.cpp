@@ -379,3 +379,31 @@ TEST_F(Study, CityHighwayCombinedAndUsUnits) {
     EXPECT_NEAR(cell(2, "combined_l_per_100km"), combined, 1e-12);
     EXPECT_NEAR(cell(2, "combined_mpg") * combined, 235.2145833, 1e-6);
 }
+
+// --elasticity: the CSV's elasticities are those of its own base and +-5 % rows.
+TEST_F(Study, ElasticityFromItsOwnRuns) {
+    fs::path data = CopyData("data");
+    fs::path csv = tmp / "e.csv";
+    Result r = Run("--no-draw --quiet --ticks 3000 --set Cykeltyp=T --vary Massa=1100:1500 --elasticity --csv '" +
+                   csv.string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0);
+    auto rows = Lines(ReadFile(csv));
+    ASSERT_EQ(rows.size(), 4u);
+    std::vector<std::string> head;
+    std::stringstream h(rows[0]);
+    for (std::string c; std::getline(h, c, ',');) head.push_back(c);
+    auto cell = [&](int row, const std::string& name) {
+        std::stringstream in(rows[row]);
+        std::string c;
+        for (std::size_t i = 0; std::getline(in, c, ','); ++i)
+            if (head[i] == name) return std::stod(c);
+        ADD_FAILURE() << name;
+        return 0.0;
+    };
+    EXPECT_EQ(cell(1, "Massa"), 1300);
+    EXPECT_EQ(cell(3, "Massa"), 1365);
+    const double f0 = cell(1, "fuel_l_per_100km"), fm = cell(2, "fuel_l_per_100km"), fp = cell(3, "fuel_l_per_100km");
+    EXPECT_NEAR(cell(3, "elasticity_fuel"), (fp - fm) / f0 / 0.1, 1e-9);
+    EXPECT_GT(cell(3, "elasticity_fuel"), 0);
+    EXPECT_NE(r.out.find("elasticity   " + data.string() + ", Massa: fuel "), std::string::npos) << r.out;
+}

@@ -13,6 +13,8 @@
 #include "batch/runner.h"
 #include "batch/summary.h"
 #include "studies/regulatory.h"
+#include "studies/sampling.h"
+#include "config/Ffetch.h"
 
 using namespace tralvik::batch;
 
@@ -277,4 +279,49 @@ TEST(BatchStudy, RegulatoryWeightingsWorkedByHand) {
     EXPECT_NEAR(PerMile(100), 160.9344, 1e-12);
     EXPECT_TRUE(IsFtp75("cykler\\FTP75.CYK") && IsFtp75("ftp-75.cyk") && !IsFtp75("UDDS.CYK"));
     EXPECT_TRUE(IsHwfet("x/hwfet.CYK") && !IsHwfet("US06.CYK"));
+}
+
+// Latin hypercube: every stratum of every range sampled once; one seed, one draw.
+TEST(BatchStudy, LatinHypercubeSamplesEachStratumOnce) {
+    std::string err;
+    auto m = ParseVary("Massa=1000:1400", err), c = ParseVary("CdA=0.5:0.7", err);
+    ASSERT_TRUE(m && c) << err;
+    const std::size_t n = 40;
+    auto samples = LatinHypercube({*m, *c}, n, 7);
+    ASSERT_EQ(samples.size(), n);
+    for (std::size_t k = 0; k < 2; ++k) {
+        const Vary& v = k ? *c : *m;
+        std::set<long> strata;
+        for (const auto& s : samples) {
+            ASSERT_EQ(s[k].name, v.name);
+            double x;
+            ASSERT_TRUE(tralvik::ParseNumber(s[k].value, x));
+            strata.insert(static_cast<long>(std::floor((x - v.low) / (v.high - v.low) * n)));
+        }
+        EXPECT_EQ(strata.size(), n);
+        EXPECT_EQ(*strata.begin(), 0);
+        EXPECT_EQ(*strata.rbegin(), static_cast<long>(n) - 1);
+    }
+    EXPECT_EQ(LatinHypercube({*m, *c}, n, 7)[13][1].value, samples[13][1].value);
+    EXPECT_NE(LatinHypercube({*m, *c}, n, 8)[13][1].value, samples[13][1].value);
+    // One at a time around the middles, 5 % each way.
+    std::vector<std::vector<Assignment>> variants;
+    std::vector<std::string> labels;
+    ElasticityVariants({*m, *c}, variants, labels);
+    EXPECT_EQ(labels, (std::vector<std::string>{"base", "Massa-5%", "Massa+5%", "CdA-5%", "CdA+5%"}));
+    EXPECT_EQ(variants[0][0].value, "1200");
+    EXPECT_EQ(variants[2][0].value, "1260");
+    EXPECT_EQ(variants[2][1].value, "0.6");
+    EXPECT_EQ(variants[3][1].value, NumberText(0.6 * 0.95));
+    // (6.6 - 6.4) / 6.5 per (1260 - 1140) / 1200 = 0.3077
+    EXPECT_NEAR(*Elasticity(6.5, 6.4, 6.6, 1200, 1140, 1260), 0.2 / 6.5 / 0.1, 1e-12);
+    EXPECT_FALSE(Elasticity(0, 1, 2, 1, 0.9, 1.1));
+    for (const char* bad : {"Massa=1400:1000", "Massa=-1:1000", "Myname=1:2", "Massa=1000", "CdA=0:0.5"}) {
+        EXPECT_FALSE(ParseVary(bad, err)) << bad;
+        EXPECT_NE(err, "");
+    }
+    EXPECT_FALSE(ParseOptions({"--vary", "Massa=1:2", "d"}, err));
+    EXPECT_EQ(err, "--vary needs --samples N or --elasticity");
+    EXPECT_FALSE(ParseOptions({"--vary", "Massa=1:2", "--samples", "3", "--sweep", "CdA=1", "d"}, err));
+    EXPECT_EQ(err, "--vary and --sweep do not go together");
 }
