@@ -125,6 +125,37 @@ bool Spawn(const Options& o, Job& job, bool oneRun) {
     return true;
 }
 
+// A run that draws nothing and plays nothing opens no picture or sound, and
+// a copy that is not kept needs none: copying them is most of the cost of
+// starting a run.
+bool WithoutPictures(const Options& o) {
+    return o.noDraw && o.frames.empty() && !o.keep && o.report.empty();
+}
+
+bool IsPictureOrSound(const fs::path& p) {
+    std::string e = p.extension().string();
+    for (char& c : e)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return e == ".BMP" || e == ".WAV" || e == ".MID";
+}
+
+void CopyWithoutPictures(const fs::path& from, const fs::path& to, std::error_code& ec) {
+    fs::create_directories(to, ec);
+    if (ec) return;
+    for (auto it = fs::recursive_directory_iterator(from, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const fs::path dest = to / fs::relative(it->path(), from, ec);
+        if (ec) return;
+        if (it->is_symlink(ec))
+            fs::copy_symlink(it->path(), dest, ec);
+        else if (it->is_directory(ec))
+            fs::create_directory(dest, ec);
+        else if (!IsPictureOrSound(it->path()))
+            fs::copy_file(it->path(), dest, ec);
+        if (ec) return;
+    }
+}
+
 // Copies the folder and applies the run's constants.
 bool Prepare(const Options& opt, const std::string& root, std::size_t index, Job& job) {
     std::string base = root + "/" + std::to_string(index + 1);
@@ -133,7 +164,10 @@ bool Prepare(const Options& opt, const std::string& root, std::size_t index, Job
     job.err = base + ".err";
     if (!opt.series.empty()) job.series = SeriesFileOfRun(opt.series, job.plan.name);
     std::error_code ec;
-    fs::copy(job.plan.folder, job.folder, fs::copy_options::recursive, ec);
+    if (WithoutPictures(opt))
+        CopyWithoutPictures(job.plan.folder, job.folder, ec);
+    else
+        fs::copy(job.plan.folder, job.folder, fs::copy_options::recursive, ec);
     if (ec) {
         std::fprintf(stderr, "tralvik-batch: cannot copy folder '%s' for run %s: %s\n",
                      job.plan.folder.c_str(), job.plan.name.c_str(), ec.message().c_str());
