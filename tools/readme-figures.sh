@@ -83,6 +83,13 @@ table urval.csv run:run:s Massa:Massa_kg:%.1f CdA:CdA_m2:%.4f fuel_l_per_100km:l
   { echo "| term | kJ | % of the fuel |"; echo "|---|---|---|"; cat; } > blocks/energi
 
 case $mode in
+check)
+  for f in blocks/*; do
+    n=$(grep -c "^<!-- readme-figures $(basename "$f") -->\$" "$root/README.md" || true)
+    [ "$n" = 1 ] || { echo "readme-figures: README.md has $n blocks '$(basename "$f")', not 1" >&2; exit 1; }
+  done ;;
+esac
+case $mode in
 print)
   for f in blocks/*; do echo "== $(basename "$f")"; cat "$f"; done ;;
 check | write)
