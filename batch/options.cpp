@@ -127,6 +127,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--seed", seed);
     app.add_flag("--elasticity", o.elasticity)->disable_flag_override();
     app.add_option("--units", units);
+    app.add_option("--cars", o.cars);
+    std::vector<std::string> carSettings;
+    app.add_option("--set-car", carSettings)->allow_extra_args(false);
     app.add_option("--max-runs", maxRuns);
     app.add_option("--replay", o.replay);
     app.add_option("--compare", o.compare);
@@ -186,6 +189,22 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         auto sw = ParseSweep(v, error);
         if (!sw) return std::nullopt;
         o.sweeps.push_back(*sw);
+    }
+    if (app.count("--cars") && o.cars.empty()) {
+        error = "--cars needs a test-car list (.csv) or a folder of car descriptions";
+        return std::nullopt;
+    }
+    for (const std::string& v : carSettings) {
+        auto eq = v.find('=');
+        if (eq == std::string::npos || eq == 0 || eq + 1 == v.size()) {
+            error = "--set-car needs KEY=VALUE, not '" + v + "'";
+            return std::nullopt;
+        }
+        o.carSettings.push_back({v.substr(0, eq), v.substr(eq + 1)});
+    }
+    if (!o.carSettings.empty() && o.cars.empty()) {
+        error = "--set-car goes with --cars (it changes the description each car is made from)";
+        return std::nullopt;
     }
     if (units) {
         if (*units != "us" && *units != "si") {
@@ -498,6 +517,20 @@ Studies:
                   relative change of fuel (l/100 km) and of CO2 (g/km) per
                   relative change of the name (elasticity_fuel,
                   elasticity_co2).
+  --cars LIST.csv|DIR
+                  a fleet study: every vehicle of a test-car list (its car
+                  made as testcar makes it), or every car description
+                  (*.txt, carmaker's format) in a folder, each in its own car
+                  folder of the run's copy with its own constants lines,
+                  crossed with the sweeps given; the CSV gets the car's
+                  columns (car, make, model, list_line or car_file).
+  --set-car KEY=VALUE
+                  with --cars: a line of each car's description replaced
+                  before its folder is made (final_drive, idle_rpm,
+                  aux_power, displacement, technology, f0 f1 f2 in N,
+                  N/(m/s), N/(m/s)^2, gears, ...; also A, B, C as published
+                  in lbf, lbf/mph, lbf/mph^2, and gear_spread, first gear
+                  over top gear). Repeatable; the CSV shows each as "car KEY".
   --units us      US units beside SI: mpg and g/mi in the summary, the
                   JSON (fuel_mpg, co2_g_per_mi, ...) and the CSV.
   --max-runs N    allow a study of up to N runs (default 10000): a larger

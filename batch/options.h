@@ -49,11 +49,14 @@ struct Options {
     std::vector<Vary> vary;          // --vary NAME=LOW:HIGH
     std::size_t samples = 0;         // --samples N: Latin hypercube over the ranges
     uint64_t seed = 1;               // --seed
-    bool elasticity = false;         // --elasticity: one at a time, +-5 %      // --list-constants: the --set names and stop
+    bool elasticity = false;         // --elasticity: one at a time, +-5 %
+    std::string cars;                // --cars LIST.csv|DIR: a fleet study
+    std::vector<Assignment> carSettings; // --set-car KEY=VALUE on each car's description      // --list-constants: the --set names and stop
 
     // More than one run, or runs in a copy of their folder.
     bool Study() const {
-        return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep || !vary.empty();
+        return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep || !vary.empty() ||
+               !cars.empty();
     }
     // --replay FILE / --compare FILE: a drive recorded by the window;
     // --page FILE: the older name of --report with --compare (copied there).

@@ -23,6 +23,7 @@
 #include "studies/study.h"
 #include "batch/summary.h"
 #include "studies/regulatory.h"
+#include "studies/cars.h"
 #include "studies/sampling.h"
 
 extern char** environ;
@@ -157,7 +158,8 @@ void CopyWithoutPictures(const fs::path& from, const fs::path& to, std::error_co
 }
 
 // Copies the folder and applies the run's constants.
-bool Prepare(const Options& opt, const std::string& root, std::size_t index, Job& job) {
+bool Prepare(const Options& opt, const std::string& root, std::size_t index, Job& job,
+             const std::vector<StudyCar>& cars) {
     std::string base = root + "/" + std::to_string(index + 1);
     job.folder = base + "-run";
     job.out = base + ".out";
@@ -178,6 +180,17 @@ bool Prepare(const Options& opt, const std::string& root, std::size_t index, Job
     if (!sets) {
         std::fprintf(stderr, "tralvik-batch: run %s: %s\n", job.plan.name.c_str(), error.c_str());
         return false;
+    }
+    if (job.plan.car >= 0) {
+        // The car's folder and lines first; the run's own values after them.
+        try {
+            std::vector<Assignment> own = MakeStudyCar(cars[static_cast<std::size_t>(job.plan.car)], job.folder);
+            own.insert(own.end(), sets->begin(), sets->end());
+            *sets = std::move(own);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: run %s: %s\n", job.plan.name.c_str(), e.what());
+            return false;
+        }
     }
     if (!sets->empty()) {
         std::string cons = job.folder + "/CONS.VAL";
@@ -233,7 +246,38 @@ StudyPlan MakePlan(const Options& opt, const std::vector<std::string>& folders) 
 int RunStudy(const Options& opt, const std::vector<std::string>&) {
     std::vector<std::string> folders = opt.dirs.empty() ? std::vector<std::string>{"."} : opt.dirs;
     StudyPlan plan = MakePlan(opt, folders);
+    std::vector<StudyCar> cars;
+    if (!opt.cars.empty()) {
+        std::vector<std::string> problems;
+        try {
+            cars = ReadStudyCars(opt.cars, problems);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+            return 2;
+        }
+        for (const std::string& p : problems)
+            std::fprintf(stderr, "tralvik-batch: left out: %s\n", p.c_str());
+        try {
+            for (StudyCar& c : cars) {
+                c = WithCarSettings(c, opt.carSettings);
+                for (const Assignment& a : opt.carSettings) c.id.emplace_back("car " + a.name, a.value);
+            }
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+            return 2;
+        }
+        std::vector<std::string> names;
+        for (const StudyCar& c : cars) names.push_back(c.spec.name);
+        plan.SetCars(names);
+    }
     const std::size_t total = plan.Count();
+    if (total > opt.maxRuns) {
+        std::fprintf(stderr,
+                     "tralvik-batch: the study has %zu runs, more than the limit of %zu; give "
+                     "--max-runs N to allow up to N\n",
+                     total, opt.maxRuns);
+        return 2;
+    }
     // Elasticities need each folder's base and +-5 % runs.
     std::vector<std::optional<std::pair<double, double>>> fuelCo2(opt.elasticity ? total : 0);
     if (auto problem = CarSweepProblem(folders, opt.sweeps)) {
@@ -317,7 +361,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
             if (summary) {
                 // City and highway runs of one variant pair up: the same
                 // folder and values but for the cycle.
-                std::string key = j.plan.folder;
+                std::string key = j.plan.folder + "\ncar " + std::to_string(j.plan.car);
                 for (const Assignment& a : j.plan.sets)
                     if (a.name != "Ttidd" && a.name != "Cykeltyp" && a.name != "Tkarta")
                         key += "\n" + a.name + "=" + a.value;
@@ -343,6 +387,8 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                 fuelCo2[printed] = std::pair{*summary->fuel_l_per_100km, *summary->co2_g_per_km};
             Row row;
             row.cells.emplace_back("run", j.plan.name);
+            if (j.plan.car >= 0)
+                for (const auto& cell : cars[static_cast<std::size_t>(j.plan.car)].id) row.cells.push_back(cell);
             for (const Assignment& a : j.plan.sets) row.cells.emplace_back(a.name, a.value);
             if (summary)
                 for (const auto& cell : SummaryCells(*summary)) row.cells.push_back(cell);
@@ -381,7 +427,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                 ++next;
                 continue;
             }
-            if (Prepare(opt, root, next, j) && Spawn(opt, j, total == 1))
+            if (Prepare(opt, root, next, j, cars) && Spawn(opt, j, total == 1))
                 running[j.pid] = next;
             else
                 j.done = true;

@@ -168,14 +168,25 @@ std::size_t StudyPlan::Count() const {
             per *= sw.values.size();
         }
     }
+    if (!cars_.empty()) {
+        if (per > SIZE_MAX / cars_.size()) return SIZE_MAX;
+        per *= cars_.size();
+    }
     if (per != 0 && folders_.size() > SIZE_MAX / per) return SIZE_MAX;
     return per * folders_.size();
 }
 
 RunPlan StudyPlan::Next() {
     const std::size_t per = Count() / (folders_.empty() ? 1 : folders_.size());
-    const std::size_t folderIndex = next_ / per, index = next_ % per;
+    const std::size_t folderIndex = next_ / per;
+    std::size_t index = next_ % per;
     ++next_;
+    long car = -1;
+    if (!cars_.empty()) {
+        const std::size_t variants = per / cars_.size();
+        car = static_cast<long>(index / variants);
+        index %= variants;
+    }
     const std::string& folder = folders_[folderIndex];
     std::string base = LastComponent(std::filesystem::absolute(folder).lexically_normal().string());
     if (base.empty()) // a folder given with a trailing separator
@@ -184,6 +195,8 @@ RunPlan StudyPlan::Next() {
     r.folder = folder;
     r.sets = sets_;
     r.name = SafeName(base);
+    r.car = car;
+    if (car >= 0) r.name += "_" + SafeName(cars_[static_cast<std::size_t>(car)]);
     if (listed_) {
         r.swept = variants_[index];
         if (index < labels_.size() && !labels_[index].empty()) {

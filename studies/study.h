@@ -36,6 +36,7 @@ struct RunPlan {
     std::string folder;            // the simulation folder it copies
     std::vector<Assignment> sets;  // --set values, then this run's own values
     std::vector<Assignment> swept; // this run's own values alone
+    long car = -1;                 // the car of a fleet study (index), or none
 };
 
 
@@ -56,6 +57,8 @@ class StudyPlan {
     // (empty: from its values).
     StudyPlan(std::vector<std::string> folders, std::vector<Assignment> sets,
               std::vector<std::vector<Assignment>> variants, std::vector<std::string> labels);
+    // A fleet: every folder's runs for each car in turn (named after it).
+    void SetCars(std::vector<std::string> names) { cars_ = std::move(names); }
     // The number of runs; saturates at SIZE_MAX.
     std::size_t Count() const;
     // The next run; call at most Count() times.
@@ -67,6 +70,7 @@ class StudyPlan {
     std::vector<Sweep> sweeps_;
     std::vector<std::vector<Assignment>> variants_;
     std::vector<std::string> labels_;
+    std::vector<std::string> cars_;
     bool listed_ = false;
     std::size_t next_ = 0;
     std::unordered_set<std::string> names_;

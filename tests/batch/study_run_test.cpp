@@ -14,7 +14,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "studies/cars.h"
 #include "studies/study.h"
+#include "tools/testcar/testrun.h"
 
 namespace fs = std::filesystem;
 
@@ -406,4 +408,66 @@ TEST_F(Study, ElasticityFromItsOwnRuns) {
     EXPECT_NEAR(cell(3, "elasticity_fuel"), (fp - fm) / f0 / 0.1, 1e-9);
     EXPECT_GT(cell(3, "elasticity_fuel"), 0);
     EXPECT_NE(r.out.find("elasticity   " + data.string() + ", Massa: fuel "), std::string::npos) << r.out;
+}
+
+// A fleet study runs each car of a test-car list as testcar runs it: the
+// same car folder and constants give the same l/100 km to the last bit.
+TEST_F(Study, FleetRunsAreTestcarsRuns) {
+    fs::path data = CopyData("data");
+    const fs::path csvList = fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/test-cars.csv";
+    Result r = Run("--json --no-draw --quiet --jobs 2 --cars '" + csvList.string() +
+                   "' --set Cykeltyp=T --sweep 'Ttidd=cykler\\FTP75.CYK,cykler\\HWFET.CYK' --csv '" +
+                   (tmp / "fleet.csv").string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0) << ReadFile(tmp / ".stderr");
+    std::vector<std::string> problems;
+    auto cars = tralvik::batch::ReadStudyCars(csvList.string(), problems);
+    ASSERT_EQ(cars.size(), 2u);
+    auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+        auto j = nlohmann::json::parse(lines[k]);
+        const char* cycle = k % 2 ? "HWFET.CYK" : "FTP75.CYK";
+        auto own = tralvik::tools::RunCarOnCycle(TRALVIK_BATCH_EXE, data.string(), cars[k / 2].spec, cycle);
+        EXPECT_EQ(j["fuel_l_per_100km"].get<double>(), own.lPer100) << lines[k];
+    }
+    auto rows = Lines(ReadFile(tmp / "fleet.csv"));
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].rfind("run,car,make,model,list_line,", 0), 0u) << rows[0];
+    EXPECT_EQ(rows[1].rfind("data_" + cars[0].spec.name + "_Ttidd=FTP75.CYK," + cars[0].spec.name + ",MAZDA,MAZDA3,2,", 0), 0u) << rows[1];
+    // A folder of car descriptions: each one a car.
+    Result dir = Run("--json --no-draw --quiet --ticks 100 --cars '" + std::string(TRALVIK_SOURCE_DIR) +
+                     "/tools/cars' '" + data.string() + "'");
+    ASSERT_EQ(dir.status, 0) << ReadFile(tmp / ".stderr");
+    EXPECT_EQ(Lines(dir.out).size(), 2u) << dir.out;
+}
+
+// --set-car is the car's description edited by hand; A, B, C as published
+// are f0, f1, f2 in SI units.
+TEST_F(Study, SetCarEqualsEditingTheDescription) {
+    fs::path data = CopyData("data");
+    fs::create_directories(tmp / "byhand");
+    std::string text = ReadFile(fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/mellanbil.txt");
+    std::string edited;
+    for (const std::string& line : Lines(text)) {
+        if (line.rfind("final_drive", 0) == 0 || line.rfind("cda", 0) == 0 || line.rfind("crr", 0) == 0) continue;
+        edited += line + "\n";
+    }
+    const double n = 4.4482216152605, ms = 0.44704;
+    char roadLoad[200];
+    std::snprintf(roadLoad, sizeof roadLoad, "f0 %.17g\nf1 %.17g\nf2 %.17g\n", 30 * n, 0.2 * n / ms,
+                  0.018 * n / (ms * ms));
+    std::ofstream(tmp / "byhand" / "mellanbil.txt") << edited << "final_drive 3.5\n" << roadLoad;
+    fs::create_directories(tmp / "plain");
+    fs::copy_file(fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/mellanbil.txt", tmp / "plain" / "mellanbil.txt");
+    const std::string common = "--json --no-draw --quiet --ticks 3000 --set Cykeltyp=T --set 'Ttidd=cykler\\HWFET.CYK' ";
+    Result byHand = Run(common + "--cars '" + (tmp / "byhand").string() + "' '" + data.string() + "'");
+    Result bySet = Run(common + "--cars '" + (tmp / "plain").string() +
+                       "' --set-car final_drive=3.5 --set-car A=30 --set-car B=0.2 --set-car C=0.018 '" +
+                       data.string() + "'");
+    ASSERT_EQ(byHand.status, 0);
+    ASSERT_EQ(bySet.status, 0) << ReadFile(tmp / ".stderr");
+    EXPECT_EQ(SummaryPart(bySet.out), SummaryPart(byHand.out));
+    Result plain = Run(common + "--cars '" + (tmp / "plain").string() + "' '" + data.string() + "'");
+    EXPECT_NE(SummaryPart(plain.out), SummaryPart(byHand.out));
+    EXPECT_NE(bySet.out.find("\"set\": {"), std::string::npos);
 }
