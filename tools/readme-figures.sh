@@ -35,7 +35,8 @@ table() { # CSV "COL:HEAD:FORMAT" ...
               print line; print rule; next }
     { line = "|"
       for (k = 1; k <= n; ++k) { v = $(col[name[k]])
-                                 if (fmt[k] == "%") v = sprintf("%.1f %%", v * 100)
+                                 if (v == "") v = "-"
+                                 else if (fmt[k] == "%") v = sprintf("%.1f %%", v * 100)
                                  else if (fmt[k] != "s") v = sprintf(fmt[k], v)
                                  line = line " " v " |" }
       print line }' "$csv"
@@ -60,6 +61,14 @@ indent() { sed 's/^/    /'; }
   --sweep Bilmapp=Mellanbil,Dieselkombi \
   --sweep 'Ttidd=cykler\FTP75.CYK,cykler\HWFET.CYK' --jobs 2 data |
   grep -E '^(==|fuel used|CO2|FTP-75|combined)' | indent > blocks/bilar
+
+# A fleet: the cars of the test-car list on FTP-75 and HWFET.
+"$B" --no-draw --quiet --units us --cars "$root/tools/cars/test-cars.csv" --set Cykeltyp=T \
+  --sweep 'Ttidd=cykler\FTP75.CYK,cykler\HWFET.CYK' --jobs 2 --csv flotta.csv data > /dev/null
+table flotta.csv make:make:s model:model:s cycle:cycle:s fuel_l_per_100km:l/100_km:%.2f \
+  fuel_mpg:mpg:%.1f ftp75_l_per_100km:FTP-75_weighted_l/100_km:%.2f \
+  combined_l_per_100km:combined_l/100_km:%.2f combined_mpg:combined_mpg:%.1f \
+  combined_co2_g_per_km:combined_CO2_g/km:%.1f > blocks/flotta
 
 # Sampling: a Latin hypercube over mass and drag area, then the elasticities.
 "$B" --no-draw --quiet --set Cykeltyp=T --set 'Ttidd=cykler\WLTC3B.CYK' \
