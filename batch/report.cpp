@@ -441,6 +441,38 @@ std::string SummaryTable(const Summary& s) {
 
 } // namespace
 
+// The energy balance as one stacked column: the fuel's energy split into
+// where it went (terms below zero are named in the legend only).
+std::string EnergyBar(const EnergyBalance& e) {
+    const std::pair<const char*, double> terms[] = {
+        {"motorförluster", e.engine},   {"hjälpapparater", e.auxiliaries},
+        {"drivlina", e.drivetrain},     {"luftmotstånd", e.air},
+        {"rullmotstånd", e.rolling},    {"lutning", e.gradient},
+        {"broms", e.brake},             {"hastighetsgränser", e.limits},
+        {"rörelseenergi", e.kinetic},   {"rest", e.remainder}};
+    const QColor extra[] = {QColor(90, 90, 90), QColor(200, 200, 60)};
+    Axes a = NiceAxes(0, 3, 0, std::max(e.fuel, 1.0) / 1e6);
+    Chart c("Energibalans: bränslets energi");
+    c.Frame(a, "", "MJ", false);
+    std::vector<std::pair<std::string, QColor>> legend;
+    double at = 0;
+    for (std::size_t k = 0; k < std::size(terms); ++k) {
+        const QColor colour = k < 8 ? kColours[k] : extra[k - 8];
+        const double mj = std::fabs(terms[k].second) < 5e3 ? 0.0 : terms[k].second / 1e6; // no "-0.00"
+        if (mj > 0) {
+            c.P().setPen(Qt::NoPen);
+            c.P().setBrush(colour);
+            QPainterPath path;
+            path.addRect(QRectF(a.Map(0.4, at + mj), a.Map(1.4, at)));
+            c.P().drawPath(path);
+            at += mj;
+        }
+        legend.emplace_back(std::string(terms[k].first) + " " + Num(mj, 2) + " MJ", colour);
+    }
+    c.Legend(legend);
+    return c.Svg();
+}
+
 std::string RunReportHtml(const ReportRun& run) {
     const std::vector<Sample>& s = run.samples;
     std::string body;
@@ -474,6 +506,7 @@ std::string RunReportHtml(const ReportRun& run) {
     }
     body +=
         BarChart("CO, NOx och HC per fas", "gram", groups, {{"CO", co}, {"NOx", nox}, {"HC", hc}});
+    if (run.summary.energy) body += "<h2>Energibalans</h2>\n" + EnergyBar(*run.summary.energy);
     body += "<h2>Sammanfattning</h2>\n" + SummaryTable(run.summary);
     return Page("Tralvik: " + run.name, body);
 }

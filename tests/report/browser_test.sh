@@ -97,16 +97,17 @@ open(sys.argv[1], "w").write("\n".join(out) + "\n")
 PY
 "$BATCH" --compare "$WORK/drive.rec" "$WORK/road" --report "$WORK/compare.html" > /dev/null
 "$BATCH" --replay "$WORK/drive.rec" "$WORK/road" --report "$WORK/replay.html" > /dev/null 2>&1
-# A run: speed, operating points, fuel, CO2, emissions per phase. A study:
+# A run: speed, operating points, fuel, CO2, emissions per phase, the energy
+# balance (not from result files, which cannot give it). A study:
 # fuel, CO2, CO, NOx, HC and trace RMS against the mass.
 failed=0
-check "$WORK/run.html" 5 report-run || failed=1
+check "$WORK/run.html" 6 report-run || failed=1
 check "$WORK/fromfiles.html" 5 report-from-files || failed=1
 check "$WORK/study.html" 6 report-study || failed=1
 # A comparison: the speed traces and the operating points, each with both
 # runs (the drive red, the built-in driver dark blue), and the table.
 check "$WORK/compare.html" 2 report-compare "214, 39, 40;40, 40, 140" || failed=1
 grep -q '<table class="compare">' "$WORK/compare.html" || { echo "FAIL: no comparison table"; failed=1; }
-check "$WORK/replay.html" 5 report-replay || failed=1
+check "$WORK/replay.html" 6 report-replay || failed=1
 if [ $failed = 0 ]; then echo "5 passed, 0 failed"; else echo "FAILED"; fi
 exit $failed
