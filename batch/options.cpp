@@ -130,6 +130,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--cars", o.cars);
     std::vector<std::string> carSettings;
     app.add_option("--set-car", carSettings)->allow_extra_args(false);
+    std::vector<std::string> carSweeps;
+    app.add_option("--sweep-car", carSweeps)->allow_extra_args(false);
     app.add_option("--max-runs", maxRuns);
     app.add_option("--replay", o.replay);
     app.add_option("--compare", o.compare);
@@ -201,6 +203,30 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             return std::nullopt;
         }
         o.carSettings.push_back({v.substr(0, eq), v.substr(eq + 1)});
+    }
+    for (const std::string& v : carSweeps) {
+        auto eq = v.find('=');
+        if (eq == std::string::npos || eq == 0 || eq + 1 == v.size()) {
+            error = "--sweep-car needs KEY=V1,V2,..., not '" + v + "'";
+            return std::nullopt;
+        }
+        Sweep sw{v.substr(0, eq), {}};
+        std::string list = v.substr(eq + 1) + ",";
+        for (std::size_t pos = 0, comma; (comma = list.find(',', pos)) != std::string::npos; pos = comma + 1)
+            sw.values.push_back(list.substr(pos, comma - pos));
+        o.carSweeps.push_back(sw);
+    }
+    {
+        std::vector<Sweep> asSweeps = o.carSweeps;
+        for (const Assignment& a : o.carSettings) asSweeps.push_back(Sweep{a.name, {}});
+        if (auto repeated = RepeatedName({}, asSweeps)) {
+            error = "--set-car/--sweep-car: " + *repeated;
+            return std::nullopt;
+        }
+    }
+    if (!o.carSweeps.empty() && o.cars.empty()) {
+        error = "--sweep-car goes with --cars (it changes the description each car is made from)";
+        return std::nullopt;
     }
     if (!o.carSettings.empty() && o.cars.empty()) {
         error = "--set-car goes with --cars (it changes the description each car is made from)";
@@ -531,6 +557,10 @@ Studies:
                   N/(m/s), N/(m/s)^2, gears, ...; also A, B, C as published
                   in lbf, lbf/mph, lbf/mph^2, and gear_spread, first gear
                   over top gear). Repeatable; the CSV shows each as "car KEY".
+  --sweep-car KEY=V1,V2,...
+                  with --cars: each car once per value (several: their cross
+                  product), as --set-car sets it; the run is named after the
+                  car and its values.
   --units us      US units beside SI: mpg and g/mi in the summary, the
                   JSON (fuel_mpg, co2_g_per_mi, ...) and the CSV.
   --max-runs N    allow a study of up to N runs (default 10000): a larger

@@ -51,7 +51,8 @@ struct Options {
     uint64_t seed = 1;               // --seed
     bool elasticity = false;         // --elasticity: one at a time, +-5 %
     std::string cars;                // --cars LIST.csv|DIR: a fleet study
-    std::vector<Assignment> carSettings; // --set-car KEY=VALUE on each car's description      // --list-constants: the --set names and stop
+    std::vector<Assignment> carSettings; // --set-car KEY=VALUE on each car's description
+    std::vector<Sweep> carSweeps;        // --sweep-car KEY=V1,V2,...: one car per value      // --list-constants: the --set names and stop
 
     // More than one run, or runs in a copy of their folder.
     bool Study() const {

@@ -266,8 +266,37 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
             std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
             return 2;
         }
+        // --sweep-car: each car once per combination of the swept values.
         std::vector<std::string> names;
-        for (const StudyCar& c : cars) names.push_back(c.spec.name);
+        std::vector<StudyCar> variants;
+        std::size_t per = 1;
+        for (const Sweep& sw : opt.carSweeps) per *= sw.values.size();
+        if (per * cars.size() > opt.maxRuns) {
+            std::fprintf(stderr, "tralvik-batch: more cars than the limit of %zu runs; give --max-runs N\n",
+                         opt.maxRuns);
+            return 2;
+        }
+        try {
+            for (const StudyCar& c : cars)
+                for (std::size_t i = 0; i < per; ++i) {
+                    std::vector<Assignment> values;
+                    std::string label = c.spec.name;
+                    for (std::size_t k = opt.carSweeps.size(), rest = i; k-- > 0;) {
+                        const Sweep& sw = opt.carSweeps[k];
+                        values.insert(values.begin(), {sw.name, sw.values[rest % sw.values.size()]});
+                        rest /= sw.values.size();
+                    }
+                    for (const Assignment& a : values) label += "_" + a.name + "=" + a.value;
+                    StudyCar v = WithCarSettings(c, values);
+                    for (const Assignment& a : values) v.id.emplace_back("car " + a.name, a.value);
+                    variants.push_back(std::move(v));
+                    names.push_back(label);
+                }
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+            return 2;
+        }
+        cars = std::move(variants);
         plan.SetCars(names);
     }
     const std::size_t total = plan.Count();

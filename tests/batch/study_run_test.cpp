@@ -471,3 +471,22 @@ TEST_F(Study, SetCarEqualsEditingTheDescription) {
     EXPECT_NE(SummaryPart(plain.out), SummaryPart(byHand.out));
     EXPECT_NE(bySet.out.find("\"set\": {"), std::string::npos);
 }
+
+// --sweep-car runs each car once per value, each as --set-car would.
+TEST_F(Study, SweepCarIsOneSetCarPerValue) {
+    fs::path data = CopyData("data");
+    const std::string common = "--json --no-draw --quiet --ticks 2000 --set Cykeltyp=T --set 'Ttidd=cykler\\HWFET.CYK' --cars '" +
+                               std::string(TRALVIK_SOURCE_DIR) + "/tools/cars' ";
+    Result swept = Run(common + "--sweep-car final_drive=3.5,4.5 '" + data.string() + "'");
+    ASSERT_EQ(swept.status, 0) << ReadFile(tmp / ".stderr");
+    auto lines = Lines(swept.out);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[3].find("\"run\": \"data_Mellanbil_final_drive=4.5\""), std::string::npos) << lines[3];
+    for (int k = 0; k < 2; ++k) {
+        auto one = Lines(Run(common + "--set-car final_drive=" + (k ? "4.5" : "3.5") + " '" + data.string() + "'").out);
+        ASSERT_EQ(one.size(), 2u);
+        EXPECT_EQ(SummaryPart(lines[k]), SummaryPart(one[0]));
+        EXPECT_EQ(SummaryPart(lines[2 + k]), SummaryPart(one[1]));
+    }
+    EXPECT_NE(SummaryPart(lines[0]), SummaryPart(lines[1]));
+}
