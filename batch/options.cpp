@@ -422,10 +422,10 @@ std::string ConstantsListText() {
         if (auto why = ValueOutOfRange(l, -1e300)) t += " (must be " + why->substr(16) + ")";
         t += "\n";
     }
-    t += "A number line refuses values the model cannot mean (a mass, drag area, density,\n"
-         "tank, brake force, heating value, maximum engine speed or time step of 0 or\n"
-         "below; Massa and CdA take -1: the vehicle table's value). No value may hold a\n"
-         "control character. A car folder may hold " +
+    t += "A number line refuses values the model cannot mean (a drive current, mass, drag\n"
+         "area, density, tank, brake force, heating value or maximum engine speed of 0 or\n"
+         "below, a negative auxiliary power; Massa and CdA take -1: the vehicle table's\n"
+         "value). No value may hold a control character. A car folder may hold " +
          std::string(kCarConstantsFile) +
          ": NAME=VALUE lines of lines 16 to 44\n"
          "(such as Nmax=4750, Tathet=0.835, Brannv=10), applied before --set values in\n"

@@ -143,10 +143,12 @@ std::array<ConstantLine, kConstantsLines> Make() {
         N(53, "Rad53", &Sim::Rad53, "", spareNumber),
         N(54, "Rad54", &Sim::Rad54, "", spareNumber),
         L(55, "Motorstyr", &Sim::Motorstyr,
-          "engine control: M mouse; anything else keys or the cycle's driver", R::UpperLetter),
-        L(56, "Tidsmod", &Sim::Tidsmod, "time mode: R real time, D steps of Dt, blank the cycle's steps",
+          "who drives the engine: blank the cycle's driver, M the mouse, I or P the throttle keys, "
+          "J or W the cycle's speed column as a current (A) or power (kW) demand",
           R::UpperLetter),
-        Above(N(57, "Dt", &Sim::Dt, "s", "time step"), 0),
+        L(56, "Tidsmod", &Sim::Tidsmod,
+          "time step: R the real clock, D the fixed Dt, anything else the cycle's own", R::UpperLetter),
+        N(57, "Dt", &Sim::Dt, "s", "the fixed time step of Tidsmod D"),
         {},
     };
     // The lines with rules of their own.

@@ -168,7 +168,7 @@ TEST(BatchStudy, ValuesTheModelCannotMeanAreRefused) {
                                 {"CdA=-3", "CdA=-3"},             {"Tathet=0", "Tathet=0"},
                                 {"Tank=-1", "Tank=-1"},           {"Fbmax=0", "Fbmax=0"},
                                 {"Brannv=-8.9", "Brannv=-8.9"},   {"Nmax=0", "Nmax=0"},
-                                {"Dt=0", "Dt=0"},                 {"Phjalp=-1", "Phjalp=-1"},
+                                {"Imax=0", "Imax=0"},             {"Phjalp=-1", "Phjalp=-1"},
                                 {"Myname=x\nMellanbil", "Myname: the value holds a control character (code 10)"},
                                 {"Ttidd=a\rb", "code 13"},        {"Cykeltyp=\t", "code 9"}};
     for (const auto& [text, message] : refused) {
