@@ -232,15 +232,7 @@ std::string SeriesFileOfRun(const std::string& series, const std::string& run) {
 
 StudyPlan MakePlan(const Options& opt, const std::vector<std::string>& folders) {
     if (opt.vary.empty()) return StudyPlan(folders, opt.sets, opt.sweeps);
-    std::vector<std::vector<Assignment>> variants;
-    std::vector<std::string> labels;
-    if (opt.samples) {
-        variants = LatinHypercube(opt.vary, opt.samples, opt.seed);
-        for (std::size_t i = 0; i < variants.size(); ++i) labels.push_back("sample" + std::to_string(i + 1));
-    } else {
-        ElasticityVariants(opt.vary, variants, labels);
-    }
-    return StudyPlan(folders, opt.sets, std::move(variants), std::move(labels));
+    return SampledPlan(folders, opt.sets, opt.vary, opt.samples, opt.seed);
 }
 
 int RunStudy(const Options& opt, const std::vector<std::string>&) {

@@ -291,7 +291,8 @@ int CheckWhatWouldRun(const Options& opt) {
         std::printf("%s\n", problem->c_str());
         status = 1;
     }
-    StudyPlan plan(folders, opt.sets, opt.sweeps);
+    StudyPlan plan = opt.vary.empty() ? StudyPlan(folders, opt.sets, opt.sweeps)
+                                      : SampledPlan(folders, opt.sets, opt.vary, opt.samples, opt.seed);
     for (std::size_t i = 0, n = plan.Count(); i < n; ++i) {
         RunPlan run = plan.Next();
         std::string error;

@@ -119,6 +119,19 @@ void ElasticityVariants(const std::vector<Vary>& vary, std::vector<std::vector<A
     }
 }
 
+StudyPlan SampledPlan(const std::vector<std::string>& folders, const std::vector<Assignment>& sets,
+                      const std::vector<Vary>& vary, std::size_t samples, uint64_t seed) {
+    std::vector<std::vector<Assignment>> variants;
+    std::vector<std::string> labels;
+    if (samples) {
+        variants = LatinHypercube(vary, samples, seed);
+        for (std::size_t i = 0; i < variants.size(); ++i) labels.push_back("sample" + std::to_string(i + 1));
+    } else {
+        ElasticityVariants(vary, variants, labels);
+    }
+    return StudyPlan(folders, sets, std::move(variants), std::move(labels));
+}
+
 std::optional<double> Elasticity(double y0, double yMinus, double yPlus, double x0, double xMinus,
                                  double xPlus) {
     if (y0 == 0 || x0 == 0 || xPlus == xMinus) return std::nullopt;

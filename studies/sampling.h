@@ -42,4 +42,11 @@ void ElasticityVariants(const std::vector<Vary>& vary, std::vector<std::vector<A
 std::optional<double> Elasticity(double y0, double yMinus, double yPlus, double x0, double xMinus,
                                  double xPlus);
 
+class StudyPlan; // studies/study.h
+
+// The runs of a study over --vary ranges: N Latin-hypercube samples
+// ("sample1", ...) when `samples` is above 0, else the elasticity's runs.
+StudyPlan SampledPlan(const std::vector<std::string>& folders, const std::vector<Assignment>& sets,
+                      const std::vector<Vary>& vary, std::size_t samples, uint64_t seed);
+
 } // namespace tralvik::batch
