@@ -287,6 +287,9 @@ int CheckWhatWouldRun(const Options& opt) {
         return findings.empty() ? 0 : 1;
     }
     int status = 0;
+    if (!opt.cars.empty())
+        std::fprintf(stderr, "tralvik-batch: note: the cars of --cars are made only when the study "
+                             "runs; the runs are checked without them\n");
     if (auto problem = CarSweepProblem(folders, opt.sweeps)) {
         std::printf("%s\n", problem->c_str());
         status = 1;
