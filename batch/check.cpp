@@ -6,40 +6,27 @@
 #include <cstring>
 #include <filesystem>
 
+#include "config/ConstantsLayout.h"
 #include "config/Ffetch.h"
 #include "core/paths.h"
 #include "core/ttabr1.h"
+#include "studies/study.h"
 
 namespace tralvik::batch {
 
 namespace {
 
-constexpr int kConstantsLines = 58;
-
 std::string Quoted(const std::string& cp1252) { return "\"" + Cp1252ToUtf8(cp1252) + "\""; }
 
-// What a numeric line of the constants file holds, for the messages.
+// What a numeric line of the constants file holds, for the messages (the
+// spare lines go without).
 const char* ConstantsLineName(int n) {
-    switch (n) {
-    case 16: return "Imax";
-    case 18: return "Massa";
-    case 21: return "Tank";
-    case 24: return "Fbmax";
-    case 25: return "Phjalp";
-    case 27: return "CdA";
-    case 32: return "Brannv";
-    case 33: return "Tathet";
-    case 34: return "Nmax";
-    case 35: return "Fulltid";
-    case 36: return "Fullangd";
-    case 57: return "Dt";
-    default: return nullptr;
-    }
+    const char* name = LayoutLine(n).name;
+    return *name && std::string(name).rfind("Rad", 0) != 0 ? name : nullptr;
 }
 
 bool IsNumberLine(int n) {
-    return (n >= 16 && n <= 29) || (n >= 32 && n <= 36) || n == 40 || (n >= 45 && n <= 54) ||
-           n == 57;
+    return LayoutLine(n).kind == LineKind::Number;
 }
 
 // The file's bytes, or a finding when it cannot be read whole.
@@ -145,8 +132,14 @@ std::vector<Finding> CheckConstantsLines(const std::vector<std::string>& lines,
         if (!IsNumberLine(i)) continue;
         const std::string& l = lines[i - 1];
         double v;
-        if (l.find_first_not_of(" \t") == std::string::npos || ParseNumber(l, v)) continue;
+        if (l.find_first_not_of(" \t") == std::string::npos) continue;
         const char* name = ConstantsLineName(i);
+        if (ParseNumber(l, v)) {
+            if (auto why = ValueOutOfRange(LayoutLine(i), v))
+                out.push_back({shown, i, std::string(LayoutLine(i).name) + " " + Cp1252ToUtf8(l) +
+                                             ": " + *why});
+            continue;
+        }
         out.push_back({shown, i,
                        Quoted(l) + " is not a number" +
                            (name ? std::string(" (") + name + ")" : std::string()) +
@@ -249,7 +242,7 @@ std::vector<Finding> ResultFileClashes(const Sim& s) {
     return out;
 }
 
-std::vector<Finding> CheckFolder(const std::string& dir) {
+std::vector<Finding> CheckFolder(const std::string& dir, const std::vector<Assignment>& sets) {
     std::vector<Finding> out;
     Sim s;
     ResetState(s);
@@ -260,14 +253,20 @@ std::vector<Finding> CheckFolder(const std::string& dir) {
 
     std::string bytes;
     if (!ReadWhole(s.Konsfil, bytes, out)) return out;
-    for (Finding& f : CheckConstantsLines(SplitConstantsLines(bytes), Cp1252ToUtf8(s.Konsfil)))
+    // What would run: the file as the run's values make it.
+    std::string shownCons = Cp1252ToUtf8(s.Konsfil);
+    if (!sets.empty()) {
+        bytes = ApplyAssignments(bytes, sets);
+        shownCons += " (with the run's values)";
+    }
+    for (Finding& f : CheckConstantsLines(SplitConstantsLines(bytes), shownCons))
         out.push_back(f);
 
     // The names as start-up makes them; a table that cannot be opened ends
     // the reading there, after the names are set.
     bool tablesRead = true;
     try {
-        ReadConstants(s);
+        ReadConstantsText(s, bytes);
     } catch (const IoError&) {
         tablesRead = false; // reported below, one line per file
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/Vvaria.h"
+#include "studies/assignment.h"
 
 namespace tralvik::batch {
 
@@ -50,6 +51,8 @@ std::vector<Finding> ResultFileClashes(const Sim& s);
 // Everything above for the folder `dir`, plus files that cannot be opened
 // and the driver's look-ups in the vehicle table over the cycle's speeds
 // (and the engine's torque curve up to Nmax) that would run off their table.
-std::vector<Finding> CheckFolder(const std::string& dir);
+// With `sets`, CONS.VAL is checked as those values make it (as a study's run
+// would find it).
+std::vector<Finding> CheckFolder(const std::string& dir, const std::vector<Assignment>& sets = {});
 
 } // namespace tralvik::batch

@@ -6,7 +6,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include "batch/study.h"
+#include "studies/study.h"
+#include "config/ConstantsLayout.h"
+#include "studies/study.h"
 #include "core/common.h"
 #include "core/paths.h"
 
@@ -100,6 +102,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_flag("-h,--help", o.help)->disable_flag_override();
     app.add_flag("--realtime", o.realtime)->disable_flag_override();
     app.add_flag("--check", o.check)->disable_flag_override();
+    app.add_flag("--list-constants", o.listConstants)->disable_flag_override();
     app.add_flag("--json", o.json)->disable_flag_override();
     app.add_flag("-q,--quiet", o.quiet)->disable_flag_override();
     app.add_flag("--no-draw", o.noDraw)->disable_flag_override();
@@ -118,6 +121,19 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--charts", o.charts);
     app.add_option("--series", o.series);
     app.add_option("--name", o.name);
+    std::optional<std::string> maxRuns, units, samples, seed;
+    std::vector<std::string> varies;
+    app.add_option("--vary", varies)->allow_extra_args(false);
+    app.add_option("--samples", samples);
+    app.add_option("--seed", seed);
+    app.add_flag("--elasticity", o.elasticity)->disable_flag_override();
+    app.add_option("--units", units);
+    app.add_option("--cars", o.cars);
+    std::vector<std::string> carSettings;
+    app.add_option("--set-car", carSettings)->allow_extra_args(false);
+    std::vector<std::string> carSweeps;
+    app.add_option("--sweep-car", carSweeps)->allow_extra_args(false);
+    app.add_option("--max-runs", maxRuns);
     app.add_option("--replay", o.replay);
     app.add_option("--compare", o.compare);
     app.add_option("--page", o.page);
@@ -181,6 +197,123 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         auto sw = ParseSweep(v, error);
         if (!sw) return std::nullopt;
         o.sweeps.push_back(*sw);
+    }
+    if (app.count("--cars") && o.cars.empty()) {
+        error = "--cars needs a test-car list (.csv) or a folder of car descriptions";
+        return std::nullopt;
+    }
+    for (const std::string& v : carSettings) {
+        auto eq = v.find('=');
+        if (eq == std::string::npos || eq == 0 || eq + 1 == v.size()) {
+            error = "--set-car needs KEY=VALUE, not '" + v + "'";
+            return std::nullopt;
+        }
+        o.carSettings.push_back({v.substr(0, eq), v.substr(eq + 1)});
+    }
+    for (const std::string& v : carSweeps) {
+        auto eq = v.find('=');
+        if (eq == std::string::npos || eq == 0 || eq + 1 == v.size()) {
+            error = "--sweep-car needs KEY=V1,V2,..., not '" + v + "'";
+            return std::nullopt;
+        }
+        Sweep sw{v.substr(0, eq), {}};
+        std::string list = v.substr(eq + 1) + ",";
+        for (std::size_t pos = 0, comma; (comma = list.find(',', pos)) != std::string::npos; pos = comma + 1)
+            sw.values.push_back(list.substr(pos, comma - pos));
+        o.carSweeps.push_back(sw);
+    }
+    {
+        std::vector<Sweep> asSweeps = o.carSweeps;
+        for (const Assignment& a : o.carSettings) asSweeps.push_back(Sweep{a.name, {}});
+        if (auto repeated = RepeatedName({}, asSweeps)) {
+            error = "--set-car/--sweep-car: " + *repeated;
+            return std::nullopt;
+        }
+    }
+    if (!o.carSweeps.empty() && o.cars.empty()) {
+        error = "--sweep-car goes with --cars (it changes the description each car is made from)";
+        return std::nullopt;
+    }
+    if (!o.carSettings.empty() && o.cars.empty()) {
+        error = "--set-car goes with --cars (it changes the description each car is made from)";
+        return std::nullopt;
+    }
+    if (units) {
+        if (*units != "us" && *units != "si") {
+            error = "--units takes si or us, not '" + *units + "'";
+            return std::nullopt;
+        }
+        o.us = *units == "us";
+    }
+    for (const std::string& v : varies) {
+        auto vary = ParseVary(v, error);
+        if (!vary) return std::nullopt;
+        o.vary.push_back(*vary);
+    }
+    if (samples) {
+        int64_t n;
+        if (!ParseInt64(*samples, n) || n < 1) {
+            error = "--samples needs a whole number of runs, 1 or more, not '" + *samples + "'";
+            return std::nullopt;
+        }
+        o.samples = static_cast<std::size_t>(n);
+    }
+    if (seed) {
+        int64_t n;
+        if (!ParseInt64(*seed, n) || n < 0) {
+            error = "--seed needs a whole number, 0 or more, not '" + *seed + "'";
+            return std::nullopt;
+        }
+        o.seed = static_cast<uint64_t>(n);
+    }
+    if (!o.vary.empty() || o.samples || o.elasticity || seed) {
+        const char* problem = nullptr;
+        if (o.vary.empty())
+            problem = "--samples, --seed and --elasticity need --vary NAME=LOW:HIGH";
+        else if (!o.sweeps.empty())
+            problem = "--vary and --sweep do not go together";
+        else if (o.samples && o.elasticity)
+            problem = "--samples and --elasticity do not go together";
+        else if (!o.samples && !o.elasticity)
+            problem = "--vary needs --samples N or --elasticity";
+        else if (seed && !o.samples)
+            problem = "--seed goes with --samples";
+        if (problem) {
+            error = problem;
+            return std::nullopt;
+        }
+    }
+    {
+        // --vary names count with --set's as given.
+        std::vector<Sweep> asSweeps = o.sweeps;
+        for (const Vary& v : o.vary) asSweeps.push_back(Sweep{v.name, {}});
+        if (auto repeated = RepeatedName(o.sets, asSweeps)) {
+            error = *repeated;
+            return std::nullopt;
+        }
+    }
+    if (maxRuns) {
+        int64_t n;
+        if (!ParseInt64(*maxRuns, n) || n < 1) {
+            error = "--max-runs needs a whole number of runs, 1 or more, not '" + *maxRuns + "'";
+            return std::nullopt;
+        }
+        o.maxRuns = static_cast<std::size_t>(n);
+    }
+    {
+        // Refused before anything is planned: the count alone is cheap.
+        std::size_t folders = o.dirs.empty() ? 1 : o.dirs.size();
+        std::size_t runs = StudyPlan(std::vector<std::string>(folders), {}, o.sweeps).Count();
+        if (!o.vary.empty()) {
+            std::size_t per = o.samples ? o.samples : 1 + 2 * o.vary.size();
+            runs = per > SIZE_MAX / folders ? SIZE_MAX : per * folders;
+        }
+        if (runs > o.maxRuns) {
+            error = "the study has " + (runs == SIZE_MAX ? std::string("more than 2^64") : std::to_string(runs)) +
+                    " runs, more than the limit of " + std::to_string(o.maxRuns) +
+                    "; give --max-runs N to allow up to N";
+            return std::nullopt;
+        }
     }
     if (app.count("--keep")) {
         if (keep.empty()) {
@@ -310,7 +443,42 @@ std::optional<std::vector<InputEvent>> ReadInputFile(const std::string& path, st
     return ParseInput(text, path, error);
 }
 
+std::string HelpTextWithoutConstants();
+
+std::string ConstantsListText() {
+    std::string t = "The lines of CONS.VAL by name (--set NAME=VALUE, --sweep NAME=V1,V2,...):\n"
+                    "  line name        kind    unit   meaning\n";
+    for (const ConstantLine& l : ConstantsLayout()) {
+        if (!*l.name) continue; // lines 30, 31 and 50 have no name
+        const char* kind = l.kind == LineKind::Text     ? "text"
+                           : l.kind == LineKind::Number ? "number"
+                           : l.kind == LineKind::Letter ? "letter"
+                                                        : "num/let";
+        char head[64];
+        std::snprintf(head, sizeof head, "  %4d %-11s %-7s %-6s ", l.line, l.name, kind,
+                      *l.unit ? l.unit : "-");
+        t += head;
+        t += l.meaning;
+        if (auto why = ValueOutOfRange(l, -1e300)) t += " (must be " + why->substr(16) + ")";
+        t += "\n";
+    }
+    t += "A number line refuses values the model cannot mean (a drive current, mass, drag\n"
+         "area, density, tank, brake force, heating value or maximum engine speed of 0 or\n"
+         "below, a negative auxiliary power; Massa and CdA take -1: the vehicle table's\n"
+         "value). No value may hold a control character. A car folder may hold " +
+         std::string(kCarConstantsFile) +
+         ": NAME=VALUE lines of lines 16 to 44\n"
+         "(such as Nmax=4750, Tathet=0.835, Brannv=10), applied before --set values in\n"
+         "every run that picks that car with --set or --sweep Bilmapp; a sweep over car\n"
+         "folders without it is refused.\n";
+    return t;
+}
+
 std::string HelpText() {
+    return HelpTextWithoutConstants() + "\n" + ConstantsListText();
+}
+
+std::string HelpTextWithoutConstants() {
     return R"(Usage: tralvik-batch [options] [DIR]
        tralvik-batch [options] [study options] [DIR...]
 
@@ -397,7 +565,8 @@ Options:
                   object per line, with "run", "set" and "status" first).
   --quiet         no progress bar (it is shown on stderr only when stderr
                   is a terminal).
-  --check         run nothing: read the folder as start-up would and list,
+  --check         run nothing: read the folder as start-up would (with the
+                  --set and --sweep values of each run applied) and list,
                   one line each with file and line, every value that is not
                   a number where one is expected, lines missing at the end
                   of CONS.VAL, files that cannot be opened, result files
@@ -409,16 +578,54 @@ Options:
 Studies:
   --set NAME=VALUE
                   run with that line of CONS.VAL replaced, by the name of
-                  the line (Ttidd, Tkarta, Bilmapp, Massa, Tank, CdA, Nmax,
-                  Cykeltyp, Spara, Motorstyr, Tidsmod, Dt, Vaxelmod, ...,
-                  the spare lines as Rad4 ... Rad54; line 50 has no name):
-                  the same run as with the line edited by hand. May be
-                  given more than once. An unknown name, or a value that is
-                  not a number on a number line, is a usage error.
+                  the line (every name, its unit and meaning are listed at
+                  the end of this text and by --list-constants): the same
+                  run as with the line edited by hand. May be given more
+                  than once, but not twice for one name. An unknown name, a
+                  value that is not a number on a number line, a number the
+                  model cannot mean or a control character is a usage error.
   --sweep NAME=V1,V2,...
                   one run per value; several sweeps run their cross
-                  product, the first sweep varying slowest. A swept name
-                  overrides a --set of the same name.
+                  product, the first sweep varying slowest. A name may be
+                  swept once and not also set; a value may not repeat.
+                  --sweep Bilmapp over car folders gives each car the
+                  constants of its BIL.VAL (see below).
+  --vary NAME=LOW:HIGH
+                  a number line of CONS.VAL over a range (repeatable), for:
+  --samples N     N runs, a Latin hypercube over the --vary ranges (each
+                  range cut into N strata, each sampled once, the
+                  parameters paired at random); --seed S (default 1) fixes
+                  the draw, the same on every machine.
+  --elasticity    one at a time: a base run with every --vary name at the
+                  middle of its range, then each name at its middle -5 %
+                  and +5 %; the CSV and the text give for each name the
+                  relative change of fuel (l/100 km) and of CO2 (g/km) per
+                  relative change of the name (elasticity_fuel,
+                  elasticity_co2).
+  --cars LIST.csv|DIR
+                  a fleet study: every vehicle of a test-car list (its car
+                  made as testcar makes it), or every car description
+                  (*.txt, carmaker's format) in a folder, each in its own car
+                  folder of the run's copy with its own constants lines,
+                  crossed with the sweeps given; the CSV gets the car's
+                  columns (car, make, model, list_line or car_file).
+  --set-car KEY=VALUE
+                  with --cars: a line of each car's description replaced
+                  before its folder is made (final_drive, idle_rpm,
+                  aux_power, displacement, technology, f0 f1 f2 in N,
+                  N/(m/s), N/(m/s)^2, gears, ...; also A, B, C as published
+                  in lbf, lbf/mph, lbf/mph^2, and gear_spread, first gear
+                  over top gear). Repeatable; the CSV shows each as "car KEY".
+  --sweep-car KEY=V1,V2,...
+                  with --cars: each car once per value (several: their cross
+                  product), as --set-car sets it; the run is named after the
+                  car and its values.
+  --units us      US units beside SI: mpg and g/mi in the summary, the
+                  JSON (fuel_mpg, co2_g_per_mi, ...) and the CSV.
+  --max-runs N    allow a study of up to N runs (default 10000): a larger
+                  one is refused before anything runs.
+  --list-constants
+                  list the names --set takes and stop.
   DIR...          several folders: the runs of each, in the order given.
   --jobs N        runs at once, each in its own process (default: the
                   number of cores). The output keeps the order of the runs.
@@ -437,7 +644,9 @@ Studies:
   --charts DIR    every chart of the page (of a run, a study, --replay or
                   --compare) also as an SVG file of its own, DIR/NN-NAME.svg.
   --series FILE   the run's per-tick figures as CSV (time, speed, requested
-                  speed, fuel, CO2, engine speed and torque).
+                  speed, fuel, CO2, engine speed and torque). In a study,
+                  one file per run: FILE with "-<run name>" before its
+                  extension. Without it no run records per-tick figures.
   --name NAME     the run's name in the CSV and the page (default: the
                   folder's name).
   --snapshot TICK:FILE

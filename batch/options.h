@@ -6,19 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "studies/assignment.h"
+#include "studies/sampling.h"
+
 namespace tralvik::batch {
-
-// NAME=VALUE of --set: a constants-file line by its name and its new text.
-struct Assignment {
-    std::string name;
-    std::string value;
-};
-
-// NAME=V1,V2,... of --sweep.
-struct Sweep {
-    std::string name;
-    std::vector<std::string> values;
-};
 
 struct Options {
     std::string dir = ".";         // the first folder
@@ -53,9 +44,22 @@ struct Options {
     std::string charts;              // each chart of the page as DIR/NN-NAME.svg
     std::string series;              // per-tick figures of the run, CSV
     std::string name;                // the run's name (default: its folder's)
+    std::size_t maxRuns = kDefaultMaxRuns; // a larger study is refused
+    bool listConstants = false;
+    bool us = false;                 // --units us: mpg and g/mi beside SI
+    std::vector<Vary> vary;          // --vary NAME=LOW:HIGH
+    std::size_t samples = 0;         // --samples N: Latin hypercube over the ranges
+    uint64_t seed = 1;               // --seed
+    bool elasticity = false;         // --elasticity: one at a time, +-5 %
+    std::string cars;                // --cars LIST.csv|DIR: a fleet study
+    std::vector<Assignment> carSettings; // --set-car KEY=VALUE on each car's description
+    std::vector<Sweep> carSweeps;        // --sweep-car KEY=V1,V2,...: one car per value      // --list-constants: the --set names and stop
 
     // More than one run, or runs in a copy of their folder.
-    bool Study() const { return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep; }
+    bool Study() const {
+        return dirs.size() > 1 || !sweeps.empty() || !sets.empty() || keep || !vary.empty() ||
+               !cars.empty();
+    }
     // --replay FILE / --compare FILE: a drive recorded by the window;
     // --page FILE: the older name of --report with --compare (copied there).
     std::string replay, compare, page;
@@ -93,5 +97,9 @@ std::optional<std::vector<InputEvent>> ReadInputFile(const std::string& path, st
 
 // The --help text.
 std::string HelpText();
+
+// Every name --set takes, with its line, kind, unit and meaning (part of
+// --help, and alone with --list-constants).
+std::string ConstantsListText();
 
 } // namespace tralvik::batch

@@ -33,7 +33,9 @@ bool RunRecorder::Start(const Sim& s, std::string& error) {
     nox_ = s.NOxg;
     hc_ = s.HCg;
     position_ = Position(s, timeCycle_);
+    energy_.Start(s);
     const Text& cycle = timeCycle_ ? s.Ttidd : s.Tkarta;
+    cycle_ = Cp1252ToUtf8(LastComponent(cycle));
     std::string name = FsPath(PhaseFileName(cycle));
     std::ifstream f(name, std::ios::binary);
     if (f) {
@@ -59,6 +61,7 @@ void RunRecorder::Tick(const Sim& s) {
     step.hc_g = s.HCg - hc_;
     if (phases_) phases_->Add(position_, step);
     if (timeCycle_) trace_.Add(step.time_s, s.v, s.vbcykel);
+    energy_.Tick(s);
     ttot_ = s.ttot;
     ltot_ = s.ltot;
     bensin_ = s.Bensin;
@@ -88,6 +91,9 @@ void RunRecorder::Finish(Summary& summary) const {
     AddCo2(summary, density_, ltot_ - startLtot_);
     if (timeCycle_) summary.trace = trace_.Result();
     if (phases_) summary.phases = phases_->Figures();
+    summary.energy = energy_.Result();
+    summary.cycle = cycle_;
+    if (timeCycle_ && IsFtp75(cycle_)) summary.ftp75 = Ftp75Weighted(summary.phases);
 }
 
 std::string RunRecorder::SeriesCsv() const {

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "batch/figures.h"
+#include "studies/figures.h"
 #include "batch/summary.h"
 #include "core/Vvaria.h"
+#include "studies/energy.h"
 
 namespace tralvik::batch {
 
@@ -45,8 +46,10 @@ class RunRecorder {
     double density_ = 0;
     bool timeCycle_ = false;
     std::string phaseFile_;
+    std::string cycle_; // the cycle file's last name, UTF-8
     std::optional<PhaseSplit> phases_;
     TraceMeter trace_;
+    EnergyMeter energy_;
     // The state at the end of the previous tick.
     double ttot_ = 0, ltot_ = 0, bensin_ = 0, co_ = 0, nox_ = 0, hc_ = 0, position_ = 0;
     double startBensin_ = 0, startLtot_ = 0;

@@ -458,6 +458,39 @@ std::string PhaseTable(const Summary& s, int gramDecimals) {
 
 } // namespace
 
+// The energy balance as one stacked column: the fuel's energy split into
+// where it went (terms below zero are named in the legend only).
+std::string EnergyBar(Charts& out, const EnergyBalance& e) {
+    const std::pair<const char*, double> terms[] = {
+        {"motorförluster", e.engine},   {"hjälpapparater", e.auxiliaries},
+        {"drivlina", e.drivetrain},     {"luftmotstånd", e.air},
+        {"rullmotstånd", e.rolling},    {"lutning", e.gradient},
+        {"broms", e.brake},             {"hastighetsgränser", e.limits},
+        {"rörelseenergi", e.kinetic},   {"rest", e.remainder}};
+    const std::string title = "Energibalans";
+    Chart c(title);
+    c.SetRange(0, 1, 0, std::max(e.fuel, 1.0) / 1e6);
+    c.Frame({}, {"energi", "MJ"}, false);
+    std::vector<LegendItem> legend;
+    double at = 0;
+    for (std::size_t k = 0; k < std::size(terms); ++k) {
+        // The palette has eight colours; the last two terms get their own.
+        const QColor colour = k < 8 ? SeriesColour(k) : k == 8 ? QColor(90, 90, 90) : QColor(200, 200, 60);
+        const double mj = std::fabs(terms[k].second) < 5e3 ? 0.0 : terms[k].second / 1e6; // no "-0.00"
+        if (mj > 0) {
+            QPainterPath box;
+            box.addRect(QRectF(c.Map(0.3, at + mj), c.Map(0.7, at)));
+            c.Shape(box, colour);
+            at += mj;
+        }
+        legend.push_back({std::string(terms[k].first) + " " + Num(mj, 2) + " MJ", colour,
+                          LegendItem::Mark::Box});
+    }
+    c.CategoryLabels({{0.5, "bränslets energi"}}, c.PlotRect().width() - 8);
+    c.Legend(legend);
+    return out.Add(c, title);
+}
+
 std::string RunReportHtml(const ReportRun& run, ChartFiles* files) {
     Charts out(files);
     const std::vector<Sample>& s = run.samples;
@@ -495,6 +528,7 @@ std::string RunReportHtml(const ReportRun& run, ChartFiles* files) {
                      {{"CO", co}, {"NOx", nox}, {"HC", hc}});
     body += "<h3>Bränsle per 100 km</h3>\n";
     body += BarChart(out, "Bränsle per fas", {"bränsle", "l/100 km"}, groups, {{"bränsle", fuel}});
+    if (run.summary.energy) body += "<h2>Energibalans</h2>\n" + EnergyBar(out, *run.summary.energy);
     body += "<h2>Sammanfattning</h2>\n" + SummaryTable(run.summary);
     return Page("Tralvik: " + run.name, body);
 }

@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <charconv>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -17,8 +20,11 @@
 #include "batch/record.h"
 #include "batch/report.h"
 #include "batch/single.h"
-#include "batch/study.h"
+#include "studies/study.h"
 #include "batch/summary.h"
+#include "studies/regulatory.h"
+#include "studies/cars.h"
+#include "studies/sampling.h"
 
 extern char** environ;
 
@@ -56,15 +62,20 @@ struct Job {
     std::string out, err, series;
     pid_t pid = 0;
     bool started = false, done = false;
+    bool notStarted = false; // the study was stopped before its turn
     int status = 0;
 };
 
-// The arguments a run's own process gets: the options that shape one run.
-std::vector<std::string> ChildArgs(const Options& o, const Job& job, bool oneRun) {
-    std::vector<std::string> a = {"tralvik-batch", "--json", "--quiet",    "--series",
-                                  job.series,      "--name", job.plan.name};
+} // namespace
+
+std::vector<std::string> RunArguments(const Options& o, const std::string& run,
+                                      const std::string& series, bool oneRun) {
+    std::vector<std::string> a = {"tralvik-batch", "--json", "--quiet", "--name", run};
+    // Per-tick samples cost time and room: only when asked for.
+    if (!series.empty()) a.insert(a.end(), {"--series", series});
     if (o.realtime) a.push_back("--realtime");
     if (o.noDraw) a.push_back("--no-draw");
+    if (o.us) a.insert(a.end(), {"--units", "us"});
     if (o.ticks) a.insert(a.end(), {"--ticks", std::to_string(*o.ticks)});
     if (!o.inputFile.empty()) a.insert(a.end(), {"--input", fs::absolute(o.inputFile).string()});
     if (o.spara) a.insert(a.end(), {"--spara", *o.spara});
@@ -88,8 +99,10 @@ std::vector<std::string> ChildArgs(const Options& o, const Job& job, bool oneRun
     return a;
 }
 
+namespace {
+
 bool Spawn(const Options& o, Job& job, bool oneRun) {
-    std::vector<std::string> args = ChildArgs(o, job, oneRun);
+    std::vector<std::string> args = RunArguments(o, job.plan.name, job.series, oneRun);
     std::vector<char*> argv;
     for (std::string& s : args) argv.push_back(s.data());
     argv.push_back(nullptr);
@@ -115,28 +128,80 @@ bool Spawn(const Options& o, Job& job, bool oneRun) {
     return true;
 }
 
+// A run that draws nothing and plays nothing opens no picture or sound, and
+// a copy that is not kept needs none: copying them is most of the cost of
+// starting a run.
+bool WithoutPictures(const Options& o) {
+    return o.noDraw && o.frames.empty() && !o.keep && o.report.empty();
+}
+
+bool IsPictureOrSound(const fs::path& p) {
+    std::string e = p.extension().string();
+    for (char& c : e)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return e == ".BMP" || e == ".WAV" || e == ".MID";
+}
+
+void CopyWithoutPictures(const fs::path& from, const fs::path& to, std::error_code& ec) {
+    fs::create_directories(to, ec);
+    if (ec) return;
+    for (auto it = fs::recursive_directory_iterator(from, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const fs::path dest = to / fs::relative(it->path(), from, ec);
+        if (ec) return;
+        if (it->is_symlink(ec))
+            fs::copy_symlink(it->path(), dest, ec);
+        else if (it->is_directory(ec))
+            fs::create_directory(dest, ec);
+        else if (!IsPictureOrSound(it->path()))
+            fs::copy_file(it->path(), dest, ec);
+        if (ec) return;
+    }
+}
+
 // Copies the folder and applies the run's constants.
-bool Prepare(const std::string& root, std::size_t index, Job& job) {
+bool Prepare(const Options& opt, const std::string& root, std::size_t index, Job& job,
+             const std::vector<StudyCar>& cars) {
     std::string base = root + "/" + std::to_string(index + 1);
     job.folder = base + "-run";
     job.out = base + ".out";
     job.err = base + ".err";
-    job.series = base + ".series.csv";
+    if (!opt.series.empty()) job.series = SeriesFileOfRun(opt.series, job.plan.name);
     std::error_code ec;
-    fs::copy(job.plan.folder, job.folder, fs::copy_options::recursive, ec);
+    if (WithoutPictures(opt))
+        CopyWithoutPictures(job.plan.folder, job.folder, ec);
+    else
+        fs::copy(job.plan.folder, job.folder, fs::copy_options::recursive, ec);
     if (ec) {
         std::fprintf(stderr, "tralvik-batch: cannot copy folder '%s' for run %s: %s\n",
                      job.plan.folder.c_str(), job.plan.name.c_str(), ec.message().c_str());
         return false;
     }
-    if (!job.plan.sets.empty()) {
+    std::string error;
+    auto sets = RunAssignments(job.plan, error);
+    if (!sets) {
+        std::fprintf(stderr, "tralvik-batch: run %s: %s\n", job.plan.name.c_str(), error.c_str());
+        return false;
+    }
+    if (job.plan.car >= 0) {
+        // The car's folder and lines first; the run's own values after them.
+        try {
+            std::vector<Assignment> own = MakeStudyCar(cars[static_cast<std::size_t>(job.plan.car)], job.folder);
+            own.insert(own.end(), sets->begin(), sets->end());
+            *sets = std::move(own);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: run %s: %s\n", job.plan.name.c_str(), e.what());
+            return false;
+        }
+    }
+    if (!sets->empty()) {
         std::string cons = job.folder + "/CONS.VAL";
         if (!fs::exists(cons)) {
             std::fprintf(stderr, "tralvik-batch: no CONS.VAL in folder '%s'\n",
                          job.plan.folder.c_str());
             return false;
         }
-        if (!WriteAll(cons, ApplyAssignments(ReadAll(cons), job.plan.sets))) {
+        if (!WriteAll(cons, ApplyAssignments(ReadAll(cons), *sets))) {
             std::fprintf(stderr, "tralvik-batch: cannot write %s\n", cons.c_str());
             return false;
         }
@@ -161,9 +226,87 @@ std::string JsonString(const std::string& t) {
 
 } // namespace
 
+std::string SeriesFileOfRun(const std::string& series, const std::string& run) {
+    fs::path p = fs::absolute(series);
+    std::string stem = p.stem().string(), ext = p.extension().string();
+    return (p.parent_path() / (stem + "-" + run + ext)).string();
+}
+
+StudyPlan MakePlan(const Options& opt, const std::vector<std::string>& folders) {
+    if (opt.vary.empty()) return StudyPlan(folders, opt.sets, opt.sweeps);
+    return SampledPlan(folders, opt.sets, opt.vary, opt.samples, opt.seed);
+}
+
 int RunStudy(const Options& opt, const std::vector<std::string>&) {
     std::vector<std::string> folders = opt.dirs.empty() ? std::vector<std::string>{"."} : opt.dirs;
-    std::vector<RunPlan> plans = PlanRuns(folders, opt.sets, opt.sweeps);
+    StudyPlan plan = MakePlan(opt, folders);
+    std::vector<StudyCar> cars;
+    if (!opt.cars.empty()) {
+        std::vector<std::string> problems;
+        try {
+            cars = ReadStudyCars(opt.cars, problems);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+            return 2;
+        }
+        for (const std::string& p : problems)
+            std::fprintf(stderr, "tralvik-batch: left out: %s\n", p.c_str());
+        try {
+            for (StudyCar& c : cars) {
+                c = WithCarSettings(c, opt.carSettings);
+                for (const Assignment& a : opt.carSettings) c.id.emplace_back("car " + a.name, a.value);
+            }
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+            return 2;
+        }
+        // --sweep-car: each car once per combination of the swept values.
+        std::vector<std::string> names;
+        std::vector<StudyCar> variants;
+        std::size_t per = 1;
+        for (const Sweep& sw : opt.carSweeps) per *= sw.values.size();
+        if (per * cars.size() > opt.maxRuns) {
+            std::fprintf(stderr, "tralvik-batch: more cars than the limit of %zu runs; give --max-runs N\n",
+                         opt.maxRuns);
+            return 2;
+        }
+        try {
+            for (const StudyCar& c : cars)
+                for (std::size_t i = 0; i < per; ++i) {
+                    std::vector<Assignment> values;
+                    std::string label = c.spec.name;
+                    for (std::size_t k = opt.carSweeps.size(), rest = i; k-- > 0;) {
+                        const Sweep& sw = opt.carSweeps[k];
+                        values.insert(values.begin(), {sw.name, sw.values[rest % sw.values.size()]});
+                        rest /= sw.values.size();
+                    }
+                    for (const Assignment& a : values) label += "_" + a.name + "=" + a.value;
+                    StudyCar v = WithCarSettings(c, values);
+                    for (const Assignment& a : values) v.id.emplace_back("car " + a.name, a.value);
+                    variants.push_back(std::move(v));
+                    names.push_back(label);
+                }
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+            return 2;
+        }
+        cars = std::move(variants);
+        plan.SetCars(names);
+    }
+    const std::size_t total = plan.Count();
+    if (total > opt.maxRuns) {
+        std::fprintf(stderr,
+                     "tralvik-batch: the study has %zu runs, more than the limit of %zu; give "
+                     "--max-runs N to allow up to N\n",
+                     total, opt.maxRuns);
+        return 2;
+    }
+    // Elasticities need each folder's base and +-5 % runs.
+    std::vector<std::optional<std::pair<double, double>>> fuelCo2(opt.elasticity ? total : 0);
+    if (auto problem = CarSweepProblem(folders, opt.sweeps)) {
+        std::fprintf(stderr, "tralvik-batch: %s\n", problem->c_str());
+        return 2;
+    }
     std::string tmpl = (fs::temp_directory_path() / "tralvik-study-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) {
         std::fprintf(stderr, "tralvik-batch: cannot make a temporary folder: %s\n",
@@ -171,8 +314,8 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         return 2;
     }
     const std::string root = tmpl;
-    std::vector<Job> jobs(plans.size());
-    for (std::size_t i = 0; i < plans.size(); ++i) jobs[i].plan = plans[i];
+    // The runs between the first not yet reported and the last started.
+    std::map<std::size_t, Job> jobs;
 
     int parallel = opt.jobs > 0 ? opt.jobs : static_cast<int>(std::thread::hardware_concurrency());
     if (parallel < 1) parallel = 1;
@@ -186,9 +329,21 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
     int result = 0;
     std::vector<Row> rows;
     std::vector<ReportRun> reportRuns;
+    struct Pair {
+        std::optional<DistanceFigures> city, highway;
+        std::size_t cityRow = 0, highwayRow = 0;
+        std::string cityRun, highwayRun;
+    };
+    std::map<std::string, Pair> pairs;
+    std::vector<std::string> pairOrder;
+    auto row_cell = [](Row& row, const std::string& name, double value) {
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, value);
+        row.cells.emplace_back(name, std::string(buf, r.ptr));
+    };
 
     auto finishInOrder = [&] {
-        for (; printed < jobs.size() && jobs[printed].done; ++printed) {
+        for (; printed < next && jobs[printed].done; jobs.erase(printed++)) {
             Job& j = jobs[printed];
             int code = j.started ? ExitCode(j.status) : (gStop ? 128 + gStop : 2);
             std::string err = j.started ? ReadAll(j.err) : std::string();
@@ -198,6 +353,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
             for (std::string line; std::getline(lines, line);)
                 std::fprintf(stderr, "[%s] %s\n", j.plan.name.c_str(), line.c_str());
             auto summary = SummaryFromJson(out);
+            if (summary) summary->us = opt.us;
             if (code != 0 && result == 0) result = code;
             if (opt.json) {
                 std::string head = "{\"run\": " + JsonString(j.plan.name) + ", \"set\": {";
@@ -218,21 +374,51 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                 if (summary) {
                     std::string t = SummaryText(*summary);
                     std::fwrite(t.data(), 1, t.size(), stdout);
+                } else if (j.notStarted) {
+                    std::printf("(not started: the study was interrupted)\n");
                 } else {
                     std::printf("(no summary: the run ended with status %d)\n", code);
                 }
             }
             std::fflush(stdout);
+            if (summary) {
+                // City and highway runs of one variant pair up: the same
+                // folder and values but for the cycle.
+                std::string key = j.plan.folder + "\ncar " + std::to_string(j.plan.car);
+                for (const Assignment& a : j.plan.sets)
+                    if (a.name != "Ttidd" && a.name != "Cykeltyp" && a.name != "Tkarta")
+                        key += "\n" + a.name + "=" + a.value;
+                Pair& pair = pairs[key];
+                if (summary->ftp75) {
+                    pair.city = *summary->ftp75;
+                    pair.cityRow = rows.size();
+                    pair.cityRun = j.plan.name;
+                } else if (summary->cycle && IsHwfet(*summary->cycle) && summary->fuel_l_per_100km &&
+                           summary->co2_g_per_km) {
+                    pair.highway = DistanceFigures{*summary->fuel_l_per_100km, *summary->co2_g_per_km,
+                                                   summary->co_g_per_km.value_or(0),
+                                                   summary->nox_g_per_km.value_or(0),
+                                                   summary->hc_g_per_km.value_or(0)};
+                    pair.highwayRow = rows.size();
+                    pair.highwayRun = j.plan.name;
+                }
+                if (pairOrder.empty() || pairOrder.back() != key)
+                    if (std::find(pairOrder.begin(), pairOrder.end(), key) == pairOrder.end())
+                        pairOrder.push_back(key);
+            }
+            if (opt.elasticity && summary && summary->fuel_l_per_100km && summary->co2_g_per_km)
+                fuelCo2[printed] = std::pair{*summary->fuel_l_per_100km, *summary->co2_g_per_km};
             Row row;
             row.cells.emplace_back("run", j.plan.name);
+            if (j.plan.car >= 0)
+                for (const auto& cell : cars[static_cast<std::size_t>(j.plan.car)].id) row.cells.push_back(cell);
             for (const Assignment& a : j.plan.sets) row.cells.emplace_back(a.name, a.value);
             if (summary)
                 for (const auto& cell : SummaryCells(*summary)) row.cells.push_back(cell);
             rows.push_back(row);
             if ((!opt.report.empty() || !opt.charts.empty()) && summary)
-                reportRuns.push_back(ReportRun{
-                    j.plan.name, j.plan.swept, *summary, ParseSeriesCsv(ReadAll(j.series)), {}});
-            if (opt.keep) {
+                reportRuns.push_back(ReportRun{j.plan.name, j.plan.swept, *summary, {}, {}});
+            if (opt.keep && !j.notStarted) {
                 std::error_code ec;
                 fs::path dest = fs::path(*opt.keep) / j.plan.name;
                 fs::create_directories(dest.parent_path(), ec);
@@ -254,17 +440,17 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         }
     };
 
-    while (printed < jobs.size()) {
-        while (next < jobs.size() && static_cast<int>(running.size()) < parallel) {
+    while (printed < total) {
+        while (next < total && static_cast<int>(running.size()) < parallel) {
             Job& j = jobs[next];
-            if (gStop) { // not run: reported as interrupted
+            j.plan = plan.Next();
+            if (gStop) { // never started
                 j.done = true;
-                j.status = (128 + gStop) << 8;
-                j.started = false;
+                j.notStarted = true;
                 ++next;
                 continue;
             }
-            if (Prepare(root, next, j) && Spawn(opt, j, jobs.size() == 1))
+            if (Prepare(opt, root, next, j, cars) && Spawn(opt, j, total == 1))
                 running[j.pid] = next;
             else
                 j.done = true;
@@ -290,11 +476,67 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         finishInOrder();
     }
 
-    if (!opt.csv.empty() && !WriteAll(opt.csv, Csv(rows))) {
-        std::fprintf(stderr, "tralvik-batch: cannot write %s\n", opt.csv.c_str());
+    for (const std::string& key : pairOrder) {
+        const Pair& p = pairs[key];
+        if (!p.city || !p.highway) continue;
+        DistanceFigures c = CityHighwayCombined(*p.city, *p.highway);
+        std::vector<std::pair<std::string, double>> cells = {
+            {"combined_l_per_100km", c.l_per_100km}, {"combined_co2_g_per_km", c.co2_g_per_km},
+            {"combined_co_g_per_km", c.co_g_per_km}, {"combined_nox_g_per_km", c.nox_g_per_km},
+            {"combined_hc_g_per_km", c.hc_g_per_km}};
+        if (opt.us) {
+            cells.emplace_back("combined_mpg", MilesPerGallon(c.l_per_100km));
+            cells.emplace_back("combined_co2_g_per_mi", PerMile(c.co2_g_per_km));
+        }
+        for (std::size_t r : {p.cityRow, p.highwayRow})
+            for (const auto& [name, value] : cells) row_cell(rows[r], name, value);
+        if (!opt.json) {
+            char line[512];
+            std::snprintf(line, sizeof line,
+                          "combined     55 %% %s + 45 %% %s: %.2f l/100 km, CO2 %.1f g/km",
+                          p.cityRun.c_str(), p.highwayRun.c_str(), c.l_per_100km, c.co2_g_per_km);
+            std::string text = line;
+            if (opt.us) {
+                std::snprintf(line, sizeof line, " (%.1f mpg, %.1f g/mi)", MilesPerGallon(c.l_per_100km),
+                              PerMile(c.co2_g_per_km));
+                text += line;
+            }
+            std::printf("%s\n", text.c_str());
+        }
+    }
+    if (opt.elasticity) {
+        // Per folder: the base run, then each name's -5 % and +5 % runs.
+        const std::size_t per = 1 + 2 * opt.vary.size();
+        for (std::size_t f = 0; f + per <= total; f += per) {
+            for (std::size_t k = 0; k < opt.vary.size(); ++k) {
+                const std::size_t minus = f + 1 + 2 * k, plus = minus + 1;
+                const double mid = opt.vary[k].low + (opt.vary[k].high - opt.vary[k].low) / 2;
+                std::optional<double> eFuel, eCo2;
+                if (fuelCo2[f] && fuelCo2[minus] && fuelCo2[plus]) {
+                    eFuel = Elasticity(fuelCo2[f]->first, fuelCo2[minus]->first, fuelCo2[plus]->first,
+                                       mid, mid * 0.95, mid * 1.05);
+                    eCo2 = Elasticity(fuelCo2[f]->second, fuelCo2[minus]->second,
+                                      fuelCo2[plus]->second, mid, mid * 0.95, mid * 1.05);
+                }
+                for (std::size_t r : {minus, plus}) {
+                    if (eFuel) row_cell(rows[r], "elasticity_fuel", *eFuel);
+                    if (eCo2) row_cell(rows[r], "elasticity_co2", *eCo2);
+                }
+                if (!opt.json)
+                    std::printf("elasticity   %s, %s: fuel %s, CO2 %s\n", folders[f / per].c_str(),
+                                opt.vary[k].name.c_str(),
+                                eFuel ? NumberText(std::round(*eFuel * 1000) / 1000).c_str() : "-",
+                                eCo2 ? NumberText(std::round(*eCo2 * 1000) / 1000).c_str() : "-");
+            }
+        }
+    }
+    std::fflush(stdout);
+    if (std::string error; !opt.csv.empty() && !WritePageFile(opt.csv, Csv(rows), error)) {
+        // Written aside and renamed, so a full disk leaves an earlier table whole.
+        std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
         if (result == 0) result = 2;
     }
-    if ((!opt.report.empty() || !opt.charts.empty()) && jobs.size() > 1) {
+    if ((!opt.report.empty() || !opt.charts.empty()) && total > 1) {
         ChartFiles charts;
         std::string page = StudyReportHtml(reportRuns, opt.charts.empty() ? nullptr : &charts), error;
         bool ok = opt.report.empty() || WritePageFile(opt.report, page, error);

@@ -13,4 +13,12 @@ namespace tralvik::batch {
 // failing run's status in run order, 0 when all ended normally).
 int RunStudy(const Options& opt, const std::vector<std::string>& args);
 
+// The arguments of one run's own process: the options that shape one run.
+std::vector<std::string> RunArguments(const Options& o, const std::string& run,
+                                      const std::string& series, bool oneRun);
+
+// The series file of one run of a study: FILE with the run's name before
+// its extension (serie.csv gives serie-RUN.csv), made absolute.
+std::string SeriesFileOfRun(const std::string& series, const std::string& run);
+
 } // namespace tralvik::batch

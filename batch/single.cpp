@@ -18,7 +18,7 @@
 #include "batch/check.h"
 #include "batch/headless.h"
 #include "batch/record.h"
-#include "batch/study.h"
+#include "studies/study.h"
 #include "batch/summary.h"
 #include "config/Startup.h"
 #include "core/paths.h"
@@ -254,6 +254,7 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
 
     Summary summary = MakeSummary(ticks, end, s.ttot, start, Figures(s), s.v, vMax);
     recorder.Finish(summary);
+    summary.us = opt.us;
     std::string out = opt.json ? SummaryJson(summary) : SummaryText(summary);
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
@@ -284,6 +285,46 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     return end == "interrupted" ? 128 + gInterrupted : 0;
 }
 
+namespace {
+
+// --check: each run as it would start, with its values applied; the runs
+// of a study are named before their findings.
+int CheckWhatWouldRun(const Options& opt) {
+    std::vector<std::string> folders = opt.dirs.empty() ? std::vector<std::string>{opt.dir} : opt.dirs;
+    if (!opt.Study()) {
+        std::vector<Finding> findings = CheckFolder(opt.dir);
+        for (const Finding& f : findings) std::printf("%s\n", FormatFinding(f).c_str());
+        return findings.empty() ? 0 : 1;
+    }
+    int status = 0;
+    if (!opt.cars.empty())
+        std::fprintf(stderr, "tralvik-batch: note: the cars of --cars are made only when the study "
+                             "runs; the runs are checked without them\n");
+    if (auto problem = CarSweepProblem(folders, opt.sweeps)) {
+        std::printf("%s\n", problem->c_str());
+        status = 1;
+    }
+    StudyPlan plan = opt.vary.empty() ? StudyPlan(folders, opt.sets, opt.sweeps)
+                                      : SampledPlan(folders, opt.sets, opt.vary, opt.samples, opt.seed);
+    for (std::size_t i = 0, n = plan.Count(); i < n; ++i) {
+        RunPlan run = plan.Next();
+        std::string error;
+        auto sets = RunAssignments(run, error);
+        if (!sets) {
+            std::printf("[%s] %s\n", run.name.c_str(), error.c_str());
+            status = 1;
+            continue;
+        }
+        std::vector<Finding> findings = CheckFolder(run.folder, *sets);
+        for (const Finding& f : findings)
+            std::printf("[%s] %s\n", run.name.c_str(), FormatFinding(f).c_str());
+        if (!findings.empty()) status = 1;
+    }
+    return status;
+}
+
+} // namespace
+
 std::optional<int> StartCommand(int argc, char** argv, Options& opt,
                                 std::vector<InputEvent>& events) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -299,11 +340,12 @@ std::optional<int> StartCommand(int argc, char** argv, Options& opt,
         std::fwrite(help.data(), 1, help.size(), stdout);
         return 0;
     }
-    if (opt.check) {
-        std::vector<Finding> findings = CheckFolder(opt.dir);
-        for (const Finding& f : findings) std::printf("%s\n", FormatFinding(f).c_str());
-        return findings.empty() ? 0 : 1;
+    if (opt.listConstants) {
+        std::string list = ConstantsListText();
+        std::fwrite(list.data(), 1, list.size(), stdout);
+        return 0;
     }
+    if (opt.check) return CheckWhatWouldRun(opt);
     if (!opt.inputFile.empty()) {
         auto read = ReadInputFile(opt.inputFile, error);
         if (!read) {

@@ -53,6 +53,58 @@ void AddCo2(Summary& s, double density, double distance_m) {
     if (distance_m > 0) s.co2_g_per_km = *s.co2_g * 1000 / distance_m;
 }
 
+namespace {
+
+// The energy balance's JSON keys and fields, in the order of the balance.
+std::vector<std::pair<const char*, double*>> EnergyFields(EnergyBalance& e) {
+    return {{"energy_fuel_j", &e.fuel},          {"energy_engine_j", &e.engine},
+            {"energy_auxiliaries_j", &e.auxiliaries}, {"energy_drivetrain_j", &e.drivetrain},
+            {"energy_air_j", &e.air},            {"energy_rolling_j", &e.rolling},
+            {"energy_gradient_j", &e.gradient},  {"energy_brake_j", &e.brake},
+            {"energy_limits_j", &e.limits},      {"energy_kinetic_j", &e.kinetic},    {"energy_remainder_j", &e.remainder}};
+}
+
+std::vector<std::pair<std::string, double>> EnergyCells(EnergyBalance e) {
+    std::vector<std::pair<std::string, double>> c;
+    for (const auto& [key, field] : EnergyFields(e)) c.emplace_back(key, *field);
+    return c;
+}
+
+// The FTP-75 weighting and the US units, as named numbers.
+std::vector<std::pair<std::string, std::optional<double>>> RegulatoryCells(const Summary& s) {
+    std::vector<std::pair<std::string, std::optional<double>>> c;
+    auto mpg = [](const std::optional<double>& l) -> std::optional<double> {
+        if (l && *l > 0) return MilesPerGallon(*l);
+        return std::nullopt;
+    };
+    auto mile = [](const std::optional<double>& k) -> std::optional<double> {
+        if (k) return PerMile(*k);
+        return std::nullopt;
+    };
+    if (s.us) {
+        c.emplace_back("fuel_mpg", mpg(s.fuel_l_per_100km));
+        c.emplace_back("co2_g_per_mi", mile(s.co2_g_per_km));
+        c.emplace_back("co_g_per_mi", mile(s.co_g_per_km));
+        c.emplace_back("nox_g_per_mi", mile(s.nox_g_per_km));
+        c.emplace_back("hc_g_per_mi", mile(s.hc_g_per_km));
+    }
+    if (s.ftp75) {
+        const DistanceFigures& f = *s.ftp75;
+        c.emplace_back("ftp75_l_per_100km", f.l_per_100km);
+        c.emplace_back("ftp75_co2_g_per_km", f.co2_g_per_km);
+        c.emplace_back("ftp75_co_g_per_km", f.co_g_per_km);
+        c.emplace_back("ftp75_nox_g_per_km", f.nox_g_per_km);
+        c.emplace_back("ftp75_hc_g_per_km", f.hc_g_per_km);
+        if (s.us) {
+            c.emplace_back("ftp75_mpg", mpg(f.l_per_100km));
+            c.emplace_back("ftp75_co2_g_per_mi", mile(f.co2_g_per_km));
+        }
+    }
+    return c;
+}
+
+} // namespace
+
 static std::string Fixed(double v, int decimals) {
     char buf[400];
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
@@ -95,19 +147,49 @@ std::string SummaryText(const Summary& s) {
     line("end", s.end);
     line("time", Fixed(s.ttot_s, 2) + " s");
     line("distance", Fixed(s.ltot_m, 1) + " m");
-    line("fuel used", Fixed(s.fuel_l, 4) + " l  (" + Fixed(s.fuel_l_per_100km, 2) + " l/100 km)");
-    line("CO", Fixed(s.co_g, 3) + " g  (" + Fixed(s.co_g_per_km, 3) + " g/km)");
-    line("NOx", Fixed(s.nox_g, 3) + " g  (" + Fixed(s.nox_g_per_km, 3) + " g/km)");
-    line("HC", Fixed(s.hc_g, 3) + " g  (" + Fixed(s.hc_g_per_km, 3) + " g/km)");
+    // US units beside SI when asked for.
+    auto mpg = [&](const std::optional<double>& l100) {
+        return s.us && l100 && *l100 > 0 ? ", " + Fixed(MilesPerGallon(*l100), 1) + " mpg" : std::string();
+    };
+    auto perMile = [&](const std::optional<double>& perKm, int decimals) {
+        return s.us && perKm ? ", " + Fixed(PerMile(*perKm), decimals) + " g/mi" : std::string();
+    };
+    line("fuel used", Fixed(s.fuel_l, 4) + " l  (" + Fixed(s.fuel_l_per_100km, 2) + " l/100 km" +
+                          mpg(s.fuel_l_per_100km) + ")");
+    line("CO", Fixed(s.co_g, 3) + " g  (" + Fixed(s.co_g_per_km, 3) + " g/km" + perMile(s.co_g_per_km, 3) + ")");
+    line("NOx", Fixed(s.nox_g, 3) + " g  (" + Fixed(s.nox_g_per_km, 3) + " g/km" + perMile(s.nox_g_per_km, 3) + ")");
+    line("HC", Fixed(s.hc_g, 3) + " g  (" + Fixed(s.hc_g_per_km, 3) + " g/km" + perMile(s.hc_g_per_km, 3) + ")");
     line("final speed", Fixed(s.v_final_kmh, 1) + " km/h");
     line("top speed", Fixed(s.v_max_kmh, 1) + " km/h");
     if (s.co2_g)
-        line("CO2", Fixed(*s.co2_g, 1) + " g  (" + Fixed(s.co2_g_per_km, 1) + " g/km, " +
-                        s.fuel.value_or("") + ")");
+        line("CO2", Fixed(*s.co2_g, 1) + " g  (" + Fixed(s.co2_g_per_km, 1) + " g/km" +
+                        perMile(s.co2_g_per_km, 1) + ", " + s.fuel.value_or("") + ")");
+    if (s.ftp75) {
+        const DistanceFigures& f = *s.ftp75;
+        line("FTP-75", "bags weighted 0.43/0.57: " + Fixed(f.l_per_100km, 2) + " l/100 km" +
+                           mpg(f.l_per_100km) + ", CO2 " + Fixed(f.co2_g_per_km, 1) + " g/km" +
+                           perMile(f.co2_g_per_km, 1) + ", CO " + Fixed(f.co_g_per_km, 3) +
+                           ", NOx " + Fixed(f.nox_g_per_km, 3) + ", HC " + Fixed(f.hc_g_per_km, 3) +
+                           " g/km");
+    }
     if (s.trace)
         line("trace", "RMS " + Fixed(s.trace->rms_kmh, 2) + " km/h, max " +
                           Fixed(s.trace->max_kmh, 2) + " km/h, " +
                           Fixed(s.trace->share_off * 100, 1) + " % of the time > 2 km/h off");
+    if (s.energy) {
+        const EnergyBalance& e = *s.energy;
+        auto kj = [](double j) {
+            double k = std::round(j / 1000);
+            return Fixed(k == 0 ? 0.0 : k, 0); // no "-0"
+        };
+        line("energy", "fuel " + kj(e.fuel) + " kJ = engine " + kj(e.engine) + " + auxiliaries " +
+                           kj(e.auxiliaries) + " + drivetrain " + kj(e.drivetrain) + " + air " +
+                           kj(e.air) + " + rolling " + kj(e.rolling) + " + gradient " +
+                           kj(e.gradient) + " + brake " + kj(e.brake) + " + limits " + kj(e.limits) + " + kinetic " +
+                           kj(e.kinetic) + " + remainder " + kj(e.remainder) + " kJ (" +
+                           (e.fuel > 0 ? Fixed(e.remainder / e.fuel * 100, 2) : std::string("-")) +
+                           " %)");
+    }
     for (const PhaseFigures& p : s.phases) {
         t += "phase        " + p.phase.name + ": " + Fixed(p.distance_m, 1) + " m, " + Fixed(p.fuel_l, 4) + " l, CO2 " +
              Fixed(p.co2_g, 1) + " g, CO " + Fixed(p.co_g, 3) + " g, NOx " + Fixed(p.nox_g, 3) +
@@ -137,6 +219,10 @@ std::string SummaryJson(const Summary& s) {
     if (s.trace)
         j += ", \"trace_rms_kmh\": " + Json(s.trace->rms_kmh) + ", \"trace_max_kmh\": " +
              Json(s.trace->max_kmh) + ", \"trace_share_off\": " + Json(s.trace->share_off);
+    if (s.energy)
+        for (const auto& [key, value] : EnergyCells(*s.energy)) j += ", \"" + key + "\": " + Json(value);
+    if (s.cycle) j += ", \"cycle\": \"" + JsonEscape(*s.cycle) + "\"";
+    for (const auto& [key, value] : RegulatoryCells(s)) j += ", \"" + key + "\": " + Json(value);
     if (!s.phases.empty()) {
         j += ", \"phases\": [";
         for (std::size_t i = 0; i < s.phases.size(); ++i) {
@@ -183,6 +269,10 @@ std::vector<std::pair<std::string, std::string>> SummaryCells(const Summary& s) 
         num("trace_max_kmh", s.trace->max_kmh);
         num("trace_share_off", s.trace->share_off);
     }
+    if (s.energy)
+        for (const auto& [key, value] : EnergyCells(*s.energy)) num(key, value);
+    if (s.cycle) c.emplace_back("cycle", *s.cycle);
+    for (const auto& [key, value] : RegulatoryCells(s)) num(key, value);
     for (const PhaseFigures& p : s.phases) {
         const std::string n = p.phase.name + ": ";
         num(n + "distance_m", p.distance_m);
@@ -225,6 +315,16 @@ std::optional<Summary> SummaryFromJson(const std::string& json) {
     }
     if (j.contains("trace_rms_kmh"))
         s.trace = TraceFigures{num("trace_rms_kmh"), num("trace_max_kmh"), num("trace_share_off"), 0};
+    if (j.contains("energy_fuel_j")) {
+        EnergyBalance e;
+        for (auto& [key, field] : EnergyFields(e)) *field = num(key);
+        s.energy = e;
+    }
+    if (j.contains("cycle") && j["cycle"].is_string()) s.cycle = j["cycle"].get<std::string>();
+    if (j.contains("ftp75_l_per_100km"))
+        s.ftp75 = DistanceFigures{num("ftp75_l_per_100km"), num("ftp75_co2_g_per_km"),
+                                  num("ftp75_co_g_per_km"), num("ftp75_nox_g_per_km"),
+                                  num("ftp75_hc_g_per_km")};
     if (j.contains("phases"))
         for (const auto& p : j["phases"]) {
             PhaseFigures f;

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/figures.h"
+#include "studies/energy.h"
+#include "studies/figures.h"
+#include "studies/regulatory.h"
 #include "files/RRFIL.h"
 
 namespace tralvik::batch {
@@ -27,6 +29,11 @@ struct Summary {
     std::optional<double> co2_g, co2_g_per_km;
     std::optional<TraceFigures> trace;   // time cycles only
     std::vector<PhaseFigures> phases;    // when the cycle has a phase file
+    std::optional<EnergyBalance> energy; // J
+    std::optional<std::string> cycle;    // the cycle file's name (UTF-8)
+    std::optional<DistanceFigures> ftp75; // FTP-75 weighted by its bags
+    // Presentation: US units (mpg, g/mi) beside SI in the text, JSON and CSV.
+    bool us = false;
 };
 
 // Adds CO2 (from the fuel used, `density` kg/l) to the summary.

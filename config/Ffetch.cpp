@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "config/ConstantsLayout.h"
 #include "core/paths.h"
 
 namespace tralvik {
@@ -90,92 +91,65 @@ std::string NormaliseSpara(const Text& line) {
 }
 
 void TakeFileValues(Sim& s, const Lines& L) {
-    auto text = [&](std::size_t n) { return Cut250(LineAt(L, n)); };
-    auto number = [&](std::size_t n) { return NumberOf(LineAt(L, n)); };
-    auto keepIfValid = [&](std::size_t n, double& field) {
-        double v;
-        if (ParseNumber(LineAt(L, n), v)) field = v;
-    };
     auto atLeast001 = [](double v) { return v < 0.01 ? 0.01 : v; };
-
-    s.Ttidd = text(1);
-    s.Tkarta = text(2);
-    s.Bilmapp = text(3);
-    s.Rad4 = text(4);
-    s.Tforb = text(5);
-    s.Rad6 = text(6);
-    s.Tford = text(7);
-    s.Tvx = text(8);
-    s.Rad9 = text(9);
-    s.Mussfil = text(10);
-    s.Rad11 = text(11);
-    s.Rad12 = text(12);
-    s.Tresultat = text(13);
-    s.Tresultatp = text(14);
-    s.Myname = text(15);
-
-    s.Imax = number(16);
-    if (!s.Forstlast) s.Rad17 = number(17); // later reads keep the start-up value
-    s.Massa = number(18);
-    s.Rad19 = number(19);
-    s.Rad20 = number(20);
-    s.Tank = number(21);
-    s.Rad22 = number(22);
-    s.Rad23 = number(23);
-    s.Fbmax = number(24);
-    s.Phjalp = number(25);
-    s.Rad26 = number(26);
-    s.CdA = number(27);
-    s.Rad28 = number(28);
-    s.Rad29 = number(29);
-    // Lines 30 and 31 are not used.
-    keepIfValid(32, s.Brannv);
-    keepIfValid(33, s.Tathet);
-    keepIfValid(34, s.Nmax);
-    s.Fulltid = number(35);
-    s.Fullangd = number(36);
-
-    s.Cykeltyp = UpperAz(FirstChar(LineAt(L, 37))) == 'T' ? 'T' : 'K';
-    double rad38;
-    if (ParseNumber(LineAt(L, 38), rad38)) {
-        s.Rad38 = rad38;
-    } else {
-        switch (UpperAz(FirstChar(LineAt(L, 38)))) {
-        case 'C':
-            s.Rad38 = 0.549;
+    // Line by line in order: line 50 takes the Tank of line 21 of this read.
+    for (const ConstantLine& c : ConstantsLayout()) {
+        const Text& line = LineAt(L, static_cast<std::size_t>(c.line));
+        switch (c.read) {
+        case LineRead::Skipped:
             break;
-        case 'V':
-            s.Rad38 = 1.2;
+        case LineRead::Plain:
+            if (c.text) s.*c.text = Cut250(line);
+            if (c.number) s.*c.number = NumberOf(line);
+            if (c.letter) s.*c.letter = FirstChar(line);
             break;
-        default:
-            s.Rad38 = 1.0;
+        case LineRead::FirstReadOnly: // later reads keep the start-up value
+            if (!s.Forstlast) s.*c.number = NumberOf(line);
+            break;
+        case LineRead::KeepIfValid: {
+            double v;
+            if (ParseNumber(line, v)) s.*c.number = v;
+            break;
+        }
+        case LineRead::AtLeast001:
+            s.*c.number = atLeast001(NumberOf(line));
+            break;
+        case LineRead::UpperLetter:
+            s.*c.letter = UpperAz(FirstChar(line));
+            break;
+        case LineRead::TimeOrMap:
+            s.*c.letter = UpperAz(FirstChar(line)) == 'T' ? 'T' : 'K';
+            break;
+        case LineRead::Factor: {
+            double v;
+            if (ParseNumber(line, v)) {
+                s.*c.number = v;
+            } else {
+                switch (UpperAz(FirstChar(line))) {
+                case 'C':
+                    s.*c.number = 0.549;
+                    break;
+                case 'V':
+                    s.*c.number = 1.2;
+                    break;
+                default:
+                    s.*c.number = 1.0;
+                    break;
+                }
+            }
+            break;
+        }
+        case LineRead::SaveSwitches:
+            s.*c.text = NormaliseSpara(line);
+            break;
+        case LineRead::TankPercent: // the share used, of the Tank of this same read
+            s.Bensin = (100 - NumberOf(line)) * s.Tank / 100;
+            break;
+        case LineRead::Gearbox:
+            s.*c.mode = UpperAz(FirstChar(line)) == 'A' ? 20 : 10;
             break;
         }
     }
-    s.Spara = NormaliseSpara(LineAt(L, 39));
-    s.Rad40 = number(40);
-    s.Rad41 = FirstChar(LineAt(L, 41));
-    s.Stopptom = FirstChar(LineAt(L, 42));
-    s.Vagkrokar = FirstChar(LineAt(L, 43));
-    s.Rad44 = FirstChar(LineAt(L, 44));
-
-    // Lines 45 to 51 restart the run's quantities.
-    s.ttot = atLeast001(number(45));
-    s.tcykel = number(46);
-    s.ltot = atLeast001(number(47));
-    s.lkarta = number(48);
-    s.Rad49 = atLeast001(number(49));
-    double usedPercent = number(50);
-    s.Bensin = (100 - usedPercent) * s.Tank / 100; // Tank of this same read
-    s.v = atLeast001(number(51));
-    s.Rad52 = number(52);
-    s.Rad53 = number(53);
-    s.Rad54 = number(54);
-
-    s.Motorstyr = UpperAz(FirstChar(LineAt(L, 55)));
-    s.Tidsmod = UpperAz(FirstChar(LineAt(L, 56)));
-    s.Dt = number(57);
-    s.Vaxelmod = UpperAz(FirstChar(LineAt(L, 58))) == 'A' ? 20 : 10;
 }
 
 // The table files live in the car folder: each name keeps only its last
@@ -307,6 +281,13 @@ Text CommaToPoint(const Text& text) {
     return r;
 }
 
+namespace {
+
+// The steps after the lines are taken.
+void FinishReading(Sim& s, std::size_t lines);
+
+} // namespace
+
 void ReadConstants(Sim& s) {
     std::size_t lines = 58;
     if (s.Uppdat) {
@@ -317,6 +298,18 @@ void ReadConstants(Sim& s) {
         lines = L.size();
         TakeFileValues(s, L);
     }
+    FinishReading(s, lines);
+}
+
+void ReadConstantsText(Sim& s, const std::string& bytes) {
+    Lines L = SplitConstantsLines(bytes);
+    TakeFileValues(s, L);
+    FinishReading(s, L.size());
+}
+
+namespace {
+
+void FinishReading(Sim& s, std::size_t lines) {
     MoveIntoCarFolder(s);
     MakeAbsolute(s);
     try {
@@ -329,5 +322,7 @@ void ReadConstants(Sim& s) {
                                     std::to_string(lines) + " of 58; the lines after it read as empty)");
     }
 }
+
+} // namespace
 
 } // namespace tralvik

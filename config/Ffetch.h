@@ -15,6 +15,10 @@ namespace tralvik {
 // table steps run. Throws IoError when a file cannot be opened or read.
 void ReadConstants(Sim& s);
 
+// As ReadConstants with Uppdat clear, but the lines come from `bytes` (the
+// text of a constants file) instead of the file Konsfil names.
+void ReadConstantsText(Sim& s, const std::string& bytes);
+
 // A constants file's bytes split into lines without their ends (LF or CR LF),
 // as ReadConstants takes them.
 std::vector<Text> SplitConstantsLines(const std::string& bytes);

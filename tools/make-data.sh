@@ -43,4 +43,15 @@ fas udds.fas         UDDS.FAS
 "$T/textconv" tools/text/preword.txt $D/preword.txt
 "$T/consmaker" tools/text/CONS.txt tools/cars/mellanbil.txt $D/CONS.VAL
 "$T/consmaker" tools/text/DIESEL.txt tools/cars/dieselkombi.txt $D/DIESEL.VAL
+# Each car's own constants from its constants file, for studies that pick
+# the car with --set or --sweep Bilmapp.
+bil() {
+  awk 'BEGIN { split("16 Imax 18 Massa 21 Tank 24 Fbmax 25 Phjalp 27 CdA 32 Brannv 33 Tathet 34 Nmax", a, " ")
+               for (i = 1; i < 18; i += 2) n[a[i]] = a[i + 1]
+               printf "# Bilens egna konstanter (tralvik-batch --sweep Bilmapp)\r\n" }
+       { sub(/\r$/, "") }
+       (NR in n) { printf "%s=%s\r\n", n[NR], $0 }' "$1" > "$2"
+}
+bil $D/CONS.VAL $D/Mellanbil/BIL.VAL
+bil $D/DIESEL.VAL $D/Dieselkombi/BIL.VAL
 echo "data/ written"

@@ -31,7 +31,7 @@ check_page "$top/docs/studie.html" 6 docs/studie.png
 cp -r data "$WORK/data"
 "$BATCH" --quiet --no-draw --spara 1100 --set Cykeltyp=T --set 'Ttidd=cykler\FTP75.CYK' \
   --keep "$WORK/kept" --report "$WORK/rapport-ftp75.html" "$WORK/data" > /dev/null
-check_page "$WORK/rapport-ftp75.html" 6 docs/rapport-ftp75.png
+check_page "$WORK/rapport-ftp75.html" 7 docs/rapport-ftp75.png
 run=$(ls -d "$WORK/kept"/*/)
 "$TOOL" -o "$WORK/rapport-resultat.html" "$run"
 check_page "$WORK/rapport-resultat.html" 6 docs/rapport-resultat.png

@@ -32,6 +32,14 @@ TEST(Check, ConstantsNumbersAndTheirEnd) {
     std::vector<Finding> f = CheckConstantsLines(lines, "K.VAL");
     ASSERT_EQ(f.size(), 1u);
     EXPECT_EQ(FormatFinding(f[0]), "K.VAL:24: \"1,5\" is not a number (Fbmax); it reads as 0");
+    // Numbers the model cannot mean are findings too; -1 takes the table's.
+    lines[17] = "-500";
+    lines[20] = "0";
+    f = CheckConstantsLines(lines, "K.VAL");
+    ASSERT_EQ(f.size(), 3u);
+    EXPECT_EQ(FormatFinding(f[0]),
+              "K.VAL:18: Massa -500: the model needs above 0 kg, or -1 for the vehicle table's value");
+    EXPECT_EQ(FormatFinding(f[1]), "K.VAL:21: Tank 0: the model needs above 0 l");
     lines.resize(3);
     EXPECT_EQ(FormatFinding(CheckConstantsLines(lines, "K.VAL").back()),
               "K.VAL:3: the file ends after this line: lines 4 to 58 are missing and read as "

@@ -5,13 +5,18 @@
 
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 
-#include "batch/study.h"
+#include <nlohmann/json.hpp>
+
+#include "studies/cars.h"
+#include "studies/study.h"
+#include "tools/testcar/testrun.h"
 
 namespace fs = std::filesystem;
 
@@ -148,8 +153,11 @@ TEST_F(Study, SetEqualsEditingTheLine) {
                                                        {"Vaxelmod", "M"}};
     const fs::path data = CopyData("data");
     const std::vector<std::string> original = Lines(ReadFile(data / "CONS.VAL"));
-    ASSERT_EQ(tralvik::batch::ConstLines().size(), values.size());
-    for (const tralvik::batch::ConstLine& line : tralvik::batch::ConstLines()) {
+    std::size_t named = 0;
+    for (const tralvik::ConstantLine& l : tralvik::ConstantsLayout()) named += *l.name != 0;
+    ASSERT_EQ(named, values.size());
+    for (const tralvik::ConstantLine& line : tralvik::ConstantsLayout()) {
+        if (!*line.name) continue;
         SCOPED_TRACE(line.name);
         const std::string& value = values.at(line.name);
         ASSERT_NE(original.at(line.line - 1), value + "\r");
@@ -238,4 +246,247 @@ TEST_F(Study, SnapshotSavedLoadedAndSavedAgain) {
     EXPECT_NEAR(ttot, 601, 1.5);
     auto ticks = std::strtol(rest.out.c_str() + rest.out.find("\"ticks\": ") + 9, nullptr, 10);
     EXPECT_LT(ticks, 15000 - 900);
+}
+
+// --check reads each run's CONS.VAL as its --set and --sweep values make it.
+TEST_F(Study, CheckChecksWhatWouldRun) {
+    fs::path data = CopyData("data");
+    Result plain = Run("--check '" + data.string() + "'");
+    EXPECT_EQ(plain.status, 0) << plain.out;
+    Result set = Run("--check --set 'Ttidd=cykler\\NOPE.CYK' --set Cykeltyp=T '" + data.string() + "'");
+    EXPECT_EQ(set.status, 1);
+    EXPECT_NE(set.out.find("[data] " + data.string() + "/cykler\\NOPE.CYK: cannot be opened"),
+              std::string::npos)
+        << set.out;
+    Result swept = Run("--check --set Cykeltyp=T --sweep 'Ttidd=cykler\\NOPE.CYK,cykler\\NEDC.CYK' '" +
+                       data.string() + "'");
+    EXPECT_EQ(swept.status, 1);
+    EXPECT_NE(swept.out.find("[data_Ttidd=NOPE.CYK]"), std::string::npos) << swept.out;
+    EXPECT_EQ(swept.out.find("[data_Ttidd=NEDC.CYK]"), std::string::npos) << swept.out;
+}
+
+// A sweep over car folders gives each car the constants of its BIL.VAL: the
+// diesel's run is the run of its own constants file; a car folder without
+// one is refused before anything runs.
+TEST_F(Study, SweepOverCarFoldersGivesEachCarItsOwnConstants) {
+    fs::path data = CopyData("data"), diesel = CopyData("diesel");
+    fs::copy_file(diesel / "DIESEL.VAL", diesel / "CONS.VAL", fs::copy_options::overwrite_existing);
+    const std::string common = "--json --no-draw --quiet --ticks 2000 --set Cykeltyp=T --set 'Ttidd=cykler\\HWFET.CYK' ";
+    Result own = Run(common + "'" + diesel.string() + "'");
+    Result swept = Run(common + "--sweep Bilmapp=Mellanbil,Dieselkombi '" + data.string() + "'");
+    ASSERT_EQ(swept.status, 0) << swept.out;
+    auto lines = Lines(swept.out);
+    ASSERT_EQ(lines.size(), 2u);
+    auto ownLines = Lines(own.out);
+    ASSERT_EQ(ownLines.size(), 1u) << own.out;
+    EXPECT_EQ(SummaryPart(lines[1]), SummaryPart(ownLines[0]));
+    EXPECT_NE(lines[1].find("\"fuel\": \"diesel\""), std::string::npos);
+    fs::remove(data / "Dieselkombi" / "BIL.VAL");
+    Result refused = Run(common + "--sweep Bilmapp=Mellanbil,Dieselkombi '" + data.string() + "'");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(ReadFile(tmp / ".stderr").find("the car folder 'Dieselkombi' of " + data.string() + " holds no BIL.VAL"),
+              std::string::npos);
+}
+
+// --series in a study: one file per run, named after the run.
+TEST_F(Study, SeriesOfEachRun) {
+    fs::path data = CopyData("data");
+    Result r = Run("--no-draw --quiet --ticks 50 --sweep Massa=900,1500 --series '" +
+                   (tmp / "serie.csv").string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0);
+    for (const char* run : {"data_Massa=900", "data_Massa=1500"})
+        EXPECT_EQ(Lines(ReadFile(tmp / (std::string("serie-") + run + ".csv"))).size(), 51u) << run;
+}
+
+// Stopped during its first run, a study reports the runs it never started
+// as such, and keeps none of them.
+TEST_F(Study, InterruptedStudySaysNotStarted) {
+    fs::path data = CopyData("data");
+    std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' --no-draw --quiet --realtime --ticks 250 --jobs 1 --sweep Massa=900,1000,1100 --keep '" +
+                      (tmp / "kept").string() + "' '" + data.string() + "' > '" + (tmp / "out").string() +
+                      "' 2>&1 & sleep 1; kill -TERM $!; wait $!";
+    int rc = std::system(cmd.c_str());
+    EXPECT_EQ(WEXITSTATUS(rc), 143);
+    std::string out = ReadFile(tmp / "out");
+    EXPECT_NE(out.find("== data_Massa=900 ==\nticks"), std::string::npos) << out;
+    EXPECT_NE(out.find("== data_Massa=1000 ==\n(not started: the study was interrupted)"), std::string::npos) << out;
+    EXPECT_NE(out.find("== data_Massa=1100 ==\n(not started"), std::string::npos) << out;
+    EXPECT_EQ(out.find("cannot keep"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(tmp / "kept" / "data_Massa=1000"));
+}
+
+// The fuel's energy is accounted for term by term on every bundled cycle
+// (and the map): what no term explains stays under 0.5 % of it.
+TEST_F(Study, EnergyBalanceClosesOnEveryBundledCycle) {
+    fs::path data = CopyData("data");
+    std::string cycles;
+    for (const auto& e : fs::directory_iterator(data / "cykler"))
+        if (e.path().extension() == ".CYK")
+            cycles += (cycles.empty() ? "" : ",") + ("cykler\\" + e.path().filename().string());
+    Result r = Run("--json --no-draw --quiet --jobs 2 --set Cykeltyp=T --sweep 'Ttidd=" + cycles +
+                   "' '" + data.string() + "'");
+    Result map = Run("--json --no-draw --quiet '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0);
+    auto lines = Lines(r.out);
+    lines.push_back(map.out);
+    ASSERT_EQ(lines.size(), 10u);
+    for (const std::string& line : lines) {
+        auto j = nlohmann::json::parse(line);
+        SCOPED_TRACE(j.value("run", "map"));
+        const double fuel = j["energy_fuel_j"];
+        double sum = 0;
+        for (const char* k : {"engine", "auxiliaries", "drivetrain", "air", "rolling", "gradient",
+                              "brake", "limits", "kinetic", "remainder"})
+            sum += j[std::string("energy_") + k + "_j"].get<double>();
+        EXPECT_NEAR(sum, fuel, 1e-9 * fuel);
+        // The fuel burned, at its heating value of 8.9 kWh/l.
+        EXPECT_NEAR(fuel, j["fuel_l"].get<double>() * 8.9 * 3.6e6, 1e-9 * fuel);
+        EXPECT_LT(std::fabs(j["energy_remainder_j"].get<double>()), 0.005 * fuel);
+        for (const char* k : {"engine", "auxiliaries", "drivetrain", "air", "rolling", "brake", "limits"})
+            EXPECT_GT(j[std::string("energy_") + k + "_j"].get<double>(), 0) << k;
+    }
+}
+
+// FTP-75 and HWFET of one variant combine 55/45; --units us adds mpg and g/mi.
+TEST_F(Study, CityHighwayCombinedAndUsUnits) {
+    fs::path data = CopyData("data");
+    fs::path csv = tmp / "runs.csv";
+    Result r = Run("--json --no-draw --quiet --units us --set Cykeltyp=T --sweep 'Ttidd=cykler\\FTP75.CYK,cykler\\HWFET.CYK' --csv '" +
+                   csv.string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0);
+    auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 2u);
+    auto city = nlohmann::json::parse(lines[0]), highway = nlohmann::json::parse(lines[1]);
+    EXPECT_NEAR(city["fuel_mpg"].get<double>() * city["fuel_l_per_100km"].get<double>(), 235.2145833, 1e-6);
+    EXPECT_NEAR(city["co2_g_per_mi"].get<double>(), city["co2_g_per_km"].get<double>() * 1.609344, 1e-9);
+    ASSERT_TRUE(city.contains("ftp75_l_per_100km"));
+    EXPECT_FALSE(highway.contains("ftp75_l_per_100km"));
+    auto rows = Lines(ReadFile(csv));
+    ASSERT_EQ(rows.size(), 3u);
+    std::vector<std::string> head;
+    std::stringstream h(rows[0]);
+    for (std::string c; std::getline(h, c, ',');) head.push_back(c);
+    auto cell = [&](int row, const std::string& name) {
+        std::stringstream in(rows[row]);
+        std::string c;
+        for (std::size_t i = 0; std::getline(in, c, ','); ++i)
+            if (head[i] == name) return std::stod(c);
+        ADD_FAILURE() << name;
+        return 0.0;
+    };
+    const double combined = 0.55 * city["ftp75_l_per_100km"].get<double>() +
+                            0.45 * highway["fuel_l_per_100km"].get<double>();
+    EXPECT_NEAR(cell(1, "combined_l_per_100km"), combined, 1e-12);
+    EXPECT_NEAR(cell(2, "combined_l_per_100km"), combined, 1e-12);
+    EXPECT_NEAR(cell(2, "combined_mpg") * combined, 235.2145833, 1e-6);
+}
+
+// --elasticity: the CSV's elasticities are those of its own base and +-5 % rows.
+TEST_F(Study, ElasticityFromItsOwnRuns) {
+    fs::path data = CopyData("data");
+    fs::path csv = tmp / "e.csv";
+    Result r = Run("--no-draw --quiet --ticks 3000 --set Cykeltyp=T --vary Massa=1100:1500 --elasticity --csv '" +
+                   csv.string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0);
+    auto rows = Lines(ReadFile(csv));
+    ASSERT_EQ(rows.size(), 4u);
+    std::vector<std::string> head;
+    std::stringstream h(rows[0]);
+    for (std::string c; std::getline(h, c, ',');) head.push_back(c);
+    auto cell = [&](int row, const std::string& name) {
+        std::stringstream in(rows[row]);
+        std::string c;
+        for (std::size_t i = 0; std::getline(in, c, ','); ++i)
+            if (head[i] == name) return std::stod(c);
+        ADD_FAILURE() << name;
+        return 0.0;
+    };
+    EXPECT_EQ(cell(1, "Massa"), 1300);
+    EXPECT_EQ(cell(3, "Massa"), 1365);
+    const double f0 = cell(1, "fuel_l_per_100km"), fm = cell(2, "fuel_l_per_100km"), fp = cell(3, "fuel_l_per_100km");
+    EXPECT_NEAR(cell(3, "elasticity_fuel"), (fp - fm) / f0 / 0.1, 1e-9);
+    EXPECT_GT(cell(3, "elasticity_fuel"), 0);
+    EXPECT_NE(r.out.find("elasticity   " + data.string() + ", Massa: fuel "), std::string::npos) << r.out;
+}
+
+// A fleet study runs each car of a test-car list as testcar runs it: the
+// same car folder and constants give the same l/100 km to the last bit.
+TEST_F(Study, FleetRunsAreTestcarsRuns) {
+    fs::path data = CopyData("data");
+    const fs::path csvList = fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/test-cars.csv";
+    Result r = Run("--json --no-draw --quiet --jobs 2 --cars '" + csvList.string() +
+                   "' --set Cykeltyp=T --sweep 'Ttidd=cykler\\FTP75.CYK,cykler\\HWFET.CYK' --csv '" +
+                   (tmp / "fleet.csv").string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0) << ReadFile(tmp / ".stderr");
+    std::vector<std::string> problems;
+    auto cars = tralvik::batch::ReadStudyCars(csvList.string(), problems);
+    ASSERT_EQ(cars.size(), 2u);
+    auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+        auto j = nlohmann::json::parse(lines[k]);
+        const char* cycle = k % 2 ? "HWFET.CYK" : "FTP75.CYK";
+        auto own = tralvik::tools::RunCarOnCycle(TRALVIK_BATCH_EXE, data.string(), cars[k / 2].spec, cycle);
+        EXPECT_EQ(j["fuel_l_per_100km"].get<double>(), own.lPer100) << lines[k];
+    }
+    auto rows = Lines(ReadFile(tmp / "fleet.csv"));
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].rfind("run,car,make,model,list_line,", 0), 0u) << rows[0];
+    EXPECT_EQ(rows[1].rfind("data_" + cars[0].spec.name + "_Ttidd=FTP75.CYK," + cars[0].spec.name + ",MAZDA,MAZDA3,2,", 0), 0u) << rows[1];
+    // A folder of car descriptions: each one a car.
+    Result dir = Run("--json --no-draw --quiet --ticks 100 --cars '" + std::string(TRALVIK_SOURCE_DIR) +
+                     "/tools/cars' '" + data.string() + "'");
+    ASSERT_EQ(dir.status, 0) << ReadFile(tmp / ".stderr");
+    EXPECT_EQ(Lines(dir.out).size(), 2u) << dir.out;
+}
+
+// --set-car is the car's description edited by hand; A, B, C as published
+// are f0, f1, f2 in SI units.
+TEST_F(Study, SetCarEqualsEditingTheDescription) {
+    fs::path data = CopyData("data");
+    fs::create_directories(tmp / "byhand");
+    std::string text = ReadFile(fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/mellanbil.txt");
+    std::string edited;
+    for (const std::string& line : Lines(text)) {
+        if (line.rfind("final_drive", 0) == 0 || line.rfind("cda", 0) == 0 || line.rfind("crr", 0) == 0) continue;
+        edited += line + "\n";
+    }
+    const double n = 4.4482216152605, ms = 0.44704;
+    char roadLoad[200];
+    std::snprintf(roadLoad, sizeof roadLoad, "f0 %.17g\nf1 %.17g\nf2 %.17g\n", 30 * n, 0.2 * n / ms,
+                  0.018 * n / (ms * ms));
+    std::ofstream(tmp / "byhand" / "mellanbil.txt") << edited << "final_drive 3.5\n" << roadLoad;
+    fs::create_directories(tmp / "plain");
+    fs::copy_file(fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/mellanbil.txt", tmp / "plain" / "mellanbil.txt");
+    const std::string common = "--json --no-draw --quiet --ticks 3000 --set Cykeltyp=T --set 'Ttidd=cykler\\HWFET.CYK' ";
+    Result byHand = Run(common + "--cars '" + (tmp / "byhand").string() + "' '" + data.string() + "'");
+    Result bySet = Run(common + "--cars '" + (tmp / "plain").string() +
+                       "' --set-car final_drive=3.5 --set-car A=30 --set-car B=0.2 --set-car C=0.018 '" +
+                       data.string() + "'");
+    ASSERT_EQ(byHand.status, 0);
+    ASSERT_EQ(bySet.status, 0) << ReadFile(tmp / ".stderr");
+    EXPECT_EQ(SummaryPart(bySet.out), SummaryPart(byHand.out));
+    Result plain = Run(common + "--cars '" + (tmp / "plain").string() + "' '" + data.string() + "'");
+    EXPECT_NE(SummaryPart(plain.out), SummaryPart(byHand.out));
+    EXPECT_NE(bySet.out.find("\"set\": {"), std::string::npos);
+}
+
+// --sweep-car runs each car once per value, each as --set-car would.
+TEST_F(Study, SweepCarIsOneSetCarPerValue) {
+    fs::path data = CopyData("data");
+    const std::string common = "--json --no-draw --quiet --ticks 2000 --set Cykeltyp=T --set 'Ttidd=cykler\\HWFET.CYK' --cars '" +
+                               std::string(TRALVIK_SOURCE_DIR) + "/tools/cars' ";
+    Result swept = Run(common + "--sweep-car final_drive=3.5,4.5 '" + data.string() + "'");
+    ASSERT_EQ(swept.status, 0) << ReadFile(tmp / ".stderr");
+    auto lines = Lines(swept.out);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[3].find("\"run\": \"data_Mellanbil_final_drive=4.5\""), std::string::npos) << lines[3];
+    for (int k = 0; k < 2; ++k) {
+        auto one = Lines(Run(common + "--set-car final_drive=" + (k ? "4.5" : "3.5") + " '" + data.string() + "'").out);
+        ASSERT_EQ(one.size(), 2u);
+        EXPECT_EQ(SummaryPart(lines[k]), SummaryPart(one[0]));
+        EXPECT_EQ(SummaryPart(lines[2 + k]), SummaryPart(one[1]));
+    }
+    EXPECT_NE(SummaryPart(lines[0]), SummaryPart(lines[1]));
 }

@@ -2,11 +2,19 @@
 // sweep, the CSV, CO2, phases and trace following, worked out by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <set>
 
-#include "batch/figures.h"
-#include "batch/study.h"
+#include "studies/figures.h"
+#include "studies/study.h"
+#include "batch/options.h"
+#include "batch/runner.h"
 #include "batch/summary.h"
+#include "studies/regulatory.h"
+#include "studies/sampling.h"
+#include "config/Ffetch.h"
 
 using namespace tralvik::batch;
 
@@ -150,4 +158,170 @@ TEST(BatchStudy, TraceFollowingOnASyntheticRun) {
     EXPECT_NEAR(r->max_kmh, 4, 1e-12);
     EXPECT_DOUBLE_EQ(r->share_off, 0.6);
     EXPECT_DOUBLE_EQ(r->time_s, 5);
+}
+
+// Values the model cannot mean and bytes that would break the file's lines
+// are refused, naming the constant; -1 (from the vehicle table) stays valid.
+TEST(BatchStudy, ValuesTheModelCannotMeanAreRefused) {
+    const char* refused[][2] = {{"Massa=-500", "--set Massa=-500: the model needs above 0 kg"},
+                                {"Massa=0", "Massa=0"},           {"CdA=0", "CdA=0"},
+                                {"CdA=-3", "CdA=-3"},             {"Tathet=0", "Tathet=0"},
+                                {"Tank=-1", "Tank=-1"},           {"Fbmax=0", "Fbmax=0"},
+                                {"Brannv=-8.9", "Brannv=-8.9"},   {"Nmax=0", "Nmax=0"},
+                                {"Imax=0", "Imax=0"},             {"Phjalp=-1", "Phjalp=-1"},
+                                {"Myname=x\nMellanbil", "Myname: the value holds a control character (code 10)"},
+                                {"Ttidd=a\rb", "code 13"},        {"Cykeltyp=\t", "code 9"}};
+    for (const auto& [text, message] : refused) {
+        SCOPED_TRACE(text);
+        std::string err;
+        EXPECT_FALSE(ParseAssignment(text, "--set", err));
+        EXPECT_NE(err.find(message), std::string::npos) << err;
+        EXPECT_FALSE(ParseSweep(std::string(text) + ",1", err));
+    }
+    std::string err;
+    for (const char* ok : {"Massa=-1", "CdA=-1", "Massa=1e-3", "Phjalp=0", "Fulltid=0"})
+        EXPECT_TRUE(ParseAssignment(ok, "--set", err)) << ok << ": " << err;
+}
+
+TEST(BatchStudy, NameGivenTwiceOrValueRepeatedIsRefused) {
+    Sweep m1{"Massa", {"1100", "1500"}}, m2{"Massa", {"1200"}}, c{"CdA", {"0.6", "0.6"}};
+    EXPECT_EQ(RepeatedName({}, {m1, m2}), "Massa is given with --sweep and again with --sweep");
+    EXPECT_EQ(RepeatedName({{"Massa", "1"}}, {m1}), "Massa is given with --set and again with --sweep");
+    EXPECT_EQ(RepeatedName({{"Tank", "1"}, {"Tank", "2"}}, {}), "Tank is given twice with --set");
+    EXPECT_EQ(RepeatedName({}, {c}), "--sweep CdA: the value '0.6' is given twice");
+    EXPECT_EQ(RepeatedName({{"Tank", "1"}}, {m1}), std::nullopt);
+    std::string err;
+    auto o = ParseOptions({"--sweep", "Massa=1100,1500", "--sweep", "Massa=1200", "d"}, err);
+    EXPECT_FALSE(o);
+    EXPECT_EQ(err, "Massa is given with --sweep and again with --sweep");
+}
+
+// A study is counted before it is planned; runs are made one at a time, and
+// names that collide are numbered without a search over all names before.
+TEST(BatchStudy, StudiesAreBoundedAndPlannedLazily) {
+    std::vector<Sweep> five;
+    for (const char* n : {"Massa", "CdA", "Tank", "Nmax", "Fbmax"}) {
+        Sweep s{n, {}};
+        for (int i = 1; i <= 10000; ++i) s.values.push_back(std::to_string(i));
+        five.push_back(s);
+    }
+    EXPECT_EQ(StudyPlan({"d"}, {}, five).Count(), SIZE_MAX);
+    std::string err;
+    EXPECT_FALSE(ParseOptions({"--sweep", "Massa=1,2,3", "--sweep", "CdA=1,2", "--max-runs", "5", "d"}, err));
+    EXPECT_EQ(err, "the study has 6 runs, more than the limit of 5; give --max-runs N to allow up to N");
+    EXPECT_TRUE(ParseOptions({"--sweep", "Massa=1,2,3", "--sweep", "CdA=1,2", "--max-runs", "6", "d"}, err));
+    // 20 000 cycle files of one name in different folders: one name each.
+    Sweep cycles{"Ttidd", {}};
+    for (int i = 0; i < 20000; ++i) cycles.values.push_back("c" + std::to_string(i) + "/W.CYK");
+    StudyPlan plan({"d"}, {}, {cycles});
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < plan.Count(); ++i) names.insert(plan.Next().name);
+    EXPECT_EQ(names.size(), 20000u);
+    EXPECT_TRUE(names.count("d_Ttidd=W.CYK") && names.count("d_Ttidd=W.CYK#20000"));
+}
+
+TEST(BatchStudy, HelpListsEveryNameWithUnitAndMeaning) {
+    const std::string help = HelpText();
+    EXPECT_EQ(help.find(ConstantsListText()) != std::string::npos, true);
+    for (const tralvik::ConstantLine& l : tralvik::ConstantsLayout()) {
+        if (!*l.name) continue;
+        std::string unit = *l.unit ? l.unit : "-";
+        char head[64];
+        std::snprintf(head, sizeof head, "%4d %-11s", l.line, l.name);
+        auto at = help.find(head);
+        ASSERT_NE(at, std::string::npos) << l.name;
+        std::string row = help.substr(at, help.find('\n', at) - at);
+        EXPECT_NE(row.find(" " + unit + " "), std::string::npos) << row;
+    }
+    EXPECT_NE(help.find("vehicle mass; -1: the vehicle table's (must be above 0 kg, or -1"), std::string::npos);
+    EXPECT_NE(help.find("T: the time cycle Ttidd"), std::string::npos);
+    EXPECT_NE(help.find("K (or anything else): the map Tkarta"), std::string::npos);
+}
+
+// The run's own process records per-tick figures only when a series is asked for.
+TEST(BatchStudy, RunsWriteSeriesOnlyWhenAsked) {
+    Options o;
+    auto without = RunArguments(o, "r", "", false);
+    EXPECT_EQ(std::count(without.begin(), without.end(), "--series"), 0);
+    o.series = "ut/serie.csv";
+    const std::string file = SeriesFileOfRun(o.series, "data_Massa=900");
+    EXPECT_EQ(file, (std::filesystem::absolute("ut") / "serie-data_Massa=900.csv").string());
+    auto with = RunArguments(o, "r", file, false);
+    auto at = std::find(with.begin(), with.end(), "--series");
+    ASSERT_NE(at, with.end());
+    EXPECT_EQ(at[1], file);
+}
+
+// FTP-75 weighted by its bags, worked by hand: bag 1 (cold) 0.3 l over
+// 5.8 km, bag 2 0.4 l over 6.2 km, bag 3 0.25 l over 5.8 km.
+TEST(BatchStudy, RegulatoryWeightingsWorkedByHand) {
+    std::vector<PhaseFigures> bags(3);
+    const double fuel[] = {0.3, 0.4, 0.25}, dist[] = {5800, 6200, 5800}, co2[] = {700, 930, 580};
+    for (int i = 0; i < 3; ++i) {
+        bags[i].fuel_l = fuel[i];
+        bags[i].distance_m = dist[i];
+        bags[i].co2_g = co2[i];
+    }
+    auto w = Ftp75Weighted(bags);
+    ASSERT_TRUE(w);
+    // 0.43 * 0.7 l / 12 km + 0.57 * 0.65 l / 12 km = 0.0559583 l/km
+    EXPECT_NEAR(w->l_per_100km, 5.595833333, 1e-8);
+    // 0.43 * 1630 / 12 + 0.57 * 1510 / 12 = 130.131...
+    EXPECT_NEAR(w->co2_g_per_km, 130.1333333, 1e-6);
+    bags.pop_back();
+    EXPECT_FALSE(Ftp75Weighted(bags));
+    // 55 % city, 45 % highway, per distance.
+    DistanceFigures c = CityHighwayCombined({8, 190, 1, 0.1, 0.2}, {5, 120, 0.5, 0.05, 0.1});
+    EXPECT_NEAR(c.l_per_100km, 6.65, 1e-12);
+    EXPECT_NEAR(c.co2_g_per_km, 158.5, 1e-12);
+    // 235.2146 / (l/100 km) mpg; 1.609344 km a mile.
+    EXPECT_NEAR(MilesPerGallon(10), 23.52145833, 1e-8);
+    EXPECT_NEAR(PerMile(100), 160.9344, 1e-12);
+    EXPECT_TRUE(IsFtp75("cykler\\FTP75.CYK") && IsFtp75("ftp-75.cyk") && !IsFtp75("UDDS.CYK"));
+    EXPECT_TRUE(IsHwfet("x/hwfet.CYK") && !IsHwfet("US06.CYK"));
+}
+
+// Latin hypercube: every stratum of every range sampled once; one seed, one draw.
+TEST(BatchStudy, LatinHypercubeSamplesEachStratumOnce) {
+    std::string err;
+    auto m = ParseVary("Massa=1000:1400", err), c = ParseVary("CdA=0.5:0.7", err);
+    ASSERT_TRUE(m && c) << err;
+    const std::size_t n = 40;
+    auto samples = LatinHypercube({*m, *c}, n, 7);
+    ASSERT_EQ(samples.size(), n);
+    for (std::size_t k = 0; k < 2; ++k) {
+        const Vary& v = k ? *c : *m;
+        std::set<long> strata;
+        for (const auto& s : samples) {
+            ASSERT_EQ(s[k].name, v.name);
+            double x;
+            ASSERT_TRUE(tralvik::ParseNumber(s[k].value, x));
+            strata.insert(static_cast<long>(std::floor((x - v.low) / (v.high - v.low) * n)));
+        }
+        EXPECT_EQ(strata.size(), n);
+        EXPECT_EQ(*strata.begin(), 0);
+        EXPECT_EQ(*strata.rbegin(), static_cast<long>(n) - 1);
+    }
+    EXPECT_EQ(LatinHypercube({*m, *c}, n, 7)[13][1].value, samples[13][1].value);
+    EXPECT_NE(LatinHypercube({*m, *c}, n, 8)[13][1].value, samples[13][1].value);
+    // One at a time around the middles, 5 % each way.
+    std::vector<std::vector<Assignment>> variants;
+    std::vector<std::string> labels;
+    ElasticityVariants({*m, *c}, variants, labels);
+    EXPECT_EQ(labels, (std::vector<std::string>{"base", "Massa-5%", "Massa+5%", "CdA-5%", "CdA+5%"}));
+    EXPECT_EQ(variants[0][0].value, "1200");
+    EXPECT_EQ(variants[2][0].value, "1260");
+    EXPECT_EQ(variants[2][1].value, "0.6");
+    EXPECT_EQ(variants[3][1].value, NumberText(0.6 * 0.95));
+    // (6.6 - 6.4) / 6.5 per (1260 - 1140) / 1200 = 0.3077
+    EXPECT_NEAR(*Elasticity(6.5, 6.4, 6.6, 1200, 1140, 1260), 0.2 / 6.5 / 0.1, 1e-12);
+    EXPECT_FALSE(Elasticity(0, 1, 2, 1, 0.9, 1.1));
+    for (const char* bad : {"Massa=1400:1000", "Massa=-1:1000", "Myname=1:2", "Massa=1000", "CdA=0:0.5"}) {
+        EXPECT_FALSE(ParseVary(bad, err)) << bad;
+        EXPECT_NE(err, "");
+    }
+    EXPECT_FALSE(ParseOptions({"--vary", "Massa=1:2", "d"}, err));
+    EXPECT_EQ(err, "--vary needs --samples N or --elasticity");
+    EXPECT_FALSE(ParseOptions({"--vary", "Massa=1:2", "--samples", "3", "--sweep", "CdA=1", "d"}, err));
+    EXPECT_EQ(err, "--vary and --sweep do not go together");
 }

@@ -41,23 +41,24 @@ write_drive "$WORK/drive.rec"
 "$BATCH" --compare "$WORK/drive.rec" "$WORK/road" --report "$WORK/compare.html" \
   --charts "$WORK/charts-compare" > /dev/null
 "$BATCH" --replay "$WORK/drive.rec" "$WORK/road" --report "$WORK/replay.html" > /dev/null 2>&1
-# A run: speed, operating points, fuel, CO2, emissions and fuel per phase.
-# A study: fuel, CO2, CO, NOx, HC and trace RMS against the mass.
+# A run: speed, operating points, fuel, CO2, emissions and fuel per phase,
+# the energy balance (not from result files, which cannot give it). A study:
+# fuel, CO2, CO, NOx, HC and trace RMS against the mass.
 failed=0
-check_page "$WORK/run.html" 6 "$OUT/report-run.png" || failed=1
+check_page "$WORK/run.html" 7 "$OUT/report-run.png" || failed=1
 check_page "$WORK/fromfiles.html" 6 "$OUT/report-from-files.png" || failed=1
 check_page "$WORK/study.html" 6 "$OUT/report-study.png" || failed=1
 # A comparison: the speed traces and the operating points, each with both
 # runs (the drive red, the built-in driver dark blue), and the table.
 check_page "$WORK/compare.html" 2 "$OUT/report-compare.png" "214, 39, 40;40, 40, 140" || failed=1
 grep -q '<table class="compare">' "$WORK/compare.html" || { echo "FAIL: no comparison table"; failed=1; }
-check_page "$WORK/replay.html" 6 "$OUT/report-replay.png" || failed=1
+check_page "$WORK/replay.html" 7 "$OUT/report-replay.png" || failed=1
 # The checks themselves find faults: the run page with its legends moved up
 # into the plots, the map's note moved below its chart, an axis title
 # without its unit and a wider table.
 sed 's|<g class="legend">|<g class="legend" transform="translate(0,-150)">|; s|<g class="note">|<g class="note" transform="translate(0,300)">|; s|>tid (s)</text>|>tid</text>|; s|</h1>|</h1><table style="width:1400px"><tr><td>x</td></tr></table>|' \
   "$WORK/run.html" > "$WORK/broken.html"
-if check_page "$WORK/broken.html" 6 "$WORK/broken.png" > "$WORK/broken.out"; then
+if check_page "$WORK/broken.html" 7 "$WORK/broken.png" > "$WORK/broken.out"; then
   echo "FAIL: the checks passed a broken page"; failed=1
 else
   for fault in 'overlaps a data mark' 'runs outside the chart' 'axis "tid" has no unit' \

@@ -7,12 +7,14 @@
 #include <filesystem>
 #include <string>
 
-#include "tools/lib/car.h"
-#include "tools/lib/testcars.h"
-#include "tools/lib/testrun.h"
+#include "carmodel/car.h"
+#include "carmodel/fleet.h"
+#include "carmodel/testcars.h"
+#include "tools/testcar/testrun.h"
 #include "tools/lib/textout.h"
 
 using namespace tralvik::tools;
+using namespace tralvik::carmodel;
 namespace fs = std::filesystem;
 
 namespace {
@@ -34,7 +36,7 @@ std::string WriteList(const std::string& rows) {
 TEST(TestCarList, RowIsConvertedToSiUnits) {
     const auto rows = ReadTestCars(
         WriteList("37.9,Volkswagen,Jetta,1.498,158,4,6,Manual,3250,16.28,0.3039,0.01577,FTP,"
-                  "\"Tier 2 Cert Gasoline\",x\n"));
+                  "\"Tier 2 Cert Gasoline\",x\n")).rows;
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].line, 2);
     EXPECT_EQ(rows[0].procedure, "FTP");
@@ -53,23 +55,25 @@ TEST(TestCarList, RowIsConvertedToSiUnits) {
     EXPECT_NEAR(LitresPer100FromMpg(rows[0].mpg), 6.206190, 1e-6);
 }
 
-TEST(TestCarList, BadNumberNamesFileLineAndColumn) {
+TEST(TestCarList, BadRowIsNamedAndLeftOutTheRestIsRead) {
     const std::string path =
         WriteList("37.9,VW,Jetta,1.498,158,4,6,Manual,3250,16.28,0.3039,0.01577,FTP,Gasoline,x\n"
-                  "62.7,VW,Jetta,1.498,158,4,6,Manual,3250,16.28,0.3O39,0.01577,HWFE,Gasoline,x\n");
-    try {
-        ReadTestCars(path);
-        FAIL() << "no error";
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  path + ":3: column \"Target Coef B (lbf/mph)\": '0.3O39' is not a number");
-    }
+                  "62.7,VW,Jetta,1.498,158,4,6,Manual,3250,16.28,0.3O39,0.01577,HWFE,Gasoline,x\n"
+                  "62.7,VW,Jetta,1.498,1e308,4,6,Manual,3250,16.28,0.3,0.01577,HWFE,Gasoline,x\n"
+                  "62.7,VW,Jetta,1.498,158,4,6,Manual,3250,16.28,0.3039,0.01577,HWFE,Gasoline,x\n");
+    const TestCarList list = ReadTestCars(path);
+    EXPECT_EQ(list.rows.size(), 2u);
+    ASSERT_EQ(list.problems.size(), 2u);
+    EXPECT_EQ(list.problems[0], path + ":3: column \"Target Coef B (lbf/mph)\": '0.3O39' is not "
+                                       "a number; the row is left out");
+    EXPECT_EQ(list.problems[1], path + ":4: column \"Rated Horsepower\": 1e308 is outside "
+                                       "20..3000; the row is left out");
 }
 
 TEST(TestCarList, RoadLoadIsKeptExactly) {
     const auto rows = ReadTestCars(
         WriteList("29.8,MAZDA,MAZDA3,2.5,191,4,6,Automatic,3750,31.38,0.2694,0.01672,FTP,"
-                  "Gasoline,x\n"));
+                  "Gasoline,x\n")).rows;
     const CarTables t = BuildTables(ParseCarSpec(DescribeTestCar(rows[0]), "row"));
     // The target road load worked out in its own units: at v m/s the car runs
     // v / 0.44704 mph and meets A + B mph + C mph^2 lbf.
@@ -82,33 +86,24 @@ TEST(TestCarList, RoadLoadIsKeptExactly) {
     EXPECT_NEAR(t.resistance.At(25), 439.21, 0.01);
 }
 
-TEST(TestCarList, GearsAreEstimatedFromTheirCount) {
-    // 100 kW against 0.8 v^2 N alone: 0.8 v^3 = 100000 gives a top speed of
-    // 50 m/s. Six gears: overdrive 1.1 - 0.36 = 0.74, top gear 0.74 x 6000 / 50
-    // = 88.8 rpm per m/s; spread 0.6 x 6 + 1.6 = 5.2, first gear 461.76.
-    const GearEstimate g = EstimateGears(6, 100, 6000, 0, 0, 0.8, 1.0);
-    EXPECT_NEAR(g.topSpeed, 50, 1e-9);
-    ASSERT_EQ(g.rpmPerMs.size(), 6u);
-    EXPECT_NEAR(g.rpmPerMs[5], 88.8, 1e-9);
-    EXPECT_NEAR(g.rpmPerMs[0], 461.76, 1e-9);
-    for (int k = 0; k < 5; ++k)
-        EXPECT_NEAR(g.rpmPerMs[k] / g.rpmPerMs[k + 1], std::pow(5.2, 0.2), 1e-12) << k;
-}
-
-TEST(TestCarList, TechnologyIsGuessedFromSpecificPowerAndFuel) {
+TEST(FleetRules, TechnologyFromSpecificPowerCylindersAndFuel) {
     struct Case {
-        double litres, kw;
+        double litres;
+        int cylinders;
+        double kw;
         bool diesel;
         Tech tech;
     } cases[] = {
-        {1.498, 117.8, false, Tech::TurboDi},         // 78.6 kW/l
-        {2.0, 140.0, false, Tech::HighCompressionDi}, // 70 kW/l: not above 70
-        {2.5, 142.4, false, Tech::HighCompressionDi}, // 57 kW/l
-        {1.6, 80.0, false, Tech::PortInjection},      // 50 kW/l
-        {2.0, 140.0, true, Tech::TurboDiesel},        // the fuel decides
+        {1.498, 4, 117.8, false, Tech::TurboDi},            // 78.6 kW/l
+        {2.0, 4, 140.0, false, Tech::HighCompressionDi},    // 70 kW/l: not above 70
+        {2.5, 4, 142.4, false, Tech::HighCompressionDi},    // 57 kW/l
+        {5.2, 10, 419.0, false, Tech::HighCompressionDi},   // 80.6 kW/l, ten cylinders: 82
+        {4.4, 8, 390.0, false, Tech::TurboDi},              // 88.6 kW/l, eight cylinders: 76
+        {2.0, 4, 140.0, true, Tech::TurboDiesel},           // the fuel decides
     };
     for (const Case& c : cases)
-        EXPECT_EQ(GuessTechnology(c.litres, c.kw, c.diesel), c.tech) << c.litres << " l " << c.kw;
+        EXPECT_EQ(FleetTechnology(c.litres, c.cylinders, c.kw, c.diesel), c.tech)
+            << c.litres << " l " << c.kw;
 }
 
 TEST(CarDescription, TechnologyFiguresCanBeOverridden) {
@@ -132,11 +127,12 @@ TEST(CarDescription, TechnologyFiguresCanBeOverridden) {
 
 TEST(ReferenceCars, LandWithinTenPercentOfTheirMeasuredFuelUse) {
     const std::string src = TRALVIK_SOURCE_DIR;
-    const auto rows = ReadTestCars(src + "/tools/cars/test-cars.csv");
-    // Rows 2 and 4 are the two cars' FTP tests; their HWFE rows are found.
-    for (const TestCarRow* base : {&rows.at(0), &rows.at(2)}) {
-        const TestCarResult r =
-            CompareTestCar(TRALVIK_BATCH_EXE, src + "/data", rows, *base, std::nullopt);
+    const auto list = ReadTestCars(src + "/tools/cars/test-cars.csv");
+    const auto vehicles = GroupTestVehicles(list.rows);
+    ASSERT_EQ(vehicles.size(), 2u);
+    for (const TestVehicle& v : vehicles) {
+        const TestCarResult r = CompareTestVehicle(TRALVIK_BATCH_EXE, src + "/data", v, std::nullopt);
+        const TestCarRow* base = &v.Base();
         ASSERT_EQ(r.lines.size(), 2u) << base->model;
         for (const auto& l : r.lines) {
             EXPECT_GE(l.Ratio(), 0.9) << base->model << " " << l.test;

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "tools/lib/car.h"
+#include "carmodel/car.h"
 #include "tools/lib/csv.h"
 #include "tools/lib/textout.h"
 
 using namespace tralvik::tools;
+using namespace tralvik::carmodel;
 
 namespace {
 

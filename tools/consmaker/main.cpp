@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "tools/lib/car.h"
-#include "tools/lib/constants.h"
+#include "carmodel/car.h"
+#include "carmodel/carconstants.h"
 #include "tools/lib/cycfile.h"
 #include "tools/lib/textout.h"
 
 using namespace tralvik::tools;
+using namespace tralvik::carmodel;
 
 namespace {
 

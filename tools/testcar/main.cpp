@@ -1,61 +1,65 @@
-// testcar: makes a car from rows of the public US test-car list, runs it hot
+// testcar: makes cars from rows of the public US test-car list, runs them hot
 // on FTP-75 and HWFET with the automatic gearbox, and sets the simulated fuel
 // use beside the measured.
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <optional>
-#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "tools/lib/car.h"
-#include "tools/lib/testcars.h"
-#include "tools/lib/testrun.h"
+#include "carmodel/car.h"
+#include "carmodel/fleet.h"
+#include "carmodel/testcars.h"
 #include "tools/lib/textout.h"
+#include "tools/testcar/testrun.h"
 
 using namespace tralvik::tools;
+using namespace tralvik::carmodel;
 namespace fs = std::filesystem;
 
 namespace {
 
 const char* kHelp = R"HELP(testcar - simulated against measured fuel use of cars from test data
 
-Usage: testcar LIST.csv [MAKE MODEL | --line N] [options]
+Usage: testcar LIST.csv [MAKE MODEL | --line N | --all] [options]
 
 LIST.csv is in the layout of the public US test-car list: one row per test,
 a header naming the columns. Used: "Represented Test Veh Make", "Represented
 Test Veh Model", "Test Veh Displacement (L)", "Rated Horsepower", "# of
 Cylinders and Rotors", "# of Gears", "Tested Transmission Type", "Equivalent
 Test Weight (lbs.)", "Target Coef A (lbf)", "Target Coef B (lbf/mph)",
-"Target Coef C (lbf/mph**2)", "Test Procedure Description" (FTP, HWFE),
-"Test Fuel Type Description" and "RND_ADJ_FE" (measured miles per US gallon).
+"Target Coef C (lbf/mph**2)", "Test Procedure Description", "Test Fuel Type
+Description" and "RND_ADJ_FE" (measured miles per US gallon); where the list
+has them also "Tested Transmission Type Code", "Drive System Code", "Test
+Vehicle ID", "Axle Ratio", "N/V Ratio" (engine rpm per mph in top gear) and
+"FE Bag 1..3". The city test is "FTP", "Federal fuel 2-day exhaust (w/can
+load)", "Federal fuel 3-day exhaust" or "CVS 75 and later (w/o can. load)";
+the highway test "HWFE". A bad row is reported and left out.
 
-For each test vehicle (the row on line N, the first row of MAKE MODEL, or the
-first row of every make and model in the list) a car is made from its row
-(see --describe), run on cykler/FTP75.CYK and cykler/HWFET.CYK of the data
-folder with the automatic gearbox and the engine hot, and the simulated and
-measured l/100 km are printed with their ratio. The measured figures come
-from the FTP and HWFE rows of the same test vehicle (same make, model,
-displacement, gears, test weight and road load).
-
-The car: mass = test weight (lb x 0.45359237); road load kept exactly,
-f0 = A x 4.44822 N, f1 = B x 4.44822 / 0.44704 N per m/s,
-f2 = C x 4.44822 / 0.44704^2 N per (m/s)^2; power = hp x 0.7457 kW. The
-technology is guessed (diesel by its fuel; petrol above 70 kW/l turbo-gdi,
-55..70 kW/l gdi, else pfi) and sets peak torque (full-load mean effective
-pressure), rated and maximum speed. Gears from the count: the top gear turns
-the engine at (1.1 - 0.06 x gears) x rated rpm at the top speed the rated
-power reaches against the road load, the first gear is (0.6 x gears + 1.6)
-times lower, the others geometric between; upshifts at 35 % of rated rpm.
-
-The FTP is measured from a cold start, the simulator runs hot: the FTP
-figure is raised by 2.1 %, a cold bag 1 using 10 % more fuel than hot
-(see README.md). Both the hot and the corrected figure are printed.
+Each test vehicle (rows of one make, model, displacement, gear count,
+transmission, test weight, road load and fuel) gives a car made by the fleet
+rules (see README.md, "Simulated against measured", and --describe), run on
+cykler/FTP75.CYK and cykler/HWFET.CYK of the data folder with the automatic
+gearbox and the engine hot; the simulated and measured l/100 km are printed
+with their ratio. The FTP figure is raised by the cold start (x 1.055 petrol,
+x 1.04 diesel, from the list's published bag results). A road load
+A + B v + C v^2 with a negative B is taken when it stays positive up to the
+cycle's top speed; a test that cannot be compared is named on stderr and
+the others still run. With more than one vehicle a summary follows: the
+share of ratios within 5 and 10 %, and the mean and spread of the ratio by
+gearbox and gear count, engine, displacement band and fuel.
 
 Options:
-  --line N         the row on line N of LIST.csv (the header is line 1)
-  --technology T   pfi, gdi, turbo-gdi or diesel instead of the guess
+  --line N         the vehicle of the row on line N (the header is line 1)
+  --all            every vehicle of the list (also without MAKE MODEL)
+  --half odd|even  only the odd- or even-numbered vehicles (1st, 3rd, ... or
+                   2nd, 4th, ... in the list's order)
+  --jobs N         run N vehicles at a time (default 1)
+  --csv FILE       also write every compared test as CSV
+  --technology T   pfi, gdi, turbo-gdi or diesel instead of the rules' choice
   --data DIR       simulation folder with CONS.VAL and cykler/ (default data)
   --batch EXE      the batch runner (default: ../batch/tralvik-batch beside
                    this program)
@@ -63,13 +67,32 @@ Options:
   --folder DIR     also write the car folder (as carmaker does)
 )HELP";
 
+int ParseCount(const std::string& option, const std::string& v, int lo, int hi) {
+    std::size_t used = 0;
+    int n = 0;
+    try {
+        n = std::stoi(v, &used);
+    } catch (const std::exception&) { used = 0; }
+    if (used == 0 || used != v.size() || n < lo || n > hi)
+        throw std::runtime_error(option + " needs a whole number " + std::to_string(lo) + ".." +
+                                 std::to_string(hi) + ", not '" + v + "'");
+    return n;
+}
+
+std::string CsvText(const std::string& s) {
+    std::string q = "\"";
+    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc), pos;
     std::optional<Tech> tech;
-    std::string data = "data", describe, folder;
-    int line = 0;
+    std::string data = "data", describe, folder, csv, half;
+    int line = 0, jobs = 1;
+    bool all = false;
     std::string batch =
         (fs::canonical("/proc/self/exe").parent_path().parent_path() / "batch" / "tralvik-batch")
             .string();
@@ -86,13 +109,17 @@ int main(int argc, char** argv) {
             } else if (a == "--technology") {
                 tech = TechFromName(value());
             } else if (a == "--line") {
-                const std::string v = value();
-                std::size_t used = 0;
-                try {
-                    line = std::stoi(v, &used);
-                } catch (const std::exception&) { used = 0; }
-                if (used != v.size() || line < 2)
-                    throw std::runtime_error("--line needs a row's line number (2 or more)");
+                line = ParseCount("--line", value(), 2, 100000000);
+            } else if (a == "--all") {
+                all = true;
+            } else if (a == "--half") {
+                half = value();
+                if (half != "odd" && half != "even")
+                    throw std::runtime_error("--half is odd or even, not '" + half + "'");
+            } else if (a == "--jobs") {
+                jobs = ParseCount("--jobs", value(), 1, 64);
+            } else if (a == "--csv") {
+                csv = value();
             } else if (a == "--data") {
                 data = value();
             } else if (a == "--batch") {
@@ -107,48 +134,108 @@ int main(int argc, char** argv) {
                 pos.push_back(a);
             }
         }
-        if ((pos.size() != 1 && pos.size() != 3) || (line && pos.size() != 1))
+        if ((pos.size() != 1 && pos.size() != 3) || (line && pos.size() != 1) ||
+            (all && (line || pos.size() != 1)))
             throw std::runtime_error(
-                "usage: testcar LIST.csv [MAKE MODEL | --line N] [options] (see --help)");
+                "usage: testcar LIST.csv [MAKE MODEL | --line N | --all] [options] (see --help)");
         if (!fs::exists(data + "/CONS.VAL"))
             throw std::runtime_error(data + "/CONS.VAL does not exist (see --data)");
         if (!fs::exists(batch)) throw std::runtime_error(batch + " does not exist (see --batch)");
-        const auto rows = ReadTestCars(pos[0]);
-        // The rows the cars are made from.
-        std::vector<const TestCarRow*> bases;
-        std::set<std::pair<std::string, std::string>> seen;
-        for (const auto& r : rows) {
-            const bool wanted = line              ? r.line == line
-                                : pos.size() == 3 ? r.make == pos[1] && r.model == pos[2]
-                                                  : true;
-            if (wanted && seen.insert({r.make, r.model}).second) bases.push_back(&r);
+        const TestCarList list = ReadTestCars(pos[0]);
+        for (const auto& p : list.problems) std::fprintf(stderr, "testcar: %s\n", p.c_str());
+        const auto vehicles = GroupTestVehicles(list.rows);
+        std::vector<const TestVehicle*> chosen;
+        for (std::size_t k = 0; k < vehicles.size(); ++k) {
+            const TestVehicle& v = vehicles[k];
+            const bool wanted =
+                line ? ((v.city && v.city->line == line) || (v.highway && v.highway->line == line))
+                : pos.size() == 3 ? v.Base().make == pos[1] && v.Base().model == pos[2]
+                                  : true;
+            if (!half.empty() && (k % 2 == 0) != (half == "odd")) continue;
+            if (wanted) chosen.push_back(&v);
         }
-        if (bases.empty())
+        if (pos.size() == 3 && !chosen.empty()) chosen.resize(1); // the first of MAKE MODEL
+        if (chosen.empty())
             throw std::runtime_error(
-                pos[0] + ": no row " +
-                (line ? "on line " + std::to_string(line) : "of " + pos[1] + " " + pos[2]));
-        if ((!describe.empty() || !folder.empty()) && bases.size() != 1)
+                pos[0] + ": no city or highway test " +
+                (line ? "on line " + std::to_string(line)
+                      : pos.size() == 3 ? "of " + pos[1] + " " + pos[2] : std::string("")));
+        if ((!describe.empty() || !folder.empty()) && chosen.size() != 1)
             throw std::runtime_error("--describe and --folder need MAKE MODEL or --line");
         if (!describe.empty() || !folder.empty()) {
-            const std::string d = DescribeTestCar(*bases[0], tech);
+            const TestCarRow& base = chosen[0]->Base();
+            const std::string d = DescribeTestCar(base, tech);
             if (!describe.empty()) WriteBytes(describe, d);
             if (!folder.empty()) {
-                const CarSpec car = ParseCarSpec(d, pos[0] + ":" + std::to_string(bases[0]->line));
+                const CarSpec car = ParseCarSpec(d, pos[0] + ":" + std::to_string(base.line));
                 WriteCarFolder(car, BuildTables(car), folder);
             }
         }
+
+        // Vehicles run `jobs` at a time; results are printed in the list's order.
+        std::vector<TestCarResult> results(chosen.size());
+        std::vector<std::string> failed(chosen.size());
+        std::atomic<std::size_t> next{0};
+        auto work = [&]() {
+            for (std::size_t k; (k = next++) < chosen.size();) {
+                try {
+                    results[k] = CompareTestVehicle(batch, data, *chosen[k], tech);
+                } catch (const std::exception& e) { failed[k] = e.what(); }
+            }
+        };
+        std::vector<std::thread> pool;
+        for (int j = 1; j < jobs && j < static_cast<int>(chosen.size()); ++j) pool.emplace_back(work);
+        work();
+        for (auto& t : pool) t.join();
+
+        std::vector<TestCarResult> done;
+        int notCompared = 0;
         std::printf("| car | engine | test | simulated hot | simulated | measured | ratio |\n");
         std::printf("|---|---|---|---|---|---|---|\n");
-        for (const TestCarRow* base : bases) {
-            const TestCarResult r = CompareTestCar(batch, data, rows, *base, tech);
+        for (std::size_t k = 0; k < chosen.size(); ++k) {
+            if (!failed[k].empty()) {
+                std::fprintf(stderr, "testcar: %s\n", failed[k].c_str());
+                ++notCompared;
+                continue;
+            }
+            const TestCarResult& r = results[k];
+            for (const auto& p : r.problems) {
+                std::fprintf(stderr, "testcar: %s\n", p.c_str());
+                ++notCompared;
+            }
             for (const auto& l : r.lines)
                 std::printf("| %s %s | %s | %s | %.2f | %.2f | %.2f | %.3f |\n", r.make.c_str(),
                             r.model.c_str(), r.tech.c_str(), l.test == "FTP" ? "FTP-75" : "HWFET",
                             l.simulatedHot, l.simulated, l.measured, l.Ratio());
-            std::fflush(stdout);
+            done.push_back(r);
         }
-        std::printf("(l/100 km; the FTP-75 figure includes the cold start, +%.1f %%)\n",
-                    100 * (kFtpColdFactor - 1));
+        std::printf("(l/100 km; the FTP-75 figure includes the cold start, x %.3f petrol, "
+                    "x %.3f diesel)\n",
+                    FtpColdFactor(false), FtpColdFactor(true));
+        if (chosen.size() > 1) {
+            std::printf("\n| class | tests | within 5 %% | within 10 %% | mean ratio | spread |\n");
+            std::printf("|---|---|---|---|---|---|\n");
+            for (const auto& s : SummariseRatios(done))
+                std::printf("| %s | %d | %.0f %% | %.0f %% | %.3f | %.3f |\n", s.name.c_str(),
+                            s.count, 100 * s.within5, 100 * s.within10, s.mean, s.spread);
+            std::printf("(%zu vehicles; %d tests not compared, see the messages)\n", chosen.size(),
+                        notCompared);
+        }
+        if (!csv.empty()) {
+            std::string out = "make,model,line,gearbox,engine,displacement band,fuel,test,"
+                              "simulated hot l/100km,simulated l/100km,measured l/100km,ratio\n";
+            char buf[200];
+            for (const auto& r : done)
+                for (const auto& l : r.lines) {
+                    out += CsvText(r.make) + "," + CsvText(r.model) + "," + std::to_string(r.line);
+                    for (const auto& k : r.klass) out += "," + CsvText(k);
+                    std::snprintf(buf, sizeof buf, ",%s,%.4f,%.4f,%.4f,%.5f\n", l.test.c_str(),
+                                  l.simulatedHot, l.simulated, l.measured, l.Ratio());
+                    out += buf;
+                }
+            WriteBytes(csv, out);
+        }
+        if (done.empty()) return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "testcar: %s\n", e.what());
         return 1;

@@ -9,7 +9,7 @@
 
 #include <QImage>
 
-namespace tralvik::tools {
+namespace tralvik::carmodel {
 
 enum class Fuel { Petrol, Diesel };
 
@@ -50,7 +50,7 @@ struct CarSpec {
     double wheelRadius = 0;        // m, dynamic rolling radius
     std::vector<double> gears;     // gearbox ratios, first gear first
     double finalDrive = 0;
-    double gearEff = 97;            // % gearbox efficiency
+    std::vector<double> gearEff{97}; // % gearbox efficiency, one value or one per gear
     double finalEff = 96;           // % final drive and wheel bearings
     std::vector<double> upRpm;      // engine speed at which the automatic shifts up, per gear
     std::vector<double> downRpm;    // engine speed below which it shifts down, per gear
@@ -70,10 +70,15 @@ struct CarSpec {
 };
 
 // Reads a car description (see the carmaker's --help). Throws std::runtime_error
-// naming the line for an unknown key, a bad number or a missing value.
+// naming the line for an unknown key, a bad or out-of-range number or a
+// missing value, and the file when it is not a regular file or over 1 MB.
 CarSpec ReadCarSpec(const std::string& path);
 // The same for a description held in `text`; `where` names it in messages.
 CarSpec ParseCarSpec(const std::string& text, const std::string& where);
+
+// A whole file, refused when it is not a regular file or larger than `limit`
+// bytes (std::runtime_error naming the file).
+std::string ReadBounded(const std::string& path, std::size_t limit);
 
 // Heating value (kWh/l) and density (kg/l) of the fuel.
 double FuelHeatingValue(Fuel f);
@@ -139,6 +144,8 @@ double FindMommax(const Table1& fullLoad, double nmax);
 
 // Writes FORDON.TAB, MOTOR.TAB, VAXEL.TAB and MUSSEL.BMP into `folder`.
 void WriteCarFolder(const CarSpec& desc, const CarTables& t, const std::string& folder);
+// The same without the picture (for runs that draw nothing; no Qt is needed).
+void WriteCarTables(const CarSpec& desc, const CarTables& t, const std::string& folder);
 // Draws the engine efficiency map at the instrument panel's scale.
 QImage DrawEngineMap(const CarSpec& desc, const CarTables& t);
 
@@ -158,4 +165,4 @@ DriveResult DriveSteady(const CarSpec& desc, const CarTables& t, double speedMs,
 DriveResult DriveTrace(const CarSpec& desc, const CarTables& t, const std::vector<double>& speedMs,
                        double auxW);
 
-} // namespace tralvik::tools
+} // namespace tralvik::carmodel

@@ -1,4 +1,8 @@
-#include "tools/lib/car.h"
+#include "carmodel/car.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +20,9 @@
 #include "tools/lib/picture.h"
 #include "tools/lib/textout.h"
 
-namespace tralvik::tools {
+namespace tralvik::carmodel {
+
+using namespace tralvik::tools;
 
 namespace {
 
@@ -42,7 +48,68 @@ double ParseNum(const std::string& word, const std::string& where) {
     return v;
 }
 
+// The range of every number of a description, by key.
+const std::map<std::string, std::pair<double, double>> kRanges = {
+    {"mass", {1, 1e5}},
+    {"cda", {1e-3, 100}},
+    {"crr", {0, 1}},
+    {"f0", {0, 1e5}},
+    {"f1", {-1e4, 1e4}},
+    {"f2", {1e-5, 1e3}},
+    {"wheel_radius", {0.05, 5}},
+    {"gears", {0.01, 100}},
+    {"final_drive", {0.01, 100}},
+    {"gear_efficiency", {1, 100}},
+    {"final_efficiency", {1, 100}},
+    {"shift_up_rpm", {0, 30000}},
+    {"shift_down_rpm", {0, 30000}},
+    {"displacement", {0.01, 50}},
+    {"power", {0.01, 30000}}, // kW and rpm
+    {"torque", {0.01, 30000}}, // Nm and rpm
+    {"idle_rpm", {10, 30000}},
+    {"max_rpm", {10, 30000}},
+    {"idle_torque_fraction", {0, 1}},
+    {"indicated_efficiency", {0, 1}},
+    {"friction_mep", {0, 20}},
+    {"pumping_mep", {0, 20}},
+    {"throttle_open_mep", {0, 100}},
+    {"light_load_loss", {0, 1}},
+    {"heat_loss", {0, 1}},
+    {"enrichment", {0, 2}},
+    {"throttle_step", {0.001, 60}},
+    {"tank", {0, 1e5}},
+    {"aux_power", {0, 1e6}},
+    {"brake_force", {0, 1e7}},
+};
+
 } // namespace
+
+std::string ReadBounded(const std::string& path, std::size_t limit) {
+    // Opened without blocking, so that a FIFO is refused rather than waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("cannot open " + path);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw std::runtime_error(path + " is not a regular file");
+    if (static_cast<unsigned long long>(st.st_size) > limit)
+        throw std::runtime_error(path + " is larger than " + std::to_string(limit >> 20) + " MB");
+    std::string out;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) throw std::runtime_error("cannot read " + path);
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+        if (out.size() > limit)
+            throw std::runtime_error(path + " is larger than " + std::to_string(limit >> 20) +
+                                     " MB");
+    }
+    return out;
+}
 
 double FuelHeatingValue(Fuel f) {
     return f == Fuel::Petrol ? 8.9 : 10.0;
@@ -52,11 +119,7 @@ double FuelDensity(Fuel f) {
 }
 
 CarSpec ReadCarSpec(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseCarSpec(text.str(), path);
+    return ParseCarSpec(ReadBounded(path, 1u << 20), path);
 }
 
 CarSpec ParseCarSpec(const std::string& text, const std::string& path) {
@@ -89,7 +152,17 @@ CarSpec ParseCarSpec(const std::string& text, const std::string& path) {
             if (words.size() < lo || words.size() > hi)
                 throw std::runtime_error(where + ": wrong number of values for '" + key + "'");
             std::vector<double> v;
-            for (const auto& w : words) v.push_back(ParseNum(w, where));
+            const auto range = kRanges.find(key);
+            for (const auto& w : words) {
+                v.push_back(ParseNum(w, where));
+                // Every table's size and every loop of the making follow from
+                // these figures: bound them to what a road vehicle can have.
+                if (range != kRanges.end() &&
+                    !(v.back() >= range->second.first && v.back() <= range->second.second))
+                    throw std::runtime_error(where + ": " + key + " " + w + " is outside " +
+                                             Fixed(range->second.first, 4) + ".." +
+                                             Fixed(range->second.second, 4));
+            }
             return v;
         };
         auto one = [&]() { return nums(1, 1)[0]; };
@@ -120,7 +193,7 @@ CarSpec ParseCarSpec(const std::string& text, const std::string& path) {
         } else if (key == "final_drive") {
             s.finalDrive = one();
         } else if (key == "gear_efficiency") {
-            s.gearEff = one();
+            s.gearEff = nums(1, 10);
         } else if (key == "final_efficiency") {
             s.finalEff = one();
         } else if (key == "shift_up_rpm") {
@@ -192,7 +265,10 @@ CarSpec ParseCarSpec(const std::string& text, const std::string& path) {
     if (anyF) {
         need(haveF[0] && haveF[2], "road load needs at least f0 and f2");
         need(!haveCda && !haveCrr, "give either cda and crr or f0, f1, f2, not both");
-        need(s.f0 >= 0 && s.f1 >= 0 && s.f2 > 0, "f0, f1 must be >= 0 and f2 > 0");
+        // f1 may be negative (a fifth of published coast-downs): the curve is
+        // a resistance as long as it stays positive over every speed.
+        need(s.f0 >= 0 && s.f2 > 0 && (s.f1 >= 0 || s.f0 - s.f1 * s.f1 / (4 * s.f2) > 0),
+             "f0 must be >= 0, f2 > 0, and f0 + f1 v + f2 v^2 > 0 at every speed");
         s.roadLoad = true;
     } else {
         need(haveCda && haveCrr, "give cda and crr, or f0, f1 and f2");
@@ -205,8 +281,10 @@ CarSpec ParseCarSpec(const std::string& text, const std::string& path) {
         if (i > 0) need(s.gears[i] < s.gears[i - 1], "gear ratios must fall from gear to gear");
     }
     need(s.finalDrive > 0, "final_drive must be given and positive");
-    need(s.gearEff > 1 && s.gearEff <= 100 && s.finalEff > 1 && s.finalEff <= 100,
-         "efficiencies are in % (1..100)");
+    if (s.gearEff.size() == 1) s.gearEff.assign(s.gears.size(), s.gearEff[0]);
+    need(s.gearEff.size() == s.gears.size(), "give one gear_efficiency, or one per gear");
+    for (double e : s.gearEff) need(e > 1 && e <= 100, "efficiencies are in % (1..100)");
+    need(s.finalEff > 1 && s.finalEff <= 100, "efficiencies are in % (1..100)");
     need(s.displacement > 0, "displacement must be given and positive");
     need(s.power > 0 && s.powerRpm > 0, "power must be given as kW and rpm");
     need(s.torque > 0 && s.torqueRpm > 0, "torque must be given as Nm and rpm");
@@ -558,7 +636,7 @@ CarTables BuildTables(const CarSpec& s) {
     for (double step : {5.0, 10.0, 20.0, 25.0, 50.0, 100.0, 200.0}) {
         std::vector<double> cols = fine;
         double c = std::floor(cols.back() / step) * step + step;
-        while (cols.back() <= top) {
+        while (cols.back() <= top && cols.size() <= 28) {
             cols.push_back(c);
             c += step;
         }
@@ -593,7 +671,7 @@ CarTables BuildTables(const CarSpec& s) {
         const double kvot = s.gears[k] * s.finalDrive * 60.0 / (2 * kPi * s.wheelRadius);
         const double up = g + 1 < ng ? s.upRpm[g] / kvot : 999.0;
         const double down = g == 0 ? 0.0 : (g < ng ? s.downRpm[g] / kvot : 999.0);
-        t.gears[g] = {r(up, 3), r(down, 3), s.gearEff, r(kvot, 3), s.finalEff};
+        t.gears[g] = {r(up, 3), r(down, 3), s.gearEff[k], r(kvot, 3), s.finalEff};
     }
 
     t.mommax = FindMommax(t.fullLoad, s.maxRpm);
@@ -628,6 +706,12 @@ void Write2d(CrlfFile& f, const std::string& name, const Table2& t, int decimals
 } // namespace
 
 void WriteCarFolder(const CarSpec& s, const CarTables& t, const std::string& folder) {
+    WriteCarTables(s, t, folder);
+    const std::string sep = folder.empty() || folder.back() == '/' ? "" : "/";
+    WritePicture(DrawEngineMap(s, t), folder + sep + "MUSSEL.BMP");
+}
+
+void WriteCarTables(const CarSpec& s, const CarTables& t, const std::string& folder) {
     MakeDirs(folder);
     const std::string sep = folder.empty() || folder.back() == '/' ? "" : "/";
     // Comments must not contain words beginning with the three letters of a
@@ -684,7 +768,6 @@ void WriteCarFolder(const CarSpec& s, const CarTables& t, const std::string& fol
             f.Line(W(g[0], 3, 9) + W(g[1], 3, 9) + W(g[2], 1, 7) + W(g[3], 3, 10) + W(g[4], 1, 7));
         f.Write(folder + sep + "VAXEL.TAB");
     }
-    WritePicture(DrawEngineMap(s, t), folder + sep + "MUSSEL.BMP");
 }
 
 // ---------------------------------------------------------------- engine map picture
@@ -949,4 +1032,4 @@ DriveResult DriveTrace(const CarSpec& s, const CarTables& t, const std::vector<d
     return r;
 }
 
-} // namespace tralvik::tools
+} // namespace tralvik::carmodel

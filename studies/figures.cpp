@@ -1,4 +1,4 @@
-#include "batch/figures.h"
+#include "studies/figures.h"
 
 #include <cmath>
 #include <sstream>

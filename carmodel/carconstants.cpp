@@ -1,11 +1,13 @@
-#include "tools/lib/constants.h"
+#include "carmodel/carconstants.h"
 
 #include <sstream>
 
 #include "tools/lib/cycfile.h"
 #include "tools/lib/textout.h"
 
-namespace tralvik::tools {
+namespace tralvik::carmodel {
+
+using namespace tralvik::tools;
 
 const char* const kConstantNames[58] = {
     "Ttidd",     "Tkarta",   "Bilmapp", "Rad4",   "Tforb",  "Rad6",      "Tford",
@@ -56,4 +58,4 @@ void WriteConstants(const Constants& v, const std::string& path) {
     out.Write(path);
 }
 
-} // namespace tralvik::tools
+} // namespace tralvik::carmodel

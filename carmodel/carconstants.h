@@ -5,9 +5,9 @@
 #include <map>
 #include <string>
 
-#include "tools/lib/car.h"
+#include "carmodel/car.h"
 
-namespace tralvik::tools {
+namespace tralvik::carmodel {
 
 extern const char* const kConstantNames[58];
 
@@ -22,4 +22,4 @@ Constants ReadConstants(const std::string& path);
 // Writes them in order, Windows-1252 as given, CR LF.
 void WriteConstants(const Constants& v, const std::string& path);
 
-} // namespace tralvik::tools
+} // namespace tralvik::carmodel

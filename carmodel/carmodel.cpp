@@ -1,0 +1,19 @@
+#include "carmodel/carmodel.h"
+
+namespace tralvik::carmodel {
+
+void MakeCarFolder(const CarSpec& car, const std::string& folder, bool picture) {
+    const CarTables t = BuildTables(car);
+    if (picture)
+        WriteCarFolder(car, t, folder);
+    else
+        WriteCarTables(car, t, folder);
+}
+
+CarSpec MakeCarFolderFromRow(const TestCarRow& row, const std::string& folder, bool picture) {
+    const CarSpec car = ParseCarSpec(DescribeTestCar(row), "line " + std::to_string(row.line));
+    MakeCarFolder(car, folder, picture);
+    return car;
+}
+
+} // namespace tralvik::carmodel

@@ -1,0 +1,307 @@
+#include "carmodel/testcars.h"
+
+#include "carmodel/fleet.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+
+namespace tralvik::carmodel {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::string Num(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
+
+} // namespace
+
+std::vector<std::string> SplitCsv(const std::string& line) {
+    std::vector<std::string> out;
+    std::string cell;
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                cell += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            out.push_back(cell);
+            cell.clear();
+        } else {
+            cell += c;
+        }
+    }
+    out.push_back(cell);
+    return out;
+}
+
+namespace {
+
+// Columns every list has (the short layout), then the longer layout's.
+const char* const kCols[] = {"Represented Test Veh Make",  "Represented Test Veh Model",
+                             "Test Veh Displacement (L)",  "Rated Horsepower",
+                             "# of Cylinders and Rotors",  "# of Gears",
+                             "Tested Transmission Type",   "Equivalent Test Weight (lbs.)",
+                             "Target Coef A (lbf)",        "Target Coef B (lbf/mph)",
+                             "Target Coef C (lbf/mph**2)", "Test Procedure Description",
+                             "Test Fuel Type Description", "RND_ADJ_FE"};
+constexpr int kNumCols = sizeof kCols / sizeof kCols[0];
+const char* const kOptional[] = {"Tested Transmission Type Code", "Drive System Code",
+                                 "Test Vehicle ID", "Axle Ratio", "N/V Ratio",
+                                 "FE Bag 1", "FE Bag 2", "FE Bag 3"};
+constexpr int kNumOptional = sizeof kOptional / sizeof kOptional[0];
+constexpr std::size_t kMaxListBytes = 64u << 20;
+
+struct Bad : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+} // namespace
+
+TestCarList ReadTestCars(const std::string& path) {
+    return ParseTestCars(ReadBounded(path, kMaxListBytes), path);
+}
+
+TestCarList ParseTestCars(const std::string& text, const std::string& path) {
+    TestCarList out;
+    std::size_t pos = 0;
+    int index[kNumCols];
+    int optional[kNumOptional];
+    std::size_t width = 0;
+    for (int lineNo = 1; pos < text.size(); ++lineNo) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (lineNo == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3); // byte-order mark
+        const std::string where = path + ":" + std::to_string(lineNo);
+        if (lineNo == 1) {
+            const auto head = SplitCsv(line);
+            width = head.size();
+            for (int k = 0; k < kNumCols; ++k) {
+                const auto it = std::find(head.begin(), head.end(), kCols[k]);
+                if (it == head.end())
+                    throw std::runtime_error(where + ": no column \"" + kCols[k] + "\"");
+                index[k] = static_cast<int>(it - head.begin());
+            }
+            for (int k = 0; k < kNumOptional; ++k) {
+                const auto it = std::find(head.begin(), head.end(), kOptional[k]);
+                optional[k] = it == head.end() ? -1 : static_cast<int>(it - head.begin());
+            }
+            continue;
+        }
+        if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        try {
+            const auto cells = SplitCsv(line);
+            if (cells.size() < width)
+                throw Bad(std::to_string(cells.size()) + " fields, the header has " +
+                          std::to_string(width));
+            auto text = [&](int k) { return cells[index[k]]; };
+            auto number = [&](const std::string& c, const char* col, double lo, double hi) {
+                std::size_t used = 0;
+                double v = 0;
+                try {
+                    v = std::stod(c, &used);
+                } catch (const std::exception&) { used = 0; }
+                if (c.empty() || used != c.size() || !std::isfinite(v))
+                    throw Bad(std::string("column \"") + col + "\": '" + c + "' is not a number");
+                if (v < lo || v > hi)
+                    throw Bad(std::string("column \"") + col + "\": " + c + " is outside " +
+                              Num(lo) + ".." + Num(hi));
+                return v;
+            };
+            auto num = [&](int k, double lo, double hi) {
+                return number(cells[index[k]], kCols[k], lo, hi);
+            };
+            // Optional columns: empty (or absent) is 0.
+            auto opt = [&](int k, double lo, double hi) {
+                if (optional[k] < 0 || cells[optional[k]].empty()) return 0.0;
+                return number(cells[optional[k]], kOptional[k], lo, hi);
+            };
+            auto optText = [&](int k) { return optional[k] < 0 ? std::string() : cells[optional[k]]; };
+            TestCarRow r;
+            r.line = lineNo;
+            r.make = text(0);
+            r.model = text(1);
+            // Ranges hold every car and light truck built; beyond them a
+            // figure is a typing error, not a car.
+            r.displacement = num(2, 0.3, 20);
+            r.horsepower = num(3, 20, 3000);
+            r.cylinders = static_cast<int>(num(4, 1, 16));
+            r.gears = static_cast<int>(num(5, 1, 10));
+            r.transmission = text(6);
+            r.etwLb = num(7, 1000, 20000);
+            r.aLbf = num(8, 0, 500);
+            r.bLbfPerMph = num(9, -10, 10);
+            r.cLbfPerMph2 = num(10, 1e-4, 1);
+            r.procedure = text(11);
+            r.fuel = text(12);
+            r.mpg = num(13, 0, 1000);
+            r.transmissionCode = optText(0);
+            r.driveCode = optText(1);
+            r.vehicleId = optText(2);
+            r.axleRatio = opt(3, 0, 20);
+            r.nvRatio = opt(4, 0, 500);
+            for (int b = 0; b < 3; ++b) r.bags[b] = opt(5 + b, 0, 1000);
+            if (r.aLbf <= 0 && r.bLbfPerMph <= 0)
+                throw Bad("road load needs A > 0 or B > 0");
+            out.rows.push_back(r);
+        } catch (const Bad& e) {
+            out.problems.push_back(where + ": " + e.what() + "; the row is left out");
+        }
+    }
+    if (out.rows.empty()) throw std::runtime_error(path + ": no good rows");
+    return out;
+}
+
+bool IsCityTest(const TestCarRow& r) {
+    // The city test is named by its cycle or by the federal procedure; the
+    // cold-temperature test ("Cold CO") is another one.
+    const std::string& p = r.procedure;
+    if (p.find("Cold") != std::string::npos) return false;
+    return p.find("FTP") != std::string::npos || p.rfind("Federal fuel", 0) == 0 ||
+           p.rfind("CVS 75", 0) == 0;
+}
+
+bool IsHighwayTest(const TestCarRow& r) {
+    return r.procedure.rfind("HWFE", 0) == 0;
+}
+
+bool IsDiesel(const TestCarRow& r) {
+    return r.fuel.find("Diesel") != std::string::npos || r.fuel.find("diesel") != std::string::npos;
+}
+
+std::vector<TestVehicle> GroupTestVehicles(const std::vector<TestCarRow>& rows) {
+    auto same = [](const TestCarRow& a, const TestCarRow& b) {
+        return a.make == b.make && a.model == b.model && a.displacement == b.displacement &&
+               a.gears == b.gears && a.transmission == b.transmission && a.etwLb == b.etwLb &&
+               a.aLbf == b.aLbf && a.bLbfPerMph == b.bLbfPerMph &&
+               a.cLbfPerMph2 == b.cLbfPerMph2 && a.fuel == b.fuel;
+    };
+    std::vector<TestVehicle> out;
+    for (const auto& r : rows) {
+        const bool city = IsCityTest(r), hw = IsHighwayTest(r);
+        if (!city && !hw) continue;
+        TestVehicle* v = nullptr;
+        for (auto& o : out)
+            if (same(o.Base(), r)) v = &o;
+        if (!v) v = &out.emplace_back();
+        if (city && !v->city) v->city = &r;
+        if (hw && !v->highway) v->highway = &r;
+    }
+    return out;
+}
+
+double LeastRoadLoad(const TestCarRow& r, double topMs) {
+    const double top = topMs / kMsPerMph;
+    double v = r.bLbfPerMph < 0 ? -r.bLbfPerMph / (2 * r.cLbfPerMph2) : 0;
+    v = std::min(v, top);
+    const double lbf = std::min(r.aLbf, r.aLbf + r.bLbfPerMph * v + r.cLbfPerMph2 * v * v);
+    return lbf * kNewtonPerLbf;
+}
+
+std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech) {
+    const std::string where = "line " + std::to_string(r.line);
+    const bool diesel = IsDiesel(r);
+    FleetInput in;
+    in.displacement = r.displacement;
+    in.cylinders = r.cylinders;
+    in.powerKw = r.horsepower * kKwPerHp;
+    in.diesel = diesel;
+    in.gearbox = GearboxFromList(r.transmission, r.transmissionCode);
+    in.gears = r.gears;
+    in.topRpmPerMs = r.nvRatio / kMsPerMph;
+    in.mass = r.etwLb * kKgPerLb;
+    in.f0 = r.aLbf * kNewtonPerLbf;
+    in.f1 = r.bLbfPerMph * kNewtonPerLbf / kMsPerMph;
+    in.f2 = r.cLbfPerMph2 * kNewtonPerLbf / (kMsPerMph * kMsPerMph);
+    FleetCar c;
+    try {
+        c = MakeFleetCar(in);
+    } catch (const std::exception& e) { throw std::runtime_error(where + ": " + e.what()); }
+    if (tech) {
+        if ((TechDefaults(*tech).fuel == Fuel::Diesel) != diesel)
+            throw std::runtime_error(where + ": technology " + TechName(*tech) +
+                                     " does not burn the test fuel '" + r.fuel + "'");
+        c.tech = *tech;
+    }
+    // Ratios for an assumed rolling radius and final drive: only the overall
+    // ratio (engine rpm per m/s) reaches the tables.
+    const double radius = 0.31;
+    const double toRatio = 2 * kPi * radius / 60; // rpm per m/s -> overall ratio
+    const double finalDrive = 3.0;
+    std::string name;
+    for (char ch : r.make + r.model)
+        if (std::isalnum(static_cast<unsigned char>(ch)) && name.size() < 40) name += ch;
+    if (name.empty()) name = "Testbil";
+
+    std::string d;
+    auto line = [&](const std::string& k, const std::string& v, const std::string& note = "") {
+        std::string l = k;
+        l.resize(std::max<std::size_t>(k.size() + 1, 18), ' ');
+        l += v;
+        if (!note.empty()) {
+            l.resize(std::max<std::size_t>(l.size() + 1, 40), ' ');
+            l += "# " + note;
+        }
+        d += l + "\n";
+    };
+    auto list = [&](const std::vector<double>& v, double scale) {
+        std::string out;
+        for (double x : v) out += (out.empty() ? "" : " ") + Num(x * scale);
+        return out;
+    };
+    d += "# " + r.make + " " + r.model + ", made from line " + std::to_string(r.line) +
+         " of the test-car list (" + r.transmission + ", " + std::to_string(r.gears) + " gears, " +
+         std::to_string(r.cylinders) + " cylinders) by the fleet rules.\n";
+    d += "# Road load kept exactly: A " + Num(r.aLbf) + " lbf, B " + Num(r.bLbfPerMph) +
+         " lbf/mph, C " + Num(r.cLbfPerMph2) + " lbf/mph2.\n";
+    d += "# " + c.notes + ".\n";
+    line("name", name);
+    line("mass", Num(in.mass), "kg, equivalent test weight " + Num(r.etwLb) + " lb");
+    line("f0", Num(in.f0), "N");
+    line("f1", Num(in.f1), "N per m/s");
+    line("f2", Num(in.f2), "N per (m/s)^2");
+    line("wheel_radius", Num(radius), "m, assumed");
+    line("gears", list(c.rpmPerMs, toRatio / finalDrive),
+         GearboxName(in.gearbox) + (r.nvRatio > 0 ? ", top gear from N/V" : ", top gear estimated"));
+    line("final_drive", Num(finalDrive), "assumed");
+    line("gear_efficiency", list(c.gearEff, 1));
+    line("final_efficiency", "96");
+    line("shift_up_rpm", list(c.upRpm, 1));
+    line("shift_down_rpm", list(c.downRpm, 1));
+    line("technology", TechName(c.tech), tech ? "given" : "from displacement, cylinders, power and fuel");
+    line("displacement", Num(r.displacement), "l");
+    line("power", Num(in.powerKw) + " " + Num(c.powerRpm), "kW (" + Num(r.horsepower) + " hp) at rpm");
+    line("torque", Num(c.torque) + " " + Num(c.torqueRpm) + " " + Num(c.torqueRpmEnd),
+         "Nm, estimated");
+    line("idle_rpm", Num(c.idleRpm));
+    line("max_rpm", Num(c.maxRpm));
+    if (!tech) {
+        line("indicated_efficiency", Num(c.indicatedEff));
+        line("friction_mep", Num(c.friction[0]) + " " + Num(c.friction[1]) + " " + Num(c.friction[2]));
+        line("pumping_mep", Num(c.pumping));
+    }
+    line("brake_force", Num(std::round(std::min(in.mass * 7.5, 1e7))), "N");
+    return d;
+}
+
+} // namespace tralvik::carmodel

@@ -1,0 +1,143 @@
+#include "studies/cars.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <stdexcept>
+
+#include "carmodel/carconstants.h"
+#include "carmodel/carmodel.h"
+#include "config/Ffetch.h"
+#include "studies/study.h"
+
+namespace tralvik::batch {
+
+namespace fs = std::filesystem;
+
+std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::string>& problems) {
+    std::vector<StudyCar> cars;
+    std::error_code ec;
+    if (fs::is_directory(source, ec)) {
+        std::vector<fs::path> files;
+        for (const auto& e : fs::directory_iterator(source, ec))
+            if (e.is_regular_file() && e.path().extension() == ".txt") files.push_back(e.path());
+        std::sort(files.begin(), files.end());
+        for (const fs::path& f : files) {
+            try {
+                std::string text = carmodel::ReadBounded(f.string(), 1 << 20);
+                cars.push_back({carmodel::ParseCarSpec(text, f.string()), text, f.string(), {}});
+            } catch (const std::exception& e) {
+                problems.push_back(e.what());
+                continue;
+            }
+            cars.back().id = {{"car", cars.back().spec.name}, {"car_file", f.filename().string()}};
+        }
+        if (cars.empty()) throw std::runtime_error(source + ": no car description (*.txt) makes a car");
+        return cars;
+    }
+    carmodel::TestCarList list = carmodel::ReadTestCars(source);
+    problems = list.problems;
+    for (const carmodel::TestVehicle& v : carmodel::GroupTestVehicles(list.rows)) {
+        const carmodel::TestCarRow& row = v.Base();
+        const std::string where = source + ":" + std::to_string(row.line);
+        try {
+            std::string text = carmodel::DescribeTestCar(row);
+            StudyCar car{carmodel::ParseCarSpec(text, where), text, where, {}};
+            car.id = {{"car", car.spec.name},
+                      {"make", row.make},
+                      {"model", row.model},
+                      {"list_line", std::to_string(row.line)}};
+            cars.push_back(std::move(car));
+        } catch (const std::exception& e) {
+            problems.push_back(e.what());
+        }
+    }
+    if (cars.empty()) throw std::runtime_error(source + ": no row makes a car");
+    return cars;
+}
+
+namespace {
+
+std::string FirstWord(const std::string& line) {
+    auto b = line.find_first_not_of(" \t");
+    if (b == std::string::npos) return "";
+    auto e = line.find_first_of(" \t#", b);
+    return line.substr(b, e == std::string::npos ? std::string::npos : e - b);
+}
+
+double Number(const Assignment& a, const std::string& where) {
+    double v;
+    if (!ParseNumber(a.value, v))
+        throw std::runtime_error(where + ": --set-car " + a.name + ": '" + a.value + "' is not a number");
+    return v;
+}
+
+std::string Text(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+} // namespace
+
+StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& settings) {
+    if (settings.empty()) return car;
+    constexpr double kN = 4.4482216152605, kMs = 0.44704; // N per lbf, m/s per mph
+    std::vector<std::pair<std::string, std::string>> lines; // key, value
+    bool roadLoad = false;
+    for (const Assignment& a : settings) {
+        for (char c : a.value)
+            if (static_cast<unsigned char>(c) < 32)
+                throw std::runtime_error("--set-car " + a.name + ": the value holds a control character");
+        std::string key = a.name, value = a.value;
+        if (key == "A") key = "f0", value = Text(Number(a, car.where) * kN);
+        else if (key == "B") key = "f1", value = Text(Number(a, car.where) * kN / kMs);
+        else if (key == "C") key = "f2", value = Text(Number(a, car.where) * kN / (kMs * kMs));
+        else if (key == "gear_spread") {
+            const double spread = Number(a, car.where);
+            const std::vector<double>& g = car.spec.gears;
+            if (g.size() < 2 || !(spread > 1) || !(g.front() > g.back()))
+                throw std::runtime_error(car.where + ": --set-car gear_spread " + a.value +
+                                         ": needs two gears or more and a spread above 1");
+            // Each gear keeps its place between first and top in log terms.
+            const double old = std::log(g.front() / g.back()), top = g.back();
+            value.clear();
+            for (double r : g)
+                value += (value.empty() ? "" : " ") + Text(top * std::exp(std::log(r / top) / old * std::log(spread)));
+            key = "gears";
+        }
+        if (key == "f0" || key == "f1" || key == "f2") roadLoad = true;
+        if (key == "name") throw std::runtime_error("--set-car: the car's name is not a setting");
+        lines.emplace_back(key, value);
+    }
+    std::string text;
+    std::size_t pos = 0;
+    const std::string& d = car.description;
+    while (pos < d.size()) {
+        auto nl = d.find('\n', pos);
+        std::string line = d.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+        pos = nl == std::string::npos ? d.size() : nl + 1;
+        const std::string key = FirstWord(line);
+        bool replaced = roadLoad && (key == "cda" || key == "crr");
+        for (const auto& l : lines) replaced = replaced || l.first == key;
+        if (!replaced) text += line + "\n";
+    }
+    for (const auto& [key, value] : lines) text += key + " " + value + "\n";
+    StudyCar made = car;
+    made.spec = carmodel::ParseCarSpec(text, car.where + " with --set-car");
+    made.description = text;
+    return made;
+}
+
+std::vector<Assignment> MakeStudyCar(const StudyCar& car, const std::string& folder) {
+    carmodel::MakeCarFolder(car.spec, (fs::path(folder) / car.spec.name).string(), false);
+    carmodel::Constants lines;
+    carmodel::SetCarConstants(lines, car.spec);
+    std::vector<Assignment> sets;
+    for (const auto& [name, value] : lines)
+        if (FindConstLine(name)) sets.push_back({name, value});
+    return sets;
+}
+
+} // namespace tralvik::batch

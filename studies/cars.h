@@ -1,0 +1,46 @@
+// Fleet studies: the cars of a test-car list (made as testcar makes them)
+// or of a folder of car descriptions, each run in its own car folder.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "carmodel/car.h"
+#include "studies/assignment.h"
+
+namespace tralvik::batch {
+
+struct StudyCar {
+    carmodel::CarSpec spec;
+    std::string description; // carmaker's text the car was made from
+    std::string where;       // its file (and line) for messages
+    // The columns that tell the car in the CSV: car, make, model and the
+    // list's line, or car and its description file.
+    std::vector<std::pair<std::string, std::string>> id;
+};
+
+// The cars of `source`: a test-car list (a .csv file: one car per vehicle,
+// its first city or highway row, made by the fleet rules) or a folder
+// (every *.txt car description in it, in name order). Rows that make no car
+// are named in `problems` and left out. Throws std::runtime_error naming the
+// file when nothing can be read.
+std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::string>& problems);
+
+// --set-car KEY=VALUE: a line of the car's description replaced (or added),
+// for the description's own keys (final_drive, idle_rpm, aux_power,
+// displacement, technology, f0, f1, f2, gears, ...), and besides them:
+// A, B, C (the published road load in lbf, lbf/mph, lbf/mph2, taken as f0, f1,
+// f2) and gear_spread (first gear over top gear: the gears re-spaced
+// geometrically with the top gear kept). Road-load keys replace a drag area
+// and rolling resistance. Returns the car made again; throws
+// std::runtime_error naming the car and the setting when it makes no car.
+StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& settings);
+
+// Writes the car's folder (its tables, no picture) into the simulation
+// folder `folder` and returns the car's lines of the constants file (folder,
+// tables, power, mass and drag area from its tables, tank, brake, auxiliary
+// power, fuel, top engine speed) as a study applies them.
+std::vector<Assignment> MakeStudyCar(const StudyCar& car, const std::string& folder);
+
+} // namespace tralvik::batch

@@ -1,0 +1,61 @@
+#include "studies/energy.h"
+
+namespace tralvik::batch {
+
+void EnergyMeter::Start(const Sim& s) {
+    step_ = s.Nsteg;
+    bensin_ = s.Bensin;
+}
+
+void EnergyMeter::Tick(const Sim& s) {
+    if (s.Nsteg == step_) return;
+    step_ = s.Nsteg;
+    const double dt = s.Dt;
+    const double fuel = (bensin_ - s.Bensin) * s.Brannv * 3600000.0;
+    bensin_ = s.Bensin;
+    // The distance of the step as the distance stage takes it.
+    const double ds = (s.v + s.vf) * dt / 2;
+    // The resistance at the step's mean speed, as the resistance stage
+    // splits it: the air part scales with the drag area, the gradient part
+    // is the mass's weight on the slope, the rest rolls.
+    const double vm = s.vb > 5 ? s.vf + (s.vb - s.vf) * s.Vmfakt / 2 : s.vf;
+    const double air = s.CdAtab != 0 ? 0.638 * s.CdAtab * vm * vm * s.CdA / s.CdAtab : 0;
+    const double gradient = s.Massa * 9.81 * s.Lutn / 100;
+    const double rolling = s.Fmotst - air - gradient;
+
+    EnergyBalance e;
+    e.fuel = fuel;
+    // With the engine stopped no shaft work is made and nothing drives.
+    const bool running = !(s.mic == 0 && s.Bflode == 0);
+    if (running) {
+        e.engine = fuel - s.Ppic * dt;
+        e.auxiliaries = s.Phjalp * dt;
+        e.drivetrain = (s.Ppic - s.Phjalp) * dt - s.Pdrag * dt;
+    }
+    e.air = air * ds;
+    e.rolling = rolling * ds;
+    e.gradient = gradient * ds;
+    e.brake = s.Broms * ds;
+    e.kinetic = s.Massa * (s.v * s.v - s.vf * s.vf) / 2;
+    // The speed the forces alone would have given; the speed stage then
+    // holds it to 1.2 times the requested speed, to the creep speed and to
+    // the engine's top speed. The work of that hold over the step's distance.
+    const double drive = s.Kvot * 2 * 3.14 / 60 * s.Mhjul;
+    const double free = s.vf + (drive - s.Fmotst - s.Broms) / s.Massa * dt;
+    e.limits = s.Massa * (free - s.v) * (s.v + s.vf) / 2;
+    e.remainder = fuel - (e.engine + e.auxiliaries + e.drivetrain + e.air + e.rolling +
+                          e.gradient + e.brake + e.limits + e.kinetic);
+    sum_.fuel += e.fuel;
+    sum_.engine += e.engine;
+    sum_.auxiliaries += e.auxiliaries;
+    sum_.drivetrain += e.drivetrain;
+    sum_.air += e.air;
+    sum_.rolling += e.rolling;
+    sum_.gradient += e.gradient;
+    sum_.brake += e.brake;
+    sum_.limits += e.limits;
+    sum_.kinetic += e.kinetic;
+    sum_.remainder += e.remainder;
+}
+
+} // namespace tralvik::batch

@@ -1,0 +1,143 @@
+#include "studies/sampling.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "config/ConstantsLayout.h"
+#include "config/Ffetch.h"
+#include "studies/study.h"
+
+namespace tralvik::batch {
+
+namespace {
+
+// splitmix64: a small generator whose sequence is fixed by its definition,
+// so samples do not depend on the standard library's distributions.
+struct Random {
+    uint64_t state;
+    uint64_t Next() {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    // Uniform in [0, 1) with 53 bits.
+    double Unit() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
+    // Uniform in [0, n), without the bias of a plain remainder.
+    uint64_t Below(uint64_t n) {
+        uint64_t limit = UINT64_MAX - UINT64_MAX % n;
+        uint64_t x;
+        do x = Next();
+        while (x >= limit);
+        return x % n;
+    }
+};
+
+} // namespace
+
+std::string NumberText(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::optional<Vary> ParseVary(const std::string& text, std::string& error) {
+    auto eq = text.find('=');
+    auto colon = eq == std::string::npos ? std::string::npos : text.find(':', eq);
+    if (eq == std::string::npos || eq == 0 || colon == std::string::npos) {
+        error = "--vary needs NAME=LOW:HIGH, not '" + text + "'";
+        return std::nullopt;
+    }
+    Vary v;
+    v.name = text.substr(0, eq);
+    const ConstantLine* line = FindConstLine(v.name);
+    if (!line || line->kind != LineKind::Number) {
+        error = "--vary: '" + v.name + "' is not a number line of CONS.VAL (see --list-constants)";
+        return std::nullopt;
+    }
+    const std::string low = text.substr(eq + 1, colon - eq - 1), high = text.substr(colon + 1);
+    for (const std::string* end : {&low, &high}) {
+        if (!ParseAssignment(v.name + "=" + *end, "--vary", error)) return std::nullopt;
+    }
+    ParseNumber(low, v.low);
+    ParseNumber(high, v.high);
+    if (!(v.low <= v.high)) {
+        error = "--vary " + v.name + ": LOW " + low + " is above HIGH " + high;
+        return std::nullopt;
+    }
+    // A range is of values themselves: -1 (the table's value) is no end.
+    ConstantLine plain = *line;
+    plain.minusOneFromTable = false;
+    for (double x : {v.low, v.high}) {
+        if (auto why = ValueOutOfRange(plain, x)) {
+            error = "--vary " + v.name + ": " + NumberText(x) + ": " + *why;
+            return std::nullopt;
+        }
+    }
+    // The elasticity's steps reach 5 % beyond the middle: they must be
+    // values the model can mean too.
+    const double mid = v.low + (v.high - v.low) / 2;
+    for (double x : {mid * 0.95, mid * 1.05}) {
+        if (auto why = ValueOutOfRange(plain, x)) {
+            error = "--vary " + v.name + ": " + NumberText(x) + " (5 % from the middle): " + *why;
+            return std::nullopt;
+        }
+    }
+    return v;
+}
+
+std::vector<std::vector<Assignment>> LatinHypercube(const std::vector<Vary>& vary, std::size_t n,
+                                                    uint64_t seed) {
+    Random random{seed};
+    std::vector<std::vector<Assignment>> samples(n);
+    for (const Vary& v : vary) {
+        std::vector<std::size_t> strata(n);
+        for (std::size_t i = 0; i < n; ++i) strata[i] = i;
+        for (std::size_t i = n; i > 1; --i) std::swap(strata[i - 1], strata[random.Below(i)]);
+        for (std::size_t i = 0; i < n; ++i) {
+            double at = (static_cast<double>(strata[i]) + random.Unit()) / static_cast<double>(n);
+            samples[i].push_back({v.name, NumberText(v.low + at * (v.high - v.low))});
+        }
+    }
+    return samples;
+}
+
+void ElasticityVariants(const std::vector<Vary>& vary, std::vector<std::vector<Assignment>>& variants,
+                        std::vector<std::string>& labels) {
+    std::vector<Assignment> base;
+    for (const Vary& v : vary) base.push_back({v.name, NumberText(v.low + (v.high - v.low) / 2)});
+    variants = {base};
+    labels = {"base"};
+    for (std::size_t k = 0; k < vary.size(); ++k) {
+        const double mid = vary[k].low + (vary[k].high - vary[k].low) / 2;
+        for (auto [factor, label] : {std::pair{0.95, "-5%"}, std::pair{1.05, "+5%"}}) {
+            std::vector<Assignment> one = base;
+            one[k].value = NumberText(mid * factor);
+            variants.push_back(one);
+            labels.push_back(vary[k].name + label);
+        }
+    }
+}
+
+StudyPlan SampledPlan(const std::vector<std::string>& folders, const std::vector<Assignment>& sets,
+                      const std::vector<Vary>& vary, std::size_t samples, uint64_t seed) {
+    std::vector<std::vector<Assignment>> variants;
+    std::vector<std::string> labels;
+    if (samples) {
+        variants = LatinHypercube(vary, samples, seed);
+        for (std::size_t i = 0; i < variants.size(); ++i) labels.push_back("sample" + std::to_string(i + 1));
+    } else {
+        ElasticityVariants(vary, variants, labels);
+    }
+    return StudyPlan(folders, sets, std::move(variants), std::move(labels));
+}
+
+std::optional<double> Elasticity(double y0, double yMinus, double yPlus, double x0, double xMinus,
+                                 double xPlus) {
+    if (y0 == 0 || x0 == 0 || xPlus == xMinus) return std::nullopt;
+    double e = ((yPlus - yMinus) / y0) / ((xPlus - xMinus) / x0);
+    if (!std::isfinite(e)) return std::nullopt;
+    return e;
+}
+
+} // namespace tralvik::batch

@@ -1,0 +1,349 @@
+#include "studies/study.h"
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "config/Ffetch.h"
+#include "core/paths.h"
+
+namespace tralvik::batch {
+
+const ConstantLine* FindConstLine(const std::string& name) {
+    return FindLayoutLine(name);
+}
+
+namespace {
+
+bool CheckValue(const ConstantLine& line, const std::string& value, const std::string& option,
+                std::string& error) {
+    // A line end would shift every later line of the file; other control
+    // characters are no part of a name or a number either.
+    for (char c : value) {
+        auto u = static_cast<unsigned char>(c);
+        if (u < 32 || u == 127) {
+            error = option + " " + line.name + ": the value holds a control character (code " +
+                    std::to_string(u) + ")";
+            return false;
+        }
+    }
+    double v;
+    if (line.kind == LineKind::Number && !ParseNumber(value, v)) {
+        error = option + " " + line.name + ": '" + value + "' is not a number";
+        return false;
+    }
+    if (line.kind == LineKind::Number) {
+        if (auto why = ValueOutOfRange(line, v)) {
+            error = option + " " + line.name + "=" + value + ": " + *why;
+            return false;
+        }
+    }
+    if (line.kind == LineKind::Letter && value.empty()) {
+        error = option + " " + line.name + " needs a letter";
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::pair<const ConstantLine*, std::string>>
+SplitNameValue(const std::string& text, const std::string& option, std::string& error) {
+    auto eq = text.find('=');
+    if (eq == std::string::npos || eq == 0) {
+        error = option + " needs NAME=VALUE, not '" + text + "'";
+        return std::nullopt;
+    }
+    std::string name = text.substr(0, eq);
+    const ConstantLine* line = FindConstLine(name);
+    if (!line) {
+        error = option + ": unknown constant '" + name +
+                "' (the names are those of the lines of CONS.VAL, such as Massa, CdA, Tank, "
+                "Bilmapp, Ttidd, Cykeltyp)";
+        return std::nullopt;
+    }
+    return std::make_pair(line, text.substr(eq + 1));
+}
+
+std::string LastComponent(const std::string& value) {
+    auto cut = value.find_last_of("/\\");
+    return cut == std::string::npos ? value : value.substr(cut + 1);
+}
+
+std::string SafeName(std::string s) {
+    for (char& c : s)
+        if (c == '/' || c == '\\' || c == ' ' || c == ':' || static_cast<unsigned char>(c) < 32)
+            c = '-';
+    return s.empty() ? "-" : s;
+}
+
+} // namespace
+
+std::optional<Assignment> ParseAssignment(const std::string& text, const std::string& option,
+                                          std::string& error) {
+    auto nv = SplitNameValue(text, option, error);
+    if (!nv) return std::nullopt;
+    if (!CheckValue(*nv->first, nv->second, option, error)) return std::nullopt;
+    return Assignment{nv->first->name, nv->second};
+}
+
+std::optional<Sweep> ParseSweep(const std::string& text, std::string& error) {
+    auto nv = SplitNameValue(text, "--sweep", error);
+    if (!nv) return std::nullopt;
+    Sweep sw{nv->first->name, {}};
+    const std::string& list = nv->second;
+    std::size_t pos = 0;
+    for (;;) {
+        auto comma = list.find(',', pos);
+        std::string v =
+            list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        if (!CheckValue(*nv->first, v, "--sweep", error)) return std::nullopt;
+        sw.values.push_back(v);
+        if (comma == std::string::npos) break;
+        pos = comma + 1;
+    }
+    return sw;
+}
+
+std::string ApplyAssignments(const std::string& consVal, const std::vector<Assignment>& sets) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < consVal.size()) {
+        auto nl = consVal.find('\n', pos);
+        std::size_t end = nl == std::string::npos ? consVal.size() : nl;
+        std::size_t stop = end > pos && consVal[end - 1] == '\r' ? end - 1 : end;
+        lines.push_back(consVal.substr(pos, stop - pos));
+        if (nl == std::string::npos) break;
+        pos = nl + 1;
+    }
+    bool crlf = !lines.empty() && consVal.find("\r\n") != std::string::npos;
+    for (const Assignment& a : sets) {
+        const ConstantLine* line = FindConstLine(a.name);
+        if (!line) continue;
+        if (lines.size() < static_cast<std::size_t>(line->line)) lines.resize(line->line);
+        lines[line->line - 1] = a.value;
+    }
+    std::string out;
+    const char* eol = crlf ? "\r\n" : "\n";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out += lines[i];
+        out += eol;
+    }
+    return out;
+}
+
+std::optional<std::string> RepeatedName(const std::vector<Assignment>& sets,
+                                        const std::vector<Sweep>& sweeps) {
+    std::unordered_map<std::string, const char*> given;
+    for (const Assignment& a : sets)
+        if (!given.emplace(a.name, "--set").second)
+            return a.name + " is given twice with --set";
+    for (const Sweep& sw : sweeps) {
+        auto [it, fresh] = given.emplace(sw.name, "--sweep");
+        if (!fresh)
+            return sw.name + " is given with " + it->second + " and again with --sweep";
+        std::unordered_set<std::string> values;
+        for (const std::string& v : sw.values)
+            if (!values.insert(v).second)
+                return "--sweep " + sw.name + ": the value '" + v + "' is given twice";
+    }
+    return std::nullopt;
+}
+
+StudyPlan::StudyPlan(std::vector<std::string> folders, std::vector<Assignment> sets,
+                     std::vector<Sweep> sweeps)
+    : folders_(std::move(folders)), sets_(std::move(sets)), sweeps_(std::move(sweeps)) {}
+
+StudyPlan::StudyPlan(std::vector<std::string> folders, std::vector<Assignment> sets,
+                     std::vector<std::vector<Assignment>> variants, std::vector<std::string> labels)
+    : folders_(std::move(folders)), sets_(std::move(sets)), variants_(std::move(variants)),
+      labels_(std::move(labels)), listed_(true) {}
+
+std::size_t StudyPlan::Count() const {
+    std::size_t per = 1;
+    if (listed_) {
+        per = variants_.size();
+    } else {
+        for (const Sweep& sw : sweeps_) {
+            if (sw.values.empty()) return 0;
+            if (per > SIZE_MAX / sw.values.size()) return SIZE_MAX;
+            per *= sw.values.size();
+        }
+    }
+    if (!cars_.empty()) {
+        if (per > SIZE_MAX / cars_.size()) return SIZE_MAX;
+        per *= cars_.size();
+    }
+    if (per != 0 && folders_.size() > SIZE_MAX / per) return SIZE_MAX;
+    return per * folders_.size();
+}
+
+RunPlan StudyPlan::Next() {
+    const std::size_t per = Count() / (folders_.empty() ? 1 : folders_.size());
+    const std::size_t folderIndex = next_ / per;
+    std::size_t index = next_ % per;
+    ++next_;
+    long car = -1;
+    if (!cars_.empty()) {
+        const std::size_t variants = per / cars_.size();
+        car = static_cast<long>(index / variants);
+        index %= variants;
+    }
+    const std::string& folder = folders_[folderIndex];
+    std::string base = LastComponent(std::filesystem::absolute(folder).lexically_normal().string());
+    if (base.empty()) // a folder given with a trailing separator
+        base = std::filesystem::absolute(folder).lexically_normal().parent_path().filename();
+    RunPlan r;
+    r.folder = folder;
+    r.sets = sets_;
+    r.name = SafeName(base);
+    r.car = car;
+    if (car >= 0) r.name += "_" + SafeName(cars_[static_cast<std::size_t>(car)]);
+    if (listed_) {
+        r.swept = variants_[index];
+        if (index < labels_.size() && !labels_[index].empty()) {
+            r.name += "_" + SafeName(labels_[index]);
+        } else {
+            for (const Assignment& a : r.swept)
+                r.name += "_" + a.name + "=" + SafeName(LastComponent(a.value));
+        }
+    } else {
+        // The cross product as a mixed-radix count, the last sweep turning fastest.
+        std::vector<std::size_t> at(sweeps_.size());
+        std::size_t rest = index;
+        for (std::size_t k = sweeps_.size(); k-- > 0;) {
+            at[k] = rest % sweeps_[k].values.size();
+            rest /= sweeps_[k].values.size();
+        }
+        for (std::size_t k = 0; k < sweeps_.size(); ++k) {
+            Assignment a{sweeps_[k].name, sweeps_[k].values[at[k]]};
+            r.swept.push_back(a);
+            r.name += "_" + a.name + "=" + SafeName(LastComponent(a.value));
+        }
+    }
+    for (const Assignment& a : r.swept) r.sets.push_back(a);
+    // Values that differ only in their folder part or in characters a
+    // folder name cannot hold give the same name: number the later ones,
+    // each name remembering where its numbering stands.
+    if (!names_.insert(r.name).second) {
+        std::size_t& n = suffix_[r.name];
+        if (n < 2) n = 2;
+        std::string unique;
+        do unique = r.name + "#" + std::to_string(n++);
+        while (names_.count(unique));
+        r.name = unique;
+        names_.insert(unique);
+    }
+    return r;
+}
+
+std::vector<RunPlan> PlanRuns(const std::vector<std::string>& folders,
+                              const std::vector<Assignment>& sets,
+                              const std::vector<Sweep>& sweeps) {
+    StudyPlan plan(folders, sets, sweeps);
+    std::vector<RunPlan> runs;
+    for (std::size_t i = 0, n = plan.Count(); i < n; ++i) runs.push_back(plan.Next());
+    return runs;
+}
+
+std::optional<std::vector<Assignment>> ReadCarConstants(const std::string& folder,
+                                                        const std::string& bilmapp,
+                                                        std::string& error) {
+    error.clear();
+    Text car = IsAbsolute(bilmapp) ? Text(bilmapp) : JoinPath(Utf8ToCp1252(folder), bilmapp);
+    Text name = JoinPath(car, kCarConstantsFile);
+    std::string path = FsPath(name);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    std::ifstream f(path, std::ios::binary);
+    std::string line;
+    std::vector<Assignment> out;
+    long n = 0;
+    while (std::getline(f, line)) {
+        ++n;
+        if (n > 1000) {
+            error = path + ": more than 1000 lines";
+            return std::nullopt;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        auto first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#') continue;
+        const std::string where = path + ":" + std::to_string(n) + ":";
+        auto a = ParseAssignment(line.substr(first), where, error);
+        if (!a) return std::nullopt;
+        const ConstantLine* l = FindConstLine(a->name);
+        if (l->line <= 15 || l->line >= 45) {
+            error = where + " " + a->name + " belongs to the run, not to the car";
+            return std::nullopt;
+        }
+        out.push_back(*a);
+    }
+    if (f.bad()) {
+        error = path + ": cannot be read";
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::optional<std::vector<Assignment>> RunAssignments(const RunPlan& run, std::string& error) {
+    error.clear();
+    const Assignment* car = nullptr;
+    for (const Assignment& a : run.sets)
+        if (a.name == "Bilmapp") car = &a;
+    if (!car) return run.sets;
+    auto own = ReadCarConstants(run.folder, car->value, error);
+    if (!own) {
+        if (!error.empty()) return std::nullopt;
+        return run.sets;
+    }
+    for (const Assignment& a : run.sets) own->push_back(a);
+    return own;
+}
+
+std::optional<std::string> CarSweepProblem(const std::vector<std::string>& folders,
+                                           const std::vector<Sweep>& sweeps) {
+    for (const Sweep& sw : sweeps) {
+        if (sw.name != "Bilmapp") continue;
+        for (const std::string& folder : folders)
+            for (const std::string& car : sw.values) {
+                std::string error;
+                if (ReadCarConstants(folder, car, error)) continue;
+                if (!error.empty()) return error;
+                return "--sweep Bilmapp: the car folder '" + car + "' of " + folder +
+                       " holds no " + kCarConstantsFile +
+                       ", so its runs would keep the car values of CONS.VAL (Nmax, Tathet, "
+                       "Brannv, Imax, Tank, ...); give each car folder a " +
+                       kCarConstantsFile + " (NAME=VALUE lines, see --list-constants)";
+            }
+    }
+    return std::nullopt;
+}
+
+std::string Csv(const std::vector<Row>& rows) {
+    std::vector<std::string> columns;
+    std::set<std::string> seen;
+    for (const Row& r : rows)
+        for (const auto& [name, value] : r.cells)
+            if (seen.insert(name).second) columns.push_back(name);
+    auto quote = [](const std::string& v) {
+        if (v.find_first_of(",\"\r\n") == std::string::npos) return v;
+        std::string q = "\"";
+        for (char c : v) {
+            if (c == '"') q += '"';
+            q += c;
+        }
+        return q + "\"";
+    };
+    std::string out;
+    for (std::size_t i = 0; i < columns.size(); ++i) out += (i ? "," : "") + quote(columns[i]);
+    out += "\n";
+    for (const Row& r : rows) {
+        std::map<std::string, std::string> byName(r.cells.begin(), r.cells.end());
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            auto it = byName.find(columns[i]);
+            out += (i ? "," : "") + (it == byName.end() ? std::string() : quote(it->second));
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+} // namespace tralvik::batch

@@ -1,0 +1,120 @@
+// Studies: variants of a constants file by line name, the runs of a sweep,
+// and the table of their results.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "config/ConstantsLayout.h"
+#include "studies/assignment.h"
+
+
+namespace tralvik::batch {
+
+// The named line of the constants file (case-sensitive), nullptr if none
+// (lines 30, 31 and 50 have no name).
+const ConstantLine* FindConstLine(const std::string& name);
+
+// Checks NAME=VALUE; on an error returns nothing and sets `error` naming it.
+std::optional<Assignment> ParseAssignment(const std::string& text, const std::string& option,
+                                          std::string& error);
+std::optional<Sweep> ParseSweep(const std::string& text, std::string& error);
+
+// The constants file's text with the assigned lines replaced (the file is
+// lengthened with empty lines when it is shorter). Line ends are kept as the
+// file has them (CR LF when its first line has one).
+std::string ApplyAssignments(const std::string& consVal, const std::vector<Assignment>& sets);
+
+// One run of a study.
+struct RunPlan {
+    std::string name;              // unique, usable as a folder name
+    std::string folder;            // the simulation folder it copies
+    std::vector<Assignment> sets;  // --set values, then this run's own values
+    std::vector<Assignment> swept; // this run's own values alone
+    long car = -1;                 // the car of a fleet study (index), or none
+};
+
+
+// A name given twice among --set and --sweep, or a value repeated within a
+// sweep: the message, or nothing when there is none.
+std::optional<std::string> RepeatedName(const std::vector<Assignment>& sets,
+                                        const std::vector<Sweep>& sweeps);
+
+// The runs of a study, made one at a time in order: for each folder, each
+// variant. The variants are the cross product of the sweeps (the first sweep
+// varying slowest), or a list given whole (sampling); --set values apply to
+// every run. Names are made unique as the runs are made, in linear time.
+class StudyPlan {
+  public:
+    StudyPlan(std::vector<std::string> folders, std::vector<Assignment> sets,
+              std::vector<Sweep> sweeps);
+    // Variants given whole instead of sweeps; `labels` name each variant
+    // (empty: from its values).
+    StudyPlan(std::vector<std::string> folders, std::vector<Assignment> sets,
+              std::vector<std::vector<Assignment>> variants, std::vector<std::string> labels);
+    // A fleet: every folder's runs for each car in turn (named after it).
+    void SetCars(std::vector<std::string> names) { cars_ = std::move(names); }
+    // The number of runs; saturates at SIZE_MAX.
+    std::size_t Count() const;
+    // The next run; call at most Count() times.
+    RunPlan Next();
+
+  private:
+    std::vector<std::string> folders_;
+    std::vector<Assignment> sets_;
+    std::vector<Sweep> sweeps_;
+    std::vector<std::vector<Assignment>> variants_;
+    std::vector<std::string> labels_;
+    std::vector<std::string> cars_;
+    bool listed_ = false;
+    std::size_t next_ = 0;
+    std::unordered_set<std::string> names_;
+    std::unordered_map<std::string, std::size_t> suffix_;
+};
+
+// Every run of a small study at once.
+std::vector<RunPlan> PlanRuns(const std::vector<std::string>& folders,
+                              const std::vector<Assignment>& sets,
+                              const std::vector<Sweep>& sweeps);
+
+// A car folder's own constants: the file BIL.VAL in the car folder, one
+// NAME=VALUE a line as --set takes them ('#' starts a comment line), for the
+// lines that belong to the car rather than to the run (Nmax, Tathet,
+// Brannv, Imax, Tank, Fbmax, Phjalp, ...). A study that picks the car with
+// --set or --sweep Bilmapp applies them before its own values.
+constexpr const char* kCarConstantsFile = "BIL.VAL";
+
+// The values of BIL.VAL in the car folder `bilmapp` (a name as CONS.VAL holds
+// it, relative to the simulation folder `folder`). Nothing, with `error`
+// empty, when the car folder holds no such file; nothing with `error`
+// naming the file and line when a line is wrong.
+std::optional<std::vector<Assignment>> ReadCarConstants(const std::string& folder,
+                                                        const std::string& bilmapp,
+                                                        std::string& error);
+
+// The values a run applies to CONS.VAL: the car's own first when the run
+// names its car folder, then the run's. Nothing with `error` set when the
+// car's file is wrong.
+std::optional<std::vector<Assignment>> RunAssignments(const RunPlan& run, std::string& error);
+
+// A sweep over car folders whose cars would not get their own constants (a
+// car folder without BIL.VAL, or a wrong one): the message, or nothing.
+std::optional<std::string> CarSweepProblem(const std::vector<std::string>& folders,
+                                           const std::vector<Sweep>& sweeps);
+
+// A flat result row: column names and values in a fixed order.
+struct Row {
+    std::vector<std::pair<std::string, std::string>> cells;
+};
+
+// The CSV of all rows: the union of their columns in order of first
+// appearance; a row without a column leaves it empty. Values with a comma,
+// quote or line end are quoted.
+std::string Csv(const std::vector<Row>& rows);
+
+} // namespace tralvik::batch

@@ -1,0 +1,179 @@
+#include "tools/testcar/testrun.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "carmodel/carconstants.h"
+#include "carmodel/fleet.h"
+#include "tools/lib/textout.h"
+
+namespace tralvik::tools {
+
+namespace fs = std::filesystem;
+using namespace carmodel;
+
+namespace {
+
+double JsonNumber(const std::string& json, const std::string& key) {
+    const auto at = json.find("\"" + key + "\":");
+    if (at == std::string::npos) throw std::runtime_error("no " + key + " in the summary");
+    return std::stod(json.substr(at + key.size() + 3));
+}
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+} // namespace
+
+CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarSpec& car,
+                       const std::string& cycle) {
+    if (!fs::exists(fs::path(dataDir) / "cykler" / cycle))
+        throw std::runtime_error(dataDir + "/cykler/" + cycle + " does not exist");
+    std::string tmpl = (fs::temp_directory_path() / "tralvik-testcar-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
+    const fs::path dir = tmpl;
+    struct Cleanup {
+        fs::path p;
+        ~Cleanup() {
+            std::error_code ec;
+            fs::remove_all(p, ec);
+        }
+    } cleanup{dir};
+    // The run needs the constants file, the cycles and whatever top-level file
+    // the constants name; the cars, sounds and pictures are left behind.
+    for (const auto& e : fs::directory_iterator(dataDir))
+        if (e.is_regular_file()) fs::copy_file(e.path(), dir / e.path().filename());
+    fs::copy(fs::path(dataDir) / "cykler", dir / "cykler", fs::copy_options::recursive);
+    WriteCarTables(car, BuildTables(car), (dir / car.name).string());
+    Constants v = ReadConstants((fs::path(dataDir) / "CONS.VAL").string());
+    SetCarConstants(v, car);
+    v["Ttidd"] = "cykler\\" + cycle;
+    v["Cykeltyp"] = "T";
+    v["v"] = "0";
+    v["Vaxelmod"] = "A";
+    WriteConstants(v, (dir / "CONS.VAL").string());
+    const std::string cmd =
+        Quote(batchExe) + " --no-draw --quiet --json " + Quote(dir.string()) + " 2>&1";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) throw std::runtime_error("cannot start " + batchExe);
+    std::string out;
+    std::array<char, 4096> buf;
+    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
+        out.append(buf.data(), n);
+    const int rc = ::pclose(p);
+    if (rc != 0) throw std::runtime_error(batchExe + " failed on " + cycle + ": " + out);
+    if (out.find("\"end\": \"mode 100\"") == std::string::npos)
+        throw std::runtime_error("the run of " + cycle + " did not reach the cycle's end: " + out);
+    return {JsonNumber(out, "ltot_m") / 1000, JsonNumber(out, "fuel_l_per_100km")};
+}
+
+namespace {
+
+std::string DisplacementBand(double l) {
+    if (l <= 1.6) return "up to 1.6 l";
+    if (l <= 2.5) return "1.6-2.5 l";
+    if (l <= 4.0) return "2.5-4.0 l";
+    return "over 4.0 l";
+}
+
+} // namespace
+
+TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
+                                 const TestVehicle& v, std::optional<Tech> tech) {
+    const TestCarRow& base = v.Base();
+    const std::string where = base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
+    const CarSpec car = ParseCarSpec(DescribeTestCar(base, tech), where);
+    TestCarResult res;
+    res.make = base.make;
+    res.model = base.model;
+    res.tech = TechName(car.tech);
+    res.line = base.line;
+    const Gearbox box = GearboxFromList(base.transmission, base.transmissionCode);
+    res.klass[0] = GearboxName(box) + (box == Gearbox::Cvt ? "" : " " + std::to_string(base.gears));
+    res.klass[1] = car.tech == Tech::TurboDi ? "turbo petrol"
+                   : car.tech == Tech::TurboDiesel ? "turbo diesel"
+                                                   : "naturally aspirated";
+    res.klass[2] = DisplacementBand(base.displacement);
+    res.klass[3] = IsDiesel(base) ? "diesel" : "petrol";
+    auto one = [&](const TestCarRow* row, const char* test, const char* cycle, double top,
+                   double cold) {
+        const std::string rw = "line " + std::to_string(row ? row->line : base.line);
+        if (!row) {
+            res.problems.push_back(std::string("no ") + test + " row for " + where);
+            return;
+        }
+        if (!(row->mpg > 0)) {
+            res.problems.push_back(rw + ": the measured fuel economy of the " + test +
+                                   " is 0 mpg; no ratio");
+            return;
+        }
+        if (!(LeastRoadLoad(*row, top) > 0)) {
+            res.problems.push_back(rw + ": the road load A + B v + C v^2 is not positive up to " +
+                                   "the " + test + " cycle's top speed");
+            return;
+        }
+        try {
+            const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, cycle);
+            res.lines.push_back({test, r.lPer100, r.lPer100 * cold, LitresPer100FromMpg(row->mpg)});
+        } catch (const std::exception& e) {
+            res.problems.push_back(rw + ": " + e.what());
+        }
+    };
+    one(v.city, "FTP", "FTP75.CYK", kFtpTopMs, FtpColdFactor(IsDiesel(base)));
+    one(v.highway, "HWFE", "HWFET.CYK", kHwfetTopMs, 1.0);
+    return res;
+}
+
+std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& results) {
+    std::vector<RatioStats> out;
+    auto add = [&](const std::string& name, auto&& wanted) {
+        std::vector<double> r;
+        for (const auto& res : results)
+            for (const auto& l : res.lines)
+                if (wanted(res, l)) r.push_back(l.Ratio());
+        if (r.empty()) return;
+        RatioStats st;
+        st.name = name;
+        st.count = static_cast<int>(r.size());
+        double sum = 0, sq = 0;
+        for (double x : r) {
+            sum += x;
+            if (std::fabs(x - 1) <= 0.05) st.within5 += 1;
+            if (std::fabs(x - 1) <= 0.10) st.within10 += 1;
+        }
+        st.mean = sum / r.size();
+        for (double x : r) sq += (x - st.mean) * (x - st.mean);
+        st.spread = std::sqrt(sq / r.size());
+        st.within5 /= r.size();
+        st.within10 /= r.size();
+        out.push_back(st);
+    };
+    using L = TestCarResult::Line;
+    add("all", [](const TestCarResult&, const L&) { return true; });
+    add("FTP-75", [](const TestCarResult&, const L& l) { return l.test == "FTP"; });
+    add("HWFET", [](const TestCarResult&, const L& l) { return l.test == "HWFE"; });
+    const char* kinds[4] = {"gearbox", "engine", "displacement", "fuel"};
+    for (int k = 0; k < 4; ++k) {
+        std::vector<std::string> names;
+        for (const auto& res : results)
+            if (std::find(names.begin(), names.end(), res.klass[k]) == names.end())
+                names.push_back(res.klass[k]);
+        std::sort(names.begin(), names.end());
+        for (const auto& n : names)
+            add(std::string(kinds[k]) + ": " + n,
+                [&](const TestCarResult& res, const L&) { return res.klass[k] == n; });
+    }
+    return out;
+}
+
+} // namespace tralvik::tools

@@ -1,0 +1,72 @@
+// Whole runs of a car with the batch runner on a time cycle of the bundled
+// data, the comparison of a test vehicle's simulated and measured fuel use,
+// and the summary of many such comparisons by class.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "carmodel/car.h"
+#include "carmodel/testcars.h"
+
+namespace tralvik::tools {
+
+using carmodel::CarSpec;
+using carmodel::Tech;
+using carmodel::TestCarRow;
+using carmodel::TestVehicle;
+
+struct CycleRun {
+    double km = 0, lPer100 = 0;
+};
+
+// Copies the files of `dataDir` (a simulation folder with the cycles in
+// cykler/; other folders are left out) to a fresh temporary folder, writes
+// the car's folder and a constants file that runs `cycle` (a file name in
+// cykler/) from standstill with the automatic gearbox, the engine hot, and
+// runs `batchExe` --no-draw on it. Throws std::runtime_error when the run
+// fails or does not reach the cycle's end.
+CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarSpec& car,
+                       const std::string& cycle);
+
+// Top speeds of the two test cycles (m/s): the road load must stay positive
+// up to them.
+constexpr double kFtpTopMs = 91.2513 / 3.6;
+constexpr double kHwfetTopMs = 96.4013 / 3.6;
+
+struct TestCarResult {
+    std::string make, model, tech;
+    int line = 0;         // the row the car was made from
+    std::string klass[4]; // transmission and gears, engine, displacement band, fuel
+    struct Line {
+        std::string test;        // "FTP" or "HWFE"
+        double simulatedHot = 0; // l/100 km
+        double simulated = 0;    // with the cold start of the FTP
+        double measured = 0;     // l/100 km
+        double Ratio() const { return simulated / measured; }
+    };
+    std::vector<Line> lines;
+    std::vector<std::string> problems; // tests that could not be compared, and why
+};
+
+// The car of the vehicle's first row run on the FTP-75 (FTP75.CYK, the cold
+// start added) and HWFET (HWFET.CYK) against its measured city and highway
+// figures. A test that cannot be compared (a measured 0 mpg, a road load
+// that is not positive up to the cycle's top speed, a failed run) is named in
+// `problems`; the other is still run. Throws std::runtime_error, naming the
+// row's line, when no car can be made.
+TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
+                                 const TestVehicle& v, std::optional<Tech> tech);
+
+// The summary of many comparisons: the share of ratios within 5 and 10 %,
+// and the mean and spread of the ratio by class.
+struct RatioStats {
+    std::string name;
+    int count = 0;
+    double mean = 0, spread = 0; // spread: standard deviation
+    double within5 = 0, within10 = 0; // shares 0..1
+};
+std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& results);
+
+} // namespace tralvik::tools
