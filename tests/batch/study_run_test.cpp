@@ -364,14 +364,22 @@ TEST_F(Study, CityHighwayCombinedAndUsUnits) {
     EXPECT_FALSE(highway.contains("ftp75_l_per_100km"));
     auto rows = Lines(ReadFile(csv));
     ASSERT_EQ(rows.size(), 3u);
-    std::vector<std::string> head;
-    std::stringstream h(rows[0]);
-    for (std::string c; std::getline(h, c, ',');) head.push_back(c);
+    // Phase names hold commas, so fields are split as CSV: quotes kept whole.
+    auto fields = [](const std::string& line) {
+        std::vector<std::string> out(1);
+        bool quoted = false;
+        for (char ch : line) {
+            if (ch == '"') quoted = !quoted;
+            else if (ch == ',' && !quoted) out.emplace_back();
+            else out.back() += ch;
+        }
+        return out;
+    };
+    const std::vector<std::string> head = fields(rows[0]);
     auto cell = [&](int row, const std::string& name) {
-        std::stringstream in(rows[row]);
-        std::string c;
-        for (std::size_t i = 0; std::getline(in, c, ','); ++i)
-            if (head[i] == name) return std::stod(c);
+        std::vector<std::string> f = fields(rows[row]);
+        for (std::size_t i = 0; i < f.size() && i < head.size(); ++i)
+            if (head[i] == name) return std::stod(f[i]);
         ADD_FAILURE() << name;
         return 0.0;
     };
