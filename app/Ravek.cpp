@@ -408,7 +408,7 @@ Clock& TForm1::GetClock() {
     return clock_;
 }
 
-void TForm1::TableAborted(const std::string& utf8) {
+void TForm1::TableAborted(const std::string& utf8, bool) {
     if (modalErrors) QMessageBox::critical(this, U("Tralvik"), QString::fromUtf8(utf8.c_str()));
 }
 

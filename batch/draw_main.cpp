@@ -2,6 +2,8 @@
 // library: runs that draw the panel and road view, save frames or write a
 // report page, studies, replays and comparisons. tralvik-batch starts it in
 // its own place with the same arguments; it takes every option itself too.
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <memory>
@@ -24,9 +26,13 @@ class QtPictures : public RunPictures {
         if (!surface_) surface_ = std::make_unique<QtSurface>();
         return *surface_;
     }
-    bool SaveFrame(const std::string& file) override {
+    std::string FramePng() override {
         RunSurface();
-        return surface_->Image().save(QString::fromStdString(file), "PNG");
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!surface_->Image().save(&buffer, "PNG")) return {};
+        return png.toStdString();
     }
     std::string RunReportHtml(ReportRun run, const std::string& motorTab) override {
         run.map = ReadEngineMap(motorTab);

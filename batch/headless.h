@@ -83,7 +83,7 @@ class HeadlessPlatform : public Platform {
     void TimeStepBegins() override {
         if (simulated_) simulated_->BeginTimeStep();
     }
-    void TableAborted(const std::string& utf8) override;
+    void TableAborted(const std::string& utf8, bool written) override;
 
     const Text& Title() const { return title_; }
 

@@ -1,6 +1,9 @@
 #include "core/paths.h"
 
+#include "core/inputfile.h"
+
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -106,6 +109,7 @@ std::string FsPath(const Text& name) {
 std::FILE* OpenOrThrow(const Text& name, const char* mode) {
     if (name.empty()) throw IoError("File not found", name);
     std::string fs = FsPath(name);
+    if (mode[0] == 'r' && !std::strchr(mode, '+')) return OpenRegularFile(fs, Cp1252ToUtf8(name));
     errno = 0;
     std::FILE* f = std::fopen(fs.c_str(), mode);
     if (!f) ThrowIo(errno ? errno : EIO, Cp1252ToUtf8(name));

@@ -25,6 +25,7 @@ Text Utf8ToCp1252(const std::string& utf8);
 std::string FsPath(const Text& name);
 
 // Opens `name` through FsPath; throws IoError with the runtime's text on failure.
+// Opened for reading, only a regular file is taken (OpenRegularFile).
 std::FILE* OpenOrThrow(const Text& name, const char* mode);
 bool FileExists(const Text& name);
 
