@@ -33,7 +33,9 @@ std::string HeadlessPlatform::Where() const {
 
 void HeadlessPlatform::ShowError(const std::string& utf8) {
     progress_.Clear();
-    std::fprintf(stderr, "tralvik-batch: %s%s\n", Where().c_str(), utf8.c_str());
+    std::string shown = explain ? explain(utf8) : std::string();
+    std::fprintf(stderr, "tralvik-batch: %s%s\n", Where().c_str(),
+                 shown.empty() ? utf8.c_str() : shown.c_str());
     failed = true;
 }
 

@@ -19,6 +19,7 @@
 #include "batch/single.h"
 #include "batch/study.h"
 #include "batch/summary.h"
+#include "core/savefile.h"
 
 extern char** environ;
 
@@ -248,14 +249,24 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                 std::error_code ec;
                 fs::path dest = fs::path(*opt.keep) / j.plan.name;
                 fs::create_directories(dest.parent_path(), ec);
-                fs::remove_all(dest, ec);
+                // Moved (or copied) in beside a kept run of the same name
+                // first, which is replaced only once the new one is whole.
+                fs::path part = dest;
+                part += ".part-" + std::to_string(::getpid());
+                fs::remove_all(part, ec);
                 ec.clear();
-                fs::rename(j.folder, dest, ec);
+                fs::rename(j.folder, part, ec);
                 if (ec) { // another file system: copy
                     ec.clear();
-                    fs::copy(j.folder, dest, fs::copy_options::recursive, ec);
+                    fs::copy(j.folder, part, fs::copy_options::recursive, ec);
+                }
+                if (!ec) {
+                    fs::remove_all(dest, ec);
+                    if (!ec) fs::rename(part, dest, ec);
                 }
                 if (ec) {
+                    std::error_code ignored;
+                    fs::remove_all(part, ignored);
                     std::fprintf(stderr, "tralvik-batch: cannot keep run %s in %s: %s\n",
                                  j.plan.name.c_str(), dest.c_str(), ec.message().c_str());
                     if (result == 0) result = 2;
@@ -302,15 +313,18 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         finishInOrder();
     }
 
-    if (!opt.csv.empty() && !WriteAll(opt.csv, Csv(rows))) {
-        std::fprintf(stderr, "tralvik-batch: cannot write %s\n", opt.csv.c_str());
-        if (result == 0) result = 2;
-    }
-    if (!opt.report.empty() && jobs.size() > 1 &&
-        !WriteAll(opt.report, StudyReportHtml(reportRuns))) {
-        std::fprintf(stderr, "tralvik-batch: cannot write %s\n", opt.report.c_str());
-        if (result == 0) result = 2;
-    }
+    // Written aside and renamed into place: a full disk leaves the old file.
+    auto save = [&](const std::string& path, const std::string& text) {
+        try {
+            WriteFileReplacingPath(path, text);
+        } catch (const IoError& e) {
+            std::fprintf(stderr, "tralvik-batch: cannot write %s: %s\n", path.c_str(),
+                         e.text().c_str());
+            if (result == 0) result = 2;
+        }
+    };
+    if (!opt.csv.empty()) save(opt.csv, Csv(rows));
+    if (!opt.report.empty() && jobs.size() > 1) save(opt.report, StudyReportHtml(reportRuns));
     std::error_code ec;
     fs::remove_all(root, ec);
     // Runs that ended before the signal came do not make an interrupted study

@@ -104,10 +104,12 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     }
 
     InstallInterruptHandler(); // a signal during start-up stops before the first tick
-    // A constants file that ends early reads its missing lines as empty;
-    // say so first, since what fails next names only an empty file name.
-    for (const Finding& f : ConstantsEndedEarly("CONS.VAL"))
-        std::fprintf(stderr, "tralvik-batch: note: %s\n", FormatFinding(f).c_str());
+    // A constants file that ends early reads its missing lines as empty, and
+    // a number line that holds no number reads as 0: said first, as --check
+    // says it, since the run goes on or what fails next names only a folder.
+    for (const Finding& f : ConstantsFindings("CONS.VAL"))
+        std::fprintf(stderr, "tralvik-batch: %s: %s\n", IsEndedEarly(f) ? "note" : "warning",
+                     FormatFinding(f).c_str());
 
     Progress progress(!opt.quiet && ::isatty(STDERR_FILENO));
     SimulatedClock simulated;
@@ -115,6 +117,10 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     Clock& clock = opt.realtime ? static_cast<Clock&>(real) : static_cast<Clock&>(simulated);
     HeadlessPlatform platform(clock, opt.realtime ? nullptr : &simulated, progress);
     Sim s;
+    platform.explain = [&s](const std::string& error) {
+        auto f = EmptyNameBehind(s, error);
+        return f ? FormatFinding(*f) : std::string();
+    };
     Station st(platform);
     // Without pixels nothing is drawn on a picture.
     const bool pixels = !opt.noDraw || !opt.frames.empty();
@@ -145,13 +151,13 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     if (opt.spara) s.Spara = opt.spara->substr(0, 4);
     if (!opt.load.empty()) {
         // As "Hämta" -> "Konstanter och variabler" before START.
-        platform.dialogAnswer = Utf8ToCp1252(opt.load);
+        platform.dialogAnswer = SystemPathText(opt.load);
         if (!RunEvent(s, st, [&] { GetVarClick(s, st); }) || platform.failed) return 2;
     }
 
     if (opt.snapshot && opt.snapshot->tick == 0) {
         // Before START, as the window saves before a run has begun.
-        platform.dialogAnswer = Utf8ToCp1252(opt.snapshot->file);
+        platform.dialogAnswer = SystemPathText(opt.snapshot->file);
         if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
     }
     // Nothing is overwritten that the run reads or that another result
@@ -222,7 +228,7 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
         recorder.Tick(s);
         if (opt.snapshot && opt.snapshot->tick == tick) {
             // As "Spara konstanter och variabler som" in the window.
-            platform.dialogAnswer = Utf8ToCp1252(opt.snapshot->file);
+            platform.dialogAnswer = SystemPathText(opt.snapshot->file);
             if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
         }
         if (outcome == TickOutcome::RunEnded) {
