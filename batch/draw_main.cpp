@@ -13,6 +13,7 @@
 #include "batch/report.h"
 #include "batch/runner.h"
 #include "batch/single.h"
+#include "core/tabread.h"
 #include "qtsurface/QtSurface.h"
 
 using namespace tralvik;
@@ -60,10 +61,16 @@ int main(int argc, char** argv) {
         });
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
-    QGuiApplication app(qtArgc, qtArgv);
+    auto app = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+    auto pictures = std::make_unique<QtPictures>();
+    // A table look-up that runs off its file ends the program from deep
+    // within a run: the picture and the toolkit go first, as on return.
+    SetShutdownBeforeTableAbortExit([&] {
+        pictures.reset();
+        app.reset();
+    });
     if (!opt.replay.empty()) return ReplayCommand(opt.replay, opt.dir, opt.json, opt.report);
     if (!opt.compare.empty()) return CompareCommand(opt.compare, opt.dir, opt.report);
     if (opt.Study()) return RunStudy(opt, std::vector<std::string>(argv + 1, argv + argc));
-    QtPictures pictures;
-    return RunSingle(std::move(opt), events, &pictures);
+    return RunSingle(std::move(opt), events, pictures.get());
 }

@@ -1,6 +1,7 @@
 #include "core/tabread.h"
 
 #include <algorithm>
+#include <utility>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -211,9 +212,18 @@ void AbortTableLookup(Sim& s, const Text& line1, const Text& line2) {
     throw TableAbort(report);
 }
 
+namespace {
+std::function<void()> gShutdown;
+} // namespace
+
+void SetShutdownBeforeTableAbortExit(std::function<void()> shutdown) {
+    gShutdown = std::move(shutdown);
+}
+
 void EndAfterTableAbort(Sim& s) {
     s.results.CloseResult();
     s.results.CloseResultP();
+    if (auto shutdown = std::exchange(gShutdown, nullptr)) shutdown();
     std::exit(3);
 }
 

@@ -215,6 +215,16 @@ TEST_F(Robustness, FoldersNamedOutsideWindows1252) {
     }
 }
 
+TEST_F(Robustness, DrawnRunEndingInErrorTabShutsTheToolkitDown) {
+    // Under the sanitizers a toolkit left running at exit reports a leak and
+    // turns the status into 1.
+    EditCons(data, {{34, "100000"}}); // Nmax beyond the engine's torque table
+    Result r = Run("--quiet --spara 0000 '" + data + "'");
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_TRUE(fs::exists(data + "/ERROR.TAB"));
+    EXPECT_TRUE(Has(r.err, "tralvik-batch: ERROR.TAB written:\nAvbrott")) << r.err;
+}
+
 TEST_F(Robustness, ErrorTabThatCannotBeWrittenSaysSo) {
     EditCons(data, {{34, "100000"}}); // Nmax beyond the engine's torque table
     const std::string ro = tmp / "ro";
