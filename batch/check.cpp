@@ -182,8 +182,11 @@ std::optional<Finding> EmptyNameBehind(const Sim& s, const std::string& error) {
         const char* what;
     } named[] = {{&s.Tford, 7, "the vehicle table"},   {&s.Tforb, 5, "the engine table"},
                  {&s.Tresultat, 13, "the result file"}, {&s.Tresultatp, 14, "the supplementary result file"},
-                 {&s.Tvx, 8, "the gear table"},         {&s.Ttidd, 1, "the time cycle"},
-                 {&s.Tkarta, 2, "the map"},             {&s.Mussfil, 10, "the engine-map picture"}};
+                 {&s.Tvx, 8, "the gear table"},
+                 // the cycle in use
+                 {s.Cykeltyp == 'T' ? &s.Ttidd : &s.Tkarta, s.Cykeltyp == 'T' ? 1 : 2,
+                  s.Cykeltyp == 'T' ? "the time cycle" : "the map"},
+                 {&s.Mussfil, 10, "the engine-map picture"}};
     std::vector<std::string> lines;
     try {
         lines = SplitConstantsLines(ReadRegularFile(FsPath(s.Konsfil), Cp1252ToUtf8(s.Konsfil)));
