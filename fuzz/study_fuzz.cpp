@@ -1,5 +1,5 @@
-// The study options on arbitrary text: each line a --set (first byte 's') or
-// a --sweep value list; what they accept is applied to the bundled CONS.VAL,
+// The study options on arbitrary bytes: options separated by NUL bytes, each
+// a --set (first byte 's') or a --sweep value list; what they accept is applied to the bundled CONS.VAL,
 // whose lines must then read back as exactly the values given, every other
 // line untouched.
 #include <map>
@@ -21,18 +21,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<Sweep> sweeps;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t nl = text.find('\n', pos);
+        std::size_t nl = text.find('\0', pos);
         if (nl == std::string::npos) nl = text.size();
-        const std::string line = text.substr(pos, nl - pos);
+        const std::string option = text.substr(pos, nl - pos);
         pos = nl + 1;
-        if (line.empty()) continue;
+        if (option.empty()) continue;
         std::string error;
-        if (line[0] == 's') {
-            if (auto a = ParseAssignment(line.substr(1), "--set", error))
+        if (option[0] == 's') {
+            if (auto a = ParseAssignment(option.substr(1), "--set", error))
                 sets.push_back(*a);
             else if (error.empty())
                 __builtin_trap(); // a refusal always says why
-        } else if (auto w = ParseSweep(line.substr(1), error)) {
+        } else if (auto w = ParseSweep(option.substr(1), error)) {
             if (w->values.empty()) __builtin_trap();
             sweeps.push_back(*w);
         } else if (error.empty()) {
