@@ -14,6 +14,7 @@
 #include "app/Panels.h"
 #include "config/Commands.h"
 #include "config/Startup.h"
+#include "core/inputfile.h"
 #include "core/paths.h"
 #include "files/MapPicture.h"
 #include "files/Snapshot.h"
@@ -217,9 +218,11 @@ void TForm1::LoadPreface() {
         return;
     }
     MemoPreword->setGeometry(1, 1, 780, 580);
-    if (f.open(QIODevice::ReadOnly)) {
-        QByteArray bytes = f.readAll();
-        MemoPreword->setPlainText(Q(Text(bytes.constData(), bytes.size())).replace("\r\n", "\n"));
+    // As every input: not waited for when it is a FIFO, not read without end.
+    try {
+        const Text bytes = ReadRegularFile("preword.txt");
+        MemoPreword->setPlainText(Q(bytes).replace("\r\n", "\n"));
+    } catch (const IoError&) {
     }
     MemoPreword->raise();
 }
