@@ -205,10 +205,13 @@ TEST_F(Robustness, FoldersNamedOutsideWindows1252) {
         SCOPED_TRACE(name);
         const std::string dir = tmp / name;
         fs::rename(data, dir);
-        Result run = Run("--no-draw --quiet --ticks 10 --series '" + dir + "/s.csv' '" + dir + "'");
+        Result run = Run("--no-draw --quiet --ticks 10 --series '" + dir + "/s.csv' --snapshot '10:" +
+                         dir + "/snap.txt' '" + dir + "'");
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err, "");
         EXPECT_TRUE(fs::exists(dir + "/s.csv"));
+        Result load = Run("--no-draw --quiet --ticks 10 --load '" + dir + "/snap.txt' '" + dir + "'");
+        EXPECT_EQ(load.status, 0) << load.err;
         Result check = Run("--check '" + dir + "'");
         EXPECT_EQ(check.status, 0) << check.out;
         fs::rename(dir, data);
