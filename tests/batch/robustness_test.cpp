@@ -118,6 +118,7 @@ TEST_F(Robustness, StudyStartedWithSigintIgnoredEndsOnSigint) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         ::signal(SIGINT, SIG_IGN);
+        ::setenv("TMPDIR", temps.c_str(), 1);
         std::freopen(out.c_str(), "w", stdout);
         std::freopen("/dev/null", "w", stderr);
         ::execl(TRALVIK_BATCH_EXE, TRALVIK_BATCH_EXE, "--json", "--quiet", "--no-draw",
@@ -125,7 +126,17 @@ TEST_F(Robustness, StudyStartedWithSigintIgnoredEndsOnSigint) {
                 data.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Both runs are under way once each has begun its result file.
+    auto running = [&] {
+        int n = 0;
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(temps, ec); !ec && it != decltype(it)();
+             it.increment(ec))
+            if (it->path().filename() == "Resultatp.txt" && it->file_size(ec) > 0) ++n;
+        return n;
+    };
+    for (int i = 0; i < 600 && running() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ::kill(pid, SIGINT);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
