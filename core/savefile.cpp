@@ -35,7 +35,7 @@ void WriteAll(int fd, const std::string& bytes, const std::function<void(int)>& 
 
 void WriteThrough(const std::string& target, const std::string& shown, const std::string& bytes) {
     // Not waiting for a reader that may never come.
-    int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) ThrowIo(errno, shown);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     WriteAll(fd, bytes, [&](int err) {
@@ -51,9 +51,11 @@ void Replace(std::string target, const std::string& shown, const std::string& by
     // A link is followed, so the file it names is replaced and the link kept.
     struct stat old;
     bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && !S_ISDIR(old.st_mode) && !S_ISREG(old.st_mode)) {
-        // A device or a pipe (/dev/stdout, a FIFO that a reader holds) is
-        // written straight through: it is no file that could be replaced.
+    const bool stream = target.rfind("/dev/", 0) == 0 || target.rfind("/proc/", 0) == 0;
+    if (stream || (exists && !S_ISDIR(old.st_mode) && !S_ISREG(old.st_mode))) {
+        // A device, a pipe or the program's own output (/dev/stdout, also
+        // when it goes to a file) is written straight through, after what is
+        // there: it is no file that could be replaced.
         WriteThrough(target, shown, bytes);
         return;
     }

@@ -311,3 +311,12 @@ TEST_F(Robustness, EveryOutputOnAFullDiskAndOnAReadOnlyOne) {
         }
     }
 }
+
+TEST_F(Robustness, OutputsNamedAsTheProgramsOwnStreamFollowItsOutput) {
+    // /dev/stdout is no file to replace, even when it leads to one: the table
+    // follows the summary.
+    Result r = Run("--no-draw --quiet --ticks 5 --csv /dev/stdout '" + data + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("ticks        5\n"), 0u) << r.out;
+    EXPECT_TRUE(Has(r.out, "\nrun,ticks,end,")) << r.out;
+}
