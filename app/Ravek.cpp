@@ -17,6 +17,7 @@
 #include "config/Commands.h"
 #include "config/Panels.h"
 #include "config/Startup.h"
+#include "core/inputfile.h"
 #include "core/paths.h"
 #include "files/MapPicture.h"
 #include "files/Snapshot.h"
@@ -247,9 +248,11 @@ void TForm1::LoadPreface() {
         return;
     }
     MemoPreword->setGeometry(1, 1, 780, 580);
-    if (f.open(QIODevice::ReadOnly)) {
-        QByteArray bytes = f.readAll();
-        MemoPreword->setPlainText(Q(Text(bytes.constData(), bytes.size())).replace("\r\n", "\n"));
+    // As every input: not waited for when it is a FIFO, not read without end.
+    try {
+        const Text bytes = ReadRegularFile("preword.txt");
+        MemoPreword->setPlainText(Q(bytes).replace("\r\n", "\n"));
+    } catch (const IoError&) {
     }
     MemoPreword->raise();
 }
@@ -460,7 +463,7 @@ Clock& TForm1::GetClock() {
     return clock_;
 }
 
-void TForm1::TableAborted(const std::string& utf8) {
+void TForm1::TableAborted(const std::string& utf8, bool) {
     if (modalErrors) QMessageBox::critical(this, U("Tralvik"), QString::fromUtf8(utf8.c_str()));
 }
 

@@ -109,7 +109,7 @@ class TForm1 : public QMainWindow, public Platform {
     void MediaStop() override;
     void MediaClose() override;
     Clock& GetClock() override;
-    void TableAborted(const std::string& utf8) override;
+    void TableAborted(const std::string& utf8, bool written) override;
 
     // For tests: errors are collected instead of shown in a modal box, and
     // dialogs answer from here instead of asking the user.

@@ -8,6 +8,7 @@
 
 #include "config/ConstantsLayout.h"
 #include "config/Ffetch.h"
+#include "core/inputfile.h"
 #include "core/paths.h"
 #include "core/ttabr1.h"
 #include "studies/study.h"
@@ -154,14 +155,53 @@ std::vector<Finding> CheckConstantsLines(const std::vector<std::string>& lines,
     return out;
 }
 
-std::vector<Finding> ConstantsEndedEarly(const Text& name) {
+std::vector<Finding> ConstantsFindings(const Text& name) {
     std::vector<Finding> ignored;
     std::string bytes;
     if (!ReadWhole(name, bytes, ignored)) return {};
-    std::vector<std::string> lines = SplitConstantsLines(bytes);
-    if (lines.size() >= kConstantsLines) return {};
-    std::vector<Finding> all = CheckConstantsLines(lines, Cp1252ToUtf8(name));
-    return {all.back()};
+    return CheckConstantsLines(SplitConstantsLines(bytes), Cp1252ToUtf8(name));
+}
+
+bool IsEndedEarly(const Finding& f) {
+    return f.text.rfind("the file ", 0) == 0;
+}
+
+std::optional<Finding> EmptyNameBehind(const Sim& s, const std::string& error) {
+    // In the order the run opens them, so that of two names reading as the
+    // same folder the one opened first is taken.
+    const struct {
+        const Text* name;
+        int line;
+        const char* what;
+    } named[] = {{&s.Tford, 7, "the vehicle table"},   {&s.Tforb, 5, "the engine table"},
+                 {&s.Tresultat, 13, "the result file"}, {&s.Tresultatp, 14, "the supplementary result file"},
+                 {&s.Tvx, 8, "the gear table"},
+                 // the cycle in use
+                 {s.Cykeltyp == 'T' ? &s.Ttidd : &s.Tkarta, s.Cykeltyp == 'T' ? 1 : 2,
+                  s.Cykeltyp == 'T' ? "the time cycle" : "the map"},
+                 {&s.Mussfil, 10, "the engine-map picture"}};
+    std::vector<std::string> lines;
+    try {
+        lines = SplitConstantsLines(ReadRegularFile(FsPath(s.Konsfil), Cp1252ToUtf8(s.Konsfil)));
+    } catch (const IoError&) {
+        return std::nullopt;
+    }
+    for (const auto& n : named) {
+        if (n.name->empty() || (n.name->back() != '/' && n.name->back() != '\\')) continue;
+        const std::string suffix = ": " + Cp1252ToUtf8(*n.name);
+        if (error.size() < suffix.size() ||
+            error.compare(error.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::size_t k = static_cast<std::size_t>(n.line);
+        std::string why = k > lines.size() ? "the line is missing (the file ends after line " +
+                                                 std::to_string(lines.size()) + ")"
+                          : lines[k - 1].find_first_not_of(" \t") == std::string::npos
+                              ? std::string("the line is empty")
+                              : "the line names a folder, not a file";
+        return Finding{Cp1252ToUtf8(s.Konsfil), n.line,
+                       why + ", so it names no " + std::string(n.what).substr(4) + " (" + error + ")"};
+    }
+    return std::nullopt;
 }
 
 std::vector<Finding> CheckCycleText(const std::string& bytes, const std::string& shown,
@@ -246,7 +286,7 @@ std::vector<Finding> CheckFolder(const std::string& dir, const std::vector<Assig
     std::vector<Finding> out;
     Sim s;
     ResetState(s);
-    s.Progmapp = Utf8ToCp1252(std::filesystem::absolute(dir).lexically_normal().string());
+    s.Progmapp = SystemPathText(std::filesystem::absolute(dir).lexically_normal().string());
     if (!s.Progmapp.empty() && s.Progmapp.back() == '/' && s.Progmapp.size() > 1)
         s.Progmapp.pop_back();
     s.Konsfil = JoinPath(s.Progmapp, "CONS.VAL");
@@ -298,9 +338,9 @@ std::vector<Finding> CheckFolder(const std::string& dir, const std::vector<Assig
     // The look-ups themselves, so that they read the tables exactly as a run
     // does. A look-up that runs off writes ERROR.TAB into the program folder:
     // here that is a folder of its own, removed afterwards.
-    char tmp[] = "/tmp/tralvik-check-XXXXXX";
-    if (!::mkdtemp(tmp)) return out;
-    s.Progmapp = tmp;
+    std::string tmp = (std::filesystem::temp_directory_path() / "tralvik-check-XXXXXX").string();
+    if (!::mkdtemp(tmp.data())) return out;
+    s.Progmapp = SystemPathText(tmp);
     auto offTable = [&](const Text& file, double x) {
         try {
             TABR1(s, file, "1", 'i', x, 1);

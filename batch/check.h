@@ -2,6 +2,7 @@
 // lists what would go wrong, without running anything.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,15 @@ std::string FormatFinding(const Finding& f);
 std::vector<Finding> CheckConstantsLines(const std::vector<std::string>& lines,
                                          const std::string& shown);
 
-// The finding of CheckConstantsLines about missing lines, for the file
-// `name`, when it ends before line 58 (nothing when it cannot be read).
-std::vector<Finding> ConstantsEndedEarly(const Text& name);
+// CheckConstantsLines for the file `name` (nothing when it cannot be read).
+std::vector<Finding> ConstantsFindings(const Text& name);
+// Whether a finding of CheckConstantsLines is the one about missing lines.
+bool IsEndedEarly(const Finding& f);
+
+// When `error`, the message of a failure, concerns a file whose line in the
+// constants file names no file (an empty or missing line reads as the
+// folder itself): that line and what it should name, with the message.
+std::optional<Finding> EmptyNameBehind(const Sim& s, const std::string& error);
 
 // A cycle file's bytes, read as the cycle reader reads them: six numbers per
 // row, the rest of the row's last line ignored. Every word in a number's

@@ -2,6 +2,8 @@
 // library: runs that draw the panel and road view, save frames or write a
 // report page, studies, replays and comparisons. tralvik-batch starts it in
 // its own place with the same arguments; it takes every option itself too.
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <memory>
@@ -11,6 +13,7 @@
 #include "batch/report.h"
 #include "batch/runner.h"
 #include "batch/single.h"
+#include "core/tabread.h"
 #include "lessons/class.h"
 #include "qtsurface/QtSurface.h"
 
@@ -25,9 +28,13 @@ class QtPictures : public RunPictures {
         if (!surface_) surface_ = std::make_unique<QtSurface>();
         return *surface_;
     }
-    bool SaveFrame(const std::string& file) override {
+    std::string FramePng() override {
         RunSurface();
-        return surface_->Image().save(QString::fromStdString(file), "PNG");
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!surface_->Image().save(&buffer, "PNG")) return {};
+        return png.toStdString();
     }
     std::string RunReportHtml(ReportRun run, const std::string& motorTab,
                               ChartFiles* charts) override {
@@ -56,11 +63,17 @@ int main(int argc, char** argv) {
         });
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
-    QGuiApplication app(qtArgc, qtArgv);
+    auto app = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+    auto pictures = std::make_unique<QtPictures>();
+    // A table look-up that runs off its file ends the program from deep
+    // within a run: the picture and the toolkit go first, as on return.
+    SetShutdownBeforeTableAbortExit([&] {
+        pictures.reset();
+        app.reset();
+    });
     if (!opt.replay.empty()) return ReplayCommand(opt);
     if (!opt.compare.empty()) return CompareCommand(opt);
     if (!opt.classDir.empty()) return lessons::ClassCommand(opt, ProgramBeside("tralvik-batch-draw"));
     if (opt.Study()) return RunStudy(opt, std::vector<std::string>(argv + 1, argv + argc));
-    QtPictures pictures;
-    return RunSingle(std::move(opt), events, &pictures);
+    return RunSingle(std::move(opt), events, pictures.get());
 }

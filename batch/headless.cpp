@@ -33,7 +33,9 @@ std::string HeadlessPlatform::Where() const {
 
 void HeadlessPlatform::ShowError(const std::string& utf8) {
     progress_.Clear();
-    std::fprintf(stderr, "tralvik-batch: %s%s\n", Where().c_str(), utf8.c_str());
+    std::string shown = explain ? explain(utf8) : std::string();
+    std::fprintf(stderr, "tralvik-batch: %s%s\n", Where().c_str(),
+                 shown.empty() ? utf8.c_str() : shown.c_str());
     failed = true;
 }
 
@@ -45,10 +47,10 @@ void HeadlessPlatform::ShowMessage(const Text& text) {
     std::fprintf(stderr, "%s%s\n", Where().c_str(), Cp1252ToUtf8(text).c_str());
 }
 
-void HeadlessPlatform::TableAborted(const std::string& utf8) {
+void HeadlessPlatform::TableAborted(const std::string& utf8, bool written) {
     progress_.Clear();
-    std::fprintf(stderr, "tralvik-batch: %sERROR.TAB written:\n%s\n", Where().c_str(),
-                 utf8.c_str());
+    std::fprintf(stderr, "tralvik-batch: %sERROR.TAB %s:\n%s\n", Where().c_str(),
+                 written ? "written" : "could not be written", utf8.c_str());
     std::fflush(stderr);
 }
 

@@ -2,6 +2,7 @@
 // messages and errors on stderr.
 #pragma once
 
+#include <functional>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -60,6 +61,9 @@ class HeadlessPlatform : public Platform {
     int64_t currentTick = 0;
     // An input/output error has been shown.
     bool failed = false;
+    // Says what lies behind an error when its message alone would mislead
+    // (nothing: the message as it is).
+    std::function<std::string(const std::string&)> explain;
 
     void SetTimer(bool enabled) override { timer_ = enabled; }
     bool TimerEnabled() const override { return timer_; }
@@ -83,7 +87,7 @@ class HeadlessPlatform : public Platform {
     void TimeStepBegins() override {
         if (simulated_) simulated_->BeginTimeStep();
     }
-    void TableAborted(const std::string& utf8) override;
+    void TableAborted(const std::string& utf8, bool written) override;
 
     const Text& Title() const { return title_; }
 

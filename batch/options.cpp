@@ -10,6 +10,7 @@
 #include "config/ConstantsLayout.h"
 #include "studies/study.h"
 #include "core/common.h"
+#include "core/inputfile.h"
 #include "core/paths.h"
 
 namespace tralvik::batch {
@@ -418,26 +419,13 @@ std::optional<std::vector<InputEvent>> ParseInput(const std::string& text, const
 }
 
 std::optional<std::vector<InputEvent>> ReadInputFile(const std::string& path, std::string& error) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
-        error = "cannot read driver input '" + path + "'";
-        return std::nullopt;
-    }
     // A recorded drive of a whole day is a few megabytes; anything beyond
-    // the limit of the other input files (or endless, like a device) is not
-    // read whole.
+    // the limit of the other input files is not read whole.
     std::string text;
-    char piece[65536];
-    while (f.read(piece, sizeof piece) || f.gcount() > 0) {
-        text.append(piece, static_cast<std::size_t>(f.gcount()));
-        if (text.size() > static_cast<std::size_t>(kMaxInputBytes)) {
-            error = "driver input '" + path + "' is too large (more than " +
-                    std::to_string(kMaxInputBytes >> 20) + " MB)";
-            return std::nullopt;
-        }
-    }
-    if (f.bad()) {
-        error = "cannot read driver input '" + path + "'";
+    try {
+        text = ReadRegularFile(path);
+    } catch (const IoError& e) {
+        error = "cannot read driver input '" + path + "': " + e.text();
         return std::nullopt;
     }
     return ParseInput(text, path, error);

@@ -8,7 +8,7 @@ namespace tralvik::batch {
 
 bool WritePageFile(const std::string& path, const std::string& text, std::string& error) {
     try {
-        WritePathReplacing(path, text);
+        WriteFileReplacingPath(path, text);
         return true;
     } catch (const IoError& e) {
         error = "cannot write " + path + ": " + e.text();

@@ -1,9 +1,10 @@
 #include "batch/record.h"
 
 #include <charconv>
-#include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
+#include "core/inputfile.h"
 #include "core/paths.h"
 
 namespace tralvik::batch {
@@ -37,11 +38,18 @@ bool RunRecorder::Start(const Sim& s, std::string& error) {
     const Text& cycle = timeCycle_ ? s.Ttidd : s.Tkarta;
     cycle_ = Cp1252ToUtf8(LastComponent(cycle));
     std::string name = FsPath(PhaseFileName(cycle));
-    std::ifstream f(name, std::ios::binary);
-    if (f) {
-        std::ostringstream text;
-        text << f.rdbuf();
-        auto phases = ParsePhases(text.str(), name, error);
+    // A cycle without a phase file has no phases; one that is there must
+    // be readable.
+    struct stat st;
+    if (::stat(name.c_str(), &st) == 0) {
+        std::string text;
+        try {
+            text = ReadRegularFile(name);
+        } catch (const IoError& e) {
+            error = e.what();
+            return false;
+        }
+        auto phases = ParsePhases(text, name, error);
         if (!phases) return false;
         for (Phase& p : *phases) p.name = Cp1252ToUtf8(p.name);
         phases_.emplace(std::move(*phases));

@@ -25,6 +25,7 @@
 #include "studies/regulatory.h"
 #include "studies/cars.h"
 #include "studies/sampling.h"
+#include "core/savefile.h"
 
 extern char** environ;
 
@@ -34,9 +35,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Ctrl-C reaches the runs too (they share the terminal's process group):
-// they end with their summaries, and no further run is started. SIGTERM and
-// SIGHUP usually reach this process alone: they are passed on to the runs.
+// Ctrl-C, kill and a closed terminal end the study as they end one run:
+// every signal is passed on to the runs, which end with their summaries, and
+// no further run is started. The runs have process groups of their own, so
+// that a Ctrl-C reaches them once, through the study; and a study started
+// with SIGINT ignored (a background job of a script) still takes it.
 volatile std::sig_atomic_t gStop = 0;
 void OnStop(int sig) {
     gStop = sig;
@@ -117,7 +120,19 @@ bool Spawn(const Options& o, Job& job, bool oneRun) {
     // Each run is a tralvik-batch of its own, which takes the drawing runner
     // only where the run draws.
     const std::string program = ProgramBeside("tralvik-batch");
-    int rc = posix_spawn(&job.pid, program.c_str(), &fa, nullptr, argv.data(), environ);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, stops;
+    sigemptyset(&none);
+    sigemptyset(&stops);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, sig);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &stops);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                        POSIX_SPAWN_SETSIGDEF);
+    int rc = posix_spawn(&job.pid, program.c_str(), &fa, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0) {
         std::fprintf(stderr, "tralvik-batch: cannot start run %s: %s\n", job.plan.name.c_str(),
@@ -422,14 +437,24 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
                 std::error_code ec;
                 fs::path dest = fs::path(*opt.keep) / j.plan.name;
                 fs::create_directories(dest.parent_path(), ec);
-                fs::remove_all(dest, ec);
+                // Moved (or copied) in beside a kept run of the same name
+                // first, which is replaced only once the new one is whole.
+                fs::path part = dest;
+                part += ".part-" + std::to_string(::getpid());
+                fs::remove_all(part, ec);
                 ec.clear();
-                fs::rename(j.folder, dest, ec);
+                fs::rename(j.folder, part, ec);
                 if (ec) { // another file system: copy
                     ec.clear();
-                    fs::copy(j.folder, dest, fs::copy_options::recursive, ec);
+                    fs::copy(j.folder, part, fs::copy_options::recursive, ec);
+                }
+                if (!ec) {
+                    fs::remove_all(dest, ec);
+                    if (!ec) fs::rename(part, dest, ec);
                 }
                 if (ec) {
+                    std::error_code ignored;
+                    fs::remove_all(part, ignored);
                     std::fprintf(stderr, "tralvik-batch: cannot keep run %s in %s: %s\n",
                                  j.plan.name.c_str(), dest.c_str(), ec.message().c_str());
                     if (result == 0) result = 2;
@@ -458,7 +483,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
         }
         finishInOrder();
         if (running.empty()) continue;
-        if (gStop && gStop != SIGINT && !passedOn) {
+        if (gStop && !passedOn) {
             for (const auto& [pid, index] : running) ::kill(pid, gStop);
             passedOn = true;
         }
@@ -548,6 +573,9 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
     }
     std::error_code ec;
     fs::remove_all(root, ec);
+    // Runs that ended before the signal came do not make an interrupted study
+    // a success.
+    if (gStop && result == 0) result = 128 + gStop;
     return result;
 }
 

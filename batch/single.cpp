@@ -22,6 +22,7 @@
 #include "batch/summary.h"
 #include "config/Startup.h"
 #include "core/paths.h"
+#include "core/savefile.h"
 #include "files/RRFIL.h"
 #include "files/Snapshot.h"
 #include "files/rowcut.h"
@@ -71,16 +72,16 @@ double Fraction(const Sim& s, const Options& o, int64_t ticks) {
     return f;
 }
 
+// Outputs are written aside and renamed into place, so that a failure (a
+// full disk, a missing folder) leaves no cut file and no old one destroyed.
 bool WriteTextFile(const std::string& path, const std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "tralvik-batch: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    try {
+        WriteFileReplacingPath(path, text);
+        return true;
+    } catch (const IoError& e) {
+        std::fprintf(stderr, "tralvik-batch: cannot write %s: %s\n", path.c_str(), e.text().c_str());
         return false;
     }
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) std::fprintf(stderr, "tralvik-batch: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
-    return ok;
 }
 
 } // namespace
@@ -103,10 +104,12 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     }
 
     InstallInterruptHandler(); // a signal during start-up stops before the first tick
-    // A constants file that ends early reads its missing lines as empty;
-    // say so first, since what fails next names only an empty file name.
-    for (const Finding& f : ConstantsEndedEarly("CONS.VAL"))
-        std::fprintf(stderr, "tralvik-batch: note: %s\n", FormatFinding(f).c_str());
+    // A constants file that ends early reads its missing lines as empty, and
+    // a number line that holds no number reads as 0: said first, as --check
+    // says it, since the run goes on or what fails next names only a folder.
+    for (const Finding& f : ConstantsFindings("CONS.VAL"))
+        std::fprintf(stderr, "tralvik-batch: %s: %s\n", IsEndedEarly(f) ? "note" : "warning",
+                     FormatFinding(f).c_str());
 
     Progress progress(!opt.quiet && ::isatty(STDERR_FILENO));
     SimulatedClock simulated;
@@ -114,6 +117,10 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     Clock& clock = opt.realtime ? static_cast<Clock&>(real) : static_cast<Clock&>(simulated);
     HeadlessPlatform platform(clock, opt.realtime ? nullptr : &simulated, progress);
     Sim s;
+    platform.explain = [&s](const std::string& error) {
+        auto f = EmptyNameBehind(s, error);
+        return f ? FormatFinding(*f) : std::string();
+    };
     Station st(platform);
     // Without pixels nothing is drawn on a picture.
     const bool pixels = !opt.noDraw || !opt.frames.empty();
@@ -144,13 +151,13 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     if (opt.spara) s.Spara = opt.spara->substr(0, 4);
     if (!opt.load.empty()) {
         // As "Hämta" -> "Konstanter och variabler" before START.
-        platform.dialogAnswer = Utf8ToCp1252(opt.load);
+        platform.dialogAnswer = SystemPathText(opt.load);
         if (!RunEvent(s, st, [&] { GetVarClick(s, st); }) || platform.failed) return 2;
     }
 
     if (opt.snapshot && opt.snapshot->tick == 0) {
         // Before START, as the window saves before a run has begun.
-        platform.dialogAnswer = Utf8ToCp1252(opt.snapshot->file);
+        platform.dialogAnswer = SystemPathText(opt.snapshot->file);
         if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
     }
     // Nothing is overwritten that the run reads or that another result
@@ -175,6 +182,7 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     }
 
     int64_t ticks = 0;
+    bool written = true; // every output file asked for
     std::string end;
     std::size_t next = 0;
     auto lastDraw = std::chrono::steady_clock::now();
@@ -203,8 +211,13 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
         ticks = tick;
         for (const Options::Frame& f : opt.frames) {
             if (f.tick != tick) continue;
-            if (!pictures->SaveFrame(f.file))
+            std::string png = pictures->FramePng();
+            if (png.empty()) {
                 std::fprintf(stderr, "tralvik-batch: cannot write frame %s\n", f.file.c_str());
+                written = false;
+            } else {
+                written = WriteTextFile(f.file, png) && written;
+            }
         }
         vMax = std::max(vMax, s.v);
         if (outcome == TickOutcome::Failed) {
@@ -215,7 +228,7 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
         recorder.Tick(s);
         if (opt.snapshot && opt.snapshot->tick == tick) {
             // As "Spara konstanter och variabler som" in the window.
-            platform.dialogAnswer = Utf8ToCp1252(opt.snapshot->file);
+            platform.dialogAnswer = SystemPathText(opt.snapshot->file);
             if (!RunEvent(s, st, [&] { MSaveAs2Click(s, st); }) || platform.failed) return 2;
         }
         if (outcome == TickOutcome::RunEnded) {
@@ -258,7 +271,18 @@ int RunSingle(Options opt, const std::vector<InputEvent>& events, RunPictures* p
     std::string out = opt.json ? SummaryJson(summary) : SummaryText(summary);
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
-    bool written = true;
+    // Pictures and a snapshot asked for at ticks the run did not reach.
+    auto notReached = [&](int64_t tick, const std::string& what, const std::string& file) {
+        if (tick <= ticks || end == "interrupted") return;
+        std::fprintf(stderr,
+                     "tralvik-batch: the run ended at tick %lld, before tick %lld of %s: %s "
+                     "not written\n",
+                     static_cast<long long>(ticks), static_cast<long long>(tick), what.c_str(),
+                     file.c_str());
+        written = false;
+    };
+    for (const Options::Frame& f : opt.frames) notReached(f.tick, "--frame", f.file);
+    if (opt.snapshot) notReached(opt.snapshot->tick, "--snapshot", opt.snapshot->file);
     if (!opt.series.empty()) written = WriteTextFile(opt.series, recorder.SeriesCsv()) && written;
     if (!opt.csv.empty()) {
         Row row;

@@ -18,8 +18,8 @@ class RunPictures {
     virtual ~RunPictures() = default;
     // The picture the panel and the road view are drawn on.
     virtual Surface& RunSurface() = 0;
-    // That picture as a PNG file; false when it cannot be written.
-    virtual bool SaveFrame(const std::string& file) = 0;
+    // That picture as the bytes of a PNG file (empty when it cannot be made).
+    virtual std::string FramePng() = 0;
     // The run's report page, with the engine's map read from motorTab; with
     // `charts`, its charts as files too.
     virtual std::string RunReportHtml(ReportRun run, const std::string& motorTab,

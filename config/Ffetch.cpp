@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/ConstantsLayout.h"
+#include "core/inputfile.h"
 #include "core/paths.h"
 
 namespace tralvik {
@@ -36,27 +37,7 @@ bool IsDigit(char c) {
 // Reading everything before anything is applied means that a file which
 // cannot be opened or read changes nothing.
 Lines ReadAllLines(const Text& name) {
-    std::FILE* f = OpenOrThrow(name, "rb");
-    std::string bytes;
-    char buf[8192];
-    std::size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) {
-        bytes.append(buf, got);
-        // Nothing this reader takes is that large; a device or a wrong file
-        // named in its place must not be read for ever.
-        if (static_cast<long long>(bytes.size()) > kMaxInputBytes) {
-            std::fclose(f);
-            ThrowTooLarge(Cp1252ToUtf8(name));
-        }
-    }
-    if (std::ferror(f)) {
-        int err = errno ? errno : EIO;
-        std::fclose(f);
-        ThrowIo(err, Cp1252ToUtf8(name));
-    }
-    std::fclose(f);
-
-    return SplitConstantsLines(bytes);
+    return SplitConstantsLines(ReadRegularFile(FsPath(name), Cp1252ToUtf8(name)));
 }
 
 // Line n (from 1); a line beyond the end of the file reads as an empty line.

@@ -43,7 +43,7 @@ Text CurrentDirectory() {
         if (errno != ERANGE) ThrowIo(errno, ".");
         buf.resize(buf.size() * 2);
     }
-    return Cut250(Utf8ToCp1252(buf.data()));
+    return Cut250(SystemPathText(buf.data()));
 }
 
 void StartupBeforePictures(Sim& s, Station& st) {

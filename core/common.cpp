@@ -22,8 +22,10 @@ std::string IoErrorText(int err) {
     }
 }
 
-void ThrowTooLarge(const std::string& file) {
-    throw IoError("File too large (more than " + std::to_string(kMaxInputBytes >> 20) + " MB)", file);
+void ThrowTooLarge(const std::string& file, long long limit) {
+    const std::string size = limit >= (1LL << 20) ? std::to_string(limit >> 20) + " MB"
+                                                  : std::to_string(limit) + " bytes";
+    throw IoError("File too large (more than " + size + ")", file);
 }
 
 void ThrowIo(int err, const std::string& file) { throw IoError(IoErrorText(err), file); }

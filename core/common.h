@@ -94,15 +94,22 @@ std::string IoErrorText(int err);
 // No input file of the simulator is nearly this large: constants and cycle
 // files beyond it are refused instead of being read whole.
 constexpr long long kMaxInputBytes = 64LL << 20;
-// Throws IoError "File too large (more than 64 MB)" for `file`.
-[[noreturn]] void ThrowTooLarge(const std::string& file);
+// Throws IoError "File too large (more than 64 MB)" for `file` (the limit's
+// figure is that of `limit`).
+[[noreturn]] void ThrowTooLarge(const std::string& file, long long limit = kMaxInputBytes);
 
 // A table look-up ran off its file: ERROR.TAB has been written and the program
 // must end (after flushing the result files, with exit status 3). Not an
 // IoError, so that no handler for ordinary failures swallows it.
 class TableAbort : public std::runtime_error {
   public:
-    explicit TableAbort(const std::string& report) : std::runtime_error(report) {}
+    explicit TableAbort(const std::string& report, bool written = true)
+        : std::runtime_error(report), written_(written) {}
+    // Whether ERROR.TAB could be written (the report then says why not).
+    bool written() const { return written_; }
+
+  private:
+    bool written_;
 };
 
 } // namespace tralvik

@@ -1,9 +1,15 @@
 #include "core/paths.h"
 
+#include "core/inputfile.h"
+
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
+
+#include <mutex>
+#include <vector>
 
 namespace tralvik {
 
@@ -36,7 +42,60 @@ static void AppendUtf8(std::string& out, unsigned cp) {
     }
 }
 
+namespace {
+
+// Paths whose text differs from them: the text and the path.
+struct FolderAlias {
+    Text text;
+    std::string path;
+};
+std::mutex gAliasLock;
+std::vector<FolderAlias> gAliases;
+
+// When `name` begins with the text of such a path (followed by its end or a
+// separator): that path, and the rest of the name.
+bool SplitAlias(const Text& name, std::string& path, Text& rest) {
+    std::lock_guard<std::mutex> lock(gAliasLock);
+    const FolderAlias* best = nullptr; // the longest, for a folder within another
+    for (const FolderAlias& a : gAliases) {
+        if (name.compare(0, a.text.size(), a.text) != 0) continue;
+        if (name.size() > a.text.size() && name[a.text.size()] != '/' && name[a.text.size()] != '\\')
+            continue;
+        if (!best || a.text.size() > best->text.size()) best = &a;
+    }
+    if (!best) return false;
+    path = best->path;
+    rest = name.substr(best->text.size());
+    return true;
+}
+
+std::string PlainUtf8(const Text& text);
+
+} // namespace
+
+Text SystemPathText(const std::string& path) {
+    Text text = Utf8ToCp1252(path);
+    if (PlainUtf8(text) == path && text.find('\\') == Text::npos) return text;
+    std::lock_guard<std::mutex> lock(gAliasLock);
+    for (FolderAlias& a : gAliases)
+        if (a.text == text) {
+            a.path = path; // the latest path of that text
+            return text;
+        }
+    gAliases.push_back({text, path});
+    return text;
+}
+
 std::string Cp1252ToUtf8(const Text& text) {
+    std::string head;
+    Text rest;
+    if (SplitAlias(text, head, rest)) return head + PlainUtf8(rest);
+    return PlainUtf8(text);
+}
+
+namespace {
+
+std::string PlainUtf8(const Text& text) {
     std::string out;
     out.reserve(text.size());
     for (unsigned char c : text) {
@@ -46,6 +105,8 @@ std::string Cp1252ToUtf8(const Text& text) {
     }
     return out;
 }
+
+} // namespace
 
 Text Utf8ToCp1252(const std::string& utf8) {
     Text out;
@@ -79,9 +140,13 @@ static bool Exists(const std::string& p) {
 }
 
 std::string FsPath(const Text& name) {
-    std::string p = Cp1252ToUtf8(name);
+    std::string head;
+    Text rest;
+    const bool alias = SplitAlias(name, head, rest);
+    std::string p = PlainUtf8(alias ? rest : name);
     for (char& c : p)
         if (c == '\\') c = '/';
+    p = head + p; // the folder's own path is not converted
     if (p.empty() || Exists(p)) return p;
     // Car folders copied from Windows: accept a name that differs only in case.
     auto slash = p.find_last_of('/');
@@ -106,6 +171,7 @@ std::string FsPath(const Text& name) {
 std::FILE* OpenOrThrow(const Text& name, const char* mode) {
     if (name.empty()) throw IoError("File not found", name);
     std::string fs = FsPath(name);
+    if (mode[0] == 'r' && !std::strchr(mode, '+')) return OpenRegularFile(fs, Cp1252ToUtf8(name));
     errno = 0;
     std::FILE* f = std::fopen(fs.c_str(), mode);
     if (!f) ThrowIo(errno ? errno : EIO, Cp1252ToUtf8(name));

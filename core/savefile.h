@@ -15,9 +15,8 @@ namespace tralvik {
 // replaced. Throws IoError naming `name` when the file cannot be written.
 void WriteFileReplacing(const Text& name, const std::string& bytes);
 
-// The same for a name of the file system as it is (UTF-8, no Windows-1252
-// text, no '\' or letter-case look-up): the pages and charts named on a
-// command line. The error names `path`.
-void WritePathReplacing(const std::string& path, const std::string& bytes);
+// The same for `path`, a name as the file system takes it (a name given on
+// the command line), used as it is.
+void WriteFileReplacingPath(const std::string& path, const std::string& bytes);
 
 } // namespace tralvik

@@ -1,6 +1,7 @@
 #include "core/tabread.h"
 
 #include <algorithm>
+#include <utility>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "core/Vvaria.h"
 #include "core/paths.h"
+#include "core/savefile.h"
 
 namespace tralvik {
 
@@ -201,24 +203,27 @@ void AbortTableLookup(Sim& s, const Text& line1, const Text& line2) {
     // write is added to the report instead of turning the end into an
     // ordinary, survivable input/output error.
     try {
-        std::FILE* f = OpenOrThrow(path, "wb");
-        bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        int err = errno;
-        if (std::fclose(f) != 0 && ok) {
-            ok = false;
-            err = errno;
-        }
-        if (!ok) ThrowIo(err ? err : EIO, Cp1252ToUtf8(path));
+        WriteFileReplacing(path, bytes);
     } catch (const IoError& e) {
         report += "\n";
         report += e.what();
+        throw TableAbort(report, false);
     }
     throw TableAbort(report);
+}
+
+namespace {
+std::function<void()> gShutdown;
+} // namespace
+
+void SetShutdownBeforeTableAbortExit(std::function<void()> shutdown) {
+    gShutdown = std::move(shutdown);
 }
 
 void EndAfterTableAbort(Sim& s) {
     s.results.CloseResult();
     s.results.CloseResultP();
+    if (auto shutdown = std::exchange(gShutdown, nullptr)) shutdown();
     std::exit(3);
 }
 

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -90,5 +91,9 @@ std::string Cp1252ToCp850(const Text& text);
 // What the event boundary does with a TableAbort: closes both result files
 // and ends the program with exit status 3.
 [[noreturn]] void EndAfterTableAbort(Sim& s);
+
+// Called by EndAfterTableAbort just before the program ends: a program with
+// a toolkit shuts it down here as on its other ways out (nothing: none).
+void SetShutdownBeforeTableAbortExit(std::function<void()> shutdown);
 
 } // namespace tralvik

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "config/Ffetch.h"
+#include "core/inputfile.h"
 #include "core/paths.h"
 #include "files/Ssparvar.h"
 
@@ -114,15 +115,7 @@ class SnapshotReader {
 };
 
 std::string ReadWholeFile(const Text& name) {
-    std::FILE* f = OpenOrThrow(name, "rb");
-    std::string bytes;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-    int err = std::ferror(f) ? (errno ? errno : EIO) : 0;
-    std::fclose(f);
-    if (err) ThrowIo(err, Cp1252ToUtf8(name));
-    return bytes;
+    return ReadRegularFile(FsPath(name), Cp1252ToUtf8(name));
 }
 
 } // namespace

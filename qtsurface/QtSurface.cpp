@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 
+#include "core/inputfile.h"
 #include "core/paths.h"
 
 namespace tralvik {
@@ -226,8 +227,12 @@ std::unique_ptr<Picture> QtSurface::LoadPicture(const Text& file, bool transpare
     QFileInfo info(path);
     if (file.empty() || !info.exists() || !info.isFile() || !info.isReadable())
         throw IoError("Cannot open file " + shown.toStdString(), "");
+    // Read as every input is: within the size limit, not waited for.
+    const std::string bytes = ReadRegularFile(path.toStdString(), shown.toStdString());
     QImage img;
-    if (!img.load(path) || img.isNull()) throw IoError("Bitmap image is not valid", shown.toStdString());
+    if (!img.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size())) ||
+        img.isNull())
+        throw IoError("Bitmap image is not valid", shown.toStdString());
     if (transparent) {
         img = img.convertToFormat(QImage::Format_ARGB32);
         QRgb key = img.pixel(0, img.height() - 1) & 0x00FFFFFF;

@@ -72,9 +72,13 @@ class Platform {
     // ignores it.
     virtual void TimeStepBegins() {}
 
-    // A table look-up ran off its file; ERROR.TAB is written and the program
-    // ends right after this call. `utf8` holds the report's two lines.
-    virtual void TableAborted(const std::string& utf8) { (void)utf8; }
+    // A table look-up ran off its file; ERROR.TAB is written (`written`; when
+    // it could not be, the report's last line says why) and the program ends
+    // right after this call. `utf8` holds the report's two lines.
+    virtual void TableAborted(const std::string& utf8, bool written) {
+        (void)utf8;
+        (void)written;
+    }
 };
 
 } // namespace tralvik

@@ -17,7 +17,7 @@ bool RunEvent(Sim& s, Station& st, const std::function<void()>& event) {
         st.platform.ShowError(e.what());
         return false;
     } catch (const TableAbort& e) {
-        st.platform.TableAborted(e.what());
+        st.platform.TableAborted(e.what(), e.written());
         EndAfterTableAbort(s);
     }
 }

@@ -50,7 +50,7 @@ TickOutcome Timer1Timer(Sim& s, Station& st) {
         st.platform.ShowError(e.what());
         return TickOutcome::Failed;
     } catch (const TableAbort& e) {
-        st.platform.TableAborted(e.what());
+        st.platform.TableAborted(e.what(), e.written());
         EndAfterTableAbort(s);
     }
     SelectSound(s, st);

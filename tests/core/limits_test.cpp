@@ -1,7 +1,15 @@
 // Values the files can hold but no real car reaches: not-a-number, infinities
 // and numbers beyond the 32-bit range. Every conversion to an integer has a
 // defined result, sums saturate, and devices are not read for ever.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <bit>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <climits>
 #include <cmath>
 #include <functional>
@@ -10,6 +18,8 @@
 
 #include "config/Ffetch.h"
 #include "core/Ccykel.h"
+#include "core/ttabr1.h"
+#include "files/Ggetvari.h"
 #include "station/Steering.h"
 #include "tests/core/fixture.h"
 
@@ -124,22 +134,89 @@ TEST_F(CoreTest, CycleModesBeyondTheRangeSaturate) {
     }
 }
 
-TEST_F(CoreTest, EndlessFilesAreRefused) {
-    // A device named as a cycle file, or as the vehicle table whose Const
-    // section start-up reads: refused after 64 MB, not read until memory
-    // runs out.
-    std::string cons;
-    for (int i = 1; i <= 58; ++i) cons += i == 3 ? "/dev\r\n" : i == 7 ? "zero\r\n" : "\r\n";
-    s.Konsfil = dir.Write("CONS.VAL", cons);
-    const std::function<void()> reads[] = {[&] { ReadCycleRow(s, "/dev/zero", 10); },
-                                           [&] { ReadConstants(s); }};
+// A FIFO in a file's place: opening it must not wait for a writer. Should
+// a reader wait anyway, the FIFO is opened for writing and closed again,
+// every 50 ms after the first 3 s, so that the test fails instead of hanging.
+class FifoGuard {
+  public:
+    explicit FifoGuard(std::string path) : path_(std::move(path)) {
+        ::mkfifo(path_.c_str(), 0644);
+        guard_ = std::thread([this] {
+            std::unique_lock<std::mutex> lock(m_);
+            if (cv_.wait_for(lock, std::chrono::seconds(3), [this] { return done_; })) return;
+            while (!cv_.wait_for(lock, std::chrono::milliseconds(50), [this] { return done_; })) {
+                int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) ::close(fd);
+            }
+        });
+    }
+    ~FifoGuard() {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            done_ = true;
+        }
+        cv_.notify_all();
+        guard_.join();
+    }
+
+  private:
+    std::string path_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool done_ = false;
+    std::thread guard_;
+};
+
+TEST_F(CoreTest, SpecialAndOversizedFilesAreRefused) {
+    // Every reader of the simulation, each given a FIFO, a device and a
+    // regular file one byte over the limit in its file's place.
+    const std::string fifo = dir / "fifo", big = dir / "big";
+    FifoGuard guard(fifo);
+    {
+        std::ofstream f(big, std::ios::binary);
+    }
+    fs::resize_file(big, static_cast<std::uintmax_t>(kMaxInputBytes) + 1);
+    // Line 3 names the car folder, line 7 the vehicle table in it.
+    auto consNaming = [&](const std::string& table) {
+        const fs::path p(table);
+        std::string cons;
+        for (int i = 1; i <= 58; ++i)
+            cons += (i == 3 ? p.parent_path().string() : i == 7 ? p.filename().string() : "") + "\r\n";
+        return dir.Write("CONS.VAL", cons);
+    };
+    const std::function<void(const std::string&)> reads[] = {
+        [&](const std::string& f) { ReadCycleRow(s, f, 10); },
+        [&](const std::string& f) {
+            s.Konsfil = f;
+            ReadConstants(s);
+        },
+        [&](const std::string& f) {
+            s.Konsfil = consNaming(f); // the vehicle table's Const section
+            ReadConstants(s);
+        },
+        [&](const std::string& f) { TABR1(s, f, "1", 'i', 1, 1); },
+        [&](const std::string& f) {
+            s.Sparfil = f;
+            LoadSnapshot(s);
+        },
+    };
+    const struct {
+        std::string file, text;
+    } cases[] = {{fifo, "Not a regular file"},
+                 {"/dev/zero", "Not a regular file"},
+                 {big, "File too large (more than 64 MB)"}};
+    int n = 0;
     for (const auto& read : reads) {
-        try {
-            read();
-            ADD_FAILURE() << "no error";
-        } catch (const IoError& e) {
-            EXPECT_EQ(e.text(), "File too large (more than 64 MB)");
-            EXPECT_EQ(e.file(), "/dev/zero");
+        ++n;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(n) + " " + c.file);
+            try {
+                read(c.file);
+                ADD_FAILURE() << "no error";
+            } catch (const IoError& e) {
+                EXPECT_EQ(e.text(), c.text);
+                EXPECT_EQ(e.file(), c.file);
+            }
         }
     }
 }
