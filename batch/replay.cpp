@@ -146,6 +146,8 @@ class ReplayPlatform : public HeadlessPlatform {
                         "', which was larger than 64 MB then but is not now");
         } else if (got == ReadResult::TooLarge) {
             c_.Fail("File too large (more than 64 MB): " + shown);
+        } else if (got == ReadResult::NotRegular) {
+            c_.Fail("Not a regular file: " + shown);
         } else if (!d.content) {
             if (exists)
                 c_.Fail("the drive tried to load '" + shown +
@@ -284,6 +286,7 @@ void CheckRecordedFolder(const std::vector<RecordedEvent>& events, const std::st
         switch (ReadBounded(FsPath(file), now)) {
         case ReadResult::Missing: throw fail(shown + " is missing (the drive read it)");
         case ReadResult::TooLarge: throw fail(shown + " is larger than 64 MB now");
+        case ReadResult::NotRegular: throw fail(shown + " is not a regular file now");
         case ReadResult::Read: break;
         }
         if (now == *e.content) continue;

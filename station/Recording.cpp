@@ -1,6 +1,7 @@
 #include "station/Recording.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -12,6 +13,7 @@
 #include <sstream>
 
 #include "core/common.h"
+#include "core/inputfile.h"
 #include "core/paths.h"
 #include "files/Ssparvar.h"
 
@@ -234,6 +236,7 @@ void Recorder::Dialog(bool save, const std::optional<Text>& name) {
     switch (ReadBounded(FsPath(*name), content)) {
     case ReadResult::Missing: Line("content none"); return;
     case ReadResult::TooLarge: Line("content large"); return; // the load refuses it too
+    case ReadResult::NotRegular: Line("content none"); return; // the load refuses it too
     case ReadResult::Read: break;
     }
     Line("content " + std::to_string(content.size()) + ' ' + Fnv64(content));
@@ -509,17 +512,19 @@ std::vector<RecordedEvent> ParseRecording(const std::string& text, const std::st
 
 ReadResult ReadBounded(const std::string& path, std::string& bytes) {
     bytes.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return ReadResult::Missing;
-    char piece[65536];
-    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
-        bytes.append(piece, static_cast<std::size_t>(in.gcount()));
-        if (bytes.size() > static_cast<std::size_t>(kMaxInputBytes)) {
-            bytes.clear();
-            return ReadResult::TooLarge;
-        }
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return ReadResult::Missing;
+    // A FIFO or device would block the open or never end.
+    if (!S_ISREG(st.st_mode)) return ReadResult::NotRegular;
+    try {
+        bytes = ReadRegularFile(path);
+        return ReadResult::Read;
+    } catch (const IoError& e) {
+        bytes.clear();
+        if (e.text().rfind("File too large", 0) == 0) return ReadResult::TooLarge;
+        if (e.text() == "Not a regular file") return ReadResult::NotRegular;
+        return ReadResult::Missing;
     }
-    return ReadResult::Read;
 }
 
 std::vector<RecordedEvent> ReadRecording(const std::string& path) {
@@ -529,6 +534,7 @@ std::vector<RecordedEvent> ReadRecording(const std::string& path) {
     case ReadResult::TooLarge:
         throw RecordingError("File too large (more than " + std::to_string(kMaxInputBytes >> 20) +
                              " MB): " + path);
+    case ReadResult::NotRegular: throw RecordingError("Not a regular file: " + path);
     case ReadResult::Read: break;
     }
     return ParseRecording(text, path);

@@ -146,8 +146,9 @@ class RecordingClock : public Clock {
 constexpr int kMaxClockHours = 99999;
 
 // Reads `path` whole into `bytes`, but never more than kMaxInputBytes: a
-// larger file (or an endless one, like a device) is TooLarge.
-enum class ReadResult { Read, Missing, TooLarge };
+// larger file is TooLarge; a FIFO, device or folder is NotRegular and is
+// not opened (it could block or never end).
+enum class ReadResult { Read, Missing, TooLarge, NotRegular };
 ReadResult ReadBounded(const std::string& path, std::string& bytes);
 
 // Parses a recording; throws RecordingError "NAME:LINE: problem".

@@ -215,6 +215,20 @@ TEST_F(ReportFiles, FullDiskLeavesTheOldPageWhole) {
 // A page is written under the name given, as the file system spells it:
 // letters outside Windows-1252 kept, another file differing only in letter
 // case left alone.
+// The folder given is the system's own name, used as it is, also when it
+// has no Windows-1252 form.
+TEST_F(ReportFiles, ToolReadsFoldersNamedOutsideWindows1252) {
+    for (const char* name : {"\u0141ukasz", "\u0416\u0443\u043a\u043e\u0432", "a\\b"}) {
+        const fs::path named = dir.parent_path() / name;
+        fs::remove_all(named);
+        fs::rename(dir, named);
+        Result r = Tool("-o '" + (named / "p.html").string() + "' '" + named.string() + "'");
+        EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+        EXPECT_TRUE(fs::exists(named / "p.html")) << name;
+        fs::rename(named, dir);
+    }
+}
+
 TEST_F(ReportFiles, PagesAreWrittenUnderTheNameGiven) {
     for (const char* name : {"sida-\u0142.html", "Rapport.html"}) {
         WriteFile(dir / "rapport.html", "another page");

@@ -1,6 +1,8 @@
 // The recording of a drive: what the recorder writes reads back as the same
 // events, and a damaged recording is refused naming its line.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "../support/temp_dir.h"
 #include "station/Recording.h"
@@ -140,12 +142,25 @@ TEST(Recording, CutShortReadsUpToTheCut) {
 }
 
 // Endless inputs are refused as the tables refuse them.
-TEST(Recording, EndlessFileIsRefusedAsTooLarge) {
-    try {
-        ReadRecording("/dev/zero");
-        FAIL() << "read";
-    } catch (const RecordingError& e) {
-        EXPECT_EQ(std::string(e.what()), "File too large (more than 64 MB): /dev/zero");
+// Endless, blocking and oversized recordings are refused without reading
+// them whole (a FIFO without a writer would block the open for ever).
+TEST(Recording, SpecialAndOversizedFilesAreRefused) {
+    TempDir dir;
+    const std::string fifo = dir / "fifo.rec", big = dir / "big.rec";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    dir.Write("big.rec", "");
+    ASSERT_EQ(::truncate(big.c_str(), kMaxInputBytes + 1), 0); // sparse: takes no room
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/zero", "Not a regular file: /dev/zero"},
+        {fifo, "Not a regular file: " + fifo},
+        {big, "File too large (more than 64 MB): " + big}};
+    for (const auto& [file, message] : cases) {
+        try {
+            ReadRecording(file);
+            ADD_FAILURE() << file << " was read";
+        } catch (const RecordingError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
     }
 }
 

@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
 
     Sim s;
     ResetState(s);
-    s.Progmapp = Utf8ToCp1252(fs::absolute(dir).lexically_normal().string());
+    s.Progmapp = SystemPathText(fs::absolute(dir).lexically_normal().string());
     s.Konsfil = JoinPath(s.Progmapp, "CONS.VAL");
     try {
         ReadConstants(s);
