@@ -143,6 +143,8 @@ void Report(const CarSpec& s, const CarTables& t, const std::vector<std::string>
                     r.LitresPer100(), r.coG / r.km, r.noxG / r.km, r.hcG / r.km);
     }
     for (const auto& path : cycles) {
+        // A trace is read whole: refuse special files and anything huge first.
+        (void)ReadBounded(path, 64u << 20);
         std::vector<double> v;
         for (const auto& p : ReadTrace(path, true)) v.push_back(p.v);
         const DriveResult r = DriveTrace(s, t, v, s.auxPower);

@@ -14,6 +14,7 @@
 #include "carmodel/fleet.h"
 #include "carmodel/testcars.h"
 #include "tools/lib/textout.h"
+#include "tools/testcar/plot.h"
 #include "tools/testcar/testrun.h"
 
 using namespace tralvik::tools;
@@ -59,6 +60,9 @@ Options:
                    2nd, 4th, ... in the list's order)
   --jobs N         run N vehicles at a time (default 1)
   --csv FILE       also write every compared test as CSV
+  --plot FILE.png  also draw simulated against measured l/100 km, one point
+                   per test coloured by gearbox type, with the ±10 % band
+  --title TEXT     the picture's title
   --technology T   pfi, gdi, turbo-gdi or diesel instead of the rules' choice
   --data DIR       simulation folder with CONS.VAL and cykler/ (default data)
   --batch EXE      the batch runner (default: ../batch/tralvik-batch beside
@@ -90,7 +94,7 @@ std::string CsvText(const std::string& s) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc), pos;
     std::optional<Tech> tech;
-    std::string data = "data", describe, folder, csv, half;
+    std::string data = "data", describe, folder, csv, half, plot, title = "Simulerad mot uppmätt förbrukning";
     int line = 0, jobs = 1;
     bool all = false;
     std::string batch =
@@ -120,6 +124,10 @@ int main(int argc, char** argv) {
                 jobs = ParseCount("--jobs", value(), 1, 64);
             } else if (a == "--csv") {
                 csv = value();
+            } else if (a == "--plot") {
+                plot = value();
+            } else if (a == "--title") {
+                title = value();
             } else if (a == "--data") {
                 data = value();
             } else if (a == "--batch") {
@@ -235,6 +243,7 @@ int main(int argc, char** argv) {
                 }
             WriteBytes(csv, out);
         }
+        if (!plot.empty()) PlotRatios(done, title, plot);
         if (done.empty()) return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "testcar: %s\n", e.what());
