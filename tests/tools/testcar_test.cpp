@@ -212,8 +212,15 @@ TEST(TestCarList, SpecialFilesAreRefusedNotWaitedOn) {
     const std::string fifo = (fs::temp_directory_path() / "tralvik-test-cars.fifo").string();
     fs::remove(fifo);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_THROW(ReadTestCars(fifo), std::runtime_error);
-    EXPECT_THROW(ReadCarSpec(fifo), std::runtime_error);
+    for (auto read : {+[](const std::string& f) { (void)ReadTestCars(f); },
+                      +[](const std::string& f) { (void)ReadCarSpec(f); }}) {
+        try {
+            read(fifo);
+            ADD_FAILURE() << "read";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), fifo + " is not a regular file");
+        }
+    }
     fs::remove(fifo);
 }
 
