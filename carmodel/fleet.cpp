@@ -106,7 +106,7 @@ FleetCar MakeFleetCar(const FleetInput& in) {
     c.powerRpm = std::round(
         Clamp(120.0 * in.powerKw * 1000 / (ratedMep * 1e5 * in.displacement * 1e-3),
               in.diesel ? 3500 : 4500, in.diesel ? 4500 : 9000) / 50) * 50;
-    c.maxRpm = c.powerRpm + (in.diesel ? 500 : 500);
+    c.maxRpm = c.powerRpm + 500;
     const double revScale = std::pow(c.powerRpm / 6000, kFit.revs);
     c.idleRpm = std::round((in.diesel ? 800 : 750) * revScale);
     c.torqueRpm = std::min(f.torqueRpm, 0.7 * c.powerRpm);
