@@ -46,7 +46,7 @@ rules (see README.md, "Simulated against measured", and --describe), run on
 cykler/FTP75.CYK and cykler/HWFET.CYK of the data folder with the automatic
 gearbox and the engine hot; the simulated and measured l/100 km are printed
 with their ratio. The FTP figure is raised by the cold start (x 1.055 petrol,
-x 1.04 diesel, from the list's published bag results). A road load
+x 1.041 diesel, from the list's published bag results). A road load
 A + B v + C v^2 with a negative B is taken when it stays positive up to the
 cycle's top speed; a test that cannot be compared is named on stderr and
 the others still run. With more than one vehicle a summary follows: the
