@@ -48,7 +48,8 @@ struct FleetCar {
     double torque = 0, torqueRpm = 0, torqueRpmEnd = 0;
     double indicatedEff = 0;
     double friction[3] = {0, 0, 0};
-    double pumping = 0;
+    double pumping = 0, lightLoad = 0;
+    double auxPower = 0; // W
     std::vector<double> rpmPerMs;      // overall ratios, first gear first (up to ten)
     std::vector<double> gearEff;       // % per gear
     std::vector<double> upRpm, downRpm; // per gear

@@ -190,22 +190,24 @@ bool IsDiesel(const TestCarRow& r) {
 }
 
 std::vector<TestVehicle> GroupTestVehicles(const std::vector<TestCarRow>& rows) {
-    auto same = [](const TestCarRow& a, const TestCarRow& b) {
-        return a.make == b.make && a.model == b.model && a.displacement == b.displacement &&
-               a.gears == b.gears && a.transmission == b.transmission && a.etwLb == b.etwLb &&
-               a.aLbf == b.aLbf && a.bLbfPerMph == b.bLbfPerMph &&
-               a.cLbfPerMph2 == b.cLbfPerMph2 && a.fuel == b.fuel;
+    // One key per vehicle, so that a long list is grouped in n log n.
+    auto key = [](const TestCarRow& r) {
+        char nums[160];
+        std::snprintf(nums, sizeof nums, "%.17g|%d|%.17g|%.17g|%.17g|%.17g", r.displacement,
+                      r.gears, r.etwLb, r.aLbf, r.bLbfPerMph, r.cLbfPerMph2);
+        return r.make + '\x1f' + r.model + '\x1f' + r.transmission + '\x1f' + r.fuel + '\x1f' +
+               nums;
     };
     std::vector<TestVehicle> out;
+    std::map<std::string, std::size_t> index;
     for (const auto& r : rows) {
         const bool city = IsCityTest(r), hw = IsHighwayTest(r);
         if (!city && !hw) continue;
-        TestVehicle* v = nullptr;
-        for (auto& o : out)
-            if (same(o.Base(), r)) v = &o;
-        if (!v) v = &out.emplace_back();
-        if (city && !v->city) v->city = &r;
-        if (hw && !v->highway) v->highway = &r;
+        const auto [it, fresh] = index.emplace(key(r), out.size());
+        if (fresh) out.emplace_back();
+        TestVehicle& v = out[it->second];
+        if (city && !v.city) v.city = &r;
+        if (hw && !v.highway) v.highway = &r;
     }
     return out;
 }
@@ -299,7 +301,9 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech) {
         line("indicated_efficiency", Num(c.indicatedEff));
         line("friction_mep", Num(c.friction[0]) + " " + Num(c.friction[1]) + " " + Num(c.friction[2]));
         line("pumping_mep", Num(c.pumping));
+        line("light_load_loss", Num(c.lightLoad));
     }
+    line("aux_power", Num(c.auxPower), "W, engine-driven auxiliaries");
     line("brake_force", Num(std::round(std::min(in.mass * 7.5, 1e7))), "N");
     return d;
 }

@@ -25,21 +25,24 @@ mkdir blocks
 
 # Columns of a CSV by name, as a Markdown table; FORMATS are printf formats.
 table() { # CSV "COL:HEAD:FORMAT" ...
-  local csv=$1; shift
-  awk -F, -v spec="$*" '
-    NR == 1 { for (i = 1; i <= NF; ++i) col[$i] = i
-              n = split(spec, s, " ")
-              line = "|"; rule = "|"
-              for (k = 1; k <= n; ++k) { split(s[k], p, ":"); name[k] = p[1]; head[k] = p[2]; fmt[k] = p[3]
-                                         gsub(/_/, " ", head[k]); line = line " " head[k] " |"; rule = rule "---|" }
-              print line; print rule; next }
-    { line = "|"
-      for (k = 1; k <= n; ++k) { v = $(col[name[k]])
-                                 if (v == "") v = "-"
-                                 else if (fmt[k] == "%") v = sprintf("%.1f %%", v * 100)
-                                 else if (fmt[k] != "s") v = sprintf(fmt[k], v)
-                                 line = line " " v " |" }
-      print line }' "$csv"
+  # Read as CSV: phase names hold commas inside quotes.
+  python3 - "$@" <<'PY'
+import csv, sys
+rows = list(csv.reader(open(sys.argv[1], newline='')))
+col = {name: i for i, name in enumerate(rows[0])}
+spec = [a.split(':') for a in sys.argv[2:]]
+print('|' + ''.join(' %s |' % h.replace('_', ' ') for _, h, _ in spec))
+print('|' + '---|' * len(spec))
+for r in rows[1:]:
+    cells = []
+    for name, _, fmt in spec:
+        v = r[col[name]] if name in col and col[name] < len(r) else ''
+        if v == '': v = '-'
+        elif fmt == '%': v = '%.1f %%' % (float(v) * 100)
+        elif fmt != 's': v = fmt % float(v)
+        cells.append(' %s |' % v)
+    print('|' + ''.join(cells))
+PY
 }
 indent() { sed 's/^/    /'; }
 

@@ -3,6 +3,9 @@
 // fuel use of the two reference cars.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -142,3 +145,145 @@ TEST(ReferenceCars, LandWithinTenPercentOfTheirMeasuredFuelUse) {
 }
 
 } // namespace
+
+TEST(TestCarList, TestsAreKnownByTheirPublishedDescriptions) {
+    const std::string row = "30,VW,Golf,2,110,4,6,Manual,3000,30,0.2,0.02,";
+    const auto rows = ReadTestCars(WriteList(row + "Federal fuel 2-day exhaust (w/can load),Gasoline,x\n" +
+                                             row + "HWFE,Gasoline,x\n" +
+                                             row + "Cold CO Regular (Tier 2),Gasoline,x\n" +
+                                             "30,VW,Polo,1,70,3,5,Manual,2800,25,0.2,0.02,"
+                                             "Federal fuel 3-day exhaust,Gasoline,x\n" +
+                                             "30,RAM,1500,3,194,6,8,Automatic,5500,40,0.3,0.03,"
+                                             "CVS 75 and later (w/o can. load),Federal Cert Diesel "
+                                             "7-15 PPM Sulfur,x\n"))
+                          .rows;
+    ASSERT_EQ(rows.size(), 5u);
+    const auto v = GroupTestVehicles(rows);
+    ASSERT_EQ(v.size(), 3u); // the cold-temperature test is neither
+    EXPECT_EQ(v[0].city, &rows[0]);
+    EXPECT_EQ(v[0].highway, &rows[1]);
+    EXPECT_EQ(v[1].city, &rows[3]);
+    EXPECT_EQ(v[1].highway, nullptr);
+    EXPECT_EQ(v[2].city, &rows[4]);
+    EXPECT_TRUE(IsDiesel(rows[4]));
+}
+
+TEST(TestCarList, NegativeBIsARoadLoadWhileItStaysPositive) {
+    // 20 - 0.741 v + 0.03 v^2 lbf (v mph) is least at 12.35 mph: 15.42 lbf.
+    TestCarRow r;
+    r.aLbf = 20, r.bLbfPerMph = -0.741, r.cLbfPerMph2 = 0.03;
+    EXPECT_NEAR(LeastRoadLoad(r, 27), (20 - 0.741 * 0.741 / 0.12) * kNewtonPerLbf, 1e-9);
+    EXPECT_NEAR(LeastRoadLoad(r, 5 * kMsPerMph), (20 - 0.741 * 5 + 0.03 * 25) * kNewtonPerLbf, 1e-9);
+    r.aLbf = 4; // 4 - 4.58 < 0
+    EXPECT_LT(LeastRoadLoad(r, 27), 0);
+    const std::string car = "name X\nmass 1500\nwheel_radius 0.3\ngears 3 1\nfinal_drive 4\n"
+                            "displacement 2\npower 100 6000\ntorque 200 4000\nidle_rpm 800\n"
+                            "max_rpm 6500\nf0 90\nf2 0.45\n";
+    EXPECT_DOUBLE_EQ(ParseCarSpec(car + "f1 -7\n", "car").f1, -7); // least 90 - 27.2 N
+    EXPECT_THROW(ParseCarSpec(car + "f1 -13\n", "car"), std::runtime_error); // 90 - 93.9 N
+}
+
+TEST(CarDescription, EveryNumberIsRangeCheckedNamingItsKey) {
+    const std::string car = "name X\nmass 1500\ncda 0.6\ncrr 0.01\nwheel_radius 0.3\n"
+                            "final_drive 4\nidle_rpm 800\n";
+    const std::string rest[] = {"gears 3 1\n", "displacement 2\n", "power 100 6000\n",
+                                "torque 200 4000\n", "max_rpm 6500\n"};
+    struct Case {
+        int replaces; // which of `rest` the bad line stands for
+        std::string line, message;
+    } cases[] = {
+        {3, "torque 1e9 4000", "car:8: torque 1e9 is outside 0.0100..30000.0000"},
+        {4, "max_rpm 1e12", "car:8: max_rpm 1e12 is outside 10.0000..30000.0000"},
+        {1, "displacement inf", "car:8: displacement inf is outside 0.0100..50.0000"},
+        {0, "gears 3 1e-9", "car:8: gears 1e-9 is outside 0.0100..100.0000"},
+    };
+    for (const Case& c : cases) {
+        std::string text = car + c.line + "\n";
+        for (int k = 0; k < 5; ++k)
+            if (k != c.replaces) text += rest[k];
+        try {
+            ParseCarSpec(text, "car");
+            ADD_FAILURE() << c.line;
+        } catch (const std::runtime_error& e) { EXPECT_EQ(std::string(e.what()), c.message); }
+    }
+}
+
+TEST(TestCarList, SpecialFilesAreRefusedNotWaitedOn) {
+    const std::string fifo = (fs::temp_directory_path() / "tralvik-test-cars.fifo").string();
+    fs::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (auto read : {+[](const std::string& f) { (void)ReadTestCars(f); },
+                      +[](const std::string& f) { (void)ReadCarSpec(f); }}) {
+        try {
+            read(fifo);
+            ADD_FAILURE() << "read";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), fifo + " is not a regular file");
+        }
+    }
+    fs::remove(fifo);
+}
+
+TEST(FleetRules, GearboxesByTheirType) {
+    FleetInput in;
+    in.displacement = 2.0, in.cylinders = 4, in.powerKw = 140, in.mass = 1600;
+    in.f0 = 120, in.f1 = 2, in.f2 = 0.4, in.topRpmPerMs = 26 / kMsPerMph;
+    auto make = [&](Gearbox g, int gears) {
+        in.gearbox = g, in.gears = gears;
+        return MakeFleetCar(in);
+    };
+    const FleetCar cvt = make(Gearbox::Cvt, 1);
+    ASSERT_EQ(cvt.rpmPerMs.size(), 10u); // ten close ratios
+    EXPECT_NEAR(cvt.rpmPerMs.back(), 26 / kMsPerMph, 1e-9);
+    const FleetCar at = make(Gearbox::Automatic, 8), mt = make(Gearbox::Manual, 6);
+    const FleetCar dct = make(Gearbox::DualClutch, 7);
+    ASSERT_EQ(at.rpmPerMs.size(), 8u);
+    EXPECT_NEAR(at.rpmPerMs.back(), 26 / kMsPerMph, 1e-9);
+    // The converter costs in first gear; a dual-clutch box has none.
+    EXPECT_LT(at.gearEff[0], at.gearEff[7]);
+    EXPECT_EQ(dct.gearEff[0], dct.gearEff[6]);
+    // Shift speeds rise from gear to gear; a manual is changed up at one
+    // engine speed, later than the automatic's light-load schedule.
+    for (const FleetCar* c : {&cvt, &at, &mt, &dct})
+        for (std::size_t k = 1; k + 1 < c->rpmPerMs.size(); ++k)
+            EXPECT_GT(c->upRpm[k] / c->rpmPerMs[k], c->upRpm[k - 1] / c->rpmPerMs[k - 1]);
+    for (std::size_t k = 1; k + 1 < mt.upRpm.size(); ++k) EXPECT_DOUBLE_EQ(mt.upRpm[k], mt.upRpm[0]);
+    EXPECT_GT(mt.upRpm[1], at.upRpm[1]);
+}
+
+TEST(TestCarSummary, SharesAndMeansByClass) {
+    auto result = [](const char* box, std::vector<double> ratios) {
+        TestCarResult r;
+        r.klass[0] = box;
+        r.klass[1] = "naturally aspirated", r.klass[2] = "1.6-2.5 l", r.klass[3] = "petrol";
+        for (double x : ratios) r.lines.push_back({"FTP", x, x, 1.0});
+        return r;
+    };
+    const auto s = SummariseRatios({result("manual 6", {1.0, 1.04, 1.08}), result("cvt", {0.8})});
+    ASSERT_GE(s.size(), 5u);
+    EXPECT_EQ(s[0].name, "all");
+    EXPECT_EQ(s[0].count, 4);
+    EXPECT_DOUBLE_EQ(s[0].within5, 0.5);
+    EXPECT_DOUBLE_EQ(s[0].within10, 0.75);
+    EXPECT_NEAR(s[0].mean, 0.98, 1e-12);
+    const auto manual = std::find_if(s.begin(), s.end(),
+                                     [](const RatioStats& x) { return x.name == "gearbox: manual 6"; });
+    ASSERT_NE(manual, s.end());
+    EXPECT_NEAR(manual->mean, 1.04, 1e-12);
+    EXPECT_NEAR(manual->spread, std::sqrt(0.0032 / 3), 1e-12);
+}
+
+TEST(ReferenceCars, ATestThatCannotBeComparedIsNamedTheOtherRuns) {
+    const std::string src = TRALVIK_SOURCE_DIR;
+    const std::string row = "VW,Golf,2,110,4,6,Manual,3000,30,0.2,0.02,";
+    const auto list = ReadTestCars(WriteList("0," + row + "FTP,Gasoline,x\n45," + row +
+                                             "HWFE,Gasoline,x\n"));
+    const auto v = GroupTestVehicles(list.rows);
+    ASSERT_EQ(v.size(), 1u);
+    const TestCarResult r = CompareTestVehicle(TRALVIK_BATCH_EXE, src + "/data", v[0], std::nullopt);
+    ASSERT_EQ(r.lines.size(), 1u);
+    EXPECT_EQ(r.lines[0].test, "HWFE");
+    EXPECT_TRUE(std::isfinite(r.lines[0].Ratio()));
+    ASSERT_EQ(r.problems.size(), 1u);
+    EXPECT_EQ(r.problems[0], "line 2: the measured fuel economy of the FTP is 0 mpg; no ratio");
+}

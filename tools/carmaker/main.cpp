@@ -39,10 +39,12 @@ DESCRIPTION: one "key value..." per line, '#' starts a comment.
   mass KG                   reference mass
   cda M2  and  crr C        drag area and rolling resistance coefficient, or
   f0 N, f1 N/(m/s), f2 N/(m/s)^2   coast-down road load F = f0 + f1 v + f2 v^2
+                            (f1 may be negative if F stays positive)
   wheel_radius M            dynamic rolling radius
   gears R1 R2 ...           gearbox ratios (up to ten; the top gear is repeated)
   final_drive R
-  gear_efficiency %  final_efficiency %      (default 97 and 96)
+  gear_efficiency %...  final_efficiency %  (default 97 and 96; one gearbox
+                            efficiency, or one per gear)
   shift_up_rpm RPM...  shift_down_rpm RPM... automatic gearbox, one value or
                             one per gear (default 0.45/0.5 x rated-power rpm and
                             1.6/1.5 x idle for petrol/diesel)
@@ -68,6 +70,8 @@ DESCRIPTION: one "key value..." per line, '#' starts a comment.
   enrichment F              share of the full-load enrichment (0..2)
   throttle_step S           minimum time between throttle key steps (0.1)
   tank L  aux_power W  brake_force N   (for the constants file)
+  Every number is range-checked (a message names the line and key); a
+  description over 1 MB, or one that is not a regular file, is refused.
 
 Physical model
   Driving resistance: F(v) = f0 + f1 v + f2 v^2; from cda and crr,
@@ -143,6 +147,8 @@ void Report(const CarSpec& s, const CarTables& t, const std::vector<std::string>
                     r.LitresPer100(), r.coG / r.km, r.noxG / r.km, r.hcG / r.km);
     }
     for (const auto& path : cycles) {
+        // A trace is read whole: refuse special files and anything huge first.
+        (void)ReadBounded(path, 64u << 20);
         std::vector<double> v;
         for (const auto& p : ReadTrace(path, true)) v.push_back(p.v);
         const DriveResult r = DriveTrace(s, t, v, s.auxPower);
