@@ -11,11 +11,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <thread>
+#include <vector>
 
 #include "batch/study.h"
 #include "tests/support/temp_dir.h"
@@ -106,6 +108,25 @@ class Robustness : public ::testing::Test {
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// A recording of `ticks` timer ticks on the folder as it is: START, then
+// the clock readings the window took (the first tick reads it twice).
+std::string Recording(int ticks) {
+    auto clock = [](long ms) {
+        char b[32];
+        std::snprintf(b, sizeof b, "%02ld:%02ld:%02ld.%03ld", ms / 3600000, ms / 60000 % 60,
+                      ms / 1000 % 60, ms % 1000);
+        return std::string(b);
+    };
+    const long t0 = 36000000;
+    std::string r = "tralvik-recording 1\n1 start\n1 clock " + clock(t0) + "\n";
+    for (int t = 1; t <= ticks; ++t) {
+        r += std::to_string(t) + " tick\n";
+        for (int k : t == 1 ? std::vector<int>{1, 2} : std::vector<int>{t + 1})
+            r += std::to_string(t) + " clock " + clock(t0 + 40L * k) + "\n";
+    }
+    return r;
 }
 
 } // namespace
@@ -263,6 +284,10 @@ TEST_F(Robustness, EveryOutputOnAFullDiskAndOnAReadOnlyOne) {
     const std::string m = tmp / "disk";
     const std::string rows = "--no-draw --quiet --ticks 50 ";
     const std::string study = rows + "--jobs 2 --sweep Massa=900,1000 ";
+    // The lesson's commands on a short recorded drive.
+    const std::string rec = tmp / "class/drive.rec";
+    fs::create_directories(tmp / "class");
+    WriteFile(rec, Recording(40));
     const struct {
         std::string args, file;
         bool rewritten; // a result file
@@ -276,6 +301,11 @@ TEST_F(Robustness, EveryOutputOnAFullDiskAndOnAReadOnlyOne) {
         {study + "--csv " + m + "/out.csv", "out.csv", false},
         {study + "--report " + m + "/out.html", "out.html", false},
         {study + "--keep " + m + "/keep", "keep/data_Massa=900", false},
+        {rows + "--charts " + m + "/charts", "charts", false},
+        {"--replay " + rec + " --report " + m + "/out.html", "out.html", false},
+        {"--compare " + rec + " --report " + m + "/out.html", "out.html", false},
+        {"--compare " + rec + " --series " + m + "/out.csv", "out.csv", false},
+        {"--class " + (tmp / "class") + " --report " + m + "/out.html", "out.html", false},
     };
     EditCons(data, {{13, m + "/Resultat.txt"}});
     for (bool readOnly : {false, true}) {
