@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/study.h"
+#include "studies/study.h"
 #include "config/Ffetch.h"
 #include "core/inputfile.h"
 
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<Text> out = SplitConstantsLines(ApplyAssignments(cons, sets));
     std::map<std::size_t, std::string> want;
     for (const Assignment& a : sets)
-        if (const ConstLine* l = FindConstLine(a.name)) want[l->line - 1] = a.value;
+        if (const ConstantLine* l = FindConstLine(a.name)) want[l->line - 1] = a.value;
     if (out.size() < consLines.size()) __builtin_trap();
     for (std::size_t i = 0; i < out.size(); ++i) {
         auto it = want.find(i);
