@@ -157,19 +157,6 @@ const char* const kLessonStyle = R"(<style>
 </style>
 )";
 
-std::string Esc(const std::string& t) {
-    std::string o;
-    for (char c : t) {
-        switch (c) {
-        case '&': o += "&amp;"; break;
-        case '<': o += "&lt;"; break;
-        case '>': o += "&gt;"; break;
-        case '"': o += "&quot;"; break;
-        default: o += c;
-        }
-    }
-    return o;
-}
 
 // "62 % mer bränsle" and its like, as one sentence for the student.
 std::string Verdict(const DriveResult& d, const DriveResult& b) {
@@ -228,13 +215,13 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn, co
     ReportRun b{"inbyggd förare", {}, builtIn.summary, builtIn.samples, builtIn.map};
     a.requestedLabel = "begärd hastighet";
     std::string page = WithPrintStyle(CompareReportHtml(a, b, !drive.timeCycle, rows, notes, charts));
-    std::string who = "<div class=\"who\"><b>Förare:</b> " + Esc(name) +
-                      " &nbsp; <b>Körd:</b> " + Esc(drive.date.empty() ? "okänd dag" : drive.date) +
-                      " &nbsp; <b>Bil:</b> " + Esc(drive.car) + " &nbsp; <b>Väg:</b> " +
-                      Esc(drive.road) + "</div>\n";
+    std::string who = "<div class=\"who\"><b>Förare:</b> " + HtmlEscape(name) +
+                      " &nbsp; <b>Körd:</b> " + HtmlEscape(drive.date.empty() ? "okänd dag" : drive.date) +
+                      " &nbsp; <b>Bil:</b> " + HtmlEscape(drive.car) + " &nbsp; <b>Väg:</b> " +
+                      HtmlEscape(drive.road) + "</div>\n";
     std::string verdict = Verdict(drive, builtIn);
-    if (!verdict.empty()) who += "<p class=\"verdict\">" + Esc(verdict) + "</p>\n";
-    for (const std::string& w : drive.warnings) who += "<p class=\"warning\">" + Esc(w) + "</p>\n";
+    if (!verdict.empty()) who += "<p class=\"verdict\">" + HtmlEscape(verdict) + "</p>\n";
+    for (const std::string& w : drive.warnings) who += "<p class=\"warning\">" + HtmlEscape(w) + "</p>\n";
     auto h1 = page.find("</h1>\n");
     if (h1 != std::string::npos) page.insert(h1 + 6, who);
     auto end = page.rfind("</body>");

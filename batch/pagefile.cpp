@@ -6,6 +6,20 @@
 
 namespace tralvik::batch {
 
+std::string HtmlEscape(const std::string& text) {
+    std::string r;
+    for (char c : text) {
+        switch (c) {
+        case '&': r += "&amp;"; break;
+        case '<': r += "&lt;"; break;
+        case '>': r += "&gt;"; break;
+        case '"': r += "&quot;"; break;
+        default: r += c;
+        }
+    }
+    return r;
+}
+
 bool WritePageFile(const std::string& path, const std::string& text, std::string& error) {
     try {
         WriteFileReplacingPath(path, text);

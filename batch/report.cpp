@@ -111,22 +111,6 @@ EngineMap ReadEngineMap(const std::string& motorTab) {
 
 namespace {
 
-std::string Html(const std::string& t) {
-    std::string r;
-    for (char c : t) {
-        if (c == '<')
-            r += "&lt;";
-        else if (c == '>')
-            r += "&gt;";
-        else if (c == '&')
-            r += "&amp;";
-        else if (c == '"')
-            r += "&quot;";
-        else
-            r += c;
-    }
-    return r;
-}
 
 // A file name for a chart: its number on the page and its title in plain
 // letters.
@@ -380,7 +364,7 @@ p.note { font-size: 13px; color: #444; max-width: 800px; }
 
 std::string Page(const std::string& title, const std::string& body) {
     return "<!DOCTYPE html>\n<html lang=\"sv\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-           Html(title) + "</title>\n" + kStyle + "\n</head>\n<body>\n<h1>" + Html(title) +
+           HtmlEscape(title) + "</title>\n" + kStyle + "\n</head>\n<body>\n<h1>" + HtmlEscape(title) +
            "</h1>\n" + body + "</body>\n</html>\n";
 }
 
@@ -396,13 +380,13 @@ std::string Table(const std::string& cls, const std::vector<std::string>& head,
                   const std::vector<std::vector<std::string>>& rows) {
     std::string t = "<div class=\"table-box\"><table class=\"" + cls + "\">\n<tr>";
     for (std::size_t i = 0; i < head.size(); ++i)
-        t += std::string(i == 0 ? "<th class=\"name\">" : "<th>") + Html(head[i]) + "</th>";
+        t += std::string(i == 0 ? "<th class=\"name\">" : "<th>") + HtmlEscape(head[i]) + "</th>";
     t += "</tr>\n";
     for (const auto& row : rows) {
         t += "<tr>";
         for (std::size_t i = 0; i < row.size(); ++i)
             t += std::string(i == 0 ? "<td class=\"name\">" : "<td>") +
-                 (i == 0 && cls == "runs" ? BreakAfterUnderscores(Html(row[i])) : Html(row[i])) +
+                 (i == 0 && cls == "runs" ? BreakAfterUnderscores(HtmlEscape(row[i])) : HtmlEscape(row[i])) +
                  "</td>";
         t += "</tr>\n";
     }
@@ -495,7 +479,7 @@ std::string RunReportHtml(const ReportRun& run, ChartFiles* files) {
     Charts out(files);
     const std::vector<Sample>& s = run.samples;
     std::string body;
-    body += "<p>Körning <b>" + Html(run.name) + "</b>: " + Num(run.summary.ttot_s, 1) + " s, " +
+    body += "<p>Körning <b>" + HtmlEscape(run.name) + "</b>: " + Num(run.summary.ttot_s, 1) + " s, " +
             Num(run.summary.ltot_m / 1000, 3) + " km.</p>\n";
     body += "<h2>Hastighet</h2>\n";
     body +=
@@ -522,7 +506,7 @@ std::string RunReportHtml(const ReportRun& run, ChartFiles* files) {
         fuel.push_back(km > 0 ? p.fuel_l / km * 100 : NAN);
     }
     body += PhaseTable(run.summary, run.wholeGrams ? 0 : 3);
-    if (!run.note.empty()) body += "<p class=\"note\">" + Html(run.note) + "</p>\n";
+    if (!run.note.empty()) body += "<p class=\"note\">" + HtmlEscape(run.note) + "</p>\n";
     body += "<h3>Utsläpp per kilometer</h3>\n";
     body += BarChart(out, "Utsläpp per fas", {"utsläpp", "g/km"}, groups,
                      {{"CO", co}, {"NOx", nox}, {"HC", hc}});
@@ -646,7 +630,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
             legend.push_back({order[g], col, LegendItem::Mark::Line});
         }
         if (order.size() > 1 || !order[0].empty()) c.Legend(legend);
-        body += "<h2>" + Html(f.heading) + "</h2>\n" + out.Add(c, title);
+        body += "<h2>" + HtmlEscape(f.heading) + "</h2>\n" + out.Add(c, title);
     }
     // The table of all runs.
     struct Column {
@@ -712,7 +696,7 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
         !b.empty() && (a.empty() || x(b.back()) > x(a.back())) ? b : a;
     auto v = [](const Sample& s) { return s.v_kmh; };
     std::string body;
-    body += "<p><b>" + Html(drive.name) + "</b> mot <b>" + Html(builtIn.name) +
+    body += "<p><b>" + HtmlEscape(drive.name) + "</b> mot <b>" + HtmlEscape(builtIn.name) +
             "</b> i samma mapp: " + Num(drive.summary.ltot_m / 1000, 3) + " km på " +
             Num(drive.summary.ttot_s, 1) + " s mot " + Num(builtIn.summary.ltot_m / 1000, 3) +
             " km på " + Num(builtIn.summary.ttot_s, 1) + " s.</p>\n";
@@ -732,7 +716,7 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
     for (const CompareRow& r : rows) table.push_back({r.label, r.drive, r.builtIn, r.difference});
     body += "<h2>Sammanfattning</h2>\n" +
             Table("compare", {"", drive.name, builtIn.name, "skillnad"}, table);
-    for (const std::string& n : notes) body += "<p class=\"note\">" + Html(n) + "</p>\n";
+    for (const std::string& n : notes) body += "<p class=\"note\">" + HtmlEscape(n) + "</p>\n";
     return Page("Tralvik: jämförelse med den inbyggda föraren", body);
 }
 

@@ -69,6 +69,9 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
                               const std::vector<std::string>& notes,
                               ChartFiles* charts = nullptr);
 
+// Text for an HTML page: & < > " as entities.
+std::string HtmlEscape(const std::string& text);
+
 // Writes a page (or a chart) whole or not at all: an existing file is
 // replaced only once the new one is on the disk. False with `error` naming
 // the path on failure.

@@ -40,19 +40,6 @@ std::vector<std::string> Recordings(const std::string& folder) {
 
 namespace {
 
-std::string Esc(const std::string& t) {
-    std::string o;
-    for (char c : t) {
-        switch (c) {
-        case '&': o += "&amp;"; break;
-        case '<': o += "&lt;"; break;
-        case '>': o += "&gt;"; break;
-        case '"': o += "&quot;"; break;
-        default: o += c;
-        }
-    }
-    return o;
-}
 
 std::string Fixed(std::optional<double> v, int decimals) {
     if (!v || !std::isfinite(*v)) return "-";
@@ -120,8 +107,8 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
         return t.empty() ? std::string("-") : t;
     };
     std::string body;
-    body += "<div class=\"who\"><b>Väg:</b> " + Esc(list(roads)) + " &nbsp; <b>Bil:</b> " +
-            Esc(list(cars)) + " &nbsp; <b>Körd:</b> " + Esc(list(dates)) + " &nbsp; <b>Elever:</b> " +
+    body += "<div class=\"who\"><b>Väg:</b> " + batch::HtmlEscape(list(roads)) + " &nbsp; <b>Bil:</b> " +
+            batch::HtmlEscape(list(cars)) + " &nbsp; <b>Körd:</b> " + batch::HtmlEscape(list(dates)) + " &nbsp; <b>Elever:</b> " +
             std::to_string(replayed) + " av " + std::to_string(students.size()) + "</div>\n";
     body += "<table class=\"compare class\">\n<tr><th>plats</th><th class=\"name\">elev</th>"
             "<th>bränsle (l/100 km)</th><th>mot inbyggd</th><th>CO2 (g/km)</th><th>tid (s)</th>"
@@ -132,8 +119,8 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
         const Summary& d = *s->drive;
         double ref = s->builtIn ? s->builtIn->fuel_l_per_100km.value_or(0) : 0;
         body += "<tr><td>" + std::to_string(++place) + "</td><td class=\"name\"><a href=\"" +
-                Esc(s->page) + "\">" + Esc(s->name) + "</a>" +
-                (s->warnings.empty() ? "" : " <span class=\"warning\" title=\"" + Esc(s->warnings[0]) + "\">(avbruten inspelning)</span>") +
+                batch::HtmlEscape(s->page) + "\">" + batch::HtmlEscape(s->name) + "</a>" +
+                (s->warnings.empty() ? "" : " <span class=\"warning\" title=\"" + batch::HtmlEscape(s->warnings[0]) + "\">(avbruten inspelning)</span>") +
                 "</td><td>" + Fixed(d.fuel_l_per_100km, 2) + "</td><td>" + Percent(d.fuel_l_per_100km, ref) +
                 "</td><td>" + Fixed(d.co2_g_per_km, 1) + "</td><td>" + Fixed(d.ttot_s, 1) + "</td><td>" +
                 Fixed(d.ltot_m / 1000, 3) + "</td><td>" + Fixed(d.v_max_kmh, 1) + "</td><td>" +
@@ -149,7 +136,7 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
         if (s->drive) continue;
         if (!anyFailed) body += "<h2>Kunde inte spelas upp</h2>\n<ul class=\"failed\">\n";
         anyFailed = true;
-        body += "<li><b>" + Esc(s->recording) + "</b>: " + Esc(s->reason) + "</li>\n";
+        body += "<li><b>" + batch::HtmlEscape(s->recording) + "</b>: " + batch::HtmlEscape(s->reason) + "</li>\n";
     }
     if (anyFailed) body += "</ul>\n";
     std::vector<batch::ChartPoint> points;
