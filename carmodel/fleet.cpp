@@ -18,11 +18,11 @@ struct Fitted {
     // Friction mean effective pressure scales with the cylinder's size as
     // (0.5 l / cylinder volume)^friction: ring and bearing friction grow with
     // the bore's circumference, the work with its area...
-    double friction = 0.3;
+    double friction = 0.4;
     // ...and with specific power as (kW per l / 60)^specific: engines built
     // for high output have stiffer valve springs and larger bearings (a
     // turbo gets its output from boost, so less of it).
-    double specificNa = 1.5, specificTurbo = 0.6;
+    double specificNa = 1.0, specificTurbo = 0.6;
     // Best indicated efficiency of each technology as a share of its default.
     double indicatedNa = 0.98, indicatedTurbo = 1.03, indicatedDiesel = 1.02;
     // Lowest engine speed a gearbox settles in a gear at (rpm): an automatic
