@@ -18,15 +18,17 @@ struct Fitted {
     // Friction mean effective pressure scales with the cylinder's size as
     // (0.5 l / cylinder volume)^friction: ring and bearing friction grow with
     // the bore's circumference, the work with its area...
-    double friction = 0.3;
+    double friction = 0.4;
     // ...and with specific power as (kW per l / 60)^specific: engines built
     // for high output have stiffer valve springs and larger bearings (a
     // turbo gets its output from boost, so less of it).
-    double specificNa = 1.5, specificTurbo = 0.6;
+    double specificNa = 1.0, specificTurbo = 0.6;
     // Best indicated efficiency of each technology as a share of its default.
     double indicatedNa = 0.98, indicatedTurbo = 1.03, indicatedDiesel = 1.02;
-    // Lowest engine speed an automatic or CVT settles in a gear at (rpm).
-    double minRpm = 1150;
+    // Lowest engine speed a gearbox settles in a gear at (rpm): an automatic
+    // needs more, its torque converter slips at low engine speed; a
+    // dual-clutch box or a CVT drives the engine directly and may lug it.
+    double minRpm = 1150, minRpmDirect = 920;
     // Engines built to rev high also idle and settle higher:
     // idle and lowest speeds x (rated rpm / 6000)^revs.
     double revs = 0.3;
@@ -197,7 +199,8 @@ FleetCar MakeFleetCar(const FleetInput& in) {
             std::vector<int> chosen;
             const double dv = 0.25;
             const double accel = kFit.accel;
-            const double minRpm = kFit.minRpm * revScale;
+            const double minRpm =
+                (in.gearbox == Gearbox::Automatic ? kFit.minRpm : kFit.minRpmDirect) * revScale;
             for (double v = dv; v < 70; v += dv) {
                 const double pw = (in.f0 + in.f1 * v + in.f2 * v * v + in.mass * accel) * v;
                 double bestFuel = 0;

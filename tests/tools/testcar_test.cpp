@@ -249,6 +249,10 @@ TEST(FleetRules, GearboxesByTheirType) {
             EXPECT_GT(c->upRpm[k] / c->rpmPerMs[k], c->upRpm[k - 1] / c->rpmPerMs[k - 1]);
     for (std::size_t k = 1; k + 1 < mt.upRpm.size(); ++k) EXPECT_DOUBLE_EQ(mt.upRpm[k], mt.upRpm[0]);
     EXPECT_GT(mt.upRpm[1], at.upRpm[1]);
+    // Without a converter the engine is let down to a lower speed: the same
+    // eight gears change up earlier once the converter is locked.
+    const FleetCar dct8 = make(Gearbox::DualClutch, 8);
+    for (std::size_t k = 2; k + 1 < at.upRpm.size(); ++k) EXPECT_LT(dct8.upRpm[k], at.upRpm[k]) << k;
 }
 
 TEST(TestCarSummary, SharesAndMeansByClass) {
