@@ -27,6 +27,7 @@ extern char** environ;
 namespace tralvik::lessons {
 
 namespace fs = std::filesystem;
+using batch::HtmlEscape;
 using batch::Summary;
 
 std::vector<std::string> Recordings(const std::string& folder) {
@@ -107,8 +108,8 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
         return t.empty() ? std::string("-") : t;
     };
     std::string body;
-    body += "<div class=\"who\"><b>Väg:</b> " + batch::HtmlEscape(list(roads)) + " &nbsp; <b>Bil:</b> " +
-            batch::HtmlEscape(list(cars)) + " &nbsp; <b>Körd:</b> " + batch::HtmlEscape(list(dates)) + " &nbsp; <b>Elever:</b> " +
+    body += "<div class=\"who\"><b>Väg:</b> " + HtmlEscape(list(roads)) + " &nbsp; <b>Bil:</b> " +
+            HtmlEscape(list(cars)) + " &nbsp; <b>Körd:</b> " + HtmlEscape(list(dates)) + " &nbsp; <b>Elever:</b> " +
             std::to_string(replayed) + " av " + std::to_string(students.size()) + "</div>\n";
     body += "<table class=\"compare class\">\n<tr><th>plats</th><th class=\"name\">elev</th>"
             "<th>bränsle (l/100 km)</th><th>mot inbyggd</th><th>CO2 (g/km)</th><th>tid (s)</th>"
@@ -119,8 +120,8 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
         const Summary& d = *s->drive;
         double ref = s->builtIn ? s->builtIn->fuel_l_per_100km.value_or(0) : 0;
         body += "<tr><td>" + std::to_string(++place) + "</td><td class=\"name\"><a href=\"" +
-                batch::HtmlEscape(s->page) + "\">" + batch::HtmlEscape(s->name) + "</a>" +
-                (s->warnings.empty() ? "" : " <span class=\"warning\" title=\"" + batch::HtmlEscape(s->warnings[0]) + "\">(avbruten inspelning)</span>") +
+                HtmlEscape(s->page) + "\">" + HtmlEscape(s->name) + "</a>" +
+                (s->warnings.empty() ? "" : " <span class=\"warning\" title=\"" + HtmlEscape(s->warnings[0]) + "\">(avbruten inspelning)</span>") +
                 "</td><td>" + Fixed(d.fuel_l_per_100km, 2) + "</td><td>" + Percent(d.fuel_l_per_100km, ref) +
                 "</td><td>" + Fixed(d.co2_g_per_km, 1) + "</td><td>" + Fixed(d.ttot_s, 1) + "</td><td>" +
                 Fixed(d.ltot_m / 1000, 3) + "</td><td>" + Fixed(d.v_max_kmh, 1) + "</td><td>" +
@@ -136,7 +137,7 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
         if (s->drive) continue;
         if (!anyFailed) body += "<h2>Kunde inte spelas upp</h2>\n<ul class=\"failed\">\n";
         anyFailed = true;
-        body += "<li><b>" + batch::HtmlEscape(s->recording) + "</b>: " + batch::HtmlEscape(s->reason) + "</li>\n";
+        body += "<li><b>" + HtmlEscape(s->recording) + "</b>: " + HtmlEscape(s->reason) + "</li>\n";
     }
     if (anyFailed) body += "</ul>\n";
     std::vector<batch::ChartPoint> points;
