@@ -65,8 +65,9 @@ indent() { sed 's/^/    /'; }
   --sweep 'Ttidd=cykler\FTP75.CYK,cykler\HWFET.CYK' --jobs 2 data |
   grep -E '^(==|fuel used|CO2|FTP-75|combined)' | indent > blocks/bilar
 
-# A fleet: the cars of the test-car list on FTP-75 and HWFET.
-"$B" --no-draw --quiet --units us --cars "$root/tools/cars/test-cars.csv" --set Cykeltyp=T \
+# A fleet: five cars of the calibration list (tools/cars/fleet-example.csv)
+# on FTP-75 and HWFET.
+"$B" --no-draw --quiet --units us --cars "$root/tools/cars/fleet-example.csv" --set Cykeltyp=T \
   --sweep 'Ttidd=cykler\FTP75.CYK,cykler\HWFET.CYK' --jobs 2 --csv flotta.csv data > /dev/null
 table flotta.csv make:make:s model:model:s cycle:cycle:s fuel_l_per_100km:l/100_km:%.2f \
   fuel_mpg:mpg:%.1f ftp75_l_per_100km:FTP-75_weighted_l/100_km:%.2f \
