@@ -289,7 +289,7 @@ int RunStudy(const Options& opt, const std::vector<std::string>&) {
             for (const StudyCar& c : cars)
                 for (std::size_t i = 0; i < per; ++i) {
                     std::vector<Assignment> values;
-                    std::string label = c.spec.name;
+                    std::string label = c.desc.name;
                     for (std::size_t k = opt.carSweeps.size(), rest = i; k-- > 0;) {
                         const Sweep& sw = opt.carSweeps[k];
                         values.insert(values.begin(), {sw.name, sw.values[rest % sw.values.size()]});

@@ -118,13 +118,13 @@ double FuelDensity(Fuel f) {
     return f == Fuel::Petrol ? 0.745 : 0.835;
 }
 
-CarSpec ReadCarSpec(const std::string& path) {
-    return ParseCarSpec(ReadBounded(path, 1u << 20), path);
+CarDescription ReadCarDescription(const std::string& path) {
+    return ParseCarDescription(ReadBounded(path, 1u << 20), path);
 }
 
-CarSpec ParseCarSpec(const std::string& text, const std::string& path) {
+CarDescription ParseCarDescription(const std::string& text, const std::string& path) {
     std::istringstream in(text);
-    CarSpec s;
+    CarDescription s;
     bool haveCda = false, haveCrr = false, haveF[3] = {false, false, false};
     bool haveUp = false, haveDown = false, haveItf = false;
     std::optional<Fuel> fuel;
@@ -419,7 +419,7 @@ Tech TechFromName(const std::string& name) {
 
 // ---------------------------------------------------------------- engine model
 
-EngineModel::EngineModel(const CarSpec& desc) : s_(desc) {}
+EngineModel::EngineModel(const CarDescription& desc) : s_(desc) {}
 
 double EngineModel::FullLoad(double n) const {
     const double ni = s_.idleRpm, n1 = s_.torqueRpm, n2 = s_.torqueRpmEnd, np = s_.powerRpm,
@@ -606,7 +606,7 @@ double FindMommax(const Table1& fullLoad, double nmax) {
     return mommax;
 }
 
-CarTables BuildTables(const CarSpec& s) {
+CarTables BuildTables(const CarDescription& s) {
     auto r = [](double v, int d) { return std::stod(Fixed(v, d)); };
     EngineModel eng(s);
     CarTables t;
@@ -705,13 +705,13 @@ void Write2d(CrlfFile& f, const std::string& name, const Table2& t, int decimals
 
 } // namespace
 
-void WriteCarFolder(const CarSpec& s, const CarTables& t, const std::string& folder) {
+void WriteCarFolder(const CarDescription& s, const CarTables& t, const std::string& folder) {
     WriteCarTables(s, t, folder);
     const std::string sep = folder.empty() || folder.back() == '/' ? "" : "/";
     WritePicture(DrawEngineMap(s, t), folder + sep + "MUSSEL.BMP");
 }
 
-void WriteCarTables(const CarSpec& s, const CarTables& t, const std::string& folder) {
+void WriteCarTables(const CarDescription& s, const CarTables& t, const std::string& folder) {
     MakeDirs(folder);
     const std::string sep = folder.empty() || folder.back() == '/' ? "" : "/";
     // Comments must not contain words beginning with the three letters of a
@@ -772,7 +772,7 @@ void WriteCarTables(const CarSpec& s, const CarTables& t, const std::string& fol
 
 // ---------------------------------------------------------------- engine map picture
 
-QImage DrawEngineMap(const CarSpec& s, const CarTables& t) {
+QImage DrawEngineMap(const CarDescription& s, const CarTables& t) {
     EnsureQtGui();
     const double momskala = t.mommax / kMapAxisPixels;
     const int width =
@@ -971,7 +971,7 @@ struct Step {
     double litres = 0, co = 0, nox = 0, hc = 0;
 };
 
-Step FuelFor(const CarSpec& s, const CarTables& t, double vm, double acc, double dt, double auxW,
+Step FuelFor(const CarDescription& s, const CarTables& t, double vm, double acc, double dt, double auxW,
              int& gear) {
     // Automatic gearbox as the simulator runs it, one shift per 40 ms step.
     for (int k = 0; k < 10; ++k) {
@@ -1006,7 +1006,7 @@ void Add(DriveResult& r, const Step& st) {
 
 } // namespace
 
-DriveResult DriveSteady(const CarSpec& s, const CarTables& t, double v, double auxW) {
+DriveResult DriveSteady(const CarDescription& s, const CarTables& t, double v, double auxW) {
     DriveResult r;
     int gear = 1;
     for (int i = 0; i < 100; ++i) FuelFor(s, t, v, 0, 0, auxW, gear); // settle the gear
@@ -1016,7 +1016,7 @@ DriveResult DriveSteady(const CarSpec& s, const CarTables& t, double v, double a
     return r;
 }
 
-DriveResult DriveTrace(const CarSpec& s, const CarTables& t, const std::vector<double>& v,
+DriveResult DriveTrace(const CarDescription& s, const CarTables& t, const std::vector<double>& v,
                        double auxW) {
     DriveResult r;
     int gear = 1;

@@ -38,7 +38,7 @@ std::string TechName(Tech t);
 // Throws std::runtime_error listing the known names.
 Tech TechFromName(const std::string& name);
 
-struct CarSpec {
+struct CarDescription {
     std::string name; // model name (the car folder's name)
     double mass = 0;  // kg, reference mass of the vehicle table
     // Driving resistance: either drag area and rolling resistance...
@@ -72,9 +72,9 @@ struct CarSpec {
 // Reads a car description (see the carmaker's --help). Throws std::runtime_error
 // naming the line for an unknown key, a bad or out-of-range number or a
 // missing value, and the file when it is not a regular file or over 1 MB.
-CarSpec ReadCarSpec(const std::string& path);
+CarDescription ReadCarDescription(const std::string& path);
 // The same for a description held in `text`; `where` names it in messages.
-CarSpec ParseCarSpec(const std::string& text, const std::string& where);
+CarDescription ParseCarDescription(const std::string& text, const std::string& where);
 
 // A whole file, refused when it is not a regular file or larger than `limit`
 // bytes (std::runtime_error naming the file).
@@ -91,7 +91,7 @@ struct Emissions {
 // The physical engine: full-load curve, Willans-line efficiency, emission maps.
 class EngineModel {
   public:
-    explicit EngineModel(const CarSpec& desc);
+    explicit EngineModel(const CarDescription& desc);
     // Full-load torque (Nm) at engine speed n (rpm); held at the idle value
     // below idle, falling to zero just above the maximum speed.
     double FullLoad(double n) const;
@@ -112,7 +112,7 @@ class EngineModel {
     double EfficiencyAbove(double T, double n) const;
     double EfficiencyAt(double bmep, double x, double n) const;
     double Lambda(double x, double n) const;
-    const CarSpec& s_;
+    const CarDescription& s_;
 };
 
 // One written table: the numbers exactly as they stand in the file.
@@ -138,16 +138,16 @@ struct CarTables {
 };
 
 // Builds every table of the car (values rounded as they are written).
-CarTables BuildTables(const CarSpec& desc);
+CarTables BuildTables(const CarDescription& desc);
 // The torque-axis search of the instrument panel on a full-load curve look-up.
 double FindMommax(const Table1& fullLoad, double nmax);
 
 // Writes FORDON.TAB, MOTOR.TAB, VAXEL.TAB and MUSSEL.BMP into `folder`.
-void WriteCarFolder(const CarSpec& desc, const CarTables& t, const std::string& folder);
+void WriteCarFolder(const CarDescription& desc, const CarTables& t, const std::string& folder);
 // The same without the picture (for runs that draw nothing; no Qt is needed).
-void WriteCarTables(const CarSpec& desc, const CarTables& t, const std::string& folder);
+void WriteCarTables(const CarDescription& desc, const CarTables& t, const std::string& folder);
 // Draws the engine efficiency map at the instrument panel's scale.
-QImage DrawEngineMap(const CarSpec& desc, const CarTables& t);
+QImage DrawEngineMap(const CarDescription& desc, const CarTables& t);
 
 // Picture geometry shared with the instrument panel's marker.
 constexpr int kMapOriginX = 38;  // pixel of 0 rpm
@@ -161,8 +161,8 @@ struct DriveResult {
     double km = 0, litres = 0, coG = 0, noxG = 0, hcG = 0, seconds = 0;
     double LitresPer100() const { return km > 0 ? 100.0 * litres / km : 0; }
 };
-DriveResult DriveSteady(const CarSpec& desc, const CarTables& t, double speedMs, double auxW);
-DriveResult DriveTrace(const CarSpec& desc, const CarTables& t, const std::vector<double>& speedMs,
+DriveResult DriveSteady(const CarDescription& desc, const CarTables& t, double speedMs, double auxW);
+DriveResult DriveTrace(const CarDescription& desc, const CarTables& t, const std::vector<double>& speedMs,
                        double auxW);
 
 } // namespace tralvik::carmodel

@@ -20,7 +20,7 @@ const char* const kConstantNames[58] = {
     "Forbrukat", "v",        "Rad52",   "Rad53",  "Rad54",  "Motorstyr", "Tidsmod",
     "Dt",        "Vaxelmod"};
 
-void SetCarConstants(Constants& v, const CarSpec& car) {
+void SetCarConstants(Constants& v, const CarDescription& car) {
     v["Bilmapp"] = car.name;
     v["Tforb"] = "MOTOR.TAB";
     v["Tford"] = "FORDON.TAB";

@@ -2,7 +2,7 @@
 
 namespace tralvik::carmodel {
 
-void MakeCarFolder(const CarSpec& car, const std::string& folder, bool picture) {
+void MakeCarFolder(const CarDescription& car, const std::string& folder, bool picture) {
     const CarTables t = BuildTables(car);
     if (picture)
         WriteCarFolder(car, t, folder);
@@ -10,8 +10,8 @@ void MakeCarFolder(const CarSpec& car, const std::string& folder, bool picture) 
         WriteCarTables(car, t, folder);
 }
 
-CarSpec MakeCarFolderFromRow(const TestCarRow& row, const std::string& folder, bool picture) {
-    const CarSpec car = ParseCarSpec(DescribeTestCar(row), "line " + std::to_string(row.line));
+CarDescription MakeCarFolderFromRow(const TestCarRow& row, const std::string& folder, bool picture) {
+    const CarDescription car = ParseCarDescription(DescribeTestCar(row), "line " + std::to_string(row.line));
     MakeCarFolder(car, folder, picture);
     return car;
 }

@@ -3,7 +3,7 @@
 //
 //   TestCarList list = ReadTestCars("list.csv");          // rows + problems
 //   for (const TestVehicle& v : GroupTestVehicles(list.rows))
-//       CarSpec car = MakeCarFolderFromRow(v.Base(), "run/" + ...);
+//       CarDescription car = MakeCarFolderFromRow(v.Base(), "run/" + ...);
 //   Constants c = ReadConstants("data/CONS.VAL");
 //   SetCarConstants(c, car);                               // the car's lines
 //
@@ -22,10 +22,10 @@ namespace tralvik::carmodel {
 
 // Writes a car folder (FORDON.TAB, MOTOR.TAB, VAXEL.TAB and, with `picture`,
 // MUSSEL.BMP, which needs Qt's GUI part) for a car description.
-void MakeCarFolder(const CarSpec& car, const std::string& folder, bool picture = true);
+void MakeCarFolder(const CarDescription& car, const std::string& folder, bool picture = true);
 
 // The car of a list row, made by the fleet rules, written as MakeCarFolder
 // does; returns it (its name is made from the make and model).
-CarSpec MakeCarFolderFromRow(const TestCarRow& row, const std::string& folder, bool picture = true);
+CarDescription MakeCarFolderFromRow(const TestCarRow& row, const std::string& folder, bool picture = true);
 
 } // namespace tralvik::carmodel

@@ -177,7 +177,7 @@ FleetCar MakeFleetCar(const FleetInput& in) {
         if (in.gearbox == Gearbox::Manual) {
             for (int k = 0; k + 1 < n; ++k) vUp[k] = kFit.manualUpRpm / c.rpmPerMs[k];
         } else {
-            CarSpec s;
+            CarDescription s;
             s.displacement = in.displacement;
             s.power = in.powerKw;
             s.powerRpm = c.powerRpm;

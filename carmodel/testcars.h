@@ -86,7 +86,7 @@ inline double LitresPer100FromMpg(double mpg) {
 }
 
 // A car description in carmaker's format made from a row by the fleet rules
-// (to keep, edit or read with ParseCarSpec). `tech` overrides the engine
+// (to keep, edit or read with ParseCarDescription). `tech` overrides the engine
 // technology the rules choose. Throws std::runtime_error naming the row's
 // line when the row cannot make a car.
 std::string DescribeTestCar(const TestCarRow& row, std::optional<Tech> tech = std::nullopt);

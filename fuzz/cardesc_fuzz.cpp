@@ -11,7 +11,7 @@ using namespace tralvik::carmodel;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     try {
-        const CarSpec car = ParseCarSpec(text, "car.txt");
+        const CarDescription car = ParseCarDescription(text, "car.txt");
         (void)BuildTables(car);
     } catch (const std::runtime_error&) {
     }

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (++made > 1) break; // the rules are the same for every row
             try {
                 (void)LeastRoadLoad(v.Base(), 27);
-                (void)ParseCarSpec(DescribeTestCar(v.Base()), "row");
+                (void)ParseCarDescription(DescribeTestCar(v.Base()), "row");
             } catch (const std::runtime_error&) {
             }
         }

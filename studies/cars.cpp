@@ -26,12 +26,12 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
         for (const fs::path& f : files) {
             try {
                 std::string text = carmodel::ReadBounded(f.string(), 1 << 20);
-                cars.push_back({carmodel::ParseCarSpec(text, f.string()), text, f.string(), {}});
+                cars.push_back({carmodel::ParseCarDescription(text, f.string()), text, f.string(), {}});
             } catch (const std::exception& e) {
                 problems.push_back(e.what());
                 continue;
             }
-            cars.back().id = {{"car", cars.back().spec.name}, {"car_file", f.filename().string()}};
+            cars.back().id = {{"car", cars.back().desc.name}, {"car_file", f.filename().string()}};
         }
         if (cars.empty()) throw std::runtime_error(source + ": no car description (*.txt) makes a car");
         return cars;
@@ -43,8 +43,8 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
         const std::string where = source + ":" + std::to_string(row.line);
         try {
             std::string text = carmodel::DescribeTestCar(row);
-            StudyCar car{carmodel::ParseCarSpec(text, where), text, where, {}};
-            car.id = {{"car", car.spec.name},
+            StudyCar car{carmodel::ParseCarDescription(text, where), text, where, {}};
+            car.id = {{"car", car.desc.name},
                       {"make", row.make},
                       {"model", row.model},
                       {"list_line", std::to_string(row.line)}};
@@ -96,7 +96,7 @@ StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& set
         else if (key == "C") key = "f2", value = Text(Number(a, car.where) * kN / (kMs * kMs));
         else if (key == "gear_spread") {
             const double spread = Number(a, car.where);
-            const std::vector<double>& g = car.spec.gears;
+            const std::vector<double>& g = car.desc.gears;
             if (g.size() < 2 || !(spread > 1) || !(g.front() > g.back()))
                 throw std::runtime_error(car.where + ": --set-car gear_spread " + a.value +
                                          ": needs two gears or more and a spread above 1");
@@ -113,7 +113,7 @@ StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& set
     }
     std::string text;
     std::size_t pos = 0;
-    const std::string& d = car.description;
+    const std::string& d = car.text;
     while (pos < d.size()) {
         auto nl = d.find('\n', pos);
         std::string line = d.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
@@ -125,15 +125,15 @@ StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& set
     }
     for (const auto& [key, value] : lines) text += key + " " + value + "\n";
     StudyCar made = car;
-    made.spec = carmodel::ParseCarSpec(text, car.where + " with --set-car");
-    made.description = text;
+    made.desc = carmodel::ParseCarDescription(text, car.where + " with --set-car");
+    made.text = text;
     return made;
 }
 
 std::vector<Assignment> MakeStudyCar(const StudyCar& car, const std::string& folder) {
-    carmodel::MakeCarFolder(car.spec, (fs::path(folder) / car.spec.name).string(), false);
+    carmodel::MakeCarFolder(car.desc, (fs::path(folder) / car.desc.name).string(), false);
     carmodel::Constants lines;
-    carmodel::SetCarConstants(lines, car.spec);
+    carmodel::SetCarConstants(lines, car.desc);
     std::vector<Assignment> sets;
     for (const auto& [name, value] : lines)
         if (FindConstLine(name)) sets.push_back({name, value});

@@ -12,8 +12,8 @@
 namespace tralvik::batch {
 
 struct StudyCar {
-    carmodel::CarSpec spec;
-    std::string description; // carmaker's text the car was made from
+    carmodel::CarDescription desc;
+    std::string text;        // carmaker's text the car was made from
     std::string where;       // its file (and line) for messages
     // The columns that tell the car in the CSV: car, make, model and the
     // list's line, or car and its description file.

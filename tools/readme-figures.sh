@@ -30,12 +30,12 @@ table() { # CSV "COL:HEAD:FORMAT" ...
 import csv, sys
 rows = list(csv.reader(open(sys.argv[1], newline='')))
 col = {name: i for i, name in enumerate(rows[0])}
-spec = [a.split(':') for a in sys.argv[2:]]
-print('|' + ''.join(' %s |' % h.replace('_', ' ') for _, h, _ in spec))
-print('|' + '---|' * len(spec))
+columns = [a.split(':') for a in sys.argv[2:]]
+print('|' + ''.join(' %s |' % h.replace('_', ' ') for _, h, _ in columns))
+print('|' + '---|' * len(columns))
 for r in rows[1:]:
     cells = []
-    for name, _, fmt in spec:
+    for name, _, fmt in columns:
         v = r[col[name]] if name in col and col[name] < len(r) else ''
         if v == '': v = '-'
         elif fmt == '%': v = '%.1f %%' % (float(v) * 100)

@@ -435,13 +435,13 @@ TEST_F(Study, FleetRunsAreTestcarsRuns) {
     for (std::size_t k = 0; k < 4; ++k) {
         auto j = nlohmann::json::parse(lines[k]);
         const char* cycle = k % 2 ? "HWFET.CYK" : "FTP75.CYK";
-        auto own = tralvik::tools::RunCarOnCycle(TRALVIK_BATCH_EXE, data.string(), cars[k / 2].spec, cycle);
+        auto own = tralvik::tools::RunCarOnCycle(TRALVIK_BATCH_EXE, data.string(), cars[k / 2].desc, cycle);
         EXPECT_EQ(j["fuel_l_per_100km"].get<double>(), own.lPer100) << lines[k];
     }
     auto rows = Lines(ReadFile(tmp / "fleet.csv"));
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0].rfind("run,car,make,model,list_line,", 0), 0u) << rows[0];
-    EXPECT_EQ(rows[1].rfind("data_" + cars[0].spec.name + "_Ttidd=FTP75.CYK," + cars[0].spec.name + ",MAZDA,MAZDA3,2,", 0), 0u) << rows[1];
+    EXPECT_EQ(rows[1].rfind("data_" + cars[0].desc.name + "_Ttidd=FTP75.CYK," + cars[0].desc.name + ",MAZDA,MAZDA3,2,", 0), 0u) << rows[1];
     // A folder of car descriptions: each one a car.
     Result dir = Run("--json --no-draw --quiet --ticks 100 --cars '" + std::string(TRALVIK_SOURCE_DIR) +
                      "/tools/cars' '" + data.string() + "'");

@@ -43,7 +43,7 @@ TEST(TestCarList, RowIsConvertedToSiUnits) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].line, 2);
     EXPECT_EQ(rows[0].procedure, "FTP");
-    const CarSpec car = ParseCarSpec(DescribeTestCar(rows[0]), "row");
+    const CarDescription car = ParseCarDescription(DescribeTestCar(rows[0]), "row");
     // 3250 lb x 0.45359237 = 1474.175203 kg; 16.28 lbf x 4.448222 = 72.41705 N;
     // 0.3039 lbf/mph x 4.448222 / 0.44704 = 3.023923 N per m/s;
     // 0.01577 lbf/mph2 x 4.448222 / 0.1998448 = 0.01577 x 22.25838 = 0.3510147 N per (m/s)2;
@@ -77,7 +77,7 @@ TEST(TestCarList, RoadLoadIsKeptExactly) {
     const auto rows = ReadTestCars(
         WriteList("29.8,MAZDA,MAZDA3,2.5,191,4,6,Automatic,3750,31.38,0.2694,0.01672,FTP,"
                   "Gasoline,x\n")).rows;
-    const CarTables t = BuildTables(ParseCarSpec(DescribeTestCar(rows[0]), "row"));
+    const CarTables t = BuildTables(ParseCarDescription(DescribeTestCar(rows[0]), "row"));
     // The target road load worked out in its own units: at v m/s the car runs
     // v / 0.44704 mph and meets A + B mph + C mph^2 lbf.
     for (double v : {5.0, 13.0, 25.0, 40.0}) {
@@ -113,19 +113,19 @@ TEST(CarDescription, TechnologyFiguresCanBeOverridden) {
     const std::string car = "name X\nmass 1000\ncda 0.6\ncrr 0.01\nwheel_radius 0.3\n"
                             "gears 3 1\nfinal_drive 4\ndisplacement 1.5\npower 80 6000\n"
                             "torque 140 4000\nidle_rpm 800\nmax_rpm 6500\ntechnology gdi\n";
-    const CarSpec plain = ParseCarSpec(car, "car");
+    const CarDescription plain = ParseCarDescription(car, "car");
     EXPECT_EQ(plain.tech, Tech::HighCompressionDi);
     EXPECT_EQ(plain.fuel, Fuel::Petrol);
     EXPECT_DOUBLE_EQ(plain.figures.indicatedEff,
                      TechDefaults(Tech::HighCompressionDi).indicatedEff);
-    const CarSpec own =
-        ParseCarSpec(car + "indicated_efficiency 0.40\nfriction_mep 0.5 0.1 0.02\n", "car");
+    const CarDescription own =
+        ParseCarDescription(car + "indicated_efficiency 0.40\nfriction_mep 0.5 0.1 0.02\n", "car");
     EXPECT_DOUBLE_EQ(own.figures.indicatedEff, 0.40);
     EXPECT_DOUBLE_EQ(own.figures.friction[0], 0.5);
     EXPECT_DOUBLE_EQ(own.figures.pumping, plain.figures.pumping); // the rest stays
     // 2000 rpm: friction 0.5 + 0.2 + 0.08 = 0.78 bar.
     EXPECT_DOUBLE_EQ(EngineModel(own).FrictionMep(2000), 0.78);
-    EXPECT_THROW(ParseCarSpec(car + "fuel diesel\n", "car"), std::runtime_error);
+    EXPECT_THROW(ParseCarDescription(car + "fuel diesel\n", "car"), std::runtime_error);
 }
 
 TEST(ReferenceCars, LandWithinTenPercentOfTheirMeasuredFuelUse) {
@@ -179,8 +179,8 @@ TEST(TestCarList, NegativeBIsARoadLoadWhileItStaysPositive) {
     const std::string car = "name X\nmass 1500\nwheel_radius 0.3\ngears 3 1\nfinal_drive 4\n"
                             "displacement 2\npower 100 6000\ntorque 200 4000\nidle_rpm 800\n"
                             "max_rpm 6500\nf0 90\nf2 0.45\n";
-    EXPECT_DOUBLE_EQ(ParseCarSpec(car + "f1 -7\n", "car").f1, -7); // least 90 - 27.2 N
-    EXPECT_THROW(ParseCarSpec(car + "f1 -13\n", "car"), std::runtime_error); // 90 - 93.9 N
+    EXPECT_DOUBLE_EQ(ParseCarDescription(car + "f1 -7\n", "car").f1, -7); // least 90 - 27.2 N
+    EXPECT_THROW(ParseCarDescription(car + "f1 -13\n", "car"), std::runtime_error); // 90 - 93.9 N
 }
 
 TEST(CarDescription, EveryNumberIsRangeCheckedNamingItsKey) {
@@ -202,7 +202,7 @@ TEST(CarDescription, EveryNumberIsRangeCheckedNamingItsKey) {
         for (int k = 0; k < 5; ++k)
             if (k != c.replaces) text += rest[k];
         try {
-            ParseCarSpec(text, "car");
+            ParseCarDescription(text, "car");
             ADD_FAILURE() << c.line;
         } catch (const std::runtime_error& e) { EXPECT_EQ(std::string(e.what()), c.message); }
     }
@@ -213,7 +213,7 @@ TEST(TestCarList, SpecialFilesAreRefusedNotWaitedOn) {
     fs::remove(fifo);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (auto read : {+[](const std::string& f) { (void)ReadTestCars(f); },
-                      +[](const std::string& f) { (void)ReadCarSpec(f); }}) {
+                      +[](const std::string& f) { (void)ReadCarDescription(f); }}) {
         try {
             read(fifo);
             ADD_FAILURE() << "read";

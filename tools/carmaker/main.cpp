@@ -116,7 +116,7 @@ Physical model
   Fuel: petrol 8.9 kWh/l, 0.745 kg/l; diesel 10.0 kWh/l, 0.835 kg/l.
 )";
 
-void Report(const CarSpec& s, const CarTables& t, const std::vector<std::string>& cycles) {
+void Report(const CarDescription& s, const CarTables& t, const std::vector<std::string>& cycles) {
     std::printf("%s: mass %.0f kg, drag area %.4f m2, resistance at 25 m/s %.1f N\n",
                 s.name.c_str(), t.massTab, t.cdaTab, t.resistance.At(25));
     std::printf("  torque axis of the map: %.0f Nm (%.2f Nm per pixel)\n", t.mommax,
@@ -184,7 +184,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        const CarSpec desc = ReadCarSpec(positional[0]);
+        const CarDescription desc = ReadCarDescription(positional[0]);
         const CarTables tables = BuildTables(desc);
         WriteCarFolder(desc, tables, positional[1]);
         // The map picture starts 16 pixels below the top of the torque axis, so

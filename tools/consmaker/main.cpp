@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     try {
         Constants v;
         for (const char* n : kConstantNames) v[n] = "";
-        SetCarConstants(v, ReadCarSpec(argv[2]));
+        SetCarConstants(v, ReadCarDescription(argv[2]));
 
         std::ifstream in(argv[1]);
         if (!in) throw std::runtime_error(std::string("cannot open ") + argv[1]);

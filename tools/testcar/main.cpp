@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
             const std::string d = DescribeTestCar(base, tech);
             if (!describe.empty()) WriteBytes(describe, d);
             if (!folder.empty()) {
-                const CarSpec car = ParseCarSpec(d, pos[0] + ":" + std::to_string(base.line));
+                const CarDescription car = ParseCarDescription(d, pos[0] + ":" + std::to_string(base.line));
                 WriteCarFolder(car, BuildTables(car), folder);
             }
         }

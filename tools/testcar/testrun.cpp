@@ -35,7 +35,7 @@ std::string Quote(const std::string& s) {
 
 } // namespace
 
-CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarSpec& car,
+CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarDescription& car,
                        const std::string& cycle) {
     if (!fs::exists(fs::path(dataDir) / "cykler" / cycle))
         throw std::runtime_error(dataDir + "/cykler/" + cycle + " does not exist");
@@ -92,7 +92,7 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
                                  const TestVehicle& v, std::optional<Tech> tech) {
     const TestCarRow& base = v.Base();
     const std::string where = base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
-    const CarSpec car = ParseCarSpec(DescribeTestCar(base, tech), where);
+    const CarDescription car = ParseCarDescription(DescribeTestCar(base, tech), where);
     TestCarResult res;
     res.make = base.make;
     res.model = base.model;

@@ -12,7 +12,7 @@
 
 namespace tralvik::tools {
 
-using carmodel::CarSpec;
+using carmodel::CarDescription;
 using carmodel::Tech;
 using carmodel::TestCarRow;
 using carmodel::TestVehicle;
@@ -27,7 +27,7 @@ struct CycleRun {
 // cykler/) from standstill with the automatic gearbox, the engine hot, and
 // runs `batchExe` --no-draw on it. Throws std::runtime_error when the run
 // fails or does not reach the cycle's end.
-CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarSpec& car,
+CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarDescription& car,
                        const std::string& cycle);
 
 // Top speeds of the two test cycles (m/s): the road load must stay positive
