@@ -11,39 +11,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// ---- The fitted constants (the README lists them) ----
-// Fitted on the odd-numbered vehicles of the calibration list by a
-// coordinate search for the most ratios within 5 and 10 % with no class off.
-struct Fitted {
-    // Friction mean effective pressure scales with the cylinder's size as
-    // (0.5 l / cylinder volume)^friction: ring and bearing friction grow with
-    // the bore's circumference, the work with its area...
-    double friction = 0.4;
-    // ...and with specific power as (kW per l / 60)^specific: engines built
-    // for high output have stiffer valve springs and larger bearings (a
-    // turbo gets its output from boost, so less of it).
-    double specificNa = 1.0, specificTurbo = 0.6;
-    // Best indicated efficiency of each technology as a share of its default.
-    double indicatedNa = 0.98, indicatedTurbo = 1.03, indicatedDiesel = 1.02;
-    // Lowest engine speed a gearbox settles in a gear at (rpm): an automatic
-    // needs more, its torque converter slips at low engine speed; a
-    // dual-clutch box or a CVT drives the engine directly and may lug it.
-    double minRpm = 1150, minRpmDirect = 920;
-    // Engines built to rev high also idle and settle higher:
-    // idle and lowest speeds x (rated rpm / 6000)^revs.
-    double revs = 0.3;
-    // The acceleration the chosen gear must serve besides the road load (m/s^2).
-    double accel = 0.1;
-    // A manual gearbox: the engine speed people change up at.
-    double manualUpRpm = 1800;
-    // Torque converter losses of an automatic in first and second gear (% of
-    // efficiency lost; locked from third), and the belt and pump losses of a
-    // CVT beyond a dual-clutch box's (% in every ratio).
-    double converter1 = 15, converter2 = 5, cvt = 0;
-    // Engine-driven auxiliaries (alternator, pumps, W).
-    double aux = 1200;
-};
-constexpr Fitted kFit;
 // Cold start: the weighted cold FTP over the hot figure of its three bags'
 // distance, the mean over the odd-numbered calibration vehicles' published
 // bag results (57 petrol, 3 diesel; the even-numbered give 1.056 and 1.038).
@@ -80,6 +47,32 @@ std::string GearboxName(Gearbox g) {
     return "?";
 }
 
+namespace {
+
+const std::pair<const char*, double FleetConstants::*> kFleetConstantFields[] = {
+    {"friction", &FleetConstants::friction},
+    {"specificNa", &FleetConstants::specificNa},
+    {"specificTurbo", &FleetConstants::specificTurbo},
+    {"frictionSpeed", &FleetConstants::frictionSpeed},
+    {"heat", &FleetConstants::heat},
+    {"lightLoad", &FleetConstants::lightLoad},
+    {"pumpingTurbo", &FleetConstants::pumpingTurbo},
+    {"indicatedNa", &FleetConstants::indicatedNa},
+    {"indicatedTurbo", &FleetConstants::indicatedTurbo},
+    {"indicatedDiesel", &FleetConstants::indicatedDiesel},
+    {"minRpm", &FleetConstants::minRpm},
+    {"minRpmDirect", &FleetConstants::minRpmDirect},
+    {"revs", &FleetConstants::revs},
+    {"accel", &FleetConstants::accel},
+    {"manualUpRpm", &FleetConstants::manualUpRpm},
+    {"converter1", &FleetConstants::converter1},
+    {"converter2", &FleetConstants::converter2},
+    {"cvt", &FleetConstants::cvt},
+    {"aux", &FleetConstants::aux},
+};
+
+} // namespace
+
 Tech FleetTechnology(double displacement, int cylinders, double powerKw, bool diesel) {
     if (diesel) return Tech::TurboDiesel;
     const double specific = powerKw / displacement;
@@ -91,7 +84,24 @@ double FtpColdFactor(bool diesel) {
     return diesel ? kColdDiesel : kColdPetrol;
 }
 
+bool SetFleetConstant(FleetConstants& k, const std::string& name, double value) {
+    for (const auto& [n, member] : kFleetConstantFields)
+        if (name == n) {
+            k.*member = value;
+            return true;
+        }
+    return false;
+}
+
+std::vector<std::pair<std::string, double>> FleetConstantList(const FleetConstants& k) {
+    std::vector<std::pair<std::string, double>> list;
+    for (const auto& [n, member] : kFleetConstantFields) list.emplace_back(n, k.*member);
+    return list;
+}
+
 FleetCar MakeFleetCar(const FleetInput& in) {
+    static const FleetConstants kFitted;
+    const FleetConstants& kFit = in.constants ? *in.constants : kFitted;
     if (!(in.displacement > 0 && in.cylinders > 0 && in.powerKw > 0 && in.mass > 0 &&
           in.gears >= 1 && in.gears <= 10))
         throw std::runtime_error("displacement, cylinders, power, mass and gears are needed");
@@ -125,9 +135,10 @@ FleetCar MakeFleetCar(const FleetInput& in) {
                                   : in.diesel             ? 0.0
                                                           : kFit.specificNa);
     for (int i = 0; i < 3; ++i)
-        c.friction[i] = f.friction[i] * scale;
-    c.pumping = f.pumping;
-    c.lightLoad = f.lightLoad;
+        c.friction[i] = f.friction[i] * scale * (i > 0 ? kFit.frictionSpeed : 1.0);
+    c.pumping = f.pumping * (c.tech == Tech::TurboDi ? kFit.pumpingTurbo : 1.0);
+    c.lightLoad = f.lightLoad * kFit.lightLoad;
+    c.heatLoss = f.heatLoss * kFit.heat;
     c.indicatedEff = f.indicatedEff * (in.diesel                    ? kFit.indicatedDiesel
                                        : c.tech == Tech::TurboDi ? kFit.indicatedTurbo
                                                                  : kFit.indicatedNa);
@@ -193,6 +204,7 @@ FleetCar MakeFleetCar(const FleetInput& in) {
             for (int i = 0; i < 3; ++i) s.figures.friction[i] = c.friction[i];
             s.figures.pumping = c.pumping;
             s.figures.lightLoad = c.lightLoad;
+            s.figures.heatLoss = c.heatLoss;
             s.idleTorqueFraction = in.diesel ? 0.5 : 0.7;
             const EngineModel eng(s);
             int best = 0;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "carmodel/car.h"
@@ -15,6 +16,58 @@
 namespace tralvik::carmodel {
 
 enum class Gearbox { Manual, DualClutch, Automatic, Cvt };
+
+// The fitted constants of the rules (the README lists them), fitted on the
+// odd-numbered vehicles of the calibration list (tools/testcar/fit.py); a
+// refit sets them by name (testcar --fit NAME=VALUE).
+struct FleetConstants {
+    // Friction mean effective pressure scales with the cylinder's size as
+    // (0.5 l / cylinder volume)^friction: ring and bearing friction grow with
+    // the bore's circumference, the work with its area...
+    double friction = 0.25;
+    // ...and with specific power as (kW per l / 60)^specific: engines built
+    // for high output have stiffer valve springs and larger bearings (a
+    // turbo gets its output from boost, so less of it).
+    double specificNa = 1.6, specificTurbo = 0.6;
+    // The speed-dependent part of friction (the b and c of a + bN + cN^2) as
+    // a share of the technology's: modern engines lose less of their light-load
+    // efficiency at higher speeds than the classic correlation says.
+    double frictionSpeed = 0.7;
+    // Heat lost to the walls at low speed (indicated efficiency x
+    // (1 - heat / N)) as a multiple of the technology's: cars geared to lug
+    // the engine at highway speeds do not gain what a fixed loss predicts.
+    double heat = 2.5;
+    // Light-load combustion loss as a multiple of the technology's, and the
+    // throttling loss of a turbo engine (its smaller displacement runs less
+    // throttled at the same power) as a share of the technology's.
+    double lightLoad = 1.3, pumpingTurbo = 0.8;
+    // Best indicated efficiency of each technology as a share of its default.
+    double indicatedNa = 1.07, indicatedTurbo = 1.105, indicatedDiesel = 1.09;
+    // Lowest engine speed a gearbox settles in a gear at (rpm): an automatic
+    // needs more, its torque converter slips at low engine speed; a
+    // dual-clutch box or a CVT drives the engine directly and may lug it.
+    double minRpm = 1150, minRpmDirect = 1020;
+    // Engines built to rev high also idle and settle higher:
+    // idle and lowest speeds x (rated rpm / 6000)^revs.
+    double revs = 0.4;
+    // The acceleration the chosen gear must serve besides the road load (m/s^2).
+    double accel = 0.1;
+    // A manual gearbox: the engine speed people change up at.
+    double manualUpRpm = 1800;
+    // Torque converter losses of an automatic in first and second gear (% of
+    // efficiency lost; locked from third), and the belt and pump losses of a
+    // CVT beyond a dual-clutch box's (% in every ratio; the fit gives a small
+    // gain, which stands for the engine held nearer its best line than ten
+    // fixed ratios allow).
+    double converter1 = 19, converter2 = 5, cvt = -2;
+    // Engine-driven auxiliaries (alternator, pumps, W).
+    double aux = 1200;
+};
+
+// Sets one constant by its member name; false when there is no such name.
+bool SetFleetConstant(FleetConstants& k, const std::string& name, double value);
+// Every constant's name and value, in a fixed order.
+std::vector<std::pair<std::string, double>> FleetConstantList(const FleetConstants& k = {});
 
 // What the rules need of a row, in SI units.
 struct FleetInput {
@@ -27,6 +80,7 @@ struct FleetInput {
     double topRpmPerMs = 0; // engine rpm per m/s in the top gear (0 = not known)
     double mass = 0;        // kg
     double f0 = 0, f1 = 0, f2 = 0; // road load, N, N/(m/s), N/(m/s)^2
+    const FleetConstants* constants = nullptr; // null: the fitted ones
 };
 
 // Gearbox type from the list's transmission type (and its code when given).
@@ -48,7 +102,7 @@ struct FleetCar {
     double torque = 0, torqueRpm = 0, torqueRpmEnd = 0;
     double indicatedEff = 0;
     double friction[3] = {0, 0, 0};
-    double pumping = 0, lightLoad = 0;
+    double pumping = 0, lightLoad = 0, heatLoss = 0;
     double auxPower = 0; // W
     std::vector<double> rpmPerMs;      // overall ratios, first gear first (up to ten)
     std::vector<double> gearEff;       // % per gear

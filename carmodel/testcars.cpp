@@ -220,7 +220,8 @@ double LeastRoadLoad(const TestCarRow& r, double topMs) {
     return lbf * kNewtonPerLbf;
 }
 
-std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech) {
+std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech,
+                            const FleetConstants* constants) {
     const std::string where = "line " + std::to_string(r.line);
     const bool diesel = IsDiesel(r);
     FleetInput in;
@@ -235,6 +236,7 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech) {
     in.f0 = r.aLbf * kNewtonPerLbf;
     in.f1 = r.bLbfPerMph * kNewtonPerLbf / kMsPerMph;
     in.f2 = r.cLbfPerMph2 * kNewtonPerLbf / (kMsPerMph * kMsPerMph);
+    in.constants = constants;
     FleetCar c;
     try {
         c = MakeFleetCar(in);
@@ -302,6 +304,7 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech) {
         line("friction_mep", Num(c.friction[0]) + " " + Num(c.friction[1]) + " " + Num(c.friction[2]));
         line("pumping_mep", Num(c.pumping));
         line("light_load_loss", Num(c.lightLoad));
+        line("heat_loss", Num(c.heatLoss));
     }
     line("aux_power", Num(c.auxPower), "W, engine-driven auxiliaries");
     line("brake_force", Num(std::round(std::min(in.mass * 7.5, 1e7))), "N");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "carmodel/car.h"
+#include "carmodel/fleet.h"
 
 namespace tralvik::carmodel {
 
@@ -87,8 +88,10 @@ inline double LitresPer100FromMpg(double mpg) {
 
 // A car description in carmaker's format made from a row by the fleet rules
 // (to keep, edit or read with ParseCarDescription). `tech` overrides the engine
-// technology the rules choose. Throws std::runtime_error naming the row's
+// technology the rules choose; `constants` replaces the fitted constants of
+// the rules (null: the fitted ones, a refit tries others). Throws std::runtime_error naming the row's
 // line when the row cannot make a car.
-std::string DescribeTestCar(const TestCarRow& row, std::optional<Tech> tech = std::nullopt);
+std::string DescribeTestCar(const TestCarRow& row, std::optional<Tech> tech = std::nullopt,
+                            const FleetConstants* constants = nullptr);
 
 } // namespace tralvik::carmodel

@@ -255,6 +255,30 @@ TEST(FleetRules, GearboxesByTheirType) {
     for (std::size_t k = 2; k + 1 < at.upRpm.size(); ++k) EXPECT_LT(dct8.upRpm[k], at.upRpm[k]) << k;
 }
 
+// A refit sets the rules' constants by name; the fitted ones are the default.
+TEST(FleetRules, ConstantsSetByNameForARefit) {
+    FleetInput in;
+    in.displacement = 2.0, in.cylinders = 4, in.powerKw = 140, in.mass = 1600;
+    in.f0 = 120, in.f1 = 2, in.f2 = 0.4, in.gearbox = Gearbox::Automatic, in.gears = 8;
+    const FleetCar fitted = MakeFleetCar(in);
+    FleetConstants k;
+    in.constants = &k;
+    const FleetCar same = MakeFleetCar(in);
+    EXPECT_EQ(same.upRpm, fitted.upRpm);
+    EXPECT_EQ(same.heatLoss, fitted.heatLoss);
+    ASSERT_TRUE(SetFleetConstant(k, "heat", 2 * FleetConstants{}.heat));
+    EXPECT_DOUBLE_EQ(MakeFleetCar(in).heatLoss, 2 * fitted.heatLoss);
+    EXPECT_FALSE(SetFleetConstant(k, "nothing", 1));
+    // Every name the list gives can be set, and reads back.
+    for (const auto& [name, v] : FleetConstantList()) {
+        ASSERT_TRUE(SetFleetConstant(k, name, v + 1)) << name;
+        bool found = false;
+        for (const auto& [n2, v2] : FleetConstantList(k))
+            if (n2 == name) found = v2 == v + 1;
+        EXPECT_TRUE(found) << name;
+    }
+}
+
 TEST(TestCarSummary, SharesAndMeansByClass) {
     auto result = [](const char* box, std::vector<double> ratios) {
         TestCarResult r;

@@ -2,6 +2,8 @@
 // on FTP-75 and HWFET with the automatic gearbox, and sets the simulated fuel
 // use beside the measured.
 #include <atomic>
+#include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -69,7 +71,18 @@ Options:
                    this program)
   --describe FILE  also write the car's description (carmaker's format)
   --folder DIR     also write the car folder (as carmaker does)
+  --fit NAME=X     (repeatable) run the rules with one of their fitted
+                   constants set to X instead, for a refit (tools/testcar/
+                   fit.py); NAME is one of these (the fitted values):
 )HELP";
+
+double ParseReal(const std::string& v) {
+    char* end = nullptr;
+    const double x = v.empty() ? 0 : std::strtod(v.c_str(), &end);
+    if (v.empty() || end != v.c_str() + v.size() || !std::isfinite(x))
+        throw std::runtime_error("--fit needs NAME=NUMBER, not '" + v + "'");
+    return x;
+}
 
 int ParseCount(const std::string& option, const std::string& v, int lo, int hi) {
     std::size_t used = 0;
@@ -95,6 +108,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc), pos;
     std::optional<Tech> tech;
     std::string data = "data", describe, folder, csv, half, plot, title = "Simulerad mot uppmätt förbrukning";
+    FleetConstants constants; // the fitted ones unless --fit sets one
+    bool refit = false;
     int line = 0, jobs = 1;
     bool all = false;
     std::string batch =
@@ -109,6 +124,8 @@ int main(int argc, char** argv) {
             };
             if (a == "--help" || a == "-h") {
                 std::fputs(kHelp, stdout);
+                for (const auto& [name, v] : FleetConstantList())
+                    std::printf("                   %s=%.10g\n", name.c_str(), v);
                 return 0;
             } else if (a == "--technology") {
                 tech = TechFromName(value());
@@ -136,6 +153,15 @@ int main(int argc, char** argv) {
                 describe = value();
             } else if (a == "--folder") {
                 folder = value();
+            } else if (a == "--fit") {
+                const std::string v = value();
+                const auto eq = v.find('=');
+                if (eq == std::string::npos)
+                    throw std::runtime_error("--fit needs NAME=NUMBER, not '" + v + "'");
+                if (!SetFleetConstant(constants, v.substr(0, eq), ParseReal(v.substr(eq + 1))))
+                    throw std::runtime_error("--fit: no fitted constant '" + v.substr(0, eq) +
+                                             "' (see --help)");
+                refit = true;
             } else if (a.size() > 1 && a[0] == '-') {
                 throw std::runtime_error("unknown option " + a + " (see --help)");
             } else {
@@ -172,7 +198,7 @@ int main(int argc, char** argv) {
             throw std::runtime_error("--describe and --folder need MAKE MODEL or --line");
         if (!describe.empty() || !folder.empty()) {
             const TestCarRow& base = chosen[0]->Base();
-            const std::string d = DescribeTestCar(base, tech);
+            const std::string d = DescribeTestCar(base, tech, refit ? &constants : nullptr);
             if (!describe.empty()) WriteBytes(describe, d);
             if (!folder.empty()) {
                 const CarDescription car = ParseCarDescription(d, pos[0] + ":" + std::to_string(base.line));
@@ -187,7 +213,8 @@ int main(int argc, char** argv) {
         auto work = [&]() {
             for (std::size_t k; (k = next++) < chosen.size();) {
                 try {
-                    results[k] = CompareTestVehicle(batch, data, *chosen[k], tech);
+                    results[k] = CompareTestVehicle(batch, data, *chosen[k], tech,
+                                                    refit ? &constants : nullptr);
                 } catch (const std::exception& e) { failed[k] = e.what(); }
             }
         };

@@ -89,10 +89,11 @@ std::string DisplacementBand(double l) {
 } // namespace
 
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
-                                 const TestVehicle& v, std::optional<Tech> tech) {
+                                 const TestVehicle& v, std::optional<Tech> tech,
+                                 const carmodel::FleetConstants* constants) {
     const TestCarRow& base = v.Base();
     const std::string where = base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
-    const CarDescription car = ParseCarDescription(DescribeTestCar(base, tech), where);
+    const CarDescription car = ParseCarDescription(DescribeTestCar(base, tech, constants), where);
     TestCarResult res;
     res.make = base.make;
     res.model = base.model;

@@ -55,9 +55,10 @@ struct TestCarResult {
 // figures. A test that cannot be compared (a measured 0 mpg, a road load
 // that is not positive up to the cycle's top speed, a failed run) is named in
 // `problems`; the other is still run. Throws std::runtime_error, naming the
-// row's line, when no car can be made.
+// row's line, when no car can be made. `constants` as for DescribeTestCar.
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
-                                 const TestVehicle& v, std::optional<Tech> tech);
+                                 const TestVehicle& v, std::optional<Tech> tech,
+                                 const carmodel::FleetConstants* constants = nullptr);
 
 // The summary of many comparisons: the share of ratios within 5 and 10 %,
 // and the mean and spread of the ratio by class.
