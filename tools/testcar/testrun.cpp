@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "carmodel/carconstants.h"
@@ -33,10 +34,47 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
+// Sums the per-tick figures the batch runner wrote (cumulative fuel, speed)
+// by stretch of time: the distance as each tick's speed over its time step.
+void SumSeries(const std::string& path, const std::vector<double>& splits, CycleRun& run) {
+    std::ifstream in(path);
+    std::string line;
+    if (!in || !std::getline(in, line)) throw std::runtime_error("the run wrote no per-tick figures");
+    int ct = -1, cv = -1, cf = -1, col = 0;
+    for (std::size_t a = 0; a <= line.size(); ++col) {
+        const std::size_t b = std::min(line.find(',', a), line.size());
+        const std::string name = line.substr(a, b - a);
+        if (name == "t_s") ct = col;
+        if (name == "v_kmh") cv = col;
+        if (name == "fuel_l") cf = col;
+        a = b + 1;
+    }
+    if (ct < 0 || cv < 0 || cf < 0) throw std::runtime_error(path + ": no t_s, v_kmh or fuel_l column");
+    run.windowLitres.assign(splits.size() + 1, 0.0);
+    run.windowKm.assign(splits.size() + 1, 0.0);
+    double lastT = 0, lastFuel = 0;
+    std::size_t w = 0;
+    while (std::getline(in, line)) {
+        std::vector<double> f;
+        for (std::size_t a = 0; a <= line.size();) {
+            const std::size_t b = std::min(line.find(',', a), line.size());
+            f.push_back(std::strtod(line.c_str() + a, nullptr));
+            a = b + 1;
+        }
+        if (f.size() <= static_cast<std::size_t>(std::max({ct, cv, cf}))) continue;
+        const double t = f[ct];
+        while (w < splits.size() && t > splits[w]) ++w;
+        run.windowLitres[w] += f[cf] - lastFuel;
+        run.windowKm[w] += f[cv] / 3.6 * (t - lastT) / 1000;
+        lastT = t;
+        lastFuel = f[cf];
+    }
+}
+
 } // namespace
 
 CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarDescription& car,
-                       const std::string& cycle) {
+                       const std::string& cycle, const std::vector<double>& splits) {
     if (!fs::exists(fs::path(dataDir) / "cykler" / cycle))
         throw std::runtime_error(dataDir + "/cykler/" + cycle + " does not exist");
     std::string tmpl = (fs::temp_directory_path() / "tralvik-testcar-XXXXXX").string();
@@ -62,8 +100,10 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     v["v"] = "0";
     v["Vaxelmod"] = "A";
     WriteConstants(v, (dir / "CONS.VAL").string());
-    const std::string cmd =
-        Quote(batchExe) + " --no-draw --quiet --json " + Quote(dir.string()) + " 2>&1";
+    const fs::path series = dir / "series.csv";
+    const std::string cmd = Quote(batchExe) + " --no-draw --quiet --json " +
+                            (splits.empty() ? "" : "--series " + Quote(series.string()) + " ") +
+                            Quote(dir.string()) + " 2>&1";
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) throw std::runtime_error("cannot start " + batchExe);
     std::string out;
@@ -74,7 +114,9 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     if (rc != 0) throw std::runtime_error(batchExe + " failed on " + cycle + ": " + out);
     if (out.find("\"end\": \"mode 100\"") == std::string::npos)
         throw std::runtime_error("the run of " + cycle + " did not reach the cycle's end: " + out);
-    return {JsonNumber(out, "ltot_m") / 1000, JsonNumber(out, "fuel_l_per_100km")};
+    CycleRun run{JsonNumber(out, "ltot_m") / 1000, JsonNumber(out, "fuel_l_per_100km"), {}, {}};
+    if (!splits.empty()) SumSeries(series.string(), splits, run);
+    return run;
 }
 
 namespace {
@@ -90,7 +132,7 @@ std::string DisplacementBand(double l) {
 
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
-                                 const carmodel::FleetConstants* constants) {
+                                 const carmodel::FleetConstants* constants, bool bags) {
     const TestCarRow& base = v.Base();
     const std::string where = base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
     const CarDescription car = ParseCarDescription(DescribeTestCar(base, tech, constants), where);
@@ -124,8 +166,15 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
             return;
         }
         try {
-            const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, cycle);
-            res.lines.push_back({test, r.lPer100, r.lPer100 * cold, LitresPer100FromMpg(row->mpg)});
+            const bool split = bags && row == v.city;
+            const CycleRun r =
+                RunCarOnCycle(batchExe, dataDir, car, cycle, split ? kFtpBagSplits : std::vector<double>{});
+            TestCarResult::Line l{test, r.lPer100, r.lPer100 * cold, LitresPer100FromMpg(row->mpg), {}, {}};
+            for (std::size_t b = 0; split && b < 3; ++b) {
+                if (r.windowKm[b] > 0) l.simulatedBags[b] = 100 * r.windowLitres[b] / r.windowKm[b];
+                if (row->bags[b] > 0) l.measuredBags[b] = LitresPer100FromMpg(row->bags[b]);
+            }
+            res.lines.push_back(l);
         } catch (const std::exception& e) {
             res.problems.push_back(rw + ": " + e.what());
         }
@@ -133,6 +182,14 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
     one(v.city, "FTP", "FTP75.CYK", kFtpTopMs, FtpColdFactor(IsDiesel(base)));
     one(v.highway, "HWFE", "HWFET.CYK", kHwfetTopMs, 1.0);
     return res;
+}
+
+bool BagsMakeCityFigure(const std::array<double, 3>& bags, double city) {
+    if (!(bags[0] > 0 && bags[1] > 0 && bags[2] > 0 && city > 0)) return false;
+    const double d1 = 3.59, d2 = 3.91;
+    const double weighted = 0.43 * (bags[0] * d1 + bags[1] * d2) / (d1 + d2) +
+                            0.57 * (bags[2] * d1 + bags[1] * d2) / (d1 + d2);
+    return std::fabs(weighted / city - 1) <= 0.02;
 }
 
 std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& results) {
