@@ -116,7 +116,7 @@ std::string CsvText(const std::string& s) {
 void PrintBags(const std::vector<TestCarResult>& done, bool summary) {
     std::printf("\n| car | bag | simulated hot | measured | ratio |\n|---|---|---|---|---|\n");
     std::vector<double> ratios[3];
-    int odd = 0;
+    int unmade = 0;
     for (const auto& r : done)
         for (const auto& l : r.lines) {
             const bool adds = BagsMakeCityFigure(l.measuredBags, l.measured);
@@ -128,7 +128,7 @@ void PrintBags(const std::vector<TestCarResult>& done, bool summary) {
                             adds ? "" : " (the bags do not make the city figure)", l.simulatedBags[b],
                             l.measuredBags[b], q);
             }
-            if (l.simulatedBags[0] > 0 && l.measuredBags[0] > 0 && !adds) ++odd;
+            if (l.simulatedBags[0] > 0 && l.measuredBags[0] > 0 && !adds) ++unmade;
         }
     std::printf("(l/100 km; bag 1 is measured from a cold start, every bag simulated hot)\n");
     if (!summary) return;
@@ -141,8 +141,8 @@ void PrintBags(const std::vector<TestCarResult>& done, bool summary) {
         for (double x : q) v += (x - m) * (x - m) / q.size();
         std::printf("| %d | %zu | %.3f | %.3f |\n", b + 1, q.size(), m, std::sqrt(v));
     }
-    std::printf("(%d city tests left out: their published bags do not make their city figure "
-                "within 2 %%)\n", odd);
+    std::printf("(city tests left out, their published bags not making their city figure "
+                "within 2 %%: %d)\n", unmade);
 }
 
 } // namespace
