@@ -62,9 +62,10 @@ Options:
                    2nd, 4th, ... in the list's order)
   --jobs N         run N vehicles at a time (default 1)
   --csv FILE       also write every compared test as CSV
-  --bags           also compare the FTP-75's three bags (0-505 s cold
-                   transient, 505-1369 s stabilised, the rest hot transient),
-                   simulated hot, with the list's "FE Bag 1..3": a table
+  --bags           also compare the FTP-75's three bags (the phases of
+                   cykler/FTP75.FAS: 0-505 s cold transient, 505-1369 s
+                   stabilised, the rest hot transient), simulated hot, with
+                   the list's "FE Bag 1..3": a table
                    and, for many vehicles, each bag's mean and spread of the
                    ratio; bag 1 is measured from a cold start. Bags that
                    do not make the published city figure (weighted 0.43
@@ -132,14 +133,12 @@ void PrintBags(const std::vector<TestCarResult>& done, bool summary) {
         }
     std::printf("(l/100 km; bag 1 is measured from a cold start, every bag simulated hot)\n");
     if (!summary) return;
-    std::printf("\n| bag | tests | mean ratio | spread |\n|---|---|---|---|\n");
+    std::printf("\n| bag | tests | within 5 %% | within 10 %% | mean ratio | spread |\n|---|---|---|---|---|---|\n");
     for (int b = 0; b < 3; ++b) {
-        const auto& q = ratios[b];
-        if (q.empty()) continue;
-        double m = 0, v = 0;
-        for (double x : q) m += x / q.size();
-        for (double x : q) v += (x - m) * (x - m) / q.size();
-        std::printf("| %d | %zu | %.3f | %.3f |\n", b + 1, q.size(), m, std::sqrt(v));
+        if (ratios[b].empty()) continue;
+        const RatioStats s = SummariseRatioList(std::to_string(b + 1), ratios[b]);
+        std::printf("| %s | %d | %.0f %% | %.0f %% | %.3f | %.3f |\n", s.name.c_str(), s.count,
+                    100 * s.within5, 100 * s.within10, s.mean, s.spread);
     }
     std::printf("(city tests left out, their published bags not making their city figure "
                 "within 2 %%: %d)\n", unmade);

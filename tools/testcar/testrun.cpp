@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "carmodel/carconstants.h"
+#include "batch/summary.h"
 #include "carmodel/fleet.h"
 #include "tools/lib/textout.h"
 
@@ -22,59 +22,16 @@ using namespace carmodel;
 
 namespace {
 
-double JsonNumber(const std::string& json, const std::string& key) {
-    const auto at = json.find("\"" + key + "\":");
-    if (at == std::string::npos) throw std::runtime_error("no " + key + " in the summary");
-    return std::stod(json.substr(at + key.size() + 3));
-}
-
 std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
-// Sums the per-tick figures the batch runner wrote (cumulative fuel, speed)
-// by stretch of time: the distance as each tick's speed over its time step.
-void SumSeries(const std::string& path, const std::vector<double>& splits, CycleRun& run) {
-    std::ifstream in(path);
-    std::string line;
-    if (!in || !std::getline(in, line)) throw std::runtime_error("the run wrote no per-tick figures");
-    int ct = -1, cv = -1, cf = -1, col = 0;
-    for (std::size_t a = 0; a <= line.size(); ++col) {
-        const std::size_t b = std::min(line.find(',', a), line.size());
-        const std::string name = line.substr(a, b - a);
-        if (name == "t_s") ct = col;
-        if (name == "v_kmh") cv = col;
-        if (name == "fuel_l") cf = col;
-        a = b + 1;
-    }
-    if (ct < 0 || cv < 0 || cf < 0) throw std::runtime_error(path + ": no t_s, v_kmh or fuel_l column");
-    run.windowLitres.assign(splits.size() + 1, 0.0);
-    run.windowKm.assign(splits.size() + 1, 0.0);
-    double lastT = 0, lastFuel = 0;
-    std::size_t w = 0;
-    while (std::getline(in, line)) {
-        std::vector<double> f;
-        for (std::size_t a = 0; a <= line.size();) {
-            const std::size_t b = std::min(line.find(',', a), line.size());
-            f.push_back(std::strtod(line.c_str() + a, nullptr));
-            a = b + 1;
-        }
-        if (f.size() <= static_cast<std::size_t>(std::max({ct, cv, cf}))) continue;
-        const double t = f[ct];
-        while (w < splits.size() && t > splits[w]) ++w;
-        run.windowLitres[w] += f[cf] - lastFuel;
-        run.windowKm[w] += f[cv] / 3.6 * (t - lastT) / 1000;
-        lastT = t;
-        lastFuel = f[cf];
-    }
-}
-
 } // namespace
 
 CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarDescription& car,
-                       const std::string& cycle, const std::vector<double>& splits) {
+                       const std::string& cycle) {
     if (!fs::exists(fs::path(dataDir) / "cykler" / cycle))
         throw std::runtime_error(dataDir + "/cykler/" + cycle + " does not exist");
     std::string tmpl = (fs::temp_directory_path() / "tralvik-testcar-XXXXXX").string();
@@ -93,17 +50,15 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
         if (e.is_regular_file()) fs::copy_file(e.path(), dir / e.path().filename());
     fs::copy(fs::path(dataDir) / "cykler", dir / "cykler", fs::copy_options::recursive);
     WriteCarTables(car, BuildTables(car), (dir / car.name).string());
-    Constants v = ReadConstants((fs::path(dataDir) / "CONS.VAL").string());
+    carmodel::Constants v = ReadConstants((fs::path(dataDir) / "CONS.VAL").string());
     SetCarConstants(v, car);
     v["Ttidd"] = "cykler\\" + cycle;
     v["Cykeltyp"] = "T";
     v["v"] = "0";
     v["Vaxelmod"] = "A";
     WriteConstants(v, (dir / "CONS.VAL").string());
-    const fs::path series = dir / "series.csv";
-    const std::string cmd = Quote(batchExe) + " --no-draw --quiet --json " +
-                            (splits.empty() ? "" : "--series " + Quote(series.string()) + " ") +
-                            Quote(dir.string()) + " 2>&1";
+    const std::string cmd =
+        Quote(batchExe) + " --no-draw --quiet --json " + Quote(dir.string()) + " 2>&1";
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) throw std::runtime_error("cannot start " + batchExe);
     std::string out;
@@ -112,11 +67,13 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
         out.append(buf.data(), n);
     const int rc = ::pclose(p);
     if (rc != 0) throw std::runtime_error(batchExe + " failed on " + cycle + ": " + out);
-    if (out.find("\"end\": \"mode 100\"") == std::string::npos)
+    // The summary is the output's last line; warnings may come before it.
+    const std::size_t last = out.find_last_of('\n', out.size() >= 2 ? out.size() - 2 : 0);
+    const auto sum = batch::SummaryFromJson(last == std::string::npos ? out : out.substr(last + 1));
+    if (!sum || !sum->fuel_l_per_100km) throw std::runtime_error(batchExe + " gave no summary: " + out);
+    if (sum->end != "mode 100")
         throw std::runtime_error("the run of " + cycle + " did not reach the cycle's end: " + out);
-    CycleRun run{JsonNumber(out, "ltot_m") / 1000, JsonNumber(out, "fuel_l_per_100km"), {}, {}};
-    if (!splits.empty()) SumSeries(series.string(), splits, run);
-    return run;
+    return {sum->ltot_m / 1000, *sum->fuel_l_per_100km, sum->phases};
 }
 
 namespace {
@@ -166,14 +123,14 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
             return;
         }
         try {
-            const bool split = bags && row == v.city;
-            const CycleRun r =
-                RunCarOnCycle(batchExe, dataDir, car, cycle, split ? kFtpBagSplits : std::vector<double>{});
+            const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, cycle);
             TestCarResult::Line l{test, r.lPer100, r.lPer100 * cold, LitresPer100FromMpg(row->mpg), {}, {}};
-            for (std::size_t b = 0; split && b < 3; ++b) {
-                if (r.windowKm[b] > 0) l.simulatedBags[b] = 100 * r.windowLitres[b] / r.windowKm[b];
-                if (row->bags[b] > 0) l.measuredBags[b] = LitresPer100FromMpg(row->bags[b]);
-            }
+            if (bags && row == v.city && r.phases.size() == 3)
+                for (std::size_t b = 0; b < 3; ++b) {
+                    const auto& ph = r.phases[b];
+                    if (ph.distance_m > 0) l.simulatedBags[b] = 1e5 * ph.fuel_l / ph.distance_m;
+                    if (row->bags[b] > 0) l.measuredBags[b] = LitresPer100FromMpg(row->bags[b]);
+                }
             res.lines.push_back(l);
         } catch (const std::exception& e) {
             res.problems.push_back(rw + ": " + e.what());
@@ -192,6 +149,25 @@ bool BagsMakeCityFigure(const std::array<double, 3>& bags, double city) {
     return std::fabs(weighted / city - 1) <= 0.02;
 }
 
+RatioStats SummariseRatioList(const std::string& name, const std::vector<double>& r) {
+    RatioStats st;
+    st.name = name;
+    st.count = static_cast<int>(r.size());
+    if (r.empty()) return st;
+    double sum = 0, sq = 0;
+    for (double x : r) {
+        sum += x;
+        if (std::fabs(x - 1) <= 0.05) st.within5 += 1;
+        if (std::fabs(x - 1) <= 0.10) st.within10 += 1;
+    }
+    st.mean = sum / r.size();
+    for (double x : r) sq += (x - st.mean) * (x - st.mean);
+    st.spread = std::sqrt(sq / r.size());
+    st.within5 /= r.size();
+    st.within10 /= r.size();
+    return st;
+}
+
 std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& results) {
     std::vector<RatioStats> out;
     auto add = [&](const std::string& name, auto&& wanted) {
@@ -199,22 +175,7 @@ std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& result
         for (const auto& res : results)
             for (const auto& l : res.lines)
                 if (wanted(res, l)) r.push_back(l.Ratio());
-        if (r.empty()) return;
-        RatioStats st;
-        st.name = name;
-        st.count = static_cast<int>(r.size());
-        double sum = 0, sq = 0;
-        for (double x : r) {
-            sum += x;
-            if (std::fabs(x - 1) <= 0.05) st.within5 += 1;
-            if (std::fabs(x - 1) <= 0.10) st.within10 += 1;
-        }
-        st.mean = sum / r.size();
-        for (double x : r) sq += (x - st.mean) * (x - st.mean);
-        st.spread = std::sqrt(sq / r.size());
-        st.within5 /= r.size();
-        st.within10 /= r.size();
-        out.push_back(st);
+        if (!r.empty()) out.push_back(SummariseRatioList(name, r));
     };
     using L = TestCarResult::Line;
     add("all", [](const TestCarResult&, const L&) { return true; });

@@ -10,6 +10,7 @@
 
 #include "carmodel/car.h"
 #include "carmodel/testcars.h"
+#include "studies/figures.h"
 
 namespace tralvik::tools {
 
@@ -20,9 +21,8 @@ using carmodel::TestVehicle;
 
 struct CycleRun {
     double km = 0, lPer100 = 0;
-    // With splits: the fuel (l) and distance (km) of each stretch of time
-    // between them (the last to the cycle's end).
-    std::vector<double> windowLitres, windowKm;
+    // The cycle's phases when it has a phase file (the FTP-75's three bags).
+    std::vector<batch::PhaseFigures> phases;
 };
 
 // Copies the files of `dataDir` (a simulation folder with the cycles in
@@ -30,15 +30,9 @@ struct CycleRun {
 // the car's folder and a constants file that runs `cycle` (a file name in
 // cykler/) from standstill with the automatic gearbox, the engine hot, and
 // runs `batchExe` --no-draw on it. Throws std::runtime_error when the run
-// fails or does not reach the cycle's end. With `splits` (seconds, rising)
-// the run also records its per-tick figures, summed by stretch of time.
+// fails or does not reach the cycle's end.
 CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarDescription& car,
-                       const std::string& cycle, const std::vector<double>& splits = {});
-
-// The FTP-75's bags in FTP75.CYK (run without the hot soak): the cold
-// transient bag to 505 s, the stabilised bag to 1369 s, and the hot transient
-// bag, bag 1's trace again, to the end.
-inline const std::vector<double> kFtpBagSplits = {505, 1369};
+                       const std::string& cycle);
 
 // Whether published bag figures (l/100 km) make the published city figure:
 // the FTP weights its cold phase (bags 1 and 2) 0.43 and its hot phase (bags
@@ -75,7 +69,7 @@ struct TestCarResult {
 // that is not positive up to the cycle's top speed, a failed run) is named in
 // `problems`; the other is still run. Throws std::runtime_error, naming the
 // row's line, when no car can be made. `constants` as for DescribeTestCar.
-// With `bags` the FTP's bags are simulated and compared too.
+// With `bags` the FTP's bags (the phases of FTP75.FAS) are compared too.
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
                                  const carmodel::FleetConstants* constants = nullptr, bool bags = false);
@@ -89,5 +83,7 @@ struct RatioStats {
     double within5 = 0, within10 = 0; // shares 0..1
 };
 std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& results);
+// The same figures of one list of ratios.
+RatioStats SummariseRatioList(const std::string& name, const std::vector<double>& ratios);
 
 } // namespace tralvik::tools
