@@ -8,17 +8,18 @@
 #include <QImage>
 #include <memory>
 
-#include "batch/compare.h"
-#include "batch/replay.h"
-#include "batch/report.h"
-#include "batch/runner.h"
-#include "batch/single.h"
+#include "batch/command.h"
 #include "core/tabread.h"
 #include "lessons/class.h"
+#include "lessons/compare.h"
+#include "pages/report.h"
 #include "qtsurface/QtSurface.h"
+#include "run/runner.h"
+#include "run/single.h"
 
 using namespace tralvik;
 using namespace tralvik::batch;
+using namespace tralvik::run;
 
 namespace {
 
@@ -36,10 +37,11 @@ class QtPictures : public RunPictures {
         if (!surface_->Image().save(&buffer, "PNG")) return {};
         return png.toStdString();
     }
-    std::string RunReportHtml(ReportRun run, const std::string& motorTab,
+    std::string RunReportHtml(const std::string& name, const Summary& summary,
+                              const std::vector<Sample>& samples, const std::string& motorTab,
                               ChartFiles* charts) override {
-        run.map = ReadEngineMap(motorTab);
-        return batch::RunReportHtml(run, charts);
+        pages::ReportRun run{name, {}, summary, samples, pages::ReadEngineMap(motorTab)};
+        return pages::RunReportHtml(run, charts);
     }
 
   private:
@@ -71,9 +73,9 @@ int main(int argc, char** argv) {
         pictures.reset();
         app.reset();
     });
-    if (!opt.replay.empty()) return ReplayCommand(opt);
-    if (!opt.compare.empty()) return CompareCommand(opt);
-    if (!opt.classDir.empty()) return lessons::ClassCommand(opt, ProgramBeside("tralvik-batch-draw"));
-    if (opt.Study()) return RunStudy(opt, std::vector<std::string>(argv + 1, argv + argc));
+    if (!opt.replay.empty()) return lessons::ReplayCommand(opt.Lesson());
+    if (!opt.compare.empty()) return lessons::CompareCommand(opt.Lesson());
+    if (!opt.classDir.empty()) return lessons::ClassCommand(opt.Lesson(), ProgramBeside("tralvik-batch-draw"));
+    if (opt.Study()) return RunStudy(opt);
     return RunSingle(std::move(opt), events, pictures.get());
 }

@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "batch/single.h"
+#include "batch/command.h"
+#include "run/single.h"
 
 using namespace tralvik::batch;
+using namespace tralvik::run;
 
 namespace {
 

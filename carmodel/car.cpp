@@ -17,12 +17,12 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "tools/lib/picture.h"
-#include "tools/lib/textout.h"
+#include "formats/picture.h"
+#include "formats/textout.h"
 
 namespace tralvik::carmodel {
 
-using namespace tralvik::tools;
+using namespace tralvik::formats;
 
 namespace {
 

@@ -2,12 +2,12 @@
 
 #include <sstream>
 
-#include "tools/lib/cycfile.h"
-#include "tools/lib/textout.h"
+#include "formats/cycfile.h"
+#include "formats/textout.h"
 
 namespace tralvik::carmodel {
 
-using namespace tralvik::tools;
+using namespace tralvik::formats;
 
 const char* const kConstantNames[58] = {
     "Ttidd",     "Tkarta",   "Bilmapp", "Rad4",   "Tforb",  "Rad6",      "Tford",

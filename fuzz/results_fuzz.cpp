@@ -3,13 +3,15 @@
 // bytes; accepted phases are then summed over a few steps.
 #include <string>
 
-#include "batch/figures.h"
-#include "batch/record.h"
-#include "batch/report.h"
+#include "studies/figures.h"
+#include "run/record.h"
+#include "pages/report.h"
 #include "fuzz/support.h"
 
 using namespace tralvik;
-using namespace tralvik::batch;
+using namespace tralvik::run;
+using namespace tralvik::studies;
+using namespace tralvik::pages;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

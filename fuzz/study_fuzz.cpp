@@ -11,7 +11,7 @@
 #include "core/inputfile.h"
 
 using namespace tralvik;
-using namespace tralvik::batch;
+using namespace tralvik::studies;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string cons = ReadRegularFile(TRALVIK_SOURCE_DIR "/data/CONS.VAL");

@@ -17,18 +17,20 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "batch/compare.h"
-#include "batch/replay.h"
-#include "batch/report.h"
+#include "lessons/compare.h"
+#include "lessons/replay.h"
+#include "pages/report.h"
 #include "station/Recording.h"
 
 extern char** environ;
 
 namespace tralvik::lessons {
 
+using namespace tralvik::pages;
+using namespace tralvik::run;
+using namespace tralvik::studies;
+
 namespace fs = std::filesystem;
-using batch::HtmlEscape;
-using batch::Summary;
 
 std::vector<std::string> Recordings(const std::string& folder) {
     std::vector<std::string> files;
@@ -140,14 +142,14 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
         body += "<li><b>" + HtmlEscape(s->recording) + "</b>: " + HtmlEscape(s->reason) + "</li>\n";
     }
     if (anyFailed) body += "</ul>\n";
-    std::vector<batch::ChartPoint> points;
+    std::vector<ChartPoint> points;
     for (const Student* s : order)
         if (s->drive && s->drive->fuel_l_per_100km)
             points.push_back({s->name, s->drive->ttot_s, *s->drive->fuel_l_per_100km, false});
     if (reference.fuel_l_per_100km)
         points.push_back({"inbyggd förare", reference.ttot_s, *reference.fuel_l_per_100km, true});
     body += "<h2>Bränsle mot tid</h2>\n" +
-            batch::PointChart("Bränsle mot tid", {"tid", "s"}, {"bränsle", "l/100 km"}, points);
+            PointChart("Bränsle mot tid", {"tid", "s"}, {"bränsle", "l/100 km"}, points);
     body += kHowTo;
     std::string page = "<!DOCTYPE html>\n<html lang=\"sv\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<title>Tralvik: klassens körningar</title>\n<style>\n"
@@ -161,7 +163,7 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
                        "border: 1px solid #ddd; }\n</style>\n</head>\n<body>\n"
                        "<h1>Tralvik: klassens körningar</h1>\n" +
                        body + "</body>\n</html>\n";
-    return batch::WithPrintStyle(page);
+    return WithPrintStyle(page);
 }
 
 namespace {
@@ -192,14 +194,14 @@ std::string Reason(const std::string& err, int status) {
 
 Summary FromJson(const nlohmann::json& j, int& hard) {
     hard = j.value("hard_brakings", 0);
-    auto s = batch::SummaryFromJson(j.dump());
+    auto s = SummaryFromJson(j.dump());
     if (!s) throw std::runtime_error("unreadable result");
     return *s;
 }
 
 } // namespace
 
-int ClassCommand(const batch::Options& opt, const std::string& drawRunner) {
+int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
     try {
         const fs::path src = fs::absolute(opt.dir);
         const fs::path report = fs::absolute(opt.report);
@@ -272,7 +274,7 @@ int ClassCommand(const batch::Options& opt, const std::string& drawRunner) {
                 s.date = d.value("date", "");
                 s.car = d.value("car", "");
                 s.road = d.value("road", "");
-                s.name = batch::StudentName(d.value("driver", ""), recs[i], src.string());
+                s.name = StudentName(d.value("driver", ""), recs[i], src.string());
                 for (const auto& w : d.at("warnings")) s.warnings.push_back(w.get<std::string>());
             } catch (const std::exception& e) {
                 s.drive.reset();
@@ -300,14 +302,14 @@ int ClassCommand(const batch::Options& opt, const std::string& drawRunner) {
         double longest = 0;
         for (const Student& s : students)
             if (s.drive) longest = std::max(longest, s.drive->ltot_m);
-        batch::DriveResult reference;
+        DriveResult reference;
         {
-            batch::TempCopy copy(src);
-            reference = batch::RunBuiltIn(copy.Run().string(), longest);
+            TempCopy copy(src);
+            reference = RunBuiltIn(copy.Run().string(), longest);
         }
         if (::chdir(src.c_str()) != 0) (void)::chdir("/");
 
-        batch::WritePage(report.string(), ClassPage(students, reference.summary, reference.hardBrakings));
+        WritePage(report.string(), ClassPage(students, reference.summary, reference.hardBrakings));
         // The ranking on stdout too.
         std::vector<const Student*> order;
         for (const Student& s : students) order.push_back(&s);

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/options.h"
-#include "batch/summary.h"
+#include "lessons/settings.h"
+#include "run/summary.h"
 
 namespace tralvik::lessons {
 
@@ -17,7 +17,7 @@ struct Student {
     std::string name;      // the driver's name, or the file's
     std::string page;      // the student's comparison page (file name, beside the class page)
     std::string date, car, road;
-    std::optional<batch::Summary> drive, builtIn; // none: it could not be replayed
+    std::optional<run::Summary> drive, builtIn; // none: it could not be replayed
     int hardBrakings = 0, builtInHardBrakings = 0;
     std::string reason; // why it could not be replayed
     std::vector<std::string> warnings;
@@ -30,13 +30,13 @@ std::vector<std::string> Recordings(const std::string& folder);
 // not be replayed listed after them with the reason), their differences from
 // the built-in driver in %, a chart of fuel against time; `reference` is the
 // built-in driver's run over the longest drive.
-std::string ClassPage(const std::vector<Student>& students, const batch::Summary& reference,
+std::string ClassPage(const std::vector<Student>& students, const run::Summary& reference,
                       int referenceHardBrakings);
 
 // Runs the class: each recording compared by `drawRunner --compare` in its
 // own process (--jobs at once), the built-in driver once, the pages written.
 // 0 when every recording was replayed, 1 when some could not be (they are
 // on the page), 2 when the class could not be run at all.
-int ClassCommand(const batch::Options& opt, const std::string& drawRunner);
+int ClassCommand(const LessonSettings& opt, const std::string& drawRunner);
 
 } // namespace tralvik::lessons

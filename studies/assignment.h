@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 // The largest study that runs without --max-runs.
 constexpr std::size_t kDefaultMaxRuns = 10000;
@@ -22,4 +22,4 @@ struct Sweep {
     std::vector<std::string> values;
 };
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

@@ -11,7 +11,7 @@
 #include "config/Ffetch.h"
 #include "studies/study.h"
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 namespace fs = std::filesystem;
 
@@ -140,4 +140,4 @@ std::vector<Assignment> MakeStudyCar(const StudyCar& car, const std::string& fol
     return sets;
 }
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

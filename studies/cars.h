@@ -9,7 +9,7 @@
 #include "carmodel/car.h"
 #include "studies/assignment.h"
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 struct StudyCar {
     carmodel::CarDescription desc;
@@ -43,4 +43,4 @@ StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& set
 // power, fuel, top engine speed) as a study applies them.
 std::vector<Assignment> MakeStudyCar(const StudyCar& car, const std::string& folder);
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

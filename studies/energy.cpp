@@ -1,6 +1,6 @@
 #include "studies/energy.h"
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 void EnergyMeter::Start(const Sim& s) {
     step_ = s.Nsteg;
@@ -58,4 +58,4 @@ void EnergyMeter::Tick(const Sim& s) {
     sum_.remainder += e.remainder;
 }
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

@@ -6,7 +6,7 @@
 
 #include "core/Vvaria.h"
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 // Joules over a run. fuel = engine + auxiliaries + drivetrain + air +
 // rolling + gradient + brake + limits + kinetic + remainder. `limits` is
@@ -45,4 +45,4 @@ class EnergyMeter {
 
 };
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

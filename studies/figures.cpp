@@ -5,7 +5,7 @@
 
 #include "config/Ffetch.h"
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 // Carbon shares by mass of European market fuels: petrol 86.4 %, diesel
 // 86.1 % (fuel properties of the JEC Well-to-Tank report, version 4a, EUR
@@ -95,4 +95,4 @@ void PhaseSplit::Add(double position, const StepSums& step) {
     }
 }
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 // CO2 from fuel: every kilogram of carbon in the fuel leaves as 44.0095 /
 // 12.0107 kg of CO2 (complete combustion; the carbon in CO and HC is counted
@@ -75,4 +75,4 @@ class PhaseSplit {
     std::vector<PhaseFigures> figures_;
 };
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

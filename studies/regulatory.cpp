@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 namespace {
 
@@ -61,4 +61,4 @@ double PerMile(double perKm) {
     return perKm * kKmPerMile;
 }
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

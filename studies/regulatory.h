@@ -8,7 +8,7 @@
 
 #include "studies/figures.h"
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 // Per-distance figures of a run (per km).
 struct DistanceFigures {
@@ -33,4 +33,4 @@ DistanceFigures CityHighwayCombined(const DistanceFigures& city, const DistanceF
 double MilesPerGallon(double lPer100km);
 double PerMile(double perKm);
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

@@ -7,7 +7,7 @@
 #include "config/Ffetch.h"
 #include "studies/study.h"
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 namespace {
 
@@ -140,4 +140,4 @@ std::optional<double> Elasticity(double y0, double yMinus, double yPlus, double 
     return e;
 }
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

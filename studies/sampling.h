@@ -9,7 +9,7 @@
 
 #include "studies/assignment.h"
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 // NAME=LOW:HIGH of --vary: a number line of the constants file and its range.
 struct Vary {
@@ -49,4 +49,4 @@ class StudyPlan; // studies/study.h
 StudyPlan SampledPlan(const std::vector<std::string>& folders, const std::vector<Assignment>& sets,
                       const std::vector<Vary>& vary, std::size_t samples, uint64_t seed);
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

@@ -7,7 +7,7 @@
 #include "config/Ffetch.h"
 #include "core/paths.h"
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 const ConstantLine* FindConstLine(const std::string& name) {
     return FindLayoutLine(name);
@@ -346,4 +346,4 @@ std::string Csv(const std::vector<Row>& rows) {
     return out;
 }
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

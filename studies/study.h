@@ -14,7 +14,7 @@
 #include "studies/assignment.h"
 
 
-namespace tralvik::batch {
+namespace tralvik::studies {
 
 // The named line of the constants file (case-sensitive), nullptr if none
 // (lines 30, 31 and 50 have no name).
@@ -117,4 +117,4 @@ struct Row {
 // quote or line end are quoted.
 std::string Csv(const std::vector<Row>& rows);
 
-} // namespace tralvik::batch
+} // namespace tralvik::studies

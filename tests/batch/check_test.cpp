@@ -1,9 +1,10 @@
 // The pieces of tralvik-batch --check on texts given here.
 #include <gtest/gtest.h>
 
-#include "batch/check.h"
+#include "run/check.h"
 
-using namespace tralvik::batch;
+using namespace tralvik::run;
+using namespace tralvik::studies;
 
 namespace {
 

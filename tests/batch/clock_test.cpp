@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "batch/headless.h"
+#include "run/headless.h"
 #include "core/stages.h"
 
 using namespace tralvik;
-using namespace tralvik::batch;
+using namespace tralvik::run;
+
 
 namespace {
 

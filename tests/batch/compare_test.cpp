@@ -2,9 +2,9 @@
 // the side-by-side table worked out by hand, its CO2 the summary's.
 #include <gtest/gtest.h>
 
-#include "batch/compare.h"
+#include "lessons/compare.h"
 
-using namespace tralvik::batch;
+using namespace tralvik::lessons;
 
 // Steps of 0.04 s: `n` steps of the brake's deceleration `brake` (m/s²),
 // the speed falling by `fall` m/s a step.

@@ -3,6 +3,7 @@
 #include "batch/options.h"
 
 using namespace tralvik::batch;
+using namespace tralvik::run;
 
 namespace {
 

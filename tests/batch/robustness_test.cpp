@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "batch/study.h"
+#include "studies/study.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -216,7 +216,7 @@ TEST_F(Study, SnapshotSavedLoadedAndSavedAgain) {
     // In place, not in a study's temporary copy: a snapshot names the files
     // of the folder it was saved in.
     fs::path d = CopyData("d");
-    std::string cons = tralvik::batch::ApplyAssignments(
+    std::string cons = tralvik::studies::ApplyAssignments(
         ReadFile(d / "CONS.VAL"), {{"Cykeltyp", "T"}, {"Ttidd", "cykler\\US06.CYK"}});
     std::ofstream(d / "CONS.VAL", std::ios::binary) << cons;
     fs::path a = tmp / "a.txt", b = tmp / "b.txt";
@@ -428,7 +428,7 @@ TEST_F(Study, FleetRunsAreTestcarsRuns) {
                    (tmp / "fleet.csv").string() + "' '" + data.string() + "'");
     ASSERT_EQ(r.status, 0) << ReadFile(tmp / ".stderr");
     std::vector<std::string> problems;
-    auto cars = tralvik::batch::ReadStudyCars(csvList.string(), problems);
+    auto cars = tralvik::studies::ReadStudyCars(csvList.string(), problems);
     ASSERT_EQ(cars.size(), 2u);
     auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 4u);

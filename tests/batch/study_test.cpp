@@ -10,12 +10,14 @@
 #include "studies/figures.h"
 #include "studies/study.h"
 #include "batch/options.h"
-#include "batch/runner.h"
-#include "batch/summary.h"
+#include "run/runner.h"
+#include "run/summary.h"
 #include "studies/regulatory.h"
 #include "studies/sampling.h"
 #include "config/Ffetch.h"
 
+using namespace tralvik::run;
+using namespace tralvik::studies;
 using namespace tralvik::batch;
 
 TEST(BatchStudy, SweepIsTheCrossProductInOrder) {

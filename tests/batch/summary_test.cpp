@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "batch/summary.h"
+#include "run/summary.h"
 
-using namespace tralvik::batch;
+using namespace tralvik::run;
+using namespace tralvik::studies;
 
 TEST(BatchSummary, FiguresOverTheDistanceFromStart) {
     // 1000 m driven from START (0.01 -> 1000.01), 40 -> 39.9 l:

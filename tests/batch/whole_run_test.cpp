@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/summary.h"
+#include "run/summary.h"
 
 namespace {
 
@@ -472,7 +472,7 @@ TEST_F(WholeRun, PhasesAndTraceOfTheSteadyRun) {
     WriteFile(dir + "/cykel.FAS", Crlf("# two phases\n0 4 F\xF6rst\n4 1000 Sedan\n"));
     Result r = Run("--json --quiet");
     ASSERT_EQ(r.status, 0) << r.err;
-    auto s = tralvik::batch::SummaryFromJson(r.out);
+    auto s = tralvik::run::SummaryFromJson(r.out);
     ASSERT_TRUE(s);
     ASSERT_EQ(s->phases.size(), 2u);
     const auto& a = s->phases[0];

@@ -7,7 +7,7 @@
 #include "config/Ffetch.h"
 #include "core/paths.h"
 #include "tests/data/data_files.h"
-#include "tools/lib/textout.h"
+#include "formats/textout.h"
 
 using namespace tralvik;
 using namespace tralvik::datatest;
@@ -23,7 +23,7 @@ std::unique_ptr<Sim> Read(const std::string& name) {
 
 TEST(ConstantsFile, HasFiftyEightCrLfLines) {
     for (const char* name : {"CONS.VAL", "DIESEL.VAL"}) {
-        const std::string bytes = tools::ReadBytes(DataPath(name));
+        const std::string bytes = tralvik::formats::ReadBytes(DataPath(name));
         int lines = 0;
         for (std::size_t i = 0; i < bytes.size(); ++i)
             if (bytes[i] == '\n') {
@@ -99,7 +99,7 @@ TEST(ConstantsFile, DieselEstateTakesItsTableValues) {
 }
 
 TEST(PrefaceText, IsSwedishWindowsTextWithCrLf) {
-    const std::string bytes = tools::ReadBytes(DataPath("preword.txt"));
+    const std::string bytes = tralvik::formats::ReadBytes(DataPath("preword.txt"));
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\n') { EXPECT_TRUE(i > 0 && bytes[i - 1] == '\r') << "byte " << i; }
     }

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "tests/data/data_files.h"
-#include "tools/lib/textout.h"
+#include "formats/textout.h"
 
 using namespace tralvik::datatest;
 namespace fs = std::filesystem;
@@ -40,9 +40,9 @@ Figures RunBatch(const std::string& valFile, const std::string& cycle, double v0
     if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
     const fs::path dir = tmpl;
     fs::copy(DataDir(), dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    if (!extraCycle.empty()) tralvik::tools::WriteBytes((dir / cycle).string(), extraCycle);
+    if (!extraCycle.empty()) tralvik::formats::WriteBytes((dir / cycle).string(), extraCycle);
     // Lines 1 (time cycle), 37 (cycle type) and 51 (initial speed).
-    std::istringstream in(tralvik::tools::ReadBytes(DataPath(valFile)));
+    std::istringstream in(tralvik::formats::ReadBytes(DataPath(valFile)));
     std::string line, out;
     for (int n = 1; std::getline(in, line); ++n) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -51,12 +51,12 @@ Figures RunBatch(const std::string& valFile, const std::string& cycle, double v0
         if (n == 51 && v0 >= 0) line = std::to_string(v0);
         out += line + "\r\n";
     }
-    tralvik::tools::WriteBytes((dir / "CONS.VAL").string(), out);
+    tralvik::formats::WriteBytes((dir / "CONS.VAL").string(), out);
     const std::string json = (dir / "summary.json").string();
     const std::string cmd = std::string("'") + TRALVIK_BATCH_EXE + "' --no-draw --quiet --json '" +
                             dir.string() + "' > '" + json + "' 2>/dev/null";
     const int rc = std::system(cmd.c_str());
-    const std::string s = tralvik::tools::ReadBytes(json);
+    const std::string s = tralvik::formats::ReadBytes(json);
     fs::remove_all(dir);
     if (rc != 0) throw std::runtime_error("tralvik-batch failed: " + s);
     if (s.find("\"end\": \"mode 100\"") == std::string::npos)

@@ -11,10 +11,10 @@
 #include "tests/data/data_files.h"
 #include <QImageReader>
 
-#include "tools/lib/picture.h"
+#include "formats/picture.h"
 
 using namespace tralvik::datatest;
-using tralvik::tools::ReadPicture;
+using tralvik::formats::ReadPicture;
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "tests/data/data_files.h"
-#include "tools/lib/sound.h"
-#include "tools/lib/textout.h"
+#include "formats/sound.h"
+#include "formats/textout.h"
 
 using namespace tralvik::datatest;
-namespace tools = tralvik::tools;
+namespace tools = tralvik::formats;
 
 namespace {
 

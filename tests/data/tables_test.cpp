@@ -10,7 +10,7 @@
 #include "core/ttabr1.h"
 #include "station/Mmussla.h"
 #include "tests/data/data_files.h"
-#include "tools/lib/picture.h"
+#include "formats/picture.h"
 
 using namespace tralvik;
 using namespace tralvik::datatest;
@@ -220,7 +220,7 @@ TEST(EngineMap, FullLoadCurveIsDrawnAtTheMarkersScale) {
         s->Nmax = car.nmax;
         RecomputeTorqueAxis(*s);
         const double momskala = s->Mommax / 200;
-        const QImage pic = tools::ReadPicture(DataPath(std::string(car.name) + "/MUSSEL.BMP"));
+        const QImage pic = tralvik::formats::ReadPicture(DataPath(std::string(car.name) + "/MUSSEL.BMP"));
         // The marker puts 0 rpm, 0 Nm at (38, 184) of the picture, 20 rpm per pixel.
         ASSERT_GE(pic.width(), 38 + static_cast<int>(car.nmax / 20));
         ASSERT_GT(pic.height(), 184);

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "batch/headless.h"
+#include "run/headless.h"
 #include "config/Startup.h"
 #include "core/paths.h"
 #include "files/RRFIL.h"
@@ -20,7 +20,8 @@
 #include "station/Tick.h"
 
 using namespace tralvik;
-using namespace tralvik::batch;
+using namespace tralvik::run;
+
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <QStandardPaths>
 
 #include "app/Ravek.h"
-#include "batch/compare.h"
-#include "batch/headless.h"
+#include "lessons/compare.h"
+#include "run/headless.h"
 #include "lessons/class.h"
-#include "batch/replay.h"
+#include "lessons/replay.h"
 #include "config/Startup.h"
 #include "config/Panels.h"
 #include "core/paths.h"
@@ -77,7 +77,7 @@ struct Style {
 };
 
 void RecordDrive(const QString& rec, const Style& st) {
-    batch::SimulatedClock clock;
+    run::SimulatedClock clock;
     TForm1 f;
     f.modalErrors = false;
     f.testClock = &clock;
@@ -200,9 +200,9 @@ class LessonTest : public QObject {
     void roadViewNeverDrawsBelowRow580() {
         QTemporaryDir dir;
         QDir::setCurrent(DataCopy(dir));
-        batch::SimulatedClock clock;
-        batch::Progress progress(false);
-        batch::HeadlessPlatform platform(clock, &clock, progress);
+        run::SimulatedClock clock;
+        run::Progress progress(false);
+        run::HeadlessPlatform platform(clock, &clock, progress);
         Sim s;
         Station st(platform);
         QtSurface surface;
@@ -232,7 +232,7 @@ class LessonTest : public QObject {
         QDir::setCurrent(run);
         QString rec = dir.path() + "/drive.rec";
         // The drive's clock: 40 ms a tick, 1 ms a re-read.
-        batch::SimulatedClock clock;
+        run::SimulatedClock clock;
         {
             TForm1 f;
             f.modalErrors = false;
@@ -262,7 +262,7 @@ class LessonTest : public QObject {
         QVERIFY(QFile::remove(run + "/Resultat.txt") && QFile::remove(run + "/Resultatp.txt"));
         std::vector<RecordedEvent> events = ReadRecording(rec.toStdString());
         QCOMPARE(events.back().kind, RecKind::End);
-        batch::DriveResult r = batch::Replay(events, "drive.rec", run.toStdString());
+        lessons::DriveResult r = lessons::Replay(events, "drive.rec", run.toStdString());
         QCOMPARE(r.digest, events.back().word);
         QCOMPARE(ReadFile(run + "/Resultat.txt"), r1);
         QCOMPARE(ReadFile(run + "/Resultatp.txt"), r2);
@@ -299,7 +299,7 @@ class LessonTest : public QObject {
         if (damage == 4) sample::Write(run + "/CONS.VAL", cons);
         QFile::remove(run + "/Resultat.txt");
         try {
-            batch::Replay(ReadRecording(rec.toStdString()), "drive.rec", run.toStdString());
+            lessons::Replay(ReadRecording(rec.toStdString()), "drive.rec", run.toStdString());
             QFAIL("replayed");
         } catch (const RecordingError& e) {
             QVERIFY2(QString(e.what()).contains(error), e.what());
@@ -320,24 +320,24 @@ class LessonTest : public QObject {
         QByteArray tmp = qgetenv("TMPDIR");
         QDir().mkpath(dir.path() + "/tmp");
         qputenv("TMPDIR", (dir.path() + "/tmp").toUtf8());
-        batch::Options opt;
-        opt.replay = rec.toStdString();
+        lessons::LessonSettings opt;
+        opt.recording = rec.toStdString();
         opt.dir = run.toStdString();
         opt.series = (dir.path() + "/series.csv").toStdString();
         opt.frames.push_back({100, (dir.path() + "/f100.png").toStdString()});
-        QCOMPARE(batch::ReplayCommand(opt), 0);
+        QCOMPARE(lessons::ReplayCommand(opt), 0);
         QVERIFY(!QFile::exists(run + "/Resultat.txt"));
         QVERIFY(QImage(dir.path() + "/f100.png").width() == 800);
         QVERIFY(ReadFile(dir.path() + "/series.csv").count('\n') > 300);
         opt.out = (dir.path() + "/kept").toStdString();
-        QCOMPARE(batch::ReplayCommand(opt), 0);
+        QCOMPARE(lessons::ReplayCommand(opt), 0);
         QCOMPARE(ReadFile(dir.path() + "/kept/Resultat.txt"), r1);
-        QCOMPARE(batch::ReplayCommand(opt), 2); // --out is never overwritten
+        QCOMPARE(lessons::ReplayCommand(opt), 2); // --out is never overwritten
         QVERIFY(!QFile::exists(run + "/Resultat.txt"));
         QVERIFY(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}).isEmpty());
         opt.out.clear();
         opt.inPlace = true;
-        QCOMPARE(batch::ReplayCommand(opt), 0);
+        QCOMPARE(lessons::ReplayCommand(opt), 0);
         QCOMPARE(ReadFile(run + "/Resultat.txt"), r1);
         qputenv("TMPDIR", tmp);
     }
@@ -364,7 +364,7 @@ class LessonTest : public QObject {
         else if (after != "302 tick\n") at += after.size();
         text.truncate(at);
         sample::Write(rec, text);
-        batch::DriveResult r = batch::Replay(ReadRecording(rec.toStdString()), "drive.rec", run.toStdString());
+        lessons::DriveResult r = lessons::Replay(ReadRecording(rec.toStdString()), "drive.rec", run.toStdString());
         QCOMPARE(r.ticks, 301);
         QCOMPARE(int(r.warnings.size()), 1);
         QVERIFY2(QString::fromStdString(r.warnings[0]).contains(QRegularExpression("^drive.rec:[0-9]+: .*could not be checked")),
@@ -413,7 +413,7 @@ class LessonTest : public QObject {
     void builtInDriverBrakesHardOnlyWithItsBrake() {
         QTemporaryDir dir;
         QString run = DataCopy(dir);
-        batch::DriveResult r = batch::RunBuiltIn(run.toStdString(), 1000);
+        lessons::DriveResult r = lessons::RunBuiltIn(run.toStdString(), 1000);
         QCOMPARE(r.hardBrakings, 0);
         // A student who stands on the brake: one.
         QString rec = dir.path() + "/brake.rec";
@@ -421,7 +421,7 @@ class LessonTest : public QObject {
         Style hard{60, 8, 700};
         hard.brakeAt = 600;
         RecordDrive(rec, hard);
-        batch::DriveResult s = batch::Replay(ReadRecording(rec.toStdString()), "brake.rec", run.toStdString());
+        lessons::DriveResult s = lessons::Replay(ReadRecording(rec.toStdString()), "brake.rec", run.toStdString());
         QCOMPARE(s.hardBrakings, 1);
     }
 
@@ -440,7 +440,7 @@ class LessonTest : public QObject {
         RecordDrive(recs + "/erik.rec", {15, 2, 400, "Erik"});
         QByteArray erik = ReadFile(recs + "/erik.rec");
         sample::Write(recs + "/erik.rec", erik.replace("\n120 tick\n", "\n120 tock\n"));
-        batch::Options opt;
+        lessons::LessonSettings opt;
         opt.classDir = recs.toStdString();
         opt.dir = run.toStdString();
         opt.report = (dir.path() + "/klass.html").toStdString();
@@ -501,9 +501,9 @@ class LessonTest : public QObject {
     void accelerationFieldKeepsNoOldDigits() {
         QTemporaryDir dir;
         QDir::setCurrent(DataCopy(dir));
-        batch::SimulatedClock clock;
-        batch::Progress progress(false);
-        batch::HeadlessPlatform platform(clock, &clock, progress);
+        run::SimulatedClock clock;
+        run::Progress progress(false);
+        run::HeadlessPlatform platform(clock, &clock, progress);
         Sim s;
         Station st(platform);
         QtSurface surface;
@@ -531,7 +531,7 @@ class LessonTest : public QObject {
         QTemporaryDir dir;
         QString run = DataCopy(dir), rec = dir.path() + "/save.rec";
         QDir::setCurrent(run);
-        batch::SimulatedClock clock;
+        run::SimulatedClock clock;
         {
             TForm1 f;
             f.modalErrors = false;
@@ -552,13 +552,13 @@ class LessonTest : public QObject {
         QByteArray tmp = qgetenv("TMPDIR");
         QDir().mkpath(dir.path() + "/tmp");
         qputenv("TMPDIR", (dir.path() + "/tmp").toUtf8());
-        batch::Options opt;
-        opt.compare = rec.toStdString();
+        lessons::LessonSettings opt;
+        opt.recording = rec.toStdString();
         opt.dir = run.toStdString();
-        int saved = batch::CompareCommand(opt);
+        int saved = lessons::CompareCommand(opt);
         QVERIFY(!QFile::exists(run + "/MIN.VAL"));
         Append(rec, "61 tick\n");
-        int failed = batch::CompareCommand(opt);
+        int failed = lessons::CompareCommand(opt);
         qputenv("TMPDIR", tmp);
         QCOMPARE(saved, 0);
         QCOMPARE(failed, 2);
@@ -571,7 +571,7 @@ class LessonTest : public QObject {
         QTemporaryDir dir;
         QString run = DataCopy(dir), rec = dir.path() + "/load.rec";
         QDir::setCurrent(run);
-        batch::SimulatedClock clock;
+        run::SimulatedClock clock;
         {
             TForm1 f;
             f.modalErrors = false;
@@ -594,7 +594,7 @@ class LessonTest : public QObject {
                                         "/dev/zero\n21 content 3 " + QByteArray::fromStdString(Fnv64("ABC")) +
                                             "\n21 data QUJD\n"));
         try {
-            batch::Replay(ReadRecording(rec.toStdString()), "load.rec", run.toStdString());
+            lessons::Replay(ReadRecording(rec.toStdString()), "load.rec", run.toStdString());
             QFAIL("replayed");
         } catch (const RecordingError& e) {
             QVERIFY2(QString(e.what()).contains("Not a regular file: /dev/zero"), e.what());
@@ -608,7 +608,7 @@ class LessonTest : public QObject {
         QString run = DataCopy(dir);
         QDir::setCurrent(run);
         QString rec = dir.path() + "/load.rec";
-        batch::SimulatedClock clock;
+        run::SimulatedClock clock;
         Text loaded = Utf8ToCp1252((run + "/DIESEL.VAL").toStdString());
         {
             TForm1 f;
@@ -626,7 +626,7 @@ class LessonTest : public QObject {
             QCOMPARE(f.sim.Konsfil, loaded);
         }
         std::vector<RecordedEvent> events = ReadRecording(rec.toStdString());
-        batch::DriveResult r = batch::Replay(events, "load.rec", run.toStdString());
+        lessons::DriveResult r = lessons::Replay(events, "load.rec", run.toStdString());
         QCOMPARE(r.digest, events.back().word);
 
         QFile f(run + "/DIESEL.VAL");
@@ -634,7 +634,7 @@ class LessonTest : public QObject {
         f.write("\r\n");
         f.close();
         try {
-            batch::Replay(events, "load.rec", run.toStdString());
+            lessons::Replay(events, "load.rec", run.toStdString());
             QFAIL("a changed file was replayed");
         } catch (const RecordingError& e) {
             QVERIFY2(QString(e.what()).startsWith("load.rec: tick 31 "), e.what());

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/record.h"
-#include "batch/report.h"
-#include "batch/summary.h"
+#include "run/record.h"
+#include "pages/report.h"
+#include "run/summary.h"
 #include "core/Vvaria.h"
 
 namespace fs = std::filesystem;
@@ -122,7 +122,7 @@ TEST_F(ReportFiles, ToolGivesTheRunnersFiguresAndPrintsNothing) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out + r.err, "");
     std::string page = ReadFile(dir / "p.html");
-    auto runner = tralvik::batch::SummaryFromJson(*summary);
+    auto runner = tralvik::run::SummaryFromJson(*summary);
     ASSERT_TRUE(runner) << *summary;
     const std::pair<const char*, double> figures[] = {{"fuel_l", runner->fuel_l},
                                                       {"co_g", runner->co_g},
@@ -259,7 +259,7 @@ TEST(OperatingPoints, SampledAtTheSpeedTheEngineTurns) {
         tralvik::Sim s;
         tralvik::ResetState(s);
         s.Cykeltyp = 'T';
-        tralvik::batch::RunRecorder rec;
+        tralvik::run::RunRecorder rec;
         std::string error;
         ASSERT_TRUE(rec.Start(s, error)) << error;
         s.ttot = 0.04;
@@ -278,7 +278,7 @@ TEST_F(ReportFiles, EngineTablesThatCannotBeDrawnAreLeftOut) {
     const std::string good = "TAB 1\nrpm Nm\n0 100\n6000 150\n\nTAB 2\n10 100\n1000 20 30\n"
                              "6000 25 35\n\nConst\n";
     WriteFile(dir / "ok.tab", good);
-    tralvik::batch::EngineMap m = tralvik::batch::ReadEngineMap((dir / "ok.tab").string());
+    tralvik::pages::EngineMap m = tralvik::pages::ReadEngineMap((dir / "ok.tab").string());
     EXPECT_TRUE(m.Valid());
     EXPECT_EQ(m.fullLoad.size(), 2u);
     // Speeds that are no engine's, and speeds that go back.
@@ -286,7 +286,7 @@ TEST_F(ReportFiles, EngineTablesThatCannotBeDrawnAreLeftOut) {
         std::string text = good;
         text.replace(text.find("6000 25 35"), 10, bad);
         WriteFile(dir / "bad.tab", text);
-        EXPECT_FALSE(tralvik::batch::ReadEngineMap((dir / "bad.tab").string()).Valid()) << bad;
+        EXPECT_FALSE(tralvik::pages::ReadEngineMap((dir / "bad.tab").string()).Valid()) << bad;
     }
 }
 
@@ -303,16 +303,16 @@ TEST(StudyPage, NamesSweptValuesByNameValueAndUnit) {
     static char name[] = "test_report";
     static char* argv[] = {name, nullptr};
     static QGuiApplication app(argc, argv);
-    std::vector<tralvik::batch::ReportRun> runs;
+    std::vector<tralvik::pages::ReportRun> runs;
     for (const char* cycle : {"cykler\\WLTC3B.CYK", "cykler\\FTP75.CYK"})
         for (const char* mass : {"1100", "1300"}) {
-            tralvik::batch::ReportRun r;
+            tralvik::pages::ReportRun r;
             r.name = std::string("data_") + cycle + "_" + mass;
             r.swept = {{"Massa", mass}, {"CdA", "0.55"}, {"Ttidd", cycle}};
             r.summary.fuel_l_per_100km = 6.5;
             runs.push_back(r);
         }
-    std::string page = tralvik::batch::StudyReportHtml(runs);
+    std::string page = tralvik::pages::StudyReportHtml(runs);
     for (const char* text : {">Massa (kg)</text>", ">CdA 0.55 m², cykel WLTC3B</text>",
                              ">CdA 0.55 m², cykel FTP75</text>", ">bränsle (l/100 km)</text>"})
         EXPECT_NE(page.find(text), std::string::npos) << text;

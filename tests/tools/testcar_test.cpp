@@ -15,9 +15,10 @@
 #include "carmodel/fleet.h"
 #include "carmodel/testcars.h"
 #include "tools/testcar/testrun.h"
-#include "tools/lib/textout.h"
+#include "formats/textout.h"
 
 using namespace tralvik::tools;
+using namespace tralvik::formats;
 using namespace tralvik::carmodel;
 namespace fs = std::filesystem;
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "carmodel/car.h"
-#include "tools/lib/csv.h"
-#include "tools/lib/textout.h"
+#include "formats/csv.h"
+#include "formats/textout.h"
 
-using namespace tralvik::tools;
+using namespace tralvik::formats;
 using namespace tralvik::carmodel;
 
 namespace {

@@ -11,10 +11,10 @@
 
 #include "carmodel/car.h"
 #include "carmodel/carconstants.h"
-#include "tools/lib/cycfile.h"
-#include "tools/lib/textout.h"
+#include "formats/cycfile.h"
+#include "formats/textout.h"
 
-using namespace tralvik::tools;
+using namespace tralvik::formats;
 using namespace tralvik::carmodel;
 
 namespace {

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/lib/csv.h"
-#include "tools/lib/cycfile.h"
+#include "formats/csv.h"
+#include "formats/cycfile.h"
 
-using namespace tralvik::tools;
+using namespace tralvik::formats;
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
-#include "tools/lib/picture.h"
-#include "tools/lib/textout.h"
+#include "formats/picture.h"
+#include "formats/textout.h"
 
-using namespace tralvik::tools;
+using namespace tralvik::formats;
 
 namespace {
 

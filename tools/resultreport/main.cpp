@@ -23,9 +23,9 @@
 #include <optional>
 #include <sstream>
 
-#include "batch/figures.h"
-#include "batch/report.h"
-#include "batch/summary.h"
+#include "studies/figures.h"
+#include "pages/report.h"
+#include "run/summary.h"
 #include "config/Ffetch.h"
 #include "core/Ttabr2.h"
 #include "core/Vvaria.h"
@@ -34,7 +34,9 @@
 #include "files/RRFIL.h"
 
 using namespace tralvik;
-using namespace tralvik::batch;
+using namespace tralvik::run;
+using namespace tralvik::studies;
+using namespace tralvik::pages;
 namespace fs = std::filesystem;
 
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/lib/cycfile.h"
+#include "formats/cycfile.h"
 
-using namespace tralvik::tools;
+using namespace tralvik::formats;
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/lib/sound.h"
-#include "tools/lib/textout.h"
+#include "formats/sound.h"
+#include "formats/textout.h"
 
-using namespace tralvik::tools;
+using namespace tralvik::formats;
 
 namespace {
 

@@ -15,11 +15,12 @@
 #include "carmodel/car.h"
 #include "carmodel/fleet.h"
 #include "carmodel/testcars.h"
-#include "tools/lib/textout.h"
+#include "formats/textout.h"
 #include "tools/testcar/plot.h"
 #include "tools/testcar/testrun.h"
 
 using namespace tralvik::tools;
+using namespace tralvik::formats;
 using namespace tralvik::carmodel;
 namespace fs = std::filesystem;
 

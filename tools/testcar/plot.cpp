@@ -9,9 +9,11 @@
 #include <QPainterPath>
 #include <QSaveFile>
 
-#include "tools/lib/picture.h"
+#include "formats/picture.h"
 
 namespace tralvik::tools {
+
+using namespace tralvik::formats;
 
 void PlotRatios(const std::vector<TestCarResult>& results, const std::string& title,
                 const std::string& pngPath) {

@@ -11,9 +11,9 @@
 #include <stdexcept>
 
 #include "carmodel/carconstants.h"
-#include "batch/summary.h"
+#include "run/summary.h"
 #include "carmodel/fleet.h"
-#include "tools/lib/textout.h"
+#include "formats/textout.h"
 
 namespace tralvik::tools {
 
@@ -69,7 +69,7 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     if (rc != 0) throw std::runtime_error(batchExe + " failed on " + cycle + ": " + out);
     // The summary is the output's last line; warnings may come before it.
     const std::size_t last = out.find_last_of('\n', out.size() >= 2 ? out.size() - 2 : 0);
-    const auto sum = batch::SummaryFromJson(last == std::string::npos ? out : out.substr(last + 1));
+    const auto sum = run::SummaryFromJson(last == std::string::npos ? out : out.substr(last + 1));
     if (!sum || !sum->fuel_l_per_100km) throw std::runtime_error(batchExe + " gave no summary: " + out);
     if (sum->end != "mode 100")
         throw std::runtime_error("the run of " + cycle + " did not reach the cycle's end: " + out);

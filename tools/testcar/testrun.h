@@ -22,7 +22,7 @@ using carmodel::TestVehicle;
 struct CycleRun {
     double km = 0, lPer100 = 0;
     // The cycle's phases when it has a phase file (the FTP-75's three bags).
-    std::vector<batch::PhaseFigures> phases;
+    std::vector<studies::PhaseFigures> phases;
 };
 
 // Copies the files of `dataDir` (a simulation folder with the cycles in

@@ -3,9 +3,9 @@
 #include <exception>
 #include <string>
 
-#include "tools/lib/textout.h"
+#include "formats/textout.h"
 
-using namespace tralvik::tools;
+using namespace tralvik::formats;
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {

@@ -1,0 +1,21 @@
+// What both programs of the batch runner do with their command line before
+// they hand it to a library.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "batch/options.h"
+
+namespace tralvik::batch {
+
+// Parses the arguments, answers --help, --list-constants and --check, and
+// reads the --input file. Returns the exit status when that is all, nothing
+// when the run goes on with `opt` and `events`.
+std::optional<int> StartCommand(int argc, char** argv, Options& opt,
+                                std::vector<run::InputEvent>& events);
+
+// Whether the run can be done without the drawing library.
+bool NeedsNoPictures(const Options& opt);
+
+} // namespace tralvik::batch

@@ -1,3 +1,0 @@
-// Moved to the studies library; kept so that existing includes still build.
-#pragma once
-#include "studies/study.h"

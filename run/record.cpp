@@ -1,0 +1,137 @@
+#include "run/record.h"
+
+#include <charconv>
+#include <sstream>
+#include <sys/stat.h>
+
+#include "core/inputfile.h"
+#include "core/paths.h"
+
+namespace tralvik::run {
+
+using namespace tralvik::studies;
+
+namespace {
+
+double Position(const Sim& s, bool timeCycle) {
+    return timeCycle ? s.tcykel : s.lkarta;
+}
+
+std::string Shortest(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+} // namespace
+
+bool RunRecorder::Start(const Sim& s, std::string& error) {
+    density_ = s.Tathet;
+    fuel_ = FuelByDensity(s.Tathet);
+    timeCycle_ = s.Cykeltyp == 'T';
+    ttot_ = s.ttot;
+    ltot_ = startLtot_ = s.ltot;
+    bensin_ = startBensin_ = s.Bensin;
+    co_ = s.COg;
+    nox_ = s.NOxg;
+    hc_ = s.HCg;
+    position_ = Position(s, timeCycle_);
+    energy_.Start(s);
+    const Text& cycle = timeCycle_ ? s.Ttidd : s.Tkarta;
+    cycle_ = Cp1252ToUtf8(LastComponent(cycle));
+    std::string name = FsPath(PhaseFileName(cycle));
+    // A cycle without a phase file has no phases; one that is there must
+    // be readable.
+    struct stat st;
+    if (::stat(name.c_str(), &st) == 0) {
+        std::string text;
+        try {
+            text = ReadRegularFile(name);
+        } catch (const IoError& e) {
+            error = e.what();
+            return false;
+        }
+        auto phases = ParsePhases(text, name, error);
+        if (!phases) return false;
+        for (Phase& p : *phases) p.name = Cp1252ToUtf8(p.name);
+        phases_.emplace(std::move(*phases));
+        phaseFile_ = name;
+    }
+    return true;
+}
+
+void RunRecorder::Tick(const Sim& s) {
+    StepSums step;
+    step.time_s = s.ttot - ttot_;
+    step.distance_m = s.ltot - ltot_;
+    step.fuel_l = bensin_ - s.Bensin;
+    step.co2_g = Co2Grams(step.fuel_l, density_, fuel_);
+    step.co_g = s.COg - co_;
+    step.nox_g = s.NOxg - nox_;
+    step.hc_g = s.HCg - hc_;
+    if (phases_) phases_->Add(position_, step);
+    if (timeCycle_) trace_.Add(step.time_s, s.v, s.vbcykel);
+    energy_.Tick(s);
+    ttot_ = s.ttot;
+    ltot_ = s.ltot;
+    bensin_ = s.Bensin;
+    co_ = s.COg;
+    nox_ = s.NOxg;
+    hc_ = s.HCg;
+    position_ = Position(s, timeCycle_);
+    if (!keepSamples_) return;
+    Sample sm;
+    sm.t_s = s.ttot;
+    sm.v_kmh = s.v * 3.6;
+    sm.requested_kmh = s.vbcykel * 3.6;
+    sm.fuel_l = startBensin_ - s.Bensin;
+    sm.co2_g = Co2Grams(sm.fuel_l, density_, fuel_);
+    // The engine turns at the speed the gear stage gave it: the wheels' speed
+    // through the gear, but never below idle (standing, or the clutch
+    // slipping at a start). Declutched with the engine stopped, no operating
+    // point.
+    const bool stopped = s.Tangent == 'C' || s.Tangent == 'c';
+    sm.rpm = stopped ? 0 : s.nel;
+    sm.torque_nm = stopped ? 0 : s.mic;
+    sm.distance_m = s.ltot - startLtot_;
+    samples_.push_back(sm);
+}
+
+void RunRecorder::Finish(Summary& summary) const {
+    AddCo2(summary, density_, ltot_ - startLtot_);
+    if (timeCycle_) summary.trace = trace_.Result();
+    if (phases_) summary.phases = phases_->Figures();
+    summary.energy = energy_.Result();
+    summary.cycle = cycle_;
+    if (timeCycle_ && IsFtp75(cycle_)) summary.ftp75 = Ftp75Weighted(summary.phases);
+}
+
+std::string RunRecorder::SeriesCsv() const {
+    std::string out = "t_s,v_kmh,requested_kmh,fuel_l,co2_g,rpm,torque_nm\n";
+    for (const Sample& s : samples_)
+        out += Shortest(s.t_s) + "," + Shortest(s.v_kmh) + "," + Shortest(s.requested_kmh) + "," +
+               Shortest(s.fuel_l) + "," + Shortest(s.co2_g) + "," + Shortest(s.rpm) + "," +
+               Shortest(s.torque_nm) + "\n";
+    return out;
+}
+
+std::vector<Sample> ParseSeriesCsv(const std::string& text) {
+    std::vector<Sample> out;
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line); // header
+    while (std::getline(in, line)) {
+        double v[7] = {};
+        const char* p = line.data();
+        const char* e = p + line.size();
+        for (int i = 0; i < 7 && p < e; ++i) {
+            auto r = std::from_chars(p, e, v[i]);
+            p = r.ptr;
+            if (p < e && *p == ',') ++p;
+        }
+        out.push_back(Sample{v[0], v[1], v[2], v[3], v[4], v[5], v[6]});
+    }
+    return out;
+}
+
+} // namespace tralvik::run

@@ -1,0 +1,585 @@
+#include "run/runner.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <charconv>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "run/record.h"
+#include "pages/report.h"
+#include "run/single.h"
+#include "studies/study.h"
+#include "run/summary.h"
+#include "studies/regulatory.h"
+#include "studies/cars.h"
+#include "studies/sampling.h"
+#include "core/savefile.h"
+
+extern char** environ;
+
+namespace tralvik::run {
+
+using namespace tralvik::studies;
+using namespace tralvik::pages;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Ctrl-C, kill and a closed terminal end the study as they end one run:
+// every signal is passed on to the runs, which end with their summaries, and
+// no further run is started. The runs have process groups of their own, so
+// that a Ctrl-C reaches them once, through the study; and a study started
+// with SIGINT ignored (a background job of a script) still takes it.
+volatile std::sig_atomic_t gStop = 0;
+void OnStop(int sig) {
+    gStop = sig;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+bool WriteAll(const std::string& path, const std::string& text) {
+    std::ofstream f(path, std::ios::binary);
+    f << text;
+    f.close();
+    return static_cast<bool>(f);
+}
+
+struct Job {
+    RunPlan plan;
+    std::string folder; // the run's copy
+    std::string out, err, series;
+    pid_t pid = 0;
+    bool started = false, done = false;
+    bool notStarted = false; // the study was stopped before its turn
+    int status = 0;
+};
+
+} // namespace
+
+std::vector<std::string> RunArguments(const StudySettings& o, const std::string& run,
+                                      const std::string& series, bool oneRun) {
+    std::vector<std::string> a = {"tralvik-batch", "--json", "--quiet", "--name", run};
+    // Per-tick samples cost time and room: only when asked for.
+    if (!series.empty()) a.insert(a.end(), {"--series", series});
+    if (o.realtime) a.push_back("--realtime");
+    if (o.noDraw) a.push_back("--no-draw");
+    if (o.us) a.insert(a.end(), {"--units", "us"});
+    if (o.ticks) a.insert(a.end(), {"--ticks", std::to_string(*o.ticks)});
+    if (!o.inputFile.empty()) a.insert(a.end(), {"--input", fs::absolute(o.inputFile).string()});
+    if (o.spara) a.insert(a.end(), {"--spara", *o.spara});
+    if (!o.load.empty()) a.insert(a.end(), {"--load", fs::absolute(o.load).string()});
+    // Relative picture and snapshot names land in the run's own folder.
+    for (const Frame& f : o.frames)
+        a.insert(a.end(), {"--frame", std::to_string(f.tick) + ":" + f.file});
+    if (o.snapshot)
+        a.insert(a.end(),
+                 {"--snapshot", std::to_string(o.snapshot->tick) + ":" + o.snapshot->file});
+    // A study of one run gets the page of that run, which its own process
+    // draws (it knows the engine's map).
+    if (oneRun && !o.report.empty())
+        a.insert(a.end(), {"--report", fs::absolute(o.report).string()});
+    // Kept runs of a larger study get their own page in their folder.
+    else if (!o.report.empty() && o.keep)
+        a.insert(a.end(), {"--report", "rapport.html"});
+    if (oneRun && !o.charts.empty())
+        a.insert(a.end(), {"--charts", fs::absolute(o.charts).string()});
+    a.insert(a.end(), {"--", "."});
+    return a;
+}
+
+namespace {
+
+bool Spawn(const StudySettings& o, Job& job, bool oneRun) {
+    std::vector<std::string> args = RunArguments(o, job.plan.name, job.series, oneRun);
+    std::vector<char*> argv;
+    for (std::string& s : args) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addchdir_np(&fa, job.folder.c_str());
+    posix_spawn_file_actions_addopen(&fa, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, job.out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, job.err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // Each run is a tralvik-batch of its own, which takes the drawing runner
+    // only where the run draws.
+    const std::string program = ProgramBeside("tralvik-batch");
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, stops;
+    sigemptyset(&none);
+    sigemptyset(&stops);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, sig);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &stops);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                        POSIX_SPAWN_SETSIGDEF);
+    int rc = posix_spawn(&job.pid, program.c_str(), &fa, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) {
+        std::fprintf(stderr, "tralvik-batch: cannot start run %s: %s\n", job.plan.name.c_str(),
+                     std::strerror(rc));
+        return false;
+    }
+    job.started = true;
+    return true;
+}
+
+// A run that draws nothing and plays nothing opens no picture or sound, and
+// a copy that is not kept needs none: copying them is most of the cost of
+// starting a run.
+bool WithoutPictures(const StudySettings& o) {
+    return o.noDraw && o.frames.empty() && !o.keep && o.report.empty();
+}
+
+bool IsPictureOrSound(const fs::path& p) {
+    std::string e = p.extension().string();
+    for (char& c : e)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return e == ".BMP" || e == ".WAV" || e == ".MID";
+}
+
+void CopyWithoutPictures(const fs::path& from, const fs::path& to, std::error_code& ec) {
+    fs::create_directories(to, ec);
+    if (ec) return;
+    for (auto it = fs::recursive_directory_iterator(from, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const fs::path dest = to / fs::relative(it->path(), from, ec);
+        if (ec) return;
+        if (it->is_symlink(ec))
+            fs::copy_symlink(it->path(), dest, ec);
+        else if (it->is_directory(ec))
+            fs::create_directory(dest, ec);
+        else if (!IsPictureOrSound(it->path()))
+            fs::copy_file(it->path(), dest, ec);
+        if (ec) return;
+    }
+}
+
+// Copies the folder and applies the run's constants.
+bool Prepare(const StudySettings& opt, const std::string& root, std::size_t index, Job& job,
+             const std::vector<StudyCar>& cars) {
+    std::string base = root + "/" + std::to_string(index + 1);
+    job.folder = base + "-run";
+    job.out = base + ".out";
+    job.err = base + ".err";
+    if (!opt.series.empty()) job.series = SeriesFileOfRun(opt.series, job.plan.name);
+    std::error_code ec;
+    if (WithoutPictures(opt))
+        CopyWithoutPictures(job.plan.folder, job.folder, ec);
+    else
+        fs::copy(job.plan.folder, job.folder, fs::copy_options::recursive, ec);
+    if (ec) {
+        std::fprintf(stderr, "tralvik-batch: cannot copy folder '%s' for run %s: %s\n",
+                     job.plan.folder.c_str(), job.plan.name.c_str(), ec.message().c_str());
+        return false;
+    }
+    std::string error;
+    auto sets = RunAssignments(job.plan, error);
+    if (!sets) {
+        std::fprintf(stderr, "tralvik-batch: run %s: %s\n", job.plan.name.c_str(), error.c_str());
+        return false;
+    }
+    if (job.plan.car >= 0) {
+        // The car's folder and lines first; the run's own values after them.
+        try {
+            std::vector<Assignment> own = MakeStudyCar(cars[static_cast<std::size_t>(job.plan.car)], job.folder);
+            own.insert(own.end(), sets->begin(), sets->end());
+            *sets = std::move(own);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: run %s: %s\n", job.plan.name.c_str(), e.what());
+            return false;
+        }
+    }
+    if (!sets->empty()) {
+        std::string cons = job.folder + "/CONS.VAL";
+        if (!fs::exists(cons)) {
+            std::fprintf(stderr, "tralvik-batch: no CONS.VAL in folder '%s'\n",
+                         job.plan.folder.c_str());
+            return false;
+        }
+        if (!WriteAll(cons, ApplyAssignments(ReadAll(cons), *sets))) {
+            std::fprintf(stderr, "tralvik-batch: cannot write %s\n", cons.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+int ExitCode(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return 2;
+}
+
+std::string JsonString(const std::string& t) {
+    std::string r = "\"";
+    for (char c : t) {
+        if (c == '"' || c == '\\') r += '\\';
+        if (static_cast<unsigned char>(c) >= 32) r += c;
+    }
+    return r + "\"";
+}
+
+} // namespace
+
+std::string SeriesFileOfRun(const std::string& series, const std::string& run) {
+    fs::path p = fs::absolute(series);
+    std::string stem = p.stem().string(), ext = p.extension().string();
+    return (p.parent_path() / (stem + "-" + run + ext)).string();
+}
+
+StudyPlan MakePlan(const StudySettings& opt, const std::vector<std::string>& folders) {
+    if (opt.vary.empty()) return StudyPlan(folders, opt.sets, opt.sweeps);
+    return SampledPlan(folders, opt.sets, opt.vary, opt.samples, opt.seed);
+}
+
+int RunStudy(const StudySettings& opt) {
+    std::vector<std::string> folders = opt.dirs.empty() ? std::vector<std::string>{"."} : opt.dirs;
+    StudyPlan plan = MakePlan(opt, folders);
+    std::vector<StudyCar> cars;
+    if (!opt.cars.empty()) {
+        std::vector<std::string> problems;
+        try {
+            cars = ReadStudyCars(opt.cars, problems);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+            return 2;
+        }
+        for (const std::string& p : problems)
+            std::fprintf(stderr, "tralvik-batch: left out: %s\n", p.c_str());
+        try {
+            for (StudyCar& c : cars) {
+                c = WithCarSettings(c, opt.carSettings);
+                for (const Assignment& a : opt.carSettings) c.id.emplace_back("car " + a.name, a.value);
+            }
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+            return 2;
+        }
+        // --sweep-car: each car once per combination of the swept values.
+        std::vector<std::string> names;
+        std::vector<StudyCar> variants;
+        std::size_t per = 1;
+        for (const Sweep& sw : opt.carSweeps) per *= sw.values.size();
+        if (per * cars.size() > opt.maxRuns) {
+            std::fprintf(stderr, "tralvik-batch: more cars than the limit of %zu runs; give --max-runs N\n",
+                         opt.maxRuns);
+            return 2;
+        }
+        try {
+            for (const StudyCar& c : cars)
+                for (std::size_t i = 0; i < per; ++i) {
+                    std::vector<Assignment> values;
+                    std::string label = c.desc.name;
+                    for (std::size_t k = opt.carSweeps.size(), rest = i; k-- > 0;) {
+                        const Sweep& sw = opt.carSweeps[k];
+                        values.insert(values.begin(), {sw.name, sw.values[rest % sw.values.size()]});
+                        rest /= sw.values.size();
+                    }
+                    for (const Assignment& a : values) label += "_" + a.name + "=" + a.value;
+                    StudyCar v = WithCarSettings(c, values);
+                    for (const Assignment& a : values) v.id.emplace_back("car " + a.name, a.value);
+                    variants.push_back(std::move(v));
+                    names.push_back(label);
+                }
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+            return 2;
+        }
+        cars = std::move(variants);
+        plan.SetCars(names);
+    }
+    const std::size_t total = plan.Count();
+    if (total > opt.maxRuns) {
+        std::fprintf(stderr,
+                     "tralvik-batch: the study has %zu runs, more than the limit of %zu; give "
+                     "--max-runs N to allow up to N\n",
+                     total, opt.maxRuns);
+        return 2;
+    }
+    // Elasticities need each folder's base and +-5 % runs.
+    std::vector<std::optional<std::pair<double, double>>> fuelCo2(opt.elasticity ? total : 0);
+    if (auto problem = CarSweepProblem(folders, opt.sweeps)) {
+        std::fprintf(stderr, "tralvik-batch: %s\n", problem->c_str());
+        return 2;
+    }
+    std::string tmpl = (fs::temp_directory_path() / "tralvik-study-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) {
+        std::fprintf(stderr, "tralvik-batch: cannot make a temporary folder: %s\n",
+                     std::strerror(errno));
+        return 2;
+    }
+    const std::string root = tmpl;
+    // The runs between the first not yet reported and the last started.
+    std::map<std::size_t, Job> jobs;
+
+    int parallel = opt.jobs > 0 ? opt.jobs : static_cast<int>(std::thread::hardware_concurrency());
+    if (parallel < 1) parallel = 1;
+    struct sigaction sa {};
+    sa.sa_handler = OnStop;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+    bool passedOn = false;
+    std::map<pid_t, std::size_t> running;
+    std::size_t next = 0, printed = 0;
+    int result = 0;
+    std::vector<Row> rows;
+    std::vector<ReportRun> reportRuns;
+    struct Pair {
+        std::optional<DistanceFigures> city, highway;
+        std::size_t cityRow = 0, highwayRow = 0;
+        std::string cityRun, highwayRun;
+    };
+    std::map<std::string, Pair> pairs;
+    std::vector<std::string> pairOrder;
+    auto row_cell = [](Row& row, const std::string& name, double value) {
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, value);
+        row.cells.emplace_back(name, std::string(buf, r.ptr));
+    };
+
+    auto finishInOrder = [&] {
+        for (; printed < next && jobs[printed].done; jobs.erase(printed++)) {
+            Job& j = jobs[printed];
+            int code = j.started ? ExitCode(j.status) : (gStop ? 128 + gStop : 2);
+            std::string err = j.started ? ReadAll(j.err) : std::string();
+            std::string out = j.started ? ReadAll(j.out) : std::string();
+            // The run's messages, each line marked with the run.
+            std::istringstream lines(err);
+            for (std::string line; std::getline(lines, line);)
+                std::fprintf(stderr, "[%s] %s\n", j.plan.name.c_str(), line.c_str());
+            auto summary = SummaryFromJson(out);
+            if (summary) summary->us = opt.us;
+            if (code != 0 && result == 0) result = code;
+            if (opt.json) {
+                std::string head = "{\"run\": " + JsonString(j.plan.name) + ", \"set\": {";
+                for (std::size_t k = 0; k < j.plan.sets.size(); ++k)
+                    head += (k ? ", " : "") + JsonString(j.plan.sets[k].name) + ": " +
+                            JsonString(j.plan.sets[k].value);
+                head += "}, \"status\": " + std::to_string(code);
+                std::string body = out;
+                while (!body.empty() && (body.back() == '\n' || body.back() == '\r'))
+                    body.pop_back();
+                if (body.size() > 2 && body.front() == '{')
+                    head += ", " + body.substr(1);
+                else
+                    head += "}";
+                std::printf("%s\n", head.c_str());
+            } else {
+                std::printf("== %s ==\n", j.plan.name.c_str());
+                if (summary) {
+                    std::string t = SummaryText(*summary);
+                    std::fwrite(t.data(), 1, t.size(), stdout);
+                } else if (j.notStarted) {
+                    std::printf("(not started: the study was interrupted)\n");
+                } else {
+                    std::printf("(no summary: the run ended with status %d)\n", code);
+                }
+            }
+            std::fflush(stdout);
+            if (summary) {
+                // City and highway runs of one variant pair up: the same
+                // folder and values but for the cycle.
+                std::string key = j.plan.folder + "\ncar " + std::to_string(j.plan.car);
+                for (const Assignment& a : j.plan.sets)
+                    if (a.name != "Ttidd" && a.name != "Cykeltyp" && a.name != "Tkarta")
+                        key += "\n" + a.name + "=" + a.value;
+                Pair& pair = pairs[key];
+                if (summary->ftp75) {
+                    pair.city = *summary->ftp75;
+                    pair.cityRow = rows.size();
+                    pair.cityRun = j.plan.name;
+                } else if (summary->cycle && IsHwfet(*summary->cycle) && summary->fuel_l_per_100km &&
+                           summary->co2_g_per_km) {
+                    pair.highway = DistanceFigures{*summary->fuel_l_per_100km, *summary->co2_g_per_km,
+                                                   summary->co_g_per_km.value_or(0),
+                                                   summary->nox_g_per_km.value_or(0),
+                                                   summary->hc_g_per_km.value_or(0)};
+                    pair.highwayRow = rows.size();
+                    pair.highwayRun = j.plan.name;
+                }
+                if (pairOrder.empty() || pairOrder.back() != key)
+                    if (std::find(pairOrder.begin(), pairOrder.end(), key) == pairOrder.end())
+                        pairOrder.push_back(key);
+            }
+            if (opt.elasticity && summary && summary->fuel_l_per_100km && summary->co2_g_per_km)
+                fuelCo2[printed] = std::pair{*summary->fuel_l_per_100km, *summary->co2_g_per_km};
+            Row row;
+            row.cells.emplace_back("run", j.plan.name);
+            if (j.plan.car >= 0)
+                for (const auto& cell : cars[static_cast<std::size_t>(j.plan.car)].id) row.cells.push_back(cell);
+            for (const Assignment& a : j.plan.sets) row.cells.emplace_back(a.name, a.value);
+            if (summary)
+                for (const auto& cell : SummaryCells(*summary)) row.cells.push_back(cell);
+            rows.push_back(row);
+            if ((!opt.report.empty() || !opt.charts.empty()) && summary)
+                reportRuns.push_back(ReportRun{j.plan.name, j.plan.swept, *summary, {}, {}});
+            if (opt.keep && !j.notStarted) {
+                std::error_code ec;
+                fs::path dest = fs::path(*opt.keep) / j.plan.name;
+                fs::create_directories(dest.parent_path(), ec);
+                // Moved (or copied) in beside a kept run of the same name
+                // first, which is replaced only once the new one is whole.
+                fs::path part = dest;
+                part += ".part-" + std::to_string(::getpid());
+                fs::remove_all(part, ec);
+                ec.clear();
+                fs::rename(j.folder, part, ec);
+                if (ec) { // another file system: copy
+                    ec.clear();
+                    fs::copy(j.folder, part, fs::copy_options::recursive, ec);
+                }
+                if (!ec) {
+                    fs::remove_all(dest, ec);
+                    if (!ec) fs::rename(part, dest, ec);
+                }
+                if (ec) {
+                    std::error_code ignored;
+                    fs::remove_all(part, ignored);
+                    std::fprintf(stderr, "tralvik-batch: cannot keep run %s in %s: %s\n",
+                                 j.plan.name.c_str(), dest.c_str(), ec.message().c_str());
+                    if (result == 0) result = 2;
+                }
+            }
+            std::error_code ec;
+            fs::remove_all(j.folder, ec);
+        }
+    };
+
+    while (printed < total) {
+        while (next < total && static_cast<int>(running.size()) < parallel) {
+            Job& j = jobs[next];
+            j.plan = plan.Next();
+            if (gStop) { // never started
+                j.done = true;
+                j.notStarted = true;
+                ++next;
+                continue;
+            }
+            if (Prepare(opt, root, next, j, cars) && Spawn(opt, j, total == 1))
+                running[j.pid] = next;
+            else
+                j.done = true;
+            ++next;
+        }
+        finishInOrder();
+        if (running.empty()) continue;
+        if (gStop && !passedOn) {
+            for (const auto& [pid, index] : running) ::kill(pid, gStop);
+            passedOn = true;
+        }
+        int status = 0;
+        pid_t pid = ::waitpid(-1, &status, 0);
+        if (pid < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        auto it = running.find(pid);
+        if (it == running.end()) continue;
+        jobs[it->second].status = status;
+        jobs[it->second].done = true;
+        running.erase(it);
+        finishInOrder();
+    }
+
+    for (const std::string& key : pairOrder) {
+        const Pair& p = pairs[key];
+        if (!p.city || !p.highway) continue;
+        DistanceFigures c = CityHighwayCombined(*p.city, *p.highway);
+        std::vector<std::pair<std::string, double>> cells = {
+            {"combined_l_per_100km", c.l_per_100km}, {"combined_co2_g_per_km", c.co2_g_per_km},
+            {"combined_co_g_per_km", c.co_g_per_km}, {"combined_nox_g_per_km", c.nox_g_per_km},
+            {"combined_hc_g_per_km", c.hc_g_per_km}};
+        if (opt.us) {
+            cells.emplace_back("combined_mpg", MilesPerGallon(c.l_per_100km));
+            cells.emplace_back("combined_co2_g_per_mi", PerMile(c.co2_g_per_km));
+        }
+        for (std::size_t r : {p.cityRow, p.highwayRow})
+            for (const auto& [name, value] : cells) row_cell(rows[r], name, value);
+        if (!opt.json) {
+            char line[512];
+            std::snprintf(line, sizeof line,
+                          "combined     55 %% %s + 45 %% %s: %.2f l/100 km, CO2 %.1f g/km",
+                          p.cityRun.c_str(), p.highwayRun.c_str(), c.l_per_100km, c.co2_g_per_km);
+            std::string text = line;
+            if (opt.us) {
+                std::snprintf(line, sizeof line, " (%.1f mpg, %.1f g/mi)", MilesPerGallon(c.l_per_100km),
+                              PerMile(c.co2_g_per_km));
+                text += line;
+            }
+            std::printf("%s\n", text.c_str());
+        }
+    }
+    if (opt.elasticity) {
+        // Per folder: the base run, then each name's -5 % and +5 % runs.
+        const std::size_t per = 1 + 2 * opt.vary.size();
+        for (std::size_t f = 0; f + per <= total; f += per) {
+            for (std::size_t k = 0; k < opt.vary.size(); ++k) {
+                const std::size_t minus = f + 1 + 2 * k, plus = minus + 1;
+                const double mid = opt.vary[k].low + (opt.vary[k].high - opt.vary[k].low) / 2;
+                std::optional<double> eFuel, eCo2;
+                if (fuelCo2[f] && fuelCo2[minus] && fuelCo2[plus]) {
+                    eFuel = Elasticity(fuelCo2[f]->first, fuelCo2[minus]->first, fuelCo2[plus]->first,
+                                       mid, mid * 0.95, mid * 1.05);
+                    eCo2 = Elasticity(fuelCo2[f]->second, fuelCo2[minus]->second,
+                                      fuelCo2[plus]->second, mid, mid * 0.95, mid * 1.05);
+                }
+                for (std::size_t r : {minus, plus}) {
+                    if (eFuel) row_cell(rows[r], "elasticity_fuel", *eFuel);
+                    if (eCo2) row_cell(rows[r], "elasticity_co2", *eCo2);
+                }
+                if (!opt.json)
+                    std::printf("elasticity   %s, %s: fuel %s, CO2 %s\n", folders[f / per].c_str(),
+                                opt.vary[k].name.c_str(),
+                                eFuel ? NumberText(std::round(*eFuel * 1000) / 1000).c_str() : "-",
+                                eCo2 ? NumberText(std::round(*eCo2 * 1000) / 1000).c_str() : "-");
+            }
+        }
+    }
+    std::fflush(stdout);
+    if (std::string error; !opt.csv.empty() && !WritePageFile(opt.csv, Csv(rows), error)) {
+        // Written aside and renamed, so a full disk leaves an earlier table whole.
+        std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
+        if (result == 0) result = 2;
+    }
+    if ((!opt.report.empty() || !opt.charts.empty()) && total > 1) {
+        ChartFiles charts;
+        std::string page = StudyReportHtml(reportRuns, opt.charts.empty() ? nullptr : &charts), error;
+        bool ok = opt.report.empty() || WritePageFile(opt.report, page, error);
+        ok = ok && (opt.charts.empty() || WriteChartFiles(opt.charts, charts, error));
+        if (!ok) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
+            if (result == 0) result = 2;
+        }
+    }
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    // Runs that ended before the signal came do not make an interrupted study
+    // a success.
+    if (gStop && result == 0) result = 128 + gStop;
+    return result;
+}
+
+} // namespace tralvik::run

@@ -1,0 +1,346 @@
+#include "run/summary.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+namespace tralvik::run {
+
+using namespace tralvik::studies;
+
+const char* RunEndText(RunEnd e) {
+    switch (e) {
+    case RunEnd::Mode100:
+        return "mode 100";
+    case RunEnd::Fulltid:
+        return "Fulltid";
+    case RunEnd::Fullangd:
+        return "Fullangd";
+    case RunEnd::None:
+        break;
+    }
+    return "";
+}
+
+Summary MakeSummary(int64_t ticks, const std::string& end, double ttot, const RunFigures& start,
+                    const RunFigures& finish, double vFinal, double vMax) {
+    Summary r;
+    r.ticks = ticks;
+    r.end = end;
+    r.ttot_s = ttot;
+    r.ltot_m = finish.ltot;
+    r.fuel_l = start.Bensin - finish.Bensin;
+    r.co_g = finish.COg;
+    r.nox_g = finish.NOxg;
+    r.hc_g = finish.HCg;
+    double dist = finish.ltot - start.ltot;
+    if (dist > 0) {
+        r.fuel_l_per_100km = r.fuel_l * 100000 / dist;
+        r.co_g_per_km = (finish.COg - start.COg) * 1000 / dist;
+        r.nox_g_per_km = (finish.NOxg - start.NOxg) * 1000 / dist;
+        r.hc_g_per_km = (finish.HCg - start.HCg) * 1000 / dist;
+    }
+    r.v_final_kmh = vFinal * 3.6;
+    r.v_max_kmh = vMax * 3.6;
+    return r;
+}
+
+void AddCo2(Summary& s, double density, double distance_m) {
+    Fuel fuel = FuelByDensity(density);
+    s.fuel = fuel.name;
+    s.co2_g = Co2Grams(s.fuel_l, density, fuel);
+    s.co2_g_per_km.reset();
+    if (distance_m > 0) s.co2_g_per_km = *s.co2_g * 1000 / distance_m;
+}
+
+namespace {
+
+// The energy balance's JSON keys and fields, in the order of the balance.
+std::vector<std::pair<const char*, double*>> EnergyFields(EnergyBalance& e) {
+    return {{"energy_fuel_j", &e.fuel},          {"energy_engine_j", &e.engine},
+            {"energy_auxiliaries_j", &e.auxiliaries}, {"energy_drivetrain_j", &e.drivetrain},
+            {"energy_air_j", &e.air},            {"energy_rolling_j", &e.rolling},
+            {"energy_gradient_j", &e.gradient},  {"energy_brake_j", &e.brake},
+            {"energy_limits_j", &e.limits},      {"energy_kinetic_j", &e.kinetic},    {"energy_remainder_j", &e.remainder}};
+}
+
+std::vector<std::pair<std::string, double>> EnergyCells(EnergyBalance e) {
+    std::vector<std::pair<std::string, double>> c;
+    for (const auto& [key, field] : EnergyFields(e)) c.emplace_back(key, *field);
+    return c;
+}
+
+// The FTP-75 weighting and the US units, as named numbers.
+std::vector<std::pair<std::string, std::optional<double>>> RegulatoryCells(const Summary& s) {
+    std::vector<std::pair<std::string, std::optional<double>>> c;
+    auto mpg = [](const std::optional<double>& l) -> std::optional<double> {
+        if (l && *l > 0) return MilesPerGallon(*l);
+        return std::nullopt;
+    };
+    auto mile = [](const std::optional<double>& k) -> std::optional<double> {
+        if (k) return PerMile(*k);
+        return std::nullopt;
+    };
+    if (s.us) {
+        c.emplace_back("fuel_mpg", mpg(s.fuel_l_per_100km));
+        c.emplace_back("co2_g_per_mi", mile(s.co2_g_per_km));
+        c.emplace_back("co_g_per_mi", mile(s.co_g_per_km));
+        c.emplace_back("nox_g_per_mi", mile(s.nox_g_per_km));
+        c.emplace_back("hc_g_per_mi", mile(s.hc_g_per_km));
+    }
+    if (s.ftp75) {
+        const DistanceFigures& f = *s.ftp75;
+        c.emplace_back("ftp75_l_per_100km", f.l_per_100km);
+        c.emplace_back("ftp75_co2_g_per_km", f.co2_g_per_km);
+        c.emplace_back("ftp75_co_g_per_km", f.co_g_per_km);
+        c.emplace_back("ftp75_nox_g_per_km", f.nox_g_per_km);
+        c.emplace_back("ftp75_hc_g_per_km", f.hc_g_per_km);
+        if (s.us) {
+            c.emplace_back("ftp75_mpg", mpg(f.l_per_100km));
+            c.emplace_back("ftp75_co2_g_per_mi", mile(f.co2_g_per_km));
+        }
+    }
+    return c;
+}
+
+} // namespace
+
+static std::string Fixed(double v, int decimals) {
+    char buf[400];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    return r.ec == std::errc{} ? std::string(buf, r.ptr) : std::string("?");
+}
+
+static std::string Fixed(const std::optional<double>& v, int decimals) {
+    return v ? Fixed(*v, decimals) : std::string("-");
+}
+
+static std::string Json(double v) {
+    if (!std::isfinite(v)) return "null";
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+static std::string JsonEscape(const std::string& t) {
+    std::string r;
+    for (char c : t) {
+        if (c == '"' || c == '\\') r += '\\';
+        if (static_cast<unsigned char>(c) < 32) continue;
+        r += c;
+    }
+    return r;
+}
+
+static std::string Json(const std::optional<double>& v) {
+    return v ? Json(*v) : "null";
+}
+
+std::string SummaryText(const Summary& s) {
+    std::string t;
+    auto line = [&](const char* label, const std::string& value) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%-13s", label);
+        t += buf + value + "\n";
+    };
+    line("ticks", std::to_string(s.ticks));
+    line("end", s.end);
+    line("time", Fixed(s.ttot_s, 2) + " s");
+    line("distance", Fixed(s.ltot_m, 1) + " m");
+    // US units beside SI when asked for.
+    auto mpg = [&](const std::optional<double>& l100) {
+        return s.us && l100 && *l100 > 0 ? ", " + Fixed(MilesPerGallon(*l100), 1) + " mpg" : std::string();
+    };
+    auto perMile = [&](const std::optional<double>& perKm, int decimals) {
+        return s.us && perKm ? ", " + Fixed(PerMile(*perKm), decimals) + " g/mi" : std::string();
+    };
+    line("fuel used", Fixed(s.fuel_l, 4) + " l  (" + Fixed(s.fuel_l_per_100km, 2) + " l/100 km" +
+                          mpg(s.fuel_l_per_100km) + ")");
+    line("CO", Fixed(s.co_g, 3) + " g  (" + Fixed(s.co_g_per_km, 3) + " g/km" + perMile(s.co_g_per_km, 3) + ")");
+    line("NOx", Fixed(s.nox_g, 3) + " g  (" + Fixed(s.nox_g_per_km, 3) + " g/km" + perMile(s.nox_g_per_km, 3) + ")");
+    line("HC", Fixed(s.hc_g, 3) + " g  (" + Fixed(s.hc_g_per_km, 3) + " g/km" + perMile(s.hc_g_per_km, 3) + ")");
+    line("final speed", Fixed(s.v_final_kmh, 1) + " km/h");
+    line("top speed", Fixed(s.v_max_kmh, 1) + " km/h");
+    if (s.co2_g)
+        line("CO2", Fixed(*s.co2_g, 1) + " g  (" + Fixed(s.co2_g_per_km, 1) + " g/km" +
+                        perMile(s.co2_g_per_km, 1) + ", " + s.fuel.value_or("") + ")");
+    if (s.ftp75) {
+        const DistanceFigures& f = *s.ftp75;
+        line("FTP-75", "bags weighted 0.43/0.57: " + Fixed(f.l_per_100km, 2) + " l/100 km" +
+                           mpg(f.l_per_100km) + ", CO2 " + Fixed(f.co2_g_per_km, 1) + " g/km" +
+                           perMile(f.co2_g_per_km, 1) + ", CO " + Fixed(f.co_g_per_km, 3) +
+                           ", NOx " + Fixed(f.nox_g_per_km, 3) + ", HC " + Fixed(f.hc_g_per_km, 3) +
+                           " g/km");
+    }
+    if (s.trace)
+        line("trace", "RMS " + Fixed(s.trace->rms_kmh, 2) + " km/h, max " +
+                          Fixed(s.trace->max_kmh, 2) + " km/h, " +
+                          Fixed(s.trace->share_off * 100, 1) + " % of the time > 2 km/h off");
+    if (s.energy) {
+        const EnergyBalance& e = *s.energy;
+        auto kj = [](double j) {
+            double k = std::round(j / 1000);
+            return Fixed(k == 0 ? 0.0 : k, 0); // no "-0"
+        };
+        line("energy", "fuel " + kj(e.fuel) + " kJ = engine " + kj(e.engine) + " + auxiliaries " +
+                           kj(e.auxiliaries) + " + drivetrain " + kj(e.drivetrain) + " + air " +
+                           kj(e.air) + " + rolling " + kj(e.rolling) + " + gradient " +
+                           kj(e.gradient) + " + brake " + kj(e.brake) + " + limits " + kj(e.limits) + " + kinetic " +
+                           kj(e.kinetic) + " + remainder " + kj(e.remainder) + " kJ (" +
+                           (e.fuel > 0 ? Fixed(e.remainder / e.fuel * 100, 2) : std::string("-")) +
+                           " %)");
+    }
+    for (const PhaseFigures& p : s.phases) {
+        t += "phase        " + p.phase.name + ": " + Fixed(p.distance_m, 1) + " m, " + Fixed(p.fuel_l, 4) + " l, CO2 " +
+             Fixed(p.co2_g, 1) + " g, CO " + Fixed(p.co_g, 3) + " g, NOx " + Fixed(p.nox_g, 3) +
+             " g, HC " + Fixed(p.hc_g, 3) + " g\n";
+    }
+    return t;
+}
+
+std::string SummaryJson(const Summary& s) {
+    std::string j = "{";
+    j += "\"ticks\": " + std::to_string(s.ticks);
+    j += ", \"end\": \"" + s.end + "\"";
+    j += ", \"ttot_s\": " + Json(s.ttot_s);
+    j += ", \"ltot_m\": " + Json(s.ltot_m);
+    j += ", \"fuel_l\": " + Json(s.fuel_l);
+    j += ", \"fuel_l_per_100km\": " + Json(s.fuel_l_per_100km);
+    j += ", \"co_g\": " + Json(s.co_g);
+    j += ", \"nox_g\": " + Json(s.nox_g);
+    j += ", \"hc_g\": " + Json(s.hc_g);
+    j += ", \"co_g_per_km\": " + Json(s.co_g_per_km);
+    j += ", \"nox_g_per_km\": " + Json(s.nox_g_per_km);
+    j += ", \"hc_g_per_km\": " + Json(s.hc_g_per_km);
+    j += ", \"v_final_kmh\": " + Json(s.v_final_kmh);
+    j += ", \"v_max_kmh\": " + Json(s.v_max_kmh);
+    if (s.fuel) j += ", \"fuel\": \"" + *s.fuel + "\"";
+    if (s.co2_g) j += ", \"co2_g\": " + Json(s.co2_g) + ", \"co2_g_per_km\": " + Json(s.co2_g_per_km);
+    if (s.trace)
+        j += ", \"trace_rms_kmh\": " + Json(s.trace->rms_kmh) + ", \"trace_max_kmh\": " +
+             Json(s.trace->max_kmh) + ", \"trace_share_off\": " + Json(s.trace->share_off);
+    if (s.energy)
+        for (const auto& [key, value] : EnergyCells(*s.energy)) j += ", \"" + key + "\": " + Json(value);
+    if (s.cycle) j += ", \"cycle\": \"" + JsonEscape(*s.cycle) + "\"";
+    for (const auto& [key, value] : RegulatoryCells(s)) j += ", \"" + key + "\": " + Json(value);
+    if (!s.phases.empty()) {
+        j += ", \"phases\": [";
+        for (std::size_t i = 0; i < s.phases.size(); ++i) {
+            const PhaseFigures& p = s.phases[i];
+            j += i ? ", " : "";
+            j += "{\"name\": \"" + JsonEscape(p.phase.name) + "\", \"from\": " + Json(p.phase.from) +
+                 ", \"to\": " + Json(p.phase.to) + ", \"time_s\": " + Json(p.time_s) +
+                 ", \"distance_m\": " + Json(p.distance_m) + ", \"fuel_l\": " + Json(p.fuel_l) +
+                 ", \"co2_g\": " + Json(p.co2_g) + ", \"co_g\": " + Json(p.co_g) +
+                 ", \"nox_g\": " + Json(p.nox_g) + ", \"hc_g\": " + Json(p.hc_g) + "}";
+        }
+        j += "]";
+    }
+    j += "}\n";
+    return j;
+}
+
+std::vector<std::pair<std::string, std::string>> SummaryCells(const Summary& s) {
+    std::vector<std::pair<std::string, std::string>> c;
+    auto num = [&](const std::string& k, const std::optional<double>& v) {
+        c.emplace_back(k, v ? Json(*v) : std::string());
+    };
+    c.emplace_back("ticks", std::to_string(s.ticks));
+    c.emplace_back("end", s.end);
+    num("ttot_s", s.ttot_s);
+    num("ltot_m", s.ltot_m);
+    num("fuel_l", s.fuel_l);
+    num("fuel_l_per_100km", s.fuel_l_per_100km);
+    num("co_g", s.co_g);
+    num("nox_g", s.nox_g);
+    num("hc_g", s.hc_g);
+    num("co_g_per_km", s.co_g_per_km);
+    num("nox_g_per_km", s.nox_g_per_km);
+    num("hc_g_per_km", s.hc_g_per_km);
+    num("v_final_kmh", s.v_final_kmh);
+    num("v_max_kmh", s.v_max_kmh);
+    if (s.fuel) c.emplace_back("fuel", *s.fuel);
+    if (s.co2_g) {
+        num("co2_g", s.co2_g);
+        num("co2_g_per_km", s.co2_g_per_km);
+    }
+    if (s.trace) {
+        num("trace_rms_kmh", s.trace->rms_kmh);
+        num("trace_max_kmh", s.trace->max_kmh);
+        num("trace_share_off", s.trace->share_off);
+    }
+    if (s.energy)
+        for (const auto& [key, value] : EnergyCells(*s.energy)) num(key, value);
+    if (s.cycle) c.emplace_back("cycle", *s.cycle);
+    for (const auto& [key, value] : RegulatoryCells(s)) num(key, value);
+    for (const PhaseFigures& p : s.phases) {
+        const std::string n = p.phase.name + ": ";
+        num(n + "distance_m", p.distance_m);
+        num(n + "fuel_l", p.fuel_l);
+        num(n + "co2_g", p.co2_g);
+        num(n + "co_g", p.co_g);
+        num(n + "nox_g", p.nox_g);
+        num(n + "hc_g", p.hc_g);
+    }
+    return c;
+}
+
+std::optional<Summary> SummaryFromJson(const std::string& json) {
+    nlohmann::json j = nlohmann::json::parse(json, nullptr, false);
+    if (j.is_discarded() || !j.is_object() || !j.contains("ticks")) return std::nullopt;
+    auto num = [&](const char* k) { return j.contains(k) && j[k].is_number() ? j[k].get<double>() : 0.0; };
+    auto opt = [&](const char* k) -> std::optional<double> {
+        if (j.contains(k) && j[k].is_number()) return j[k].get<double>();
+        return std::nullopt;
+    };
+    Summary s;
+    s.ticks = j["ticks"].get<int64_t>();
+    s.end = j.value("end", "");
+    s.ttot_s = num("ttot_s");
+    s.ltot_m = num("ltot_m");
+    s.fuel_l = num("fuel_l");
+    s.fuel_l_per_100km = opt("fuel_l_per_100km");
+    s.co_g = num("co_g");
+    s.nox_g = num("nox_g");
+    s.hc_g = num("hc_g");
+    s.co_g_per_km = opt("co_g_per_km");
+    s.nox_g_per_km = opt("nox_g_per_km");
+    s.hc_g_per_km = opt("hc_g_per_km");
+    s.v_final_kmh = num("v_final_kmh");
+    s.v_max_kmh = num("v_max_kmh");
+    if (j.contains("fuel")) s.fuel = j["fuel"].get<std::string>();
+    if (j.contains("co2_g")) {
+        s.co2_g = opt("co2_g");
+        s.co2_g_per_km = opt("co2_g_per_km");
+    }
+    if (j.contains("trace_rms_kmh"))
+        s.trace = TraceFigures{num("trace_rms_kmh"), num("trace_max_kmh"), num("trace_share_off"), 0};
+    if (j.contains("energy_fuel_j")) {
+        EnergyBalance e;
+        for (auto& [key, field] : EnergyFields(e)) *field = num(key);
+        s.energy = e;
+    }
+    if (j.contains("cycle") && j["cycle"].is_string()) s.cycle = j["cycle"].get<std::string>();
+    if (j.contains("ftp75_l_per_100km"))
+        s.ftp75 = DistanceFigures{num("ftp75_l_per_100km"), num("ftp75_co2_g_per_km"),
+                                  num("ftp75_co_g_per_km"), num("ftp75_nox_g_per_km"),
+                                  num("ftp75_hc_g_per_km")};
+    if (j.contains("phases"))
+        for (const auto& p : j["phases"]) {
+            PhaseFigures f;
+            f.phase = Phase{p.value("name", ""), p.value("from", 0.0), p.value("to", 0.0)};
+            f.time_s = p.value("time_s", 0.0);
+            f.distance_m = p.value("distance_m", 0.0);
+            f.fuel_l = p.value("fuel_l", 0.0);
+            f.co2_g = p.value("co2_g", 0.0);
+            f.co_g = p.value("co_g", 0.0);
+            f.nox_g = p.value("nox_g", 0.0);
+            f.hc_g = p.value("hc_g", 0.0);
+            s.phases.push_back(f);
+        }
+    return s;
+}
+
+} // namespace tralvik::run
