@@ -1,5 +1,7 @@
 // Writing the simulator's text files: Windows-1252 bytes, CR LF line ends,
 // numbers with '.' as decimal separator whatever the locale.
+//
+//   formats::WriteBytes("Bil/FORDON.TAB", formats::Utf8To1252(text));
 #pragma once
 
 #include <string>

@@ -1,5 +1,9 @@
 // What a lesson's command is asked to do: a recorded drive replayed or
 // compared with the built-in driver, or a whole class of drives.
+//
+//   lessons::LessonSettings l;
+//   l.dir = "data"; l.recording = "elev1.rec"; l.report = "cmp.html";
+//   int status = lessons::CompareCommand(l);   // lessons/compare.h
 #pragma once
 
 #include <string>

@@ -1,5 +1,10 @@
 // The report page of a run or a study: one self-contained HTML file with
 // the charts as inline SVG (drawn with QPainter on QSvgGenerator).
+//
+//   pages::ReportRun r{"WLTC", {}, summary, recorder.Samples(),
+//                      pages::ReadEngineMap("Mellanbil/MOTOR.TAB")};
+//   std::string error;
+//   run::WritePageFile("wltc.html", pages::RunReportHtml(r), error);
 #pragma once
 
 #include <string>

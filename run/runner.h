@@ -1,5 +1,10 @@
 // Many runs: each in a copy of its folder, several at once in their own
 // processes (so they share no state), reported in the order of the runs.
+//
+//   run::StudySettings st;
+//   st.dir = "data"; st.noDraw = true; st.csv = "study.csv";
+//   st.sweeps = {{"Massa", {"1100", "1300"}}};
+//   int status = run::RunStudy(st);
 #pragma once
 
 #include <string>
