@@ -684,36 +684,65 @@ CarTables BuildTables(const CarDescription& s) {
 
 namespace {
 
-std::string W(double v, int decimals, int width) {
-    std::string s = Fixed(v, decimals);
-    if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), ' ');
-    return s;
-}
+// A line of a table's numbers, each right-aligned in its columns. A number
+// wider than its columns (gear ratios of a 0.05 m wheel) keeps one space
+// before it, so that it never runs into the number before; the line is read
+// back before it is written, and a value that is no finite number, or does
+// not read back as written, refuses the car.
+class NumberLine {
+  public:
+    explicit NumberLine(std::string table) : table_(std::move(table)) {}
+    NumberLine& operator()(double v, int decimals, int width) {
+        std::string s = Fixed(v, decimals);
+        std::size_t w = static_cast<std::size_t>(width);
+        if (!text_.empty() && s.size() >= w) w = s.size() + 1;
+        if (s.size() < w) s.insert(0, w - s.size(), ' ');
+        text_ += s;
+        written_.push_back(Fixed(v, decimals));
+        return *this;
+    }
+    std::string Text() const {
+        std::istringstream in(text_);
+        std::string word;
+        std::size_t k = 0;
+        for (; in >> word; ++k) {
+            const double back = std::strtod(word.c_str(), nullptr);
+            if (k >= written_.size() || word != written_[k] || !std::isfinite(back))
+                throw std::runtime_error(table_ + ": the line '" + text_ +
+                                         "' does not read back as its numbers (a value out of range in the car's description?)");
+        }
+        if (k != written_.size())
+            throw std::runtime_error(table_ + ": the line '" + text_ + "' does not read back as its numbers");
+        return text_;
+    }
+
+  private:
+    std::string table_, text_;
+    std::vector<std::string> written_;
+};
 
 void Write2d(CrlfFile& f, const std::string& name, const Table2& t, int decimals) {
     f.Line("TAB " + name);
-    std::string cols;
-    for (double c : t.cols) cols += W(c, 1, 8);
-    f.Line(cols);
+    NumberLine cols("MOTOR.TAB table " + name);
+    for (double c : t.cols) cols(c, 1, 8);
+    f.Line(cols.Text());
     for (std::size_t i = 0; i < t.rows.size(); ++i) {
-        std::string row = W(t.rows[i], 1, 7);
-        for (double v : t.z[i]) row += W(v, decimals, 8);
-        f.Line(row);
+        NumberLine row("MOTOR.TAB table " + name);
+        row(t.rows[i], 1, 7);
+        for (double v : t.z[i]) row(v, decimals, 8);
+        f.Line(row.Text());
         f.Line(); // every data row is followed by a line the look-up passes over
     }
 }
 
 } // namespace
 
-void WriteCarFolder(const CarDescription& s, const CarTables& t, const std::string& folder) {
-    WriteCarTables(s, t, folder);
-    const std::string sep = folder.empty() || folder.back() == '/' ? "" : "/";
-    WritePicture(DrawEngineMap(s, t), folder + sep + "MUSSEL.BMP");
-}
+namespace {
 
-void WriteCarTables(const CarDescription& s, const CarTables& t, const std::string& folder) {
-    MakeDirs(folder);
-    const std::string sep = folder.empty() || folder.back() == '/' ? "" : "/";
+// The three tables of a car folder, as file name and bytes.
+std::vector<std::pair<std::string, std::string>> CarTableFiles(const CarDescription& s,
+                                                               const CarTables& t) {
+    std::vector<std::pair<std::string, std::string>> files;
     // Comments must not contain words beginning with the three letters of a
     // table header, nor the word that opens the constant section on its own.
     {
@@ -726,14 +755,14 @@ void WriteCarTables(const CarDescription& s, const CarTables& t, const std::stri
         f.Line("TAB 1");
         f.Line("m/s       N");
         for (std::size_t i = 0; i < t.resistance.x.size(); ++i)
-            f.Line(W(t.resistance.x[i], 1, 6) + W(t.resistance.y[i], 2, 10));
+            f.Line(NumberLine("FORDON.TAB")(t.resistance.x[i], 1, 6)(t.resistance.y[i], 2, 10).Text());
         f.Line();
         f.Line("Const");
         f.Line("Referensmassa kg");
         f.Line(Fixed(t.massTab, 1));
         f.Line(Utf8To1252("Luftmotstånd CdA m2"));
         f.Line(Fixed(t.cdaTab, 4));
-        f.Write(folder + sep + "FORDON.TAB");
+        files.emplace_back("FORDON.TAB", f.Bytes());
     }
     {
         CrlfFile f;
@@ -750,7 +779,7 @@ void WriteCarTables(const CarDescription& s, const CarTables& t, const std::stri
         f.Line("TAB 1");
         f.Line("varv/min   Nm");
         for (std::size_t i = 0; i < t.fullLoad.x.size(); ++i)
-            f.Line(W(t.fullLoad.x[i], 1, 8) + W(t.fullLoad.y[i], 2, 10));
+            f.Line(NumberLine("MOTOR.TAB table 1")(t.fullLoad.x[i], 1, 8)(t.fullLoad.y[i], 2, 10).Text());
         f.Line();
         Write2d(f, "2", t.eff, 2);
         Write2d(f, "3", t.co, 3);
@@ -759,15 +788,30 @@ void WriteCarTables(const CarDescription& s, const CarTables& t, const std::stri
         f.Line("Const");
         f.Line(Utf8To1252("Stegtid s (minsta tid mellan två gaspådrag med tangent)"));
         f.Line(Fixed(s.throttleStep, 3));
-        f.Write(folder + sep + "MOTOR.TAB");
+        files.emplace_back("MOTOR.TAB", f.Bytes());
     }
     {
         // Only numbers: the gear reader takes every word as a number.
         CrlfFile f;
         for (const auto& g : t.gears)
-            f.Line(W(g[0], 3, 9) + W(g[1], 3, 9) + W(g[2], 1, 7) + W(g[3], 3, 10) + W(g[4], 1, 7));
-        f.Write(folder + sep + "VAXEL.TAB");
+            f.Line(NumberLine("VAXEL.TAB")(g[0], 3, 9)(g[1], 3, 9)(g[2], 1, 7)(g[3], 3, 10)(g[4], 1, 7).Text());
+        files.emplace_back("VAXEL.TAB", f.Bytes());
     }
+    return files;
+}
+
+} // namespace
+
+// A car folder's files are written together: a failure leaves the old car
+// whole, never one table of the new car beside the old car's others.
+void WriteCarFolder(const CarDescription& s, const CarTables& t, const std::string& folder) {
+    auto files = CarTableFiles(s, t);
+    files.emplace_back("MUSSEL.BMP", EncodePicture(DrawEngineMap(s, t), "bmp"));
+    WriteFilesTogether(folder, files);
+}
+
+void WriteCarTables(const CarDescription& s, const CarTables& t, const std::string& folder) {
+    WriteFilesTogether(folder, CarTableFiles(s, t));
 }
 
 // ---------------------------------------------------------------- engine map picture

@@ -1,5 +1,8 @@
 #include "formats/picture.h"
 
+#include <QBuffer>
+#include <QByteArray>
+
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -10,6 +13,8 @@
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
+
+#include "formats/textout.h"
 
 namespace tralvik::formats {
 
@@ -38,10 +43,21 @@ QFont PixelFont(const QString& family, int pixels, bool bold) {
     return f;
 }
 
-void WritePicture(const QImage& img, const std::string& path) {
-    QImageWriter w(QString::fromStdString(path), "bmp");
+std::string EncodePicture(const QImage& img, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter w(&buffer, format);
     if (!w.write(img))
-        throw std::runtime_error("cannot write " + path + ": " + w.errorString().toStdString());
+        throw std::runtime_error(std::string("cannot make the ") + format + " picture: " +
+                                 w.errorString().toStdString());
+    return bytes.toStdString();
+}
+
+// Encoded first, then written through the one output path, so that a
+// device named as the picture is written through, never replaced.
+void WritePicture(const QImage& img, const std::string& path) {
+    WriteBytes(path, EncodePicture(img, "bmp"));
 }
 
 QImage ReadPicture(const std::string& path) {

@@ -23,6 +23,10 @@ QFont PixelFont(const QString& family, int pixels, bool bold = false);
 // std::runtime_error naming the file when it cannot be written.
 void WritePicture(const QImage& img, const std::string& path);
 
+// The bytes of `img` as a file of `format` ("bmp", "png"), for writing
+// through WriteBytes. Throws std::runtime_error when Qt cannot encode it.
+std::string EncodePicture(const QImage& img, const char* format);
+
 // Reads any picture Qt reads, as 32-bit RGB. Throws std::runtime_error naming
 // the file when it cannot be read.
 QImage ReadPicture(const std::string& path);

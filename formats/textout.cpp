@@ -1,11 +1,15 @@
 #include "formats/textout.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "core/savefile.h"
 
 namespace tralvik::formats {
 
@@ -60,27 +64,71 @@ std::string Utf8To1252(const std::string& utf8) {
 
 std::string Fixed(double value, int decimals) {
     // snprintf follows the C locale, which the tools never change: '.' separator.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-    std::string s = buf;
+    // As long as the number needs: 1e300 has 301 digits before the point.
+    const int n = std::snprintf(nullptr, 0, "%.*f", decimals, value);
+    std::string s(static_cast<std::size_t>(n > 0 ? n : 0) + 1, '\0');
+    std::snprintf(s.data(), s.size(), "%.*f", decimals, value);
+    s.resize(s.size() - 1);
     if (s.find_first_not_of("-0.") == std::string::npos && s[0] == '-') s.erase(0, 1); // no "-0.00"
     return s;
 }
 
-void CrlfFile::Write(const std::string& path) const {
+std::string CrlfFile::Bytes() const {
     std::string bytes;
     for (const auto& l : lines_) {
         bytes += l;
         bytes += "\r\n";
     }
-    WriteBytes(path, bytes);
+    return bytes;
+}
+
+void CrlfFile::Write(const std::string& path) const {
+    WriteBytes(path, Bytes());
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) throw std::runtime_error("cannot create " + path);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!f) throw std::runtime_error("cannot write " + path);
+    if (path.empty()) throw std::runtime_error("cannot write a file with no name");
+    try {
+        WriteFileReplacingPath(path, bytes);
+    } catch (const IoError& e) {
+        throw std::runtime_error("cannot write " + path + ": " + e.text());
+    }
+}
+
+void WriteFilesTogether(const std::string& folder,
+                        const std::vector<std::pair<std::string, std::string>>& files) {
+    namespace fs = std::filesystem;
+    MakeDirs(folder);
+    const std::string tag = ".tralvik-new-" + std::to_string(::getpid());
+    std::vector<fs::path> aside;
+    auto removeAside = [&] {
+        std::error_code ec;
+        for (const fs::path& p : aside) fs::remove(p, ec);
+    };
+    try {
+        for (const auto& [name, bytes] : files) {
+            const fs::path target = fs::path(folder) / name;
+            std::error_code ec;
+            // A device or a pipe in the folder is written through at the end.
+            if (fs::exists(target, ec) && !fs::is_regular_file(target, ec)) continue;
+            aside.push_back(fs::path(folder) / ("." + name + tag));
+            WriteBytes(aside.back().string(), bytes);
+        }
+        std::size_t k = 0;
+        for (const auto& [name, bytes] : files) {
+            const fs::path target = fs::path(folder) / name;
+            std::error_code ec;
+            if (fs::exists(target, ec) && !fs::is_regular_file(target, ec)) {
+                WriteBytes(target.string(), bytes);
+                continue;
+            }
+            fs::rename(aside[k++], target, ec);
+            if (ec) throw std::runtime_error("cannot write " + target.string() + ": " + ec.message());
+        }
+    } catch (...) {
+        removeAside();
+        throw;
+    }
 }
 
 std::string ReadBytes(const std::string& path) {

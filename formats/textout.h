@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tralvik::formats {
@@ -22,14 +23,26 @@ class CrlfFile {
     void Line(const std::string& text = {}) { lines_.push_back(text); }
     // Writes the lines; throws std::runtime_error when the file cannot be written.
     void Write(const std::string& path) const;
+    // The file's bytes: every line ended by CR LF.
+    std::string Bytes() const;
     const std::vector<std::string>& lines() const { return lines_; }
 
   private:
     std::vector<std::string> lines_;
 };
 
-// Writes raw bytes; throws std::runtime_error on failure.
+// Writes raw bytes through the one output path of every program: a regular
+// file is replaced whole (written aside, flushed, renamed over it), a
+// device, a pipe or the program's own stream is written through and never
+// replaced. Throws std::runtime_error "cannot write PATH: reason".
 void WriteBytes(const std::string& path, const std::string& bytes);
+
+// Files of one folder written together (name within the folder, bytes):
+// every file is on the disk aside before the first is put in place, so a
+// failure (a full disk) leaves the folder's old files as they were. Makes
+// the folder when missing; other files in it are left alone.
+void WriteFilesTogether(const std::string& folder,
+                        const std::vector<std::pair<std::string, std::string>>& files);
 // Reads a whole file; throws std::runtime_error on failure.
 std::string ReadBytes(const std::string& path);
 // Creates a directory and its parents (no error when it exists).

@@ -17,6 +17,8 @@
 #include "config/Startup.h"
 #include "core/paths.h"
 #include "files/MapPicture.h"
+#include "formats/picture.h"
+#include "formats/textout.h"
 #include "files/RRFIL.h"
 #include "files/Snapshot.h"
 #include "qtsurface/QtSurface.h"
@@ -381,8 +383,13 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
                     c.Fail("the drive's timer ticked here, but the replay's run is paused");
                 if (d.Tick() == TickOutcome::RunEnded) end = RunEndText(RunEndReason(d.s));
                 for (const run::Frame& f : extras.frames)
-                    if (f.tick == e.tick && !d.surface.Image().save(QString::fromStdString(f.file), "PNG"))
-                        throw RecordingError("cannot write frame " + f.file);
+                    if (f.tick == e.tick) {
+                        try {
+                            formats::WriteBytes(f.file, formats::EncodePicture(d.surface.Image(), "png"));
+                        } catch (const std::runtime_error& err) {
+                            throw RecordingError(std::string("frame: ") + err.what());
+                        }
+                    }
                 break;
             case RecKind::Clock:
                 c.Fail("the drive read the clock here, the replay does not");

@@ -1,5 +1,6 @@
 // picmaker: draws the oncoming-car pictures MOT1..MOT4.BMP and the start
 // picture START.BMP, and on request a preview of the road view with them.
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -321,7 +322,10 @@ void Preview(const std::vector<QImage>& mot, const std::string& path) {
         pa.drawImage(QRectF((i % 3) * 400, (i / 3) * 150, 400, 150), v, QRectF(0, 280, 800, 300));
     }
     pa.end();
-    if (!all.save(QString::fromStdString(path))) throw std::runtime_error("cannot write " + path);
+    // The format from the name's ending, as the sheet is asked for (PNG by default).
+    std::string ext = path.size() > 4 ? path.substr(path.size() - 4) : "";
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    WriteBytes(path, EncodePicture(all, ext == ".bmp" ? "bmp" : ext == ".jpg" ? "jpg" : "png"));
 }
 
 } // namespace

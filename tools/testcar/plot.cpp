@@ -7,9 +7,9 @@
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 
 #include "formats/picture.h"
+#include "formats/textout.h"
 
 namespace tralvik::tools {
 
@@ -118,9 +118,7 @@ void PlotRatios(const std::vector<TestCarResult>& results, const std::string& ti
     p.drawText(QRectF(left + pw + 34, ly, right - 36, 18), Qt::AlignLeft | Qt::AlignVCenter,
                QString::fromUtf8("±10 %"));
     p.end();
-    QSaveFile f(QString::fromStdString(pngPath));
-    if (!f.open(QIODevice::WriteOnly) || !img.save(&f, "PNG") || !f.commit())
-        throw std::runtime_error("cannot write " + pngPath);
+    WriteBytes(pngPath, EncodePicture(img, "png"));
 }
 
 } // namespace tralvik::tools

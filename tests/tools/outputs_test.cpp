@@ -1,0 +1,172 @@
+// Every program's outputs through the one output path: a device node named
+// as an output is written through and stays a device; a device that fails
+// (a full one) or a read-only file system is an error with a reason; on a
+// full file system the old file (or the old car folder) is left whole.
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using tralvik::testing::ReadFile;
+using tralvik::testing::TempDir;
+using tralvik::testing::WriteFile;
+
+namespace {
+
+const std::string kSrc = TRALVIK_SOURCE_DIR;
+const std::string kTools = TRALVIK_TOOLS_DIR;
+
+// A program and its arguments; OUT stands for the output asked for. With
+// `file`, OUT is a folder and `file` one of the files the program writes there.
+struct Program {
+    std::string name, command;
+    std::string file; // empty: OUT is the output file itself
+};
+
+std::vector<Program> Programs() {
+    const std::string data = kSrc + "/data";
+    const std::string batch = TRALVIK_BATCH_EXE;
+    return {
+        {"carmaker", kTools + "/carmaker " + kSrc + "/tools/cars/mellanbil.txt OUT", "MOTOR.TAB"},
+        {"picmaker", kTools + "/picmaker OUT", "START.BMP"},
+        {"soundmaker", kTools + "/soundmaker OUT", "Air.mid"},
+        {"roadmaker", kTools + "/roadmaker " + kSrc + "/tools/karta/karta.txt OUT", ""},
+        {"cycleconv", kTools + "/cycleconv " + kSrc + "/tools/cycles/hwfet.csv OUT", ""},
+        {"textconv", kTools + "/textconv " + kSrc + "/tools/text/preword.txt OUT", ""},
+        {"consmaker",
+         kTools + "/consmaker " + kSrc + "/tools/text/CONS.txt " + kSrc + "/tools/cars/mellanbil.txt OUT", ""},
+        {"testcar --csv", kTools + "/testcar " + kSrc + "/tools/cars/test-cars.csv --line 2 --data " + data +
+                              " --batch " + batch + " --csv OUT", ""},
+        {"testcar --plot", kTools + "/testcar " + kSrc + "/tools/cars/test-cars.csv --line 2 --data " + data +
+                               " --batch " + batch + " --plot OUT", ""},
+        // resultreport reads the result files of a run made just before.
+        {"resultreport", "rm -rf run && cp -r " + data + " run && " + batch +
+                             " --no-draw --ticks 300 --spara 1110 run > /dev/null && " + kTools +
+                             "/resultreport run --output OUT", ""},
+        {"tralvik-batch --csv", batch + " --no-draw --ticks 50 --csv OUT " + data, ""},
+        {"tralvik-batch --series", batch + " --no-draw --ticks 50 --series OUT " + data, ""},
+    };
+}
+
+struct Result {
+    int status = -1;
+    std::string err;
+};
+
+Result RunProgram(const TempDir& tmp, const Program& p, const std::string& out) {
+    std::string cmd = p.command;
+    cmd.replace(cmd.find("OUT"), 3, "'" + out + "'");
+    const std::string err = tmp / ".err";
+    int rc = std::system(("cd '" + tmp.path() + "' && export QT_QPA_PLATFORM=offscreen && (" + cmd +
+                          ") > /dev/null 2> '" + err + "' < /dev/null")
+                             .c_str());
+    return Result{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(err)};
+}
+
+bool MakeCharDevice(const std::string& path, unsigned minor) {
+    return ::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, minor)) == 0;
+}
+
+bool IsCharDevice(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+// The output named for `p` in `where`: the file itself, or the file the
+// program writes into the folder.
+std::string Target(const Program& p, const std::string& where) {
+    return p.file.empty() ? where : where + "/" + p.file;
+}
+
+class Outputs : public ::testing::TestWithParam<Program> {};
+
+TEST_P(Outputs, ADeviceIsWrittenThroughNeverReplaced) {
+    const Program& p = GetParam();
+    TempDir tmp;
+    const std::string where = tmp / (p.file.empty() ? "out" : "folder");
+    if (!p.file.empty()) fs::create_directories(where);
+    // A copy of /dev/null: takes anything, and must stay a device.
+    if (!MakeCharDevice(Target(p, where), 3)) GTEST_SKIP() << "mknod needs root";
+    Result r = RunProgram(tmp, p, where);
+    EXPECT_TRUE(IsCharDevice(Target(p, where))) << p.name << " replaced the device node";
+    EXPECT_EQ(r.status, 0) << p.name << ": " << r.err;
+    // A copy of /dev/full: every write fails, and the program must say so.
+    const std::string full = tmp / (p.file.empty() ? "full" : "fullfolder");
+    if (!p.file.empty()) fs::create_directories(full);
+    ASSERT_TRUE(MakeCharDevice(Target(p, full), 7));
+    Result f = RunProgram(tmp, p, full);
+    EXPECT_NE(f.status, 0) << p.name << " reported success writing to a full device";
+    EXPECT_NE(f.err.find("Disk full"), std::string::npos) << p.name << ": " << f.err;
+    EXPECT_TRUE(IsCharDevice(Target(p, full)));
+}
+
+// A small file system of its own, full or read-only. Mounting needs root.
+class Tmpfs {
+  public:
+    Tmpfs(const std::string& path, const std::string& size) : path_(path) {
+        fs::create_directories(path);
+        ok_ = ::mount("tmpfs", path.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+    }
+    ~Tmpfs() {
+        if (ok_) ::umount2(path_.c_str(), MNT_DETACH);
+    }
+    bool ok() const { return ok_; }
+    bool MakeReadOnly() { return ::mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+    void Fill() const {
+        std::ofstream f(path_ + "/filler", std::ios::binary);
+        std::string block(4096, 'x');
+        for (int i = 0; i < 100000 && f.write(block.data(), block.size()); ++i) {
+        }
+    }
+
+  private:
+    std::string path_;
+    bool ok_ = false;
+};
+
+TEST_P(Outputs, AFullDiskLeavesTheOldFileAndAReadOnlyOneIsRefused) {
+    const Program& p = GetParam();
+    TempDir tmp;
+    Tmpfs disk(tmp / "disk", "256k");
+    if (!disk.ok()) GTEST_SKIP() << "mounting a tmpfs needs root";
+    const std::string where = tmp / "disk/out";
+    if (!p.file.empty()) fs::create_directories(where);
+    // The old output: a file with known bytes (in a folder, the car's file).
+    const std::string old = "the old output, whole\n";
+    WriteFile(Target(p, where), old);
+    disk.Fill();
+    Result r = RunProgram(tmp, p, where);
+    EXPECT_NE(r.status, 0) << p.name << " reported success on a full disk";
+    EXPECT_NE(r.err.find("Disk full"), std::string::npos) << p.name << ": " << r.err;
+    EXPECT_EQ(ReadFile(Target(p, where)), old) << p.name << " lost the old file";
+    // Nothing of the program's own is left beside it.
+    for (const auto& e : fs::directory_iterator(p.file.empty() ? tmp / "disk" : where))
+        EXPECT_EQ(e.path().filename().string().find(".tralvik"), std::string::npos) << e.path();
+
+    ASSERT_TRUE(disk.MakeReadOnly());
+    Result ro = RunProgram(tmp, p, where);
+    EXPECT_NE(ro.status, 0) << p.name << " reported success on a read-only disk";
+    EXPECT_NE(ro.err.find("File access denied"), std::string::npos) << p.name << ": " << ro.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryProgram, Outputs, ::testing::ValuesIn(Programs()),
+                         [](const ::testing::TestParamInfo<Program>& i) {
+                             std::string n;
+                             for (char c : i.param.name)
+                                 if (std::isalnum(static_cast<unsigned char>(c))) n += c;
+                             return n;
+                         });
+
+} // namespace
