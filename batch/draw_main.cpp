@@ -6,7 +6,9 @@
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
+#include <cstdio>
 #include <memory>
+#include <new>
 
 #include "batch/command.h"
 #include "core/tabread.h"
@@ -50,7 +52,7 @@ class QtPictures : public RunPictures {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     Options opt;
     std::vector<InputEvent> events;
     if (auto status = StartCommand(argc, argv, opt, events)) return *status;
@@ -78,4 +80,16 @@ int main(int argc, char** argv) {
     if (!opt.classDir.empty()) return lessons::ClassCommand(opt.Lesson(), ProgramBeside("tralvik-batch-draw"));
     if (opt.Study()) return RunStudy(opt);
     return RunSingle(std::move(opt), events, pictures.get());
+}
+
+int main(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // What was asked for does not fit this machine's memory.
+        std::fprintf(stderr, "tralvik-batch: out of memory: the study or a file it reads is larger "
+                             "than this machine can hold; make it smaller (--max-runs, --samples, "
+                             "fewer cars or values)\n");
+        return 2;
+    }
 }

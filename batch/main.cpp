@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <new>
 #include <cstring>
 
 #include "batch/command.h"
@@ -29,10 +30,22 @@ int StartDrawingRunner(char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     Options opt;
     std::vector<InputEvent> events;
     if (auto status = StartCommand(argc, argv, opt, events)) return *status;
     if (NeedsNoPictures(opt)) return RunSingle(std::move(opt), events, nullptr);
     return StartDrawingRunner(argv);
+}
+
+int main(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // What was asked for does not fit this machine's memory.
+        std::fprintf(stderr, "tralvik-batch: out of memory: the study or a file it reads is larger "
+                             "than this machine can hold; make it smaller (--max-runs, --samples, "
+                             "fewer cars or values)\n");
+        return 2;
+    }
 }

@@ -346,6 +346,22 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         }
         o.report = o.page;
     }
+    // A fleet's cars bring their own folder and tables; a constant that
+    // names another folder or table would run that car for every row.
+    if (!o.cars.empty()) {
+        std::vector<std::pair<std::string, std::string>> given;
+        for (const Assignment& a : o.sets) given.emplace_back(a.name, "--set");
+        for (const Sweep& sw : o.sweeps) given.emplace_back(sw.name, "--sweep");
+        for (const Vary& v : o.vary) given.emplace_back(v.name, "--vary");
+        for (const auto& [name, option] : given)
+            for (const char* own : {"Bilmapp", "Tforb", "Tford", "Tvx", "Mussfil"})
+                if (name == own) {
+                    error = option + " " + name + " cannot go with --cars: each car of the fleet "
+                            "runs in its own folder with its own tables (leave it out, or run "
+                            "the folder's car without --cars)";
+                    return std::nullopt;
+                }
+    }
     return o;
 }
 

@@ -1,5 +1,9 @@
 #include "carmodel/carconstants.h"
 
+#include <cctype>
+#include <cstring>
+#include <utility>
+
 #include <sstream>
 
 #include "formats/cycfile.h"
@@ -20,8 +24,45 @@ const char* const kConstantNames[58] = {
     "Forbrukat", "v",        "Rad52",   "Rad53",  "Rad54",  "Motorstyr", "Tidsmod",
     "Dt",        "Vaxelmod"};
 
+std::string CarFolderName(const std::string& name) {
+    // UTF-8 letters with marks, as their plain ASCII letter.
+    static const std::pair<const char*, char> kPlain[] = {
+        {"å", 'a'}, {"ä", 'a'}, {"à", 'a'}, {"á", 'a'}, {"â", 'a'}, {"ã", 'a'}, {"Å", 'A'}, {"Ä", 'A'},
+        {"À", 'A'}, {"Á", 'A'}, {"Â", 'A'}, {"ö", 'o'}, {"ø", 'o'}, {"ó", 'o'}, {"ò", 'o'}, {"ô", 'o'},
+        {"Ö", 'O'}, {"Ø", 'O'}, {"Ó", 'O'}, {"é", 'e'}, {"è", 'e'}, {"ê", 'e'}, {"ë", 'e'}, {"É", 'E'},
+        {"ü", 'u'}, {"ú", 'u'}, {"Ü", 'U'}, {"í", 'i'}, {"ï", 'i'}, {"ç", 'c'}, {"ñ", 'n'}, {"ß", 's'}};
+    std::string out;
+    bool gap = false;
+    for (std::size_t i = 0; i < name.size() && out.size() < 64;) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        char keep = 0;
+        std::size_t len = 1;
+        if (std::isalnum(c) || c == '-' || c == '_' || (c == '.' && !out.empty())) {
+            keep = static_cast<char>(c);
+        } else {
+            for (const auto& [utf8, plain] : kPlain)
+                if (name.compare(i, std::strlen(utf8), utf8) == 0) {
+                    keep = plain;
+                    len = std::strlen(utf8);
+                    break;
+                }
+        }
+        if (keep) {
+            if (gap && !out.empty() && out.back() != '_') out += '_';
+            if (gap && out.empty()) out += '_';
+            out += keep;
+            gap = false;
+        } else {
+            gap = true;
+        }
+        i += len;
+    }
+    while (!out.empty() && out.back() == '.') out.pop_back();
+    return out.empty() || out == "_" ? std::string("bil") : out;
+}
+
 void SetCarConstants(Constants& v, const CarDescription& car) {
-    v["Bilmapp"] = car.name;
+    v["Bilmapp"] = CarFolderName(car.name);
     v["Tforb"] = "MOTOR.TAB";
     v["Tford"] = "FORDON.TAB";
     v["Tvx"] = "VAXEL.TAB";

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -177,9 +178,41 @@ void CopyWithoutPictures(const fs::path& from, const fs::path& to, std::error_co
     }
 }
 
+// The cars of a fleet study: each car of the list once per combination of
+// the --sweep-car values. A variant is made when its run is prepared, so
+// that no list of a large fleet's variants is held.
+struct Fleet {
+    std::vector<StudyCar> base;
+    std::vector<Sweep> sweeps;
+    std::size_t per = 1; // variants of each car
+
+    std::size_t Count() const { return base.size() * per; }
+    // The swept values of variant i.
+    std::vector<Assignment> Values(std::size_t i) const {
+        std::vector<Assignment> values;
+        for (std::size_t k = sweeps.size(), rest = i % per; k-- > 0;) {
+            const Sweep& sw = sweeps[k];
+            values.insert(values.begin(), {sw.name, sw.values[rest % sw.values.size()]});
+            rest /= sw.values.size();
+        }
+        return values;
+    }
+    std::string Name(std::size_t i) const {
+        std::string label = base[i / per].desc.name;
+        for (const Assignment& a : Values(i)) label += "_" + a.name + "=" + a.value;
+        return label;
+    }
+    StudyCar Car(std::size_t i) const {
+        const std::vector<Assignment> values = Values(i);
+        StudyCar v = WithCarSettings(base[i / per], values);
+        for (const Assignment& a : values) v.id.emplace_back("car " + a.name, a.value);
+        return v;
+    }
+};
+
 // Copies the folder and applies the run's constants.
 bool Prepare(const StudySettings& opt, const std::string& root, std::size_t index, Job& job,
-             const std::vector<StudyCar>& cars) {
+             const Fleet& fleet) {
     std::string base = root + "/" + std::to_string(index + 1);
     job.folder = base + "-run";
     job.out = base + ".out";
@@ -204,7 +237,7 @@ bool Prepare(const StudySettings& opt, const std::string& root, std::size_t inde
     if (job.plan.car >= 0) {
         // The car's folder and lines first; the run's own values after them.
         try {
-            std::vector<Assignment> own = MakeStudyCar(cars[static_cast<std::size_t>(job.plan.car)], job.folder);
+            std::vector<Assignment> own = MakeStudyCar(fleet.Car(static_cast<std::size_t>(job.plan.car)), job.folder);
             own.insert(own.end(), sets->begin(), sets->end());
             *sets = std::move(own);
         } catch (const std::exception& e) {
@@ -255,14 +288,38 @@ StudyPlan MakePlan(const StudySettings& opt, const std::vector<std::string>& fol
     return SampledPlan(folders, opt.sets, opt.vary, opt.samples, opt.seed);
 }
 
+namespace {
+
+// a * b, or nothing when it does not fit.
+std::optional<std::size_t> Times(std::size_t a, std::size_t b) {
+    if (a != 0 && b > SIZE_MAX / a) return std::nullopt;
+    return a * b;
+}
+
+// The number of runs the options ask for, counted before anything is
+// planned: folders x variants (sweeps, samples or elasticity runs) x cars.
+// Nothing when it does not fit in 64 bits.
+std::optional<std::size_t> PlannedRuns(const StudySettings& opt, std::size_t folders, std::size_t cars) {
+    std::optional<std::size_t> n = folders;
+    if (!opt.vary.empty()) {
+        n = Times(*n, opt.samples ? opt.samples : 1 + 2 * opt.vary.size());
+    } else {
+        for (const Sweep& sw : opt.sweeps)
+            if (n) n = Times(*n, sw.values.size());
+    }
+    if (n && cars) n = Times(*n, cars);
+    return n;
+}
+
+} // namespace
+
 int RunStudy(const StudySettings& opt) {
     std::vector<std::string> folders = opt.dirs.empty() ? std::vector<std::string>{"."} : opt.dirs;
-    StudyPlan plan = MakePlan(opt, folders);
-    std::vector<StudyCar> cars;
+    Fleet fleet;
     if (!opt.cars.empty()) {
         std::vector<std::string> problems;
         try {
-            cars = ReadStudyCars(opt.cars, problems);
+            fleet.base = ReadStudyCars(opt.cars, problems);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
             return 2;
@@ -270,55 +327,57 @@ int RunStudy(const StudySettings& opt) {
         for (const std::string& p : problems)
             std::fprintf(stderr, "tralvik-batch: left out: %s\n", p.c_str());
         try {
-            for (StudyCar& c : cars) {
+            for (StudyCar& c : fleet.base) {
                 c = WithCarSettings(c, opt.carSettings);
                 for (const Assignment& a : opt.carSettings) c.id.emplace_back("car " + a.name, a.value);
             }
+            // Each swept value must make a car on its own; the combinations
+            // are made as their runs come.
+            for (const Sweep& sw : opt.carSweeps)
+                for (const std::string& v : sw.values) (void)WithCarSettings(fleet.base.front(), {{sw.name, v}});
         } catch (const std::exception& e) {
             std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
             return 2;
         }
         // --sweep-car: each car once per combination of the swept values.
-        std::vector<std::string> names;
-        std::vector<StudyCar> variants;
-        std::size_t per = 1;
-        for (const Sweep& sw : opt.carSweeps) per *= sw.values.size();
-        if (per * cars.size() > opt.maxRuns) {
-            std::fprintf(stderr, "tralvik-batch: more cars than the limit of %zu runs; give --max-runs N\n",
-                         opt.maxRuns);
+        fleet.sweeps = opt.carSweeps;
+        std::optional<std::size_t> per = 1;
+        for (const Sweep& sw : opt.carSweeps)
+            if (per) per = Times(*per, sw.values.size());
+        std::optional<std::size_t> cars = per ? Times(*per, fleet.base.size()) : std::nullopt;
+        if (!cars || *cars > opt.maxRuns) {
+            std::fprintf(stderr, "tralvik-batch: %s cars (%zu in the list, each once per combination of "
+                                 "--sweep-car values) are more than the limit of %zu runs; give --max-runs N\n",
+                         cars ? std::to_string(*cars).c_str() : "more than 18446744073709551615",
+                         fleet.base.size(), opt.maxRuns);
             return 2;
         }
-        try {
-            for (const StudyCar& c : cars)
-                for (std::size_t i = 0; i < per; ++i) {
-                    std::vector<Assignment> values;
-                    std::string label = c.desc.name;
-                    for (std::size_t k = opt.carSweeps.size(), rest = i; k-- > 0;) {
-                        const Sweep& sw = opt.carSweeps[k];
-                        values.insert(values.begin(), {sw.name, sw.values[rest % sw.values.size()]});
-                        rest /= sw.values.size();
-                    }
-                    for (const Assignment& a : values) label += "_" + a.name + "=" + a.value;
-                    StudyCar v = WithCarSettings(c, values);
-                    for (const Assignment& a : values) v.id.emplace_back("car " + a.name, a.value);
-                    variants.push_back(std::move(v));
-                    names.push_back(label);
-                }
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
-            return 2;
-        }
-        cars = std::move(variants);
-        plan.SetCars(names);
+        fleet.per = *per;
     }
-    const std::size_t total = plan.Count();
-    if (total > opt.maxRuns) {
+    // Counted before anything is planned, so that a study too large is
+    // refused without taking its memory.
+    const std::optional<std::size_t> planned = PlannedRuns(opt, folders.size(), fleet.Count());
+    if (!planned || *planned > opt.maxRuns) {
         std::fprintf(stderr,
-                     "tralvik-batch: the study has %zu runs, more than the limit of %zu; give "
+                     "tralvik-batch: the study has %s runs, more than the limit of %zu; give "
                      "--max-runs N to allow up to N\n",
-                     total, opt.maxRuns);
+                     planned ? std::to_string(*planned).c_str() : "more than 18446744073709551615",
+                     opt.maxRuns);
         return 2;
     }
+    // A Latin hypercube holds every sample's values while it is made.
+    constexpr std::size_t kMaxSampleValues = 20'000'000;
+    if (opt.samples && opt.samples > kMaxSampleValues / opt.vary.size()) {
+        std::fprintf(stderr,
+                     "tralvik-batch: --samples %zu of %zu ranges: a sampling plan is made whole in "
+                     "memory, and at most %zu values fit (give fewer samples, or split the study "
+                     "by --seed)\n",
+                     opt.samples, opt.vary.size(), kMaxSampleValues);
+        return 2;
+    }
+    StudyPlan plan = MakePlan(opt, folders);
+    if (fleet.Count()) plan.SetCars(fleet.Count(), [&fleet](std::size_t i) { return fleet.Name(i); });
+    const std::size_t total = plan.Count();
     // Elasticities need each folder's base and +-5 % runs.
     std::vector<std::optional<std::pair<double, double>>> fuelCo2(opt.elasticity ? total : 0);
     if (auto problem = CarSweepProblem(folders, opt.sweeps)) {
@@ -429,7 +488,7 @@ int RunStudy(const StudySettings& opt) {
             Row row;
             row.cells.emplace_back("run", j.plan.name);
             if (j.plan.car >= 0)
-                for (const auto& cell : cars[static_cast<std::size_t>(j.plan.car)].id) row.cells.push_back(cell);
+                for (const auto& cell : fleet.Car(static_cast<std::size_t>(j.plan.car)).id) row.cells.push_back(cell);
             for (const Assignment& a : j.plan.sets) row.cells.emplace_back(a.name, a.value);
             if (summary)
                 for (const auto& cell : SummaryCells(*summary)) row.cells.push_back(cell);
@@ -478,7 +537,7 @@ int RunStudy(const StudySettings& opt) {
                 ++next;
                 continue;
             }
-            if (Prepare(opt, root, next, j, cars) && Spawn(opt, j, total == 1))
+            if (Prepare(opt, root, next, j, fleet) && Spawn(opt, j, total == 1))
                 running[j.pid] = next;
             else
                 j.done = true;
@@ -550,8 +609,12 @@ int RunStudy(const StudySettings& opt) {
                     if (eFuel) row_cell(rows[r], "elasticity_fuel", *eFuel);
                     if (eCo2) row_cell(rows[r], "elasticity_co2", *eCo2);
                 }
+                // Runs go folder by folder, and within a folder car by car.
+                const std::size_t group = f / per, cars = fleet.Count();
+                const std::string of = cars ? folders[group / cars] + ", " + fleet.Name(group % cars)
+                                            : folders[group];
                 if (!opt.json)
-                    std::printf("elasticity   %s, %s: fuel %s, CO2 %s\n", folders[f / per].c_str(),
+                    std::printf("elasticity   %s, %s: fuel %s, CO2 %s\n", of.c_str(),
                                 opt.vary[k].name.c_str(),
                                 eFuel ? NumberText(std::round(*eFuel * 1000) / 1000).c_str() : "-",
                                 eCo2 ? NumberText(std::round(*eCo2 * 1000) / 1000).c_str() : "-");

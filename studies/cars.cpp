@@ -131,7 +131,7 @@ StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& set
 }
 
 std::vector<Assignment> MakeStudyCar(const StudyCar& car, const std::string& folder) {
-    carmodel::MakeCarFolder(car.desc, (fs::path(folder) / car.desc.name).string(), false);
+    carmodel::MakeCarFolder(car.desc, (fs::path(folder) / carmodel::CarFolderName(car.desc.name)).string(), false);
     carmodel::Constants lines;
     carmodel::SetCarConstants(lines, car.desc);
     std::vector<Assignment> sets;

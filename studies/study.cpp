@@ -168,9 +168,9 @@ std::size_t StudyPlan::Count() const {
             per *= sw.values.size();
         }
     }
-    if (!cars_.empty()) {
-        if (per > SIZE_MAX / cars_.size()) return SIZE_MAX;
-        per *= cars_.size();
+    if (carCount_ != 0) {
+        if (per > SIZE_MAX / carCount_) return SIZE_MAX;
+        per *= carCount_;
     }
     if (per != 0 && folders_.size() > SIZE_MAX / per) return SIZE_MAX;
     return per * folders_.size();
@@ -182,8 +182,8 @@ RunPlan StudyPlan::Next() {
     std::size_t index = next_ % per;
     ++next_;
     long car = -1;
-    if (!cars_.empty()) {
-        const std::size_t variants = per / cars_.size();
+    if (carCount_ != 0) {
+        const std::size_t variants = per / carCount_;
         car = static_cast<long>(index / variants);
         index %= variants;
     }
@@ -196,7 +196,7 @@ RunPlan StudyPlan::Next() {
     r.sets = sets_;
     r.name = SafeName(base);
     r.car = car;
-    if (car >= 0) r.name += "_" + SafeName(cars_[static_cast<std::size_t>(car)]);
+    if (car >= 0) r.name += "_" + SafeName(carName_(static_cast<std::size_t>(car)));
     if (listed_) {
         r.swept = variants_[index];
         if (index < labels_.size() && !labels_[index].empty()) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -57,8 +58,13 @@ class StudyPlan {
     // (empty: from its values).
     StudyPlan(std::vector<std::string> folders, std::vector<Assignment> sets,
               std::vector<std::vector<Assignment>> variants, std::vector<std::string> labels);
-    // A fleet: every folder's runs for each car in turn (named after it).
-    void SetCars(std::vector<std::string> names) { cars_ = std::move(names); }
+    // A fleet: every folder's runs for each of `count` cars in turn, named
+    // after `nameOf` (asked for each run, so that no list of a large
+    // fleet's names is held).
+    void SetCars(std::size_t count, std::function<std::string(std::size_t)> nameOf) {
+        carCount_ = count;
+        carName_ = std::move(nameOf);
+    }
     // The number of runs; saturates at SIZE_MAX.
     std::size_t Count() const;
     // The next run; call at most Count() times.
@@ -70,7 +76,8 @@ class StudyPlan {
     std::vector<Sweep> sweeps_;
     std::vector<std::vector<Assignment>> variants_;
     std::vector<std::string> labels_;
-    std::vector<std::string> cars_;
+    std::size_t carCount_ = 0;
+    std::function<std::string(std::size_t)> carName_;
     bool listed_ = false;
     std::size_t next_ = 0;
     std::unordered_set<std::string> names_;

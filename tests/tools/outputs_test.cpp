@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ struct Program {
     std::string name, command;
     std::string file; // empty: OUT is the output file itself
 };
+
+void PrintTo(const Program& p, std::ostream* os) {
+    *os << p.name;
+}
 
 std::vector<Program> Programs() {
     const std::string data = kSrc + "/data";

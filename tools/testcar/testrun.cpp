@@ -49,7 +49,7 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     for (const auto& e : fs::directory_iterator(dataDir))
         if (e.is_regular_file()) fs::copy_file(e.path(), dir / e.path().filename());
     fs::copy(fs::path(dataDir) / "cykler", dir / "cykler", fs::copy_options::recursive);
-    WriteCarTables(car, BuildTables(car), (dir / car.name).string());
+    WriteCarTables(car, BuildTables(car), (dir / CarFolderName(car.name)).string());
     carmodel::Constants v = ReadConstants((fs::path(dataDir) / "CONS.VAL").string());
     SetCarConstants(v, car);
     v["Ttidd"] = "cykler\\" + cycle;

@@ -1,0 +1,160 @@
+// Fleet studies on hostile descriptions and options: a car's name is a
+// name, never a path; elasticities of a fleet are labelled by car; studies
+// too large are refused by their count before any memory is taken.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "carmodel/carconstants.h"
+#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using tralvik::testing::ReadFile;
+using tralvik::testing::TempDir;
+using tralvik::testing::WriteFile;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+class FleetFaults : public ::testing::Test {
+  protected:
+    TempDir tmp;
+    std::string data, cars, temps;
+    void SetUp() override {
+        data = tmp / "data";
+        fs::copy(fs::path(TRALVIK_SOURCE_DIR) / "data", data, fs::copy_options::recursive);
+        cars = tmp / "cars";
+        fs::create_directories(cars);
+        temps = tmp / "tmp";
+        fs::create_directories(temps);
+    }
+    // A car description: the bundled car's with another name line.
+    void Car(const std::string& file, const std::string& name) {
+        std::string text = ReadFile(std::string(TRALVIK_SOURCE_DIR) + "/tools/cars/mellanbil.txt");
+        text.replace(text.find("name          Mellanbil"), 23, "name " + name);
+        WriteFile(cars + "/" + file, text);
+    }
+    Result Run(const std::string& args) {
+        const std::string out = tmp / ".out", err = tmp / ".err";
+        std::string cmd = "cd '" + tmp.path() + "' && TMPDIR='" + temps + "' timeout 300 '" +
+                          TRALVIK_BATCH_EXE + "' " + args + " > '" + out + "' 2> '" + err + "' < /dev/null";
+        int rc = std::system(("bash -c \"" + cmd + "\"").c_str());
+        return Result{WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadFile(out), ReadFile(err)};
+    }
+    // The study's own temporary folders (the toolkit may leave its runtime folder).
+    bool NoTemporariesLeft() const {
+        for (const auto& e : fs::directory_iterator(temps))
+            if (e.path().filename().string().rfind("tralvik", 0) == 0) return false;
+        return true;
+    }
+};
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(CarFolderName, IsOneSafeFolderNameThatTheConstantsFileCanHold) {
+    using tralvik::carmodel::CarFolderName;
+    const std::pair<const char*, const char*> cases[] = {
+        {"Mellanbil", "Mellanbil"},      // the bundled cars keep their folders
+        {"Dieselkombi", "Dieselkombi"},
+        {"Bilmäpp", "Bilmapp"},          // Windows-1252 and UTF-8 read it alike
+        {"ÅÄÖ åäö", "AAO_aao"},
+        {"../../..", "bil"},
+        {"/abs/dir", "_abs_dir"},
+        {"a/../b", "a_.._b"},  // no separator left, so no path
+        {"..hidden", "_hidden"},
+        {"", "bil"},
+        {"name.", "name"},
+        {"Ford Edge 2.0", "Ford_Edge_2.0"},
+    };
+    for (const auto& [name, folder] : cases) EXPECT_EQ(CarFolderName(name), folder) << name;
+    EXPECT_EQ(CarFolderName(std::string(10000, 'x')).size(), 64u);
+}
+
+// Names that were paths wrote the car's tables outside the run's copy; a
+// name out of Windows-1252's reach made a folder the run could not open.
+TEST_F(FleetFaults, ACarsNameIsANameNeverAPath) {
+    const std::string outside = tmp / "outside";
+    Car("a.txt", outside);
+    Car("b.txt", "../../..");
+    Car("c.txt", "Bilmäpp");
+    Result r = Run("--no-draw --ticks 30 --cars cars --csv fleet.csv data");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::exists(outside)) << "a car's tables were written outside the study";
+    for (const char* f : {"FORDON.TAB", "MOTOR.TAB", "VAXEL.TAB"}) {
+        EXPECT_FALSE(fs::exists(tmp / f)) << f;
+        EXPECT_FALSE(fs::exists(fs::path(tmp.path()).parent_path() / f)) << f;
+    }
+    // The data folder's own car is untouched.
+    EXPECT_EQ(ReadFile(data + "/Mellanbil/MOTOR.TAB"),
+              ReadFile(std::string(TRALVIK_SOURCE_DIR) + "/data/Mellanbil/MOTOR.TAB"));
+    const std::string csv = ReadFile(tmp / "fleet.csv");
+    EXPECT_TRUE(Has(csv, "Bilmäpp")) << "the car keeps its name in the table";
+    EXPECT_FALSE(Has(r.err, "File not found")) << r.err;
+    EXPECT_TRUE(NoTemporariesLeft());
+}
+
+// Elasticities of two cars: each car's line names the car (it read freed
+// memory, or crashed).
+TEST_F(FleetFaults, ElasticitiesOfAFleetAreLabelledByCar) {
+    Car("a.txt", "Alfa");
+    Car("b.txt", "Beta");
+    Result r = Run("--no-draw --ticks 200 --cars cars --vary Massa=1100:1300 --elasticity --jobs 2 "
+                   "--csv e.csv data");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "elasticity   data, Alfa, Massa: fuel")) << r.out;
+    EXPECT_TRUE(Has(r.out, "elasticity   data, Beta, Massa: fuel")) << r.out;
+    EXPECT_FALSE(Has(r.out, "(null)"));
+    EXPECT_TRUE(NoTemporariesLeft());
+}
+
+// Studies too large are refused by their count, before their plan takes
+// memory (the 2^64 fleet wrapped to 0 runs; a billion samples ended in an
+// uncaught bad_alloc).
+TEST_F(FleetFaults, AStudyTooLargeIsRefusedByItsCountWithoutTakingMemory) {
+    Car("a.txt", "Alfa");
+    // Eight keys of 256 values each, every value one the car can take.
+    const std::pair<const char*, double> keys[] = {{"final_drive", 3}, {"idle_rpm", 700}, {"aux_power", 300},
+                                                   {"tank", 40},       {"mass", 1200},    {"cda", 0.6},
+                                                   {"crr", 0.009},     {"brake_force", 9000}};
+    std::string eight;
+    for (const auto& [k, base] : keys) {
+        eight += std::string(" --sweep-car ") + k + "=";
+        for (int i = 0; i < 256; ++i) eight += (i ? "," : "") + std::to_string(base * (1 + i * 0.0005));
+    }
+    // 256^8 = 2^64 runs wrapped to 0 and ran the folder's own car.
+    Result wrap = Run("--no-draw --max-runs 100000000 --cars cars" + eight + " data");
+    EXPECT_EQ(wrap.status, 2) << wrap.err;
+    EXPECT_TRUE(Has(wrap.err, "more than 18446744073709551615")) << wrap.err;
+    EXPECT_EQ(wrap.out, "");
+
+    Result samples = Run("--no-draw --max-runs 1000000000 --vary Massa=1000:1200 --samples 1000000000 data");
+    EXPECT_EQ(samples.status, 2) << samples.err;
+    EXPECT_TRUE(Has(samples.err, "--samples 1000000000")) << samples.err;
+
+    Result count = Run("--no-draw --cars cars --sweep-car final_drive=3,4,5 --sweep Massa=1000,1100 "
+                       "--max-runs 5 data");
+    EXPECT_EQ(count.status, 2);
+    EXPECT_TRUE(Has(count.err, "the study has 6 runs, more than the limit of 5")) << count.err;
+    EXPECT_TRUE(NoTemporariesLeft());
+}
+
+TEST_F(FleetFaults, AFleetRefusesConstantsThatNameAnotherCarOrTable) {
+    Car("a.txt", "Alfa");
+    for (const std::string opt : {"--set Bilmapp=Mellanbil", "--sweep Tforb=MOTOR.TAB,X.TAB", "--set Tvx=VAXEL.TAB"}) {
+        Result r = Run("--no-draw --cars cars " + opt + " data");
+        EXPECT_EQ(r.status, 2) << opt;
+        EXPECT_TRUE(Has(r.err, "cannot go with --cars")) << r.err;
+    }
+}
+
+} // namespace
