@@ -24,7 +24,7 @@ std::string Num(double v) {
 
 } // namespace
 
-std::vector<std::string> SplitCsv(const std::string& line) {
+std::vector<std::string> SplitCsv(const std::string& line, std::size_t maxFields) {
     std::vector<std::string> out;
     std::string cell;
     bool quoted = false;
@@ -42,6 +42,9 @@ std::vector<std::string> SplitCsv(const std::string& line) {
         } else if (c == '"') {
             quoted = true;
         } else if (c == ',') {
+            // A line of commas must not become millions of empty cells.
+            if (out.size() + 1 >= maxFields)
+                throw std::runtime_error("more than " + std::to_string(maxFields) + " fields");
             out.push_back(cell);
             cell.clear();
         } else {
@@ -68,6 +71,9 @@ const char* const kOptional[] = {"Tested Transmission Type Code", "Drive System 
                                  "FE Bag 1", "FE Bag 2", "FE Bag 3"};
 constexpr int kNumOptional = sizeof kOptional / sizeof kOptional[0];
 constexpr std::size_t kMaxListBytes = 64u << 20;
+// A list's rows are a few hundred bytes; a longer line is no row of it.
+constexpr std::size_t kMaxLineBytes = 1u << 20;
+constexpr std::size_t kMaxHeaderFields = 4096;
 
 struct Bad : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -88,13 +94,25 @@ TestCarList ParseTestCars(const std::string& text, const std::string& path) {
     for (int lineNo = 1; pos < text.size(); ++lineNo) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string::npos) end = text.size();
+        if (end - pos > kMaxLineBytes) {
+            const std::string where = path + ":" + std::to_string(lineNo);
+            pos = end + 1;
+            if (lineNo == 1) throw std::runtime_error(where + ": the header line is longer than 1 MB");
+            out.problems.push_back(where + ": the line is longer than 1 MB; the row is left out");
+            continue;
+        }
         std::string line = text.substr(pos, end - pos);
         pos = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (lineNo == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3); // byte-order mark
         const std::string where = path + ":" + std::to_string(lineNo);
         if (lineNo == 1) {
-            const auto head = SplitCsv(line);
+            std::vector<std::string> head;
+            try {
+                head = SplitCsv(line, kMaxHeaderFields);
+            } catch (const std::runtime_error& e) {
+                throw std::runtime_error(where + ": the header has " + e.what());
+            }
             width = head.size();
             for (int k = 0; k < kNumCols; ++k) {
                 const auto it = std::find(head.begin(), head.end(), kCols[k]);
@@ -110,7 +128,13 @@ TestCarList ParseTestCars(const std::string& text, const std::string& path) {
         }
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
         try {
-            const auto cells = SplitCsv(line);
+            std::vector<std::string> cells;
+            try {
+                // Trailing empty fields beyond the header's are tolerated, not millions.
+                cells = SplitCsv(line, width + 64);
+            } catch (const std::runtime_error& e) {
+                throw Bad(std::string(e.what()) + ", the header has " + std::to_string(width));
+            }
             if (cells.size() < width)
                 throw Bad(std::to_string(cells.size()) + " fields, the header has " +
                           std::to_string(width));

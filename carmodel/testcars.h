@@ -6,6 +6,7 @@
 
 #include <array>
 #include <optional>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,8 @@ TestCarList ReadTestCars(const std::string& path);
 TestCarList ParseTestCars(const std::string& text, const std::string& where);
 
 // Splits one CSV line; fields may be quoted ("" is a quote inside one).
-std::vector<std::string> SplitCsv(const std::string& line);
+// Throws std::runtime_error "more than N fields" beyond `maxFields`.
+std::vector<std::string> SplitCsv(const std::string& line, std::size_t maxFields = 4096);
 
 // The city test (FTP-75, from a cold start: "FTP" or the descriptions of the
 // federal procedures) and the highway test (HWFET: "HWFE").

@@ -15,8 +15,12 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
+#include <csignal>
+
+#include "formats/folder.h"
 #include "lessons/compare.h"
 #include "lessons/replay.h"
 #include "pages/report.h"
@@ -32,13 +36,65 @@ using namespace tralvik::studies;
 
 namespace fs = std::filesystem;
 
+ClassFolder ReadClassFolder(const std::string& folder) {
+    std::vector<formats::FolderEntry> entries;
+    try {
+        entries = formats::FolderEntries(folder);
+    } catch (const std::runtime_error&) {
+        std::error_code ec;
+        throw RecordingError(fs::exists(folder, ec) ? "klassmappen " + folder + " är ingen mapp eller kan inte läsas"
+                                                    : "klassmappen " + folder + " finns inte");
+    }
+    ClassFolder c;
+    for (const formats::FolderEntry& e : entries) {
+        const bool rec = formats::HasExtension(e.name, ".rec");
+        if (rec && e.kind == formats::EntryKind::Regular) {
+            c.recordings.push_back(e.path);
+            continue;
+        }
+        std::string why;
+        switch (e.kind) {
+        case formats::EntryKind::Regular: why = "ingen inspelning (inte .rec)"; break;
+        case formats::EntryKind::Folder: why = "en mapp, ingen inspelning"; break;
+        case formats::EntryKind::Fifo: why = "en FIFO, ingen vanlig fil"; break;
+        case formats::EntryKind::Device: why = "en enhet, ingen vanlig fil"; break;
+        case formats::EntryKind::DanglingLink: why = "en länk som inte leder till någon fil"; break;
+        case formats::EntryKind::LinkLoop: why = "en länk som leder runt i en slinga"; break;
+        case formats::EntryKind::Other: why = "ingen vanlig fil"; break;
+        }
+        c.others.emplace_back(e.name, why);
+    }
+    return c;
+}
+
 std::vector<std::string> Recordings(const std::string& folder) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(folder, ec))
-        if (e.path().extension() == ".rec" && e.is_regular_file(ec)) files.push_back(e.path().string());
-    std::sort(files.begin(), files.end());
-    return files;
+    return ReadClassFolder(folder).recordings;
+}
+
+std::vector<std::string> PageNames(const std::string& prefix, const std::vector<std::string>& stems) {
+    std::vector<std::string> names;
+    std::set<std::string> taken;
+    for (const std::string& stem : stems) {
+        // Letters of any alphabet stay (Ågren stays Ågren); what a file name
+        // or a link cannot hold becomes '_'.
+        std::string o;
+        for (unsigned char c : stem)
+            o += c >= 0x80 || std::isalnum(c) || c == '-' || c == '_' || c == '.' ? char(c) : '_';
+        if (o.empty() || o[0] == '.') o.insert(0, "elev");
+        std::string name = prefix + "-" + o;
+        // Names that differ only in letter case or in what became '_' are
+        // numbered, so that no page replaces another.
+        auto key = [](std::string n) {
+            for (char& ch : n)
+                if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+            return n;
+        };
+        std::string unique = name;
+        for (int k = 2; taken.count(key(unique)); ++k) unique = name + "-" + std::to_string(k);
+        taken.insert(key(unique));
+        names.push_back(unique + ".html");
+    }
+    return names;
 }
 
 namespace {
@@ -61,12 +117,6 @@ std::string Percent(std::optional<double> value, double reference) {
 }
 
 // A file name from a recording's: letters, digits, '-', '_' and '.' only.
-std::string Safe(const std::string& stem) {
-    std::string o;
-    for (unsigned char c : stem) o += std::isalnum(c) || c == '-' || c == '_' || c == '.' ? char(c) : '_';
-    return o.empty() ? "elev" : o;
-}
-
 bool Ranked(const Student& a, const Student& b) {
     if (a.drive.has_value() != b.drive.has_value()) return a.drive.has_value();
     if (!a.drive) return a.recording < b.recording;
@@ -202,17 +252,24 @@ Summary FromJson(const nlohmann::json& j, int& hard) {
 } // namespace
 
 int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
+    InstallStopHandler();
     try {
         const fs::path src = fs::absolute(opt.dir);
         const fs::path report = fs::absolute(opt.report);
         std::error_code ec;
         if (!fs::is_directory(report.parent_path(), ec))
             throw RecordingError("cannot write " + report.string() + ": its folder does not exist");
-        std::vector<std::string> recs = Recordings(opt.classDir);
+        const ClassFolder folder = ReadClassFolder(opt.classDir);
+        const std::vector<std::string>& recs = folder.recordings;
         if (recs.empty()) {
-            std::fprintf(stderr, "tralvik-batch: no recordings (*.rec) in %s\n", opt.classDir.c_str());
+            std::fprintf(stderr, "tralvik-batch: inga inspelningar (*.rec) i %s\n", opt.classDir.c_str());
+            for (const auto& [name, why] : folder.others)
+                std::fprintf(stderr, "tralvik-batch: %s: %s\n", name.c_str(), why.c_str());
             return 2;
         }
+        std::vector<std::string> stems;
+        for (const std::string& r : recs) stems.push_back(fs::path(r).stem().string());
+        const std::vector<std::string> pages = PageNames(report.stem().string(), stems);
         // The children's outputs, removed on every way out.
         std::string pattern = (fs::temp_directory_path() / "tralvik-class-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) throw RecordingError("cannot make a temporary folder");
@@ -229,10 +286,25 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
                                                 : std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN));
         std::size_t next = 0, running = 0;
         std::vector<Job> all(recs.size());
+        // However the class ends, no replay is left running.
+        struct EndChildren {
+            std::vector<Job>& jobs;
+            ~EndChildren() {
+                for (Job& j : jobs)
+                    if (j.pid > 0) ::kill(-j.pid, SIGTERM);
+                for (Job& j : jobs)
+                    if (j.pid > 0) {
+                        int st;
+                        while (::waitpid(j.pid, &st, 0) < 0 && errno == EINTR) {
+                        }
+                        j.pid = 0;
+                    }
+            }
+        } endChildren{all};
         auto start = [&](std::size_t i) {
             Student& s = students[i];
             s.recording = fs::path(recs[i]).filename().string();
-            s.page = report.stem().string() + "-" + Safe(fs::path(recs[i]).stem().string()) + ".html";
+            s.page = pages[i];
             Job& j = all[i];
             j.index = i;
             j.out = pattern + "/" + std::to_string(i) + ".out";
@@ -248,7 +320,14 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
             posix_spawn_file_actions_addopen(&fa, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
             posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, j.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, j.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int rc = posix_spawn(&j.pid, drawRunner.c_str(), &fa, nullptr, argv.data(), environ);
+            // Each replay in a process group of its own: a Ctrl-C reaches it
+            // once, through the class, which ends it and cleans up.
+            posix_spawnattr_t attr;
+            posix_spawnattr_init(&attr);
+            posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+            posix_spawnattr_setpgroup(&attr, 0);
+            int rc = posix_spawn(&j.pid, drawRunner.c_str(), &fa, &attr, argv.data(), environ);
+            posix_spawnattr_destroy(&attr);
             posix_spawn_file_actions_destroy(&fa);
             if (rc != 0) throw RecordingError("cannot start " + drawRunner + ": " + std::strerror(rc));
             ++running;
@@ -287,7 +366,10 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
             int status = 0;
             pid_t pid = ::waitpid(-1, &status, 0);
             if (pid < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR) {
+                    if (int sig = StopSignal()) throw Interrupted(sig);
+                    continue;
+                }
                 throw RecordingError(std::string("waiting for the replays: ") + std::strerror(errno));
             }
             for (std::size_t i = 0; i < all.size(); ++i) {
@@ -296,6 +378,15 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
                 --running;
                 finish(i, status);
             }
+        }
+
+        // Every other entry of the folder is named on the page, not skipped.
+        for (const auto& [name, why] : folder.others) {
+            Student s;
+            s.recording = name;
+            s.name = fs::path(name).stem().string();
+            s.reason = why;
+            students.push_back(std::move(s));
         }
 
         // The built-in driver once, over the longest drive, for the class's reference.
@@ -314,28 +405,43 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         std::vector<const Student*> order;
         for (const Student& s : students) order.push_back(&s);
         std::sort(order.begin(), order.end(), [](const Student* a, const Student* b) { return Ranked(*a, *b); });
-        std::printf("%-4s %-20s %10s %8s %9s %8s %9s %5s\n", "", "student", "l/100 km", "vs b-in",
-                    "CO2 g/km", "time s", "top km/h", "hard");
+        // Columns by display width: a name with Å, Ä or Ö is as wide as its letters.
+        auto cell = [](const std::string& t, std::size_t width, bool left) {
+            std::size_t shown = 0;
+            for (unsigned char c : t) shown += (c & 0xC0) != 0x80;
+            const std::string pad(shown < width ? width - shown : 0, ' ');
+            return left ? t + pad : pad + t;
+        };
+        auto line = [&](const std::string& place, const std::string& name, const std::string& fuel,
+                        const std::string& vs, const std::string& co2, const std::string& time,
+                        const std::string& top, const std::string& hard) {
+            std::string l = cell(place, 4, true) + " " + cell(name, 20, true) + " " + cell(fuel, 10, false) + " " +
+                            cell(vs, 8, false) + " " + cell(co2, 9, false) + " " + cell(time, 8, false) + " " +
+                            cell(top, 9, false) + " " + cell(hard, 6, false) + "\n";
+            std::fputs(l.c_str(), stdout);
+        };
+        line("", "elev", "l/100 km", "mot inb.", "CO2 g/km", "tid s", "topp km/h", "hårda");
         int place = 0, failed = 0;
         for (const Student* s : order) {
             if (!s->drive) continue;
-            std::printf("%-4d %-20s %10s %8s %9s %8s %9s %5d\n", ++place, s->name.c_str(),
-                        Fixed(s->drive->fuel_l_per_100km, 2).c_str(),
-                        Percent(s->drive->fuel_l_per_100km, s->builtIn ? s->builtIn->fuel_l_per_100km.value_or(0) : 0).c_str(),
-                        Fixed(s->drive->co2_g_per_km, 1).c_str(), Fixed(s->drive->ttot_s, 1).c_str(),
-                        Fixed(s->drive->v_max_kmh, 1).c_str(), s->hardBrakings);
+            line(std::to_string(++place), s->name, Fixed(s->drive->fuel_l_per_100km, 2),
+                 Percent(s->drive->fuel_l_per_100km, s->builtIn ? s->builtIn->fuel_l_per_100km.value_or(0) : 0),
+                 Fixed(s->drive->co2_g_per_km, 1), Fixed(s->drive->ttot_s, 1), Fixed(s->drive->v_max_kmh, 1),
+                 std::to_string(s->hardBrakings));
         }
-        std::printf("%-4s %-20s %10s %8s %9s %8s %9s %5d\n", "", "built-in driver",
-                    Fixed(reference.summary.fuel_l_per_100km, 2).c_str(), "",
-                    Fixed(reference.summary.co2_g_per_km, 1).c_str(), Fixed(reference.summary.ttot_s, 1).c_str(),
-                    Fixed(reference.summary.v_max_kmh, 1).c_str(), reference.hardBrakings);
+        line("", "inbyggd förare", Fixed(reference.summary.fuel_l_per_100km, 2), "",
+             Fixed(reference.summary.co2_g_per_km, 1), Fixed(reference.summary.ttot_s, 1),
+             Fixed(reference.summary.v_max_kmh, 1), std::to_string(reference.hardBrakings));
         std::fflush(stdout);
         for (const Student* s : order) {
             if (s->drive) continue;
             ++failed;
-            std::fprintf(stderr, "tralvik-batch: %s not replayed: %s\n", s->recording.c_str(), s->reason.c_str());
+            std::fprintf(stderr, "tralvik-batch: %s spelades inte upp: %s\n", s->recording.c_str(), s->reason.c_str());
         }
         return failed ? 1 : 0;
+    } catch (const Interrupted& e) {
+        std::fprintf(stderr, "tralvik-batch: klassen %s; klassidan är inte skriven\n", e.what());
+        return 128 + e.signal();
     } catch (const RecordingError& e) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
         return 2;

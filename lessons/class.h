@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lessons/settings.h"
@@ -23,8 +24,22 @@ struct Student {
     std::vector<std::string> warnings;
 };
 
-// The recordings of a folder (*.rec), in name order.
+// A class folder: its recordings (*.rec in any letter case, regular files),
+// in name order, and every other entry with why it is none (in Swedish).
+struct ClassFolder {
+    std::vector<std::string> recordings;
+    std::vector<std::pair<std::string, std::string>> others; // name, why
+};
+// Throws RecordingError (in Swedish) when the folder is missing or no folder.
+ClassFolder ReadClassFolder(const std::string& folder);
+// The recordings alone.
 std::vector<std::string> Recordings(const std::string& folder);
+
+// The students' page names beside the class page PREFIX.html: PREFIX-NAME.html
+// with the recording's name kept readable (Å, Ä and Ö stay), distinct for
+// every student (names that differ only in letter case, or in characters a
+// file name cannot hold, are numbered -2, -3, ...).
+std::vector<std::string> PageNames(const std::string& prefix, const std::vector<std::string>& stems);
 
 // The class page: the students ranked by fuel (l/100 km, those that could
 // not be replayed listed after them with the reason), their differences from

@@ -296,6 +296,7 @@ void Warn(const DriveResult& r) {
 } // namespace
 
 int ReplayCommand(const LessonSettings& opt) {
+    InstallStopHandler();
     try {
         const std::string file = opt.recording;
         const std::string rec = Abs(file), report = Abs(opt.report), series = Abs(opt.series),
@@ -334,6 +335,10 @@ int ReplayCommand(const LessonSettings& opt) {
         if (!temp)
             std::fprintf(stderr, "tralvik-batch: the result files are in %s\n", where.c_str());
         return 0;
+    } catch (const Interrupted& e) {
+        // The temporary copies are gone with the stack; nothing half written.
+        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+        return 128 + e.signal();
     } catch (const RecordingError& e) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
         return 2;
@@ -341,6 +346,7 @@ int ReplayCommand(const LessonSettings& opt) {
 }
 
 int CompareCommand(const LessonSettings& opt) {
+    InstallStopHandler();
     try {
         const fs::path src = fs::absolute(opt.dir);
         const std::string rec = Abs(opt.recording), page = Abs(opt.report), series = Abs(opt.series),
@@ -369,6 +375,10 @@ int CompareCommand(const LessonSettings& opt) {
         }
         if (!series.empty()) WritePage(series, drive.seriesCsv);
         return 0;
+    } catch (const Interrupted& e) {
+        // The temporary copies are gone with the stack; nothing half written.
+        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+        return 128 + e.signal();
     } catch (const RecordingError& e) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
         return 2;

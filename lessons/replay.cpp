@@ -1,5 +1,8 @@
 #include "lessons/replay.h"
 
+#include <csignal>
+#include <cstring>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,6 +35,27 @@ namespace tralvik::lessons {
 using namespace tralvik::pages;
 using namespace tralvik::run;
 using namespace tralvik::studies;
+
+namespace {
+volatile std::sig_atomic_t gStop = 0;
+void OnStop(int sig) {
+    gStop = sig;
+}
+} // namespace
+
+void InstallStopHandler() {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = OnStop;
+    sa.sa_flags = SA_RESETHAND; // a second signal ends the program at once
+    sigemptyset(&sa.sa_mask);
+    // Also where a script started the command with SIGINT ignored.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+}
+
+int StopSignal() {
+    return gStop;
+}
 
 int CountHardBrakings(const std::vector<TracePoint>& trace) {
     int count = 0;
@@ -333,6 +357,7 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
     std::optional<std::string> cutShort;
     try {
         while (!c.Done()) {
+            if (int sig = StopSignal()) throw Interrupted(sig);
             const RecordedEvent& e = c.Next();
             c.tick = e.tick;
             platform.currentTick = e.tick;
@@ -434,6 +459,7 @@ DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn) {
     Drive d(platform, drawn);
     if (!d.Startup() || !d.Start()) throw RecordingError("the built-in driver's run failed to start");
     for (;;) {
+        if (int sig = StopSignal()) throw Interrupted(sig);
         platform.currentTick = d.ticks + 1;
         clock.BeginTick();
         TickOutcome o = d.Tick();

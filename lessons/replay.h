@@ -16,6 +16,23 @@
 
 namespace tralvik::lessons {
 
+// Ctrl-C, kill and a closed terminal stop a lesson's command between two
+// steps: the replay or the built-in driver throws Interrupted, so that its
+// temporary copies go and the command ends with 128 + the signal. A command
+// installs it once; a second signal ends the program at once.
+void InstallStopHandler();
+// The signal that asked to stop (0: none).
+int StopSignal();
+class Interrupted : public RecordingError {
+  public:
+    explicit Interrupted(int sig)
+        : RecordingError("avbruten av signal " + std::to_string(sig)), signal_(sig) {}
+    int signal() const { return signal_; }
+
+  private:
+    int signal_;
+};
+
 // One computed step, for the comparison's traces.
 struct TracePoint {
     double t = 0;      // ttot, s

@@ -9,6 +9,7 @@
 #include "carmodel/carconstants.h"
 #include "carmodel/carmodel.h"
 #include "config/Ffetch.h"
+#include "formats/folder.h"
 #include "studies/study.h"
 
 namespace tralvik::studies {
@@ -19,19 +20,20 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
     std::vector<StudyCar> cars;
     std::error_code ec;
     if (fs::is_directory(source, ec)) {
-        std::vector<fs::path> files;
-        for (const auto& e : fs::directory_iterator(source, ec))
-            if (e.is_regular_file() && e.path().extension() == ".txt") files.push_back(e.path());
-        std::sort(files.begin(), files.end());
-        for (const fs::path& f : files) {
-            try {
-                std::string text = carmodel::ReadBounded(f.string(), 1 << 20);
-                cars.push_back({carmodel::ParseCarDescription(text, f.string()), text, f.string(), {}});
-            } catch (const std::exception& e) {
-                problems.push_back(e.what());
+        for (const formats::FolderEntry& e : formats::FolderEntries(source)) {
+            if (!formats::HasExtension(e.name, ".txt")) continue;
+            if (e.kind != formats::EntryKind::Regular) {
+                problems.push_back(e.path + ": " + formats::KindText(e.kind) + ", not a car description");
                 continue;
             }
-            cars.back().id = {{"car", cars.back().desc.name}, {"car_file", f.filename().string()}};
+            try {
+                std::string text = carmodel::ReadBounded(e.path, 1 << 20);
+                cars.push_back({carmodel::ParseCarDescription(text, e.path), text, e.path, {}});
+            } catch (const std::exception& x) {
+                problems.push_back(x.what());
+                continue;
+            }
+            cars.back().id = {{"car", cars.back().desc.name}, {"car_file", e.name}};
         }
         if (cars.empty()) throw std::runtime_error(source + ": no car description (*.txt) makes a car");
         return cars;

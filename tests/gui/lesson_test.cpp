@@ -6,6 +6,8 @@
 #include <QFontMetrics>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
+#include <csignal>
 #include <filesystem>
 
 #include <QProcess>
@@ -492,6 +494,85 @@ class LessonTest : public QObject {
             QVERIFY2(bytes.startsWith("%PDF"), qPrintable(p));
             QCOMPARE(PdfPages(bytes), 1);
         }
+    }
+
+    // Every entry of a class folder accounted for, and a page for every
+    // student: names that differ in Å/Ä/Ö, letter case, spaces and
+    // underscores no longer share a page; .REC counts; a stray file, a FIFO,
+    // a dangling link and a folder are named with the reason.
+    void classAccountsForEveryFileAndPage() {
+        QCOMPARE(lessons::PageNames("k", {"Ågren", "Ögren", "lisa m", "lisa_m", "BO", "bo", ".x", ""}),
+                 (std::vector<std::string>{"k-Ågren.html", "k-Ögren.html", "k-lisa_m.html", "k-lisa_m-2.html",
+                                           "k-BO.html", "k-bo-2.html", "k-elev.x.html", "k-elev.html"}));
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), recs = dir.path() + "/klass";
+        QDir().mkpath(recs);
+        QDir::setCurrent(run);
+        RecordDrive(recs + "/Ågren.rec", {8, 0, 150, nullptr});
+        for (const char* n : {"Ögren.rec", "lisa m.rec", "lisa_m.rec", "BO.REC"})
+            QVERIFY(QFile::copy(recs + "/Ågren.rec", recs + "/" + QString::fromUtf8(n)));
+        sample::Write(recs + "/cilla", "inte en inspelning\n");
+        QVERIFY(::mkfifo((recs + "/fifo.rec").toUtf8().constData(), 0644) == 0);
+        QVERIFY(QFile::link(recs + "/borta", recs + "/länk.rec"));
+        QDir().mkpath(recs + "/mapp.rec");
+        lessons::LessonSettings opt;
+        opt.classDir = recs.toStdString();
+        opt.dir = run.toStdString();
+        opt.report = (dir.path() + "/klass.html").toStdString();
+        opt.jobs = 2;
+        QCOMPARE(lessons::ClassCommand(opt, TRALVIK_BATCH_DRAW_EXE), 1);
+        QString page = QString::fromUtf8(ReadFile(dir.path() + "/klass.html"));
+        QRegularExpression link("<a href=\"([^\"]+)\">([^<]+)</a>");
+        QSet<QString> pages;
+        for (auto m = link.globalMatch(page); m.hasNext();) {
+            QString href = m.next().captured(1);
+            QVERIFY2(!pages.contains(href), qPrintable(href));
+            pages.insert(href);
+            QVERIFY2(QFile::exists(dir.path() + "/" + href), qPrintable(href));
+        }
+        QCOMPARE(pages.size(), 5);
+        QVERIFY(pages.contains("klass-Ågren.html") && pages.contains("klass-Ögren.html"));
+        for (const char* why : {"<b>cilla</b>: ingen inspelning", "<b>fifo.rec</b>: en FIFO",
+                                "<b>länk.rec</b>: en länk som inte leder till någon fil", "<b>mapp.rec</b>: en mapp"})
+            QVERIFY2(page.contains(QString::fromUtf8(why)), why);
+        // A missing class folder is said to be missing.
+        opt.classDir = (dir.path() + "/finns-inte").toStdString();
+        QCOMPARE(lessons::ClassCommand(opt, TRALVIK_BATCH_DRAW_EXE), 2);
+    }
+
+    // A class stopped from outside (SIGTERM, as a scheduler or kill sends
+    // it): the replays are ended with it, no temporary folder is left, and
+    // the status says which signal.
+    void classStoppedBySignalCleansUp() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), recs = dir.path() + "/klass";
+        QDir().mkpath(recs);
+        QDir::setCurrent(run);
+        RecordDrive(recs + "/lång.rec", {10, 0, 6000, nullptr});
+        QVERIFY(QFile::copy(recs + "/lång.rec", recs + "/lång2.rec"));
+        QDir().mkpath(dir.path() + "/tmp");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", dir.path() + "/tmp");
+        p.setProcessEnvironment(env);
+        p.start(TRALVIK_BATCH_DRAW_EXE, {"--class", recs, run, "--report", dir.path() + "/klass.html", "--jobs", "2"});
+        QVERIFY(p.waitForStarted());
+        // Until both replays run.
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(dir.path() + "/tmp").entryList({"tralvik-compare-*"}, QDir::Dirs).size() >= 2,
+                                 20000);
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 128 + SIGTERM);
+        QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("avbruten av signal 15"));
+        QVERIFY2(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}, QDir::Dirs | QDir::Files).isEmpty(),
+                 qPrintable(QDir(dir.path() + "/tmp").entryList().join(" ")));
+        QVERIFY(!QFile::exists(dir.path() + "/klass.html"));
+        // No replay left running: none of the draw runners has this class folder.
+        QProcess ps;
+        ps.start("pgrep", {"-f", recs});
+        ps.waitForFinished();
+        QCOMPARE(QString(ps.readAllStandardOutput()).trimmed(), QString());
     }
 
     // The acceleration after a hard stop: "0.0" drawn over "-7.8" on a step
