@@ -2,6 +2,8 @@
 // on FTP-75 and HWFET with the automatic gearbox, and sets the simulated fuel
 // use beside the measured.
 #include <atomic>
+#include <csignal>
+#include <cstring>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -147,6 +149,25 @@ void PrintBags(const std::vector<TestCarResult>& done, bool summary) {
 
 } // namespace
 
+namespace {
+
+// Ctrl-C, kill and a closed terminal: no new vehicle is started, the runs
+// under way end (a run takes a fraction of a second) and clean up.
+volatile std::sig_atomic_t gStop = 0;
+void OnStop(int sig) {
+    gStop = sig;
+}
+void InstallStopHandler() {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = OnStop;
+    sa.sa_flags = SA_RESETHAND; // a second signal ends it at once
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc), pos;
     std::optional<Tech> tech;
@@ -255,8 +276,9 @@ int main(int argc, char** argv) {
         std::vector<TestCarResult> results(chosen.size());
         std::vector<std::string> failed(chosen.size());
         std::atomic<std::size_t> next{0};
+        InstallStopHandler();
         auto work = [&]() {
-            for (std::size_t k; (k = next++) < chosen.size();) {
+            for (std::size_t k; !gStop && (k = next++) < chosen.size();) {
                 try {
                     results[k] = CompareTestVehicle(batch, data, *chosen[k], tech,
                                                     refit ? &constants : nullptr, bags);
@@ -267,6 +289,15 @@ int main(int argc, char** argv) {
         for (int j = 1; j < jobs && j < static_cast<int>(chosen.size()); ++j) pool.emplace_back(work);
         work();
         for (auto& t : pool) t.join();
+        if (const int sig = gStop) {
+            // The runs under way have ended and their folders are gone;
+            // outputs are not written from part of the list.
+            std::size_t compared = 0;
+            for (std::size_t k = 0; k < chosen.size(); ++k) compared += failed[k].empty() && !results[k].lines.empty();
+            std::fprintf(stderr, "testcar: stopped by signal %d after %zu of %zu vehicles; nothing written\n", sig,
+                         compared, chosen.size());
+            return 128 + sig;
+        }
 
         std::vector<TestCarResult> done;
         int notCompared = 0;
@@ -325,8 +356,14 @@ int main(int argc, char** argv) {
                 }
             WriteBytes(csv, out);
         }
+        std::size_t tests = 0;
+        for (const auto& r : done) tests += r.lines.size();
+        if (tests == 0) {
+            std::fprintf(stderr, "testcar: nothing was compared: no test of the %zu vehicles ran to its end "
+                                 "(see the messages above)\n", chosen.size());
+            return 1;
+        }
         if (!plot.empty()) PlotRatios(done, title, plot);
-        if (done.empty()) return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "testcar: %s\n", e.what());
         return 1;

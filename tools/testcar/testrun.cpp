@@ -1,5 +1,7 @@
 #include "tools/testcar/testrun.h"
 
+#include <sys/wait.h>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -66,7 +68,10 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
         out.append(buf.data(), n);
     const int rc = ::pclose(p);
-    if (rc != 0) throw std::runtime_error(batchExe + " failed on " + cycle + ": " + out);
+    if (rc != 0)
+        throw std::runtime_error(batchExe + " failed on " + cycle + " (status " +
+                                 std::to_string(WIFEXITED(rc) ? WEXITSTATUS(rc) : 128 + WTERMSIG(rc)) + ")" +
+                                 (out.empty() ? std::string() : ": " + out));
     // The summary is the output's last line; warnings may come before it.
     const std::size_t last = out.find_last_of('\n', out.size() >= 2 ? out.size() - 2 : 0);
     const auto sum = run::SummaryFromJson(last == std::string::npos ? out : out.substr(last + 1));

@@ -1,0 +1,90 @@
+// testcar as a command: a status that says whether anything was compared,
+// and a stop from outside that ends its runs and leaves no folder behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using tralvik::testing::ReadFile;
+using tralvik::testing::TempDir;
+using tralvik::testing::WriteFile;
+
+namespace {
+
+const std::string kTestcar = std::string(TRALVIK_TOOLS_DIR) + "/testcar";
+const std::string kData = std::string(TRALVIK_SOURCE_DIR) + "/data";
+
+bool NoTestcarFolders(const std::string& temps) {
+    for (const auto& e : fs::directory_iterator(temps))
+        if (e.path().filename().string().rfind("tralvik-testcar", 0) == 0) return false;
+    return true;
+}
+
+TEST(TestcarCommand, NothingComparedIsAFailure) {
+    TempDir tmp;
+    const std::string err = tmp / "err";
+    for (const std::string batch : {"/bin/false", "/bin/true"}) {
+        const std::string cmd = kTestcar + " " + TRALVIK_SOURCE_DIR + "/tools/cars/test-cars.csv --line 2 --data " +
+                                kData + " --batch " + batch + " > /dev/null 2> '" + err + "'";
+        const int rc = std::system(cmd.c_str());
+        EXPECT_EQ(WEXITSTATUS(rc), 1) << batch;
+        EXPECT_NE(ReadFile(err).find("nothing was compared"), std::string::npos) << ReadFile(err);
+    }
+}
+
+// A list of forty vehicles (the example fleet's, renamed), stopped after a
+// second with SIGTERM as a scheduler sends it.
+TEST(TestcarCommand, StoppedBySignalEndsItsRunsAndCleansUp) {
+    TempDir tmp;
+    const std::string temps = tmp / "tmp";
+    fs::create_directories(temps);
+    std::istringstream in(ReadFile(std::string(TRALVIK_SOURCE_DIR) + "/tools/cars/fleet-example.csv"));
+    std::string header, line, list;
+    std::getline(in, header);
+    list = header + "\n";
+    std::vector<std::string> rows;
+    while (std::getline(in, line))
+        if (!line.empty()) rows.push_back(line);
+    for (int copy = 0; copy < 8; ++copy)
+        for (std::string r : rows) {
+            // The model (third field) made distinct per copy.
+            const std::size_t a = r.find(',', r.find(',') + 1) + 1;
+            const std::size_t b = r.find(',', a);
+            r.insert(b, " " + std::to_string(copy));
+            list += r + "\n";
+        }
+    WriteFile(tmp / "list.csv", list);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("TMPDIR", temps.c_str(), 1);
+        const std::string l = tmp / "list.csv", out = tmp / "out", err = tmp / "err", csv = tmp / "c.csv";
+        std::freopen(out.c_str(), "w", stdout);
+        std::freopen(err.c_str(), "w", stderr);
+        ::execl(kTestcar.c_str(), "testcar", l.c_str(), "--all", "--jobs", "2", "--data", kData.c_str(), "--batch",
+                TRALVIK_BATCH_EXE, "--csv", csv.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "testcar died of the signal instead of handling it";
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_NE(ReadFile(tmp / "err").find("stopped by signal 15"), std::string::npos) << ReadFile(tmp / "err");
+    EXPECT_TRUE(NoTestcarFolders(temps));
+    EXPECT_FALSE(fs::exists(tmp / "c.csv")) << "a CSV of part of the list was written";
+}
+
+} // namespace
