@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -177,6 +178,38 @@ void CopyWithoutPictures(const fs::path& from, const fs::path& to, std::error_co
         if (ec) return;
     }
 }
+
+// The lock of a --keep folder, held while the study runs (the kernel lets
+// it go with the process, however it ends).
+class KeepLock {
+  public:
+    ~KeepLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool Take(const std::string& dir, std::string& error) {
+        std::error_code ec;
+        fs::create_directories(dir, ec);
+        if (ec) {
+            error = "--keep " + dir + ": cannot make the folder: " + ec.message();
+            return false;
+        }
+        const std::string lock = (fs::path(dir) / ".tralvik-keep.lock").string();
+        fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0) {
+            error = "--keep " + dir + ": cannot take the folder's lock: " + std::strerror(errno);
+            return false;
+        }
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            error = "--keep " + dir + " is in use by another study that keeps its runs there; "
+                    "give each study a folder of its own, or wait until the other has ended";
+            return false;
+        }
+        return true;
+    }
+
+  private:
+    int fd_ = -1;
+};
 
 // The cars of a fleet study: each car of the list once per combination of
 // the --sweep-car values. A variant is made when its run is prepared, so
@@ -383,6 +416,16 @@ int RunStudy(const StudySettings& opt) {
     if (auto problem = CarSweepProblem(folders, opt.sweeps)) {
         std::fprintf(stderr, "tralvik-batch: %s\n", problem->c_str());
         return 2;
+    }
+    // A --keep folder is one study's at a time: two studies keeping runs of
+    // the same names in one folder would replace each other's runs.
+    KeepLock keepLock;
+    if (opt.keep) {
+        std::string error;
+        if (!keepLock.Take(*opt.keep, error)) {
+            std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
+            return 2;
+        }
     }
     std::string tmpl = (fs::temp_directory_path() / "tralvik-study-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) {

@@ -3,7 +3,10 @@
 // too large are refused by their count before any memory is taken.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -155,6 +158,24 @@ TEST_F(FleetFaults, AFleetRefusesConstantsThatNameAnotherCarOrTable) {
         EXPECT_EQ(r.status, 2) << opt;
         EXPECT_TRUE(Has(r.err, "cannot go with --cars")) << r.err;
     }
+}
+
+// Two studies keeping their runs in one folder replaced each other's runs
+// of the same names: a folder another study holds is refused.
+TEST_F(FleetFaults, AKeepFolderIsOneStudysAtATime) {
+    const std::string keep = tmp / "kept";
+    fs::create_directories(keep);
+    const int fd = ::open((keep + "/.tralvik-keep.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0); // as another study holds it
+    Result held = Run("--no-draw --ticks 20 --sweep Massa=1000,1100 --keep kept data");
+    EXPECT_EQ(held.status, 2);
+    EXPECT_TRUE(Has(held.err, "--keep kept is in use by another study")) << held.err;
+    EXPECT_FALSE(fs::exists(keep + "/data_Massa=1000"));
+    ::close(fd);
+    Result free = Run("--no-draw --ticks 20 --sweep Massa=1000,1100 --keep kept data");
+    EXPECT_EQ(free.status, 0) << free.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(keep), fs::directory_iterator()), 3); // two runs and the lock
 }
 
 } // namespace
