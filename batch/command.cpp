@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "run/check.h"
+#include "run/pagefile.h"
 #include "studies/study.h"
 
 namespace tralvik::batch {
@@ -74,6 +75,29 @@ std::optional<int> StartCommand(int argc, char** argv, Options& opt,
         return 0;
     }
     if (opt.check) return CheckWhatWouldRun(opt);
+    // Every place an output goes is checked before the first run: a study
+    // must not run for hours to find its CSV's folder missing.
+    {
+        std::vector<std::string> files = {opt.csv, opt.report, opt.series};
+        for (const auto& f : opt.frames) files.push_back(f.file);
+        if (opt.snapshot) files.push_back(opt.snapshot->file);
+        for (const std::string& f : files)
+            if (!f.empty())
+                if (auto why = OutputFileProblem(f)) {
+                    std::fprintf(stderr, "tralvik-batch: %s\n", why->c_str());
+                    return 2;
+                }
+        if (!opt.charts.empty())
+            if (auto why = OutputFolderProblem(opt.charts)) {
+                std::fprintf(stderr, "tralvik-batch: %s\n", why->c_str());
+                return 2;
+            }
+        if (opt.keep)
+            if (auto why = OutputFolderProblem(*opt.keep)) {
+                std::fprintf(stderr, "tralvik-batch: --keep: %s\n", why->c_str());
+                return 2;
+            }
+    }
     if (!opt.inputFile.empty()) {
         auto read = ReadInputFile(opt.inputFile, error);
         if (!read) {

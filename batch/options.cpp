@@ -45,8 +45,12 @@ std::string UsageMessage(const CLI::ParseError& e, const std::vector<std::string
     std::string what = e.what();
     const std::string name = e.get_name();
     if (name == "ArgumentMismatch") {
-        if (auto c = what.find(':'); c != std::string::npos && what.rfind("-", 0) == 0)
+        if (auto c = what.find(':'); c != std::string::npos && what.rfind("-", 0) == 0) {
+            // "--ticks: At Most 1 required but received 2": given twice, not missing.
+            if (what.find("At Most", c) != std::string::npos)
+                return "option " + what.substr(0, c) + " is given more than once; give it once";
             return "option " + what.substr(0, c) + " needs a value";
+        }
         // "json was given a disallowed flag override": find the argument.
         std::string flag = what.substr(0, what.find(' '));
         for (const std::string& a : args)
@@ -197,10 +201,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         o.carSweeps.push_back(sw);
     }
     {
-        std::vector<Sweep> asSweeps = o.carSweeps;
-        for (const Assignment& a : o.carSettings) asSweeps.push_back(Sweep{a.name, {}});
-        if (auto repeated = RepeatedName({}, asSweeps)) {
-            error = "--set-car/--sweep-car: " + *repeated;
+        if (auto repeated = RepeatedName(o.carSettings, o.carSweeps, {}, "--set-car", "--sweep-car")) {
+            error = *repeated;
             return std::nullopt;
         }
     }
@@ -259,9 +261,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     }
     {
         // --vary names count with --set's as given.
-        std::vector<Sweep> asSweeps = o.sweeps;
-        for (const Vary& v : o.vary) asSweeps.push_back(Sweep{v.name, {}});
-        if (auto repeated = RepeatedName(o.sets, asSweeps)) {
+        std::vector<std::pair<std::string, std::string>> varied;
+        for (const Vary& v : o.vary) varied.emplace_back(v.name, "--vary");
+        if (auto repeated = RepeatedName(o.sets, o.sweeps, varied)) {
             error = *repeated;
             return std::nullopt;
         }
@@ -310,6 +312,19 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             {o.spara.has_value(), "--spara: the recording holds the save switches of the drive"},
             {o.noDraw, "--no-draw: a replay draws as the window did (the ditch and collision "
                        "tests need the pixels)"},
+            // The drive was made on the folder as it is: a changed value
+            // would not be the drive that was recorded.
+            {!o.sets.empty(), "--set: the drive was made with the folder's own values"},
+            {!o.sweeps.empty() || !o.vary.empty(), "--sweep or --vary: a drive is one run"},
+            {!o.cars.empty() || !o.carSettings.empty() || !o.carSweeps.empty(),
+             "--cars, --set-car or --sweep-car: the drive was made with the folder's car"},
+            {!o.load.empty() || o.snapshot.has_value(),
+             "--load or --snapshot: the recording holds what the drive loaded and saved"},
+            {!o.inputFile.empty(), "--input: the recording holds the drive's keys"},
+            {o.us, "--units us: the lesson's figures are in SI units"},
+            {!o.csv.empty(), "--csv (the summary is printed; --json gives it as one object)"},
+            {o.keep.has_value(), "--keep: a replay's folder is kept with --out"},
+            {o.dirs.size() > 1, "more than one folder: a drive was made in one"},
         };
         for (const auto& [given, what] : refused) {
             if (given) {
@@ -317,8 +332,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
                 return std::nullopt;
             }
         }
-        if (!o.classDir.empty() && (!o.frames.empty() || !o.series.empty())) {
-            error = "--class does not take --frame or --series (give them to --replay or --compare)";
+        if (!o.classDir.empty() && (!o.frames.empty() || !o.series.empty() || !o.charts.empty() || o.json)) {
+            error = "--class does not take --frame, --series, --charts or --json (give them to --replay or "
+                    "--compare of one student)";
             return std::nullopt;
         }
         if (!o.classDir.empty() && o.report.empty()) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -25,6 +26,13 @@ namespace tralvik::carmodel {
 using namespace tralvik::formats;
 
 namespace {
+
+// A bound as the user would write it: 1e-05, not 0.0000.
+std::string Shortest(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
 
 constexpr double kPi = 3.14159265358979323846;
 // The simulator's own angular-speed factor (it uses 3.14 for pi).
@@ -160,8 +168,8 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
                 if (range != kRanges.end() &&
                     !(v.back() >= range->second.first && v.back() <= range->second.second))
                     throw std::runtime_error(where + ": " + key + " " + w + " is outside " +
-                                             Fixed(range->second.first, 4) + ".." +
-                                             Fixed(range->second.second, 4));
+                                             Shortest(range->second.first) + ".." +
+                                             Shortest(range->second.second));
             }
             return v;
         };

@@ -257,6 +257,8 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         const fs::path src = fs::absolute(opt.dir);
         const fs::path report = fs::absolute(opt.report);
         std::error_code ec;
+        if (!fs::exists(src / "CONS.VAL", ec))
+            throw RecordingError("simuleringsmappen " + opt.dir + (fs::is_directory(src, ec) ? " har ingen CONS.VAL" : " finns inte"));
         if (!fs::is_directory(report.parent_path(), ec))
             throw RecordingError("cannot write " + report.string() + ": its folder does not exist");
         const ClassFolder folder = ReadClassFolder(opt.classDir);
@@ -394,7 +396,9 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         for (const Student& s : students)
             if (s.drive) longest = std::max(longest, s.drive->ltot_m);
         DriveResult reference;
-        {
+        // Without a single drive there is no distance to drive the built-in
+        // driver over: it is not run (it drove the whole map before).
+        if (longest > 0) {
             TempCopy copy(src);
             reference = RunBuiltIn(copy.Run().string(), longest);
         }
@@ -444,6 +448,10 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         return 128 + e.signal();
     } catch (const RecordingError& e) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+        return 2;
+    } catch (const std::exception& e) {
+        // A file system's own failure (no temporary folder, say).
+        std::fprintf(stderr, "tralvik-batch: klassen kunde inte köras: %s\n", e.what());
         return 2;
     }
 }

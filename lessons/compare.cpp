@@ -342,6 +342,9 @@ int ReplayCommand(const LessonSettings& opt) {
     } catch (const RecordingError& e) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
         return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+        return 2;
     }
 }
 
@@ -380,6 +383,9 @@ int CompareCommand(const LessonSettings& opt) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
         return 128 + e.signal();
     } catch (const RecordingError& e) {
+        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+        return 2;
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
         return 2;
     }

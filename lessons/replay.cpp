@@ -456,6 +456,7 @@ DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn) {
     SimulatedClock clock;
     Progress progress(false);
     HeadlessPlatform platform(clock, &clock, progress);
+    platform.who = "inbyggd förare"; // its "Krock" is not the student's
     Drive d(platform, drawn);
     if (!d.Startup() || !d.Start()) throw RecordingError("the built-in driver's run failed to start");
     for (;;) {

@@ -44,7 +44,8 @@ void HeadlessPlatform::ShowMessage(const Text& text) {
     messageShown_ = true;
     message_ = text;
     progress_.Clear();
-    std::fprintf(stderr, "%s%s\n", Where().c_str(), Cp1252ToUtf8(text).c_str());
+    std::fprintf(stderr, "%s%s%s\n", who.empty() ? "" : (who + ", ").c_str(), Where().c_str(),
+                 Cp1252ToUtf8(text).c_str());
 }
 
 void HeadlessPlatform::TableAborted(const std::string& utf8, bool written) {

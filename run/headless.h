@@ -59,6 +59,9 @@ class HeadlessPlatform : public Platform {
 
     // The tick about to run (0 before the first), for the messages.
     int64_t currentTick = 0;
+    // Whose run the messages are of, when a command runs more than one
+    // ("inbyggd förare"); empty: the run's own.
+    std::string who;
     // An input/output error has been shown.
     bool failed = false;
     // Says what lies behind an error when its message alone would mislead

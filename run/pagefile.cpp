@@ -1,4 +1,7 @@
 // Writing the report pages and their charts: whole files or none (no Qt).
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 
 #include "run/pagefile.h"
@@ -14,6 +17,48 @@ bool WritePageFile(const std::string& path, const std::string& text, std::string
         error = "cannot write " + path + ": " + e.text();
         return false;
     }
+}
+
+namespace {
+
+// The folder a new entry `path` would go in, and whether it can.
+std::optional<std::string> FolderProblem(const std::filesystem::path& path) {
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+        return "its folder " + folder.string() + " does not exist";
+    if (::access(folder.c_str(), W_OK) != 0) return "its folder " + folder.string() + " cannot be written in: " + IoErrorText(errno);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> OutputFileProblem(const std::string& path) {
+    if (path.empty()) return "no file name given";
+    std::error_code ec;
+    const auto st = std::filesystem::status(path, ec);
+    if (std::filesystem::is_directory(st)) return "cannot write " + path + ": it is a folder";
+    if (std::filesystem::exists(st) && !std::filesystem::is_regular_file(st)) return std::nullopt; // a device, a pipe
+    if (auto why = FolderProblem(std::filesystem::absolute(path))) return "cannot write " + path + ": " + *why;
+    return std::nullopt;
+}
+
+std::optional<std::string> OutputFolderProblem(const std::string& dir) {
+    if (dir.empty()) return "no folder name given";
+    std::error_code ec;
+    const auto st = std::filesystem::status(dir, ec);
+    if (std::filesystem::exists(st)) {
+        if (!std::filesystem::is_directory(st)) return "cannot write into " + dir + ": it is not a folder";
+        if (::access(dir.c_str(), W_OK) != 0) return "cannot write into " + dir + ": " + IoErrorText(errno);
+        return std::nullopt;
+    }
+    std::filesystem::path p = std::filesystem::absolute(dir);
+    // A folder made with its parents: the first that exists must take it.
+    while (p.has_parent_path() && p != p.parent_path() && !std::filesystem::exists(p.parent_path(), ec))
+        p = p.parent_path();
+    if (auto why = FolderProblem(p)) return "cannot make the folder " + dir + ": " + *why;
+    return std::nullopt;
 }
 
 bool WriteChartFiles(const std::string& dir, const ChartFiles& files, std::string& error) {

@@ -2,6 +2,7 @@
 // whole or not at all (a device or a pipe is written through).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,14 @@ using ChartFiles = std::vector<ChartFile>;
 bool WritePageFile(const std::string& path, const std::string& text, std::string& error);
 // Writes each chart as DIR/NAME, making DIR when missing.
 bool WriteChartFiles(const std::string& dir, const ChartFiles& charts, std::string& error);
+
+// Why an output file cannot be written at `path`, found before any run
+// starts: a folder of that name, a folder that does not exist, or one the
+// program may not write in (read-only). Nothing when it can be written (a
+// device or a pipe can).
+std::optional<std::string> OutputFileProblem(const std::string& path);
+// The same for a folder of outputs (--charts DIR): a file of that name, or
+// a place where the folder cannot be made.
+std::optional<std::string> OutputFolderProblem(const std::string& dir);
 
 } // namespace tralvik::run

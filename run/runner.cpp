@@ -193,8 +193,8 @@ class KeepLock {
             error = "--keep " + dir + ": cannot make the folder: " + ec.message();
             return false;
         }
-        const std::string lock = (fs::path(dir) / ".tralvik-keep.lock").string();
-        fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        // The folder itself is locked: no file of ours is left in it.
+        fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd_ < 0) {
             error = "--keep " + dir + ": cannot take the folder's lock: " + std::strerror(errno);
             return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
@@ -125,9 +126,31 @@ StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& set
         for (const auto& l : lines) replaced = replaced || l.first == key;
         if (!replaced) text += line + "\n";
     }
+    std::size_t firstSetting = 1;
+    for (char c : text) firstSetting += c == '\n';
     for (const auto& [key, value] : lines) text += key + " " + value + "\n";
     StudyCar made = car;
-    made.desc = carmodel::ParseCarDescription(text, car.where + " with --set-car");
+    const std::string tag = "\x1F"; // names the made-up text, never the user's
+    try {
+        made.desc = carmodel::ParseCarDescription(text, tag);
+    } catch (const std::runtime_error& e) {
+        // "TAG:LINE: what": a line of the setting the user gave, named as
+        // given (A=-50, not the f0 it made), or of the car's own description.
+        std::string what = e.what();
+        std::size_t line = 0;
+        if (what.rfind(tag + ":", 0) == 0) {
+            const std::size_t colon = what.find(':', tag.size() + 1);
+            line = std::strtoul(what.c_str() + tag.size() + 1, nullptr, 10);
+            what = colon == std::string::npos ? what : what.substr(colon + 2);
+        }
+        if (line >= firstSetting && line - firstSetting < settings.size()) {
+            const Assignment& a = settings[line - firstSetting];
+            const std::string& made_ = lines[line - firstSetting].first;
+            throw std::runtime_error(car.where + ": --set-car " + a.name + "=" + a.value + ": " +
+                                     (made_ != a.name ? "(as " + made_ + ") " : "") + what);
+        }
+        throw std::runtime_error(car.where + " with --set-car: " + what);
+    }
     made.text = text;
     return made;
 }

@@ -65,6 +65,13 @@ std::optional<Vary> ParseVary(const std::string& text, std::string& error) {
         error = "--vary " + v.name + ": LOW " + low + " is above HIGH " + high;
         return std::nullopt;
     }
+    // Samples are LOW + (HIGH - LOW) x u: a width beyond the largest number
+    // would make them infinite.
+    if (!std::isfinite(v.high - v.low) || !std::isfinite(v.high * 1.05) || !std::isfinite(v.low * 1.05)) {
+        error = "--vary " + v.name + ": the range " + low + ":" + high +
+                " is wider than a number can hold; give a narrower one";
+        return std::nullopt;
+    }
     // A range is of values themselves: -1 (the table's value) is no end.
     ConstantLine plain = *line;
     plain.minusOneFromTable = false;

@@ -131,20 +131,27 @@ std::string ApplyAssignments(const std::string& consVal, const std::vector<Assig
 }
 
 std::optional<std::string> RepeatedName(const std::vector<Assignment>& sets,
-                                        const std::vector<Sweep>& sweeps) {
-    std::unordered_map<std::string, const char*> given;
+                                        const std::vector<Sweep>& sweeps,
+                                        const std::vector<std::pair<std::string, std::string>>& more,
+                                        const std::string& setOption, const std::string& sweepOption) {
+    std::unordered_map<std::string, std::string> given;
+    auto again = [&](const std::string& name, const std::string& option) -> std::optional<std::string> {
+        auto [it, fresh] = given.emplace(name, option);
+        if (fresh) return std::nullopt;
+        if (it->second == option) return name + " is given twice with " + option;
+        return name + " is given with " + it->second + " and again with " + option;
+    };
     for (const Assignment& a : sets)
-        if (!given.emplace(a.name, "--set").second)
-            return a.name + " is given twice with --set";
+        if (auto m = again(a.name, setOption)) return m;
     for (const Sweep& sw : sweeps) {
-        auto [it, fresh] = given.emplace(sw.name, "--sweep");
-        if (!fresh)
-            return sw.name + " is given with " + it->second + " and again with --sweep";
+        if (auto m = again(sw.name, sweepOption)) return m;
         std::unordered_set<std::string> values;
         for (const std::string& v : sw.values)
             if (!values.insert(v).second)
-                return "--sweep " + sw.name + ": the value '" + v + "' is given twice";
+                return sweepOption + " " + sw.name + ": the value '" + v + "' is given twice";
     }
+    for (const auto& [name, option] : more)
+        if (auto m = again(name, option)) return m;
     return std::nullopt;
 }
 

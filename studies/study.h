@@ -9,6 +9,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "config/ConstantsLayout.h"
@@ -43,8 +44,13 @@ struct RunPlan {
 
 // A name given twice among --set and --sweep, or a value repeated within a
 // sweep: the message, or nothing when there is none.
+// `more` are further names with the option that gave each (--vary); the
+// options of sets and sweeps are named as given (--set-car, --sweep-car).
 std::optional<std::string> RepeatedName(const std::vector<Assignment>& sets,
-                                        const std::vector<Sweep>& sweeps);
+                                        const std::vector<Sweep>& sweeps,
+                                        const std::vector<std::pair<std::string, std::string>>& more = {},
+                                        const std::string& setOption = "--set",
+                                        const std::string& sweepOption = "--sweep");
 
 // The runs of a study, made one at a time in order: for each folder, each
 // variant. The variants are the cross product of the sweeps (the first sweep

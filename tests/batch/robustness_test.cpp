@@ -300,7 +300,7 @@ TEST_F(Robustness, EveryOutputOnAFullDiskAndOnAReadOnlyOne) {
         {rows + "--spara 1000", "Resultat.txt", true},
         {study + "--csv " + m + "/out.csv", "out.csv", false},
         {study + "--report " + m + "/out.html", "out.html", false},
-        {study + "--keep " + m + "/keep", "keep/data_Massa=900", false},
+        {study + "--keep " + m + "/keep", "keep", false},
         {rows + "--charts " + m + "/charts", "charts", false},
         {"--replay " + rec + " --report " + m + "/out.html", "out.html", false},
         {"--compare " + rec + " --report " + m + "/out.html", "out.html", false},

@@ -187,7 +187,7 @@ TEST(BatchStudy, ValuesTheModelCannotMeanAreRefused) {
 
 TEST(BatchStudy, NameGivenTwiceOrValueRepeatedIsRefused) {
     Sweep m1{"Massa", {"1100", "1500"}}, m2{"Massa", {"1200"}}, c{"CdA", {"0.6", "0.6"}};
-    EXPECT_EQ(RepeatedName({}, {m1, m2}), "Massa is given with --sweep and again with --sweep");
+    EXPECT_EQ(RepeatedName({}, {m1, m2}), "Massa is given twice with --sweep");
     EXPECT_EQ(RepeatedName({{"Massa", "1"}}, {m1}), "Massa is given with --set and again with --sweep");
     EXPECT_EQ(RepeatedName({{"Tank", "1"}, {"Tank", "2"}}, {}), "Tank is given twice with --set");
     EXPECT_EQ(RepeatedName({}, {c}), "--sweep CdA: the value '0.6' is given twice");
@@ -195,7 +195,14 @@ TEST(BatchStudy, NameGivenTwiceOrValueRepeatedIsRefused) {
     std::string err;
     auto o = ParseOptions({"--sweep", "Massa=1100,1500", "--sweep", "Massa=1200", "d"}, err);
     EXPECT_FALSE(o);
-    EXPECT_EQ(err, "Massa is given with --sweep and again with --sweep");
+    EXPECT_EQ(err, "Massa is given twice with --sweep");
+    // Each option named as given, not as --sweep.
+    EXPECT_EQ(RepeatedName({}, {}, {{"Massa", "--vary"}, {"Massa", "--vary"}}), "Massa is given twice with --vary");
+    EXPECT_EQ(RepeatedName({{"k", "1"}, {"k", "2"}}, {}, {}, "--set-car", "--sweep-car"),
+              "k is given twice with --set-car");
+    o = ParseOptions({"--ticks", "100", "--ticks", "1", "d"}, err);
+    EXPECT_FALSE(o);
+    EXPECT_EQ(err, "option --ticks is given more than once; give it once");
 }
 
 // A study is counted before it is planned; runs are made one at a time, and

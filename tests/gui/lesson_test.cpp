@@ -520,7 +520,11 @@ class LessonTest : public QObject {
         opt.dir = run.toStdString();
         opt.report = (dir.path() + "/klass.html").toStdString();
         opt.jobs = 2;
-        QCOMPARE(lessons::ClassCommand(opt, TRALVIK_BATCH_DRAW_EXE), 1);
+        QDir().mkpath(dir.path() + "/tmp");
+        QByteArray tmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", (dir.path() + "/tmp").toUtf8());
+        const int status = lessons::ClassCommand(opt, TRALVIK_BATCH_DRAW_EXE);
+        QCOMPARE(status, 1);
         QString page = QString::fromUtf8(ReadFile(dir.path() + "/klass.html"));
         QRegularExpression link("<a href=\"([^\"]+)\">([^<]+)</a>");
         QSet<QString> pages;
@@ -538,6 +542,8 @@ class LessonTest : public QObject {
         // A missing class folder is said to be missing.
         opt.classDir = (dir.path() + "/finns-inte").toStdString();
         QCOMPARE(lessons::ClassCommand(opt, TRALVIK_BATCH_DRAW_EXE), 2);
+        QVERIFY(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}).isEmpty());
+        qputenv("TMPDIR", tmp);
     }
 
     // A class stopped from outside (SIGTERM, as a scheduler or kill sends

@@ -194,10 +194,10 @@ TEST(CarDescription, EveryNumberIsRangeCheckedNamingItsKey) {
         int replaces; // which of `rest` the bad line stands for
         std::string line, message;
     } cases[] = {
-        {3, "torque 1e9 4000", "car:8: torque 1e9 is outside 0.0100..30000.0000"},
-        {4, "max_rpm 1e12", "car:8: max_rpm 1e12 is outside 10.0000..30000.0000"},
-        {1, "displacement inf", "car:8: displacement inf is outside 0.0100..50.0000"},
-        {0, "gears 3 1e-9", "car:8: gears 1e-9 is outside 0.0100..100.0000"},
+        {3, "torque 1e9 4000", "car:8: torque 1e9 is outside 0.01..30000"},
+        {4, "max_rpm 1e12", "car:8: max_rpm 1e12 is outside 10..30000"},
+        {1, "displacement inf", "car:8: displacement inf is outside 0.01..50"},
+        {0, "gears 3 1e-9", "car:8: gears 1e-9 is outside 0.01..100"},
     };
     for (const Case& c : cases) {
         std::string text = car + c.line + "\n";

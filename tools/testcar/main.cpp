@@ -18,6 +18,7 @@
 #include "carmodel/fleet.h"
 #include "carmodel/testcars.h"
 #include "formats/textout.h"
+#include "run/pagefile.h"
 #include "tools/testcar/plot.h"
 #include "tools/testcar/testrun.h"
 
@@ -183,7 +184,7 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < args.size(); ++i) {
             const std::string& a = args[i];
             auto value = [&]() {
-                if (i + 1 >= args.size()) throw std::runtime_error(a + " needs a value");
+                if (i + 1 >= args.size() || args[i + 1].empty()) throw std::runtime_error(a + " needs a value");
                 return args[++i];
             };
             if (a == "--help" || a == "-h") {
@@ -241,6 +242,10 @@ int main(int argc, char** argv) {
         if (!fs::exists(data + "/CONS.VAL"))
             throw std::runtime_error(data + "/CONS.VAL does not exist (see --data)");
         if (!fs::exists(batch)) throw std::runtime_error(batch + " does not exist (see --batch)");
+        // The outputs' places are checked before the first run.
+        for (const std::string& out : {csv, plot, describe})
+            if (!out.empty())
+                if (auto why = tralvik::run::OutputFileProblem(out)) throw std::runtime_error(*why);
         const TestCarList list = ReadTestCars(pos[0]);
         for (const auto& p : list.problems) std::fprintf(stderr, "testcar: %s\n", p.c_str());
         const auto vehicles = GroupTestVehicles(list.rows);
