@@ -10,7 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <random>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -164,6 +169,57 @@ TEST_P(Outputs, AFullDiskLeavesTheOldFileAndAReadOnlyOneIsRefused) {
     Result ro = RunProgram(tmp, p, where);
     EXPECT_NE(ro.status, 0) << p.name << " reported success on a read-only disk";
     EXPECT_NE(ro.err.find("File access denied"), std::string::npos) << p.name << ": " << ro.err;
+}
+
+// Killed (SIGKILL) at random points, many times: every output is the old
+// file or the new one, whole, never a part of either.
+TEST_P(Outputs, KilledAnywhereLeavesTheOldOutputOrTheNew) {
+    const Program& p = GetParam();
+    TempDir tmp;
+    const std::string where = tmp / (p.file.empty() ? "out" : "folder");
+    if (!p.file.empty()) fs::create_directories(where);
+    // The new output, from a run left to finish, and how long that takes.
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(RunProgram(tmp, p, where).status, 0);
+    const auto full = std::chrono::steady_clock::now() - t0;
+    const std::string fresh = ReadFile(Target(p, where));
+    ASSERT_FALSE(fresh.empty());
+    const std::string old = "the old output, whole\n";
+    std::mt19937 random(12345);
+    // Up to a little beyond a whole run, so that some kills find the work done.
+    std::uniform_int_distribution<long> at(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(full).count() * 13 / 10);
+    int oldSeen = 0, newSeen = 0;
+    for (int round = 0; round < 25; ++round) {
+        WriteFile(Target(p, where), old);
+        std::string cmd = p.command;
+        cmd.replace(cmd.find("OUT"), 3, "'" + where + "'");
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::setsid(); // its own group, so that the whole command is killed
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            if (::chdir(tmp.path().c_str()) != 0) ::_exit(126);
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+            ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(at(random)));
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+        int status;
+        ::waitpid(pid, &status, 0);
+        const std::string now = ReadFile(Target(p, where));
+        EXPECT_TRUE(now == old || now == fresh) << p.name << ", round " << round << ": " << now.size()
+                                                << " bytes, neither the old output nor the new";
+        oldSeen += now == old;
+        newSeen += now == fresh;
+    }
+    // Some kills came before the output was put in place (how many came
+    // after depends on the machine's speed, so it is only reported).
+    EXPECT_GT(oldSeen, 0) << p.name;
+    RecordProperty("new_outputs_seen", newSeen);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryProgram, Outputs, ::testing::ValuesIn(Programs()),

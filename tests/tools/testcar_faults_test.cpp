@@ -88,3 +88,57 @@ TEST(TestcarCommand, StoppedBySignalEndsItsRunsAndCleansUp) {
 }
 
 } // namespace
+
+#include <sys/resource.h>
+
+#include "carmodel/carmodel.h"
+
+namespace {
+
+// A car within every documented range whose gear table's numbers are wider
+// than their columns (a 0.05 m wheel, a final drive of 100): each line of
+// VAXEL.TAB must still read as its five numbers.
+TEST(CarTables, ReadBackAsWrittenAtTheRangesEnds) {
+    std::string text = ReadFile(std::string(TRALVIK_SOURCE_DIR) + "/tools/cars/mellanbil.txt");
+    auto set = [&](const std::string& key, const std::string& value) {
+        const std::size_t at = text.find("\n" + key + " ") + 1;
+        text.replace(at, text.find('\n', at) - at, key + " " + value);
+    };
+    set("wheel_radius", "0.05");
+    set("final_drive", "100");
+    TempDir tmp;
+    const auto car = tralvik::carmodel::ParseCarDescription(text, "car");
+    tralvik::carmodel::MakeCarFolder(car, tmp / "Bil", false);
+    std::istringstream gears(ReadFile(tmp / "Bil/VAXEL.TAB"));
+    int lines = 0;
+    for (std::string line; std::getline(gears, line); ++lines) {
+        std::istringstream words(line);
+        int n = 0;
+        for (std::string w; words >> w; ++n) {
+            std::size_t used = 0;
+            (void)std::stod(w, &used);
+            EXPECT_EQ(used, w.size()) << "numbers run together: " << line;
+        }
+        EXPECT_EQ(n, 5) << line;
+    }
+    EXPECT_EQ(lines, 10);
+}
+
+// A list of 20 million commas (a 20 MB file, under the size limit) took
+// 32 bytes a field; a row now holds no more fields than the header's.
+TEST(TestCarList, ALineOfCommasTakesNoMemoryForItsFields) {
+    std::string list = ReadFile(std::string(TRALVIK_SOURCE_DIR) + "/tools/cars/test-cars.csv");
+    list += std::string(20'000'000, ',') + "\n" + std::string(900'000, ',') + "\n";
+    struct rusage before, after;
+    ::getrusage(RUSAGE_SELF, &before);
+    const auto parsed = tralvik::carmodel::ParseTestCars(list, "list.csv");
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024) << "KB more at the peak";
+    ASSERT_GE(parsed.problems.size(), 2u);
+    const std::size_t n = parsed.problems.size();
+    EXPECT_NE(parsed.problems[n - 2].find("longer than 1 MB"), std::string::npos) << parsed.problems[n - 2];
+    EXPECT_NE(parsed.problems[n - 1].find("fields, the header has"), std::string::npos) << parsed.problems[n - 1];
+    EXPECT_FALSE(parsed.rows.empty()); // the good rows are kept
+}
+
+} // namespace
