@@ -92,6 +92,12 @@ std::optional<int> StartCommand(int argc, char** argv, Options& opt,
                 std::fprintf(stderr, "tralvik-batch: %s\n", why->c_str());
                 return 2;
             }
+        // Studies and lessons run in copies of the folder in the temporary folder.
+        if (opt.Study() || !opt.replay.empty() || !opt.compare.empty() || !opt.classDir.empty())
+            if (auto why = TemporaryFolderProblem()) {
+                std::fprintf(stderr, "tralvik-batch: %s\n", why->c_str());
+                return 2;
+            }
         if (opt.keep)
             if (auto why = OutputFolderProblem(*opt.keep)) {
                 std::fprintf(stderr, "tralvik-batch: --keep: %s\n", why->c_str());

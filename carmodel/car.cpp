@@ -85,7 +85,7 @@ const std::map<std::string, std::pair<double, double>> kRanges = {
     {"heat_loss", {0, 1}},
     {"enrichment", {0, 2}},
     {"throttle_step", {0.001, 60}},
-    {"tank", {0, 1e5}},
+    {"tank", {0.1, 1e5}}, // l; written with three decimals, and the model needs fuel
     {"aux_power", {0, 1e6}},
     {"brake_force", {0, 1e7}},
 };
@@ -176,6 +176,9 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
         auto one = [&]() { return nums(1, 1)[0]; };
         if (key == "name") {
             if (words.size() != 1) throw std::runtime_error(where + ": name must be one word");
+            // A name is shown in every message and table of the car.
+            if (words[0].size() > 200)
+                throw std::runtime_error(where + ": the name is longer than 200 characters");
             s.name = words[0];
         } else if (key == "mass") {
             s.mass = one();

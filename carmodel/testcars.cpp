@@ -165,6 +165,9 @@ TestCarList ParseTestCars(const std::string& text, const std::string& path) {
             r.line = lineNo;
             r.make = text(0);
             r.model = text(1);
+            // Make and model name the car in every message and table.
+            if (r.make.size() > 200 || r.model.size() > 200)
+                throw Bad("the make or model is longer than 200 characters");
             // Ranges hold every car and light truck built; beyond them a
             // figure is a typing error, not a car.
             r.displacement = num(2, 0.3, 20);

@@ -301,8 +301,15 @@ std::vector<Finding> CheckFolder(const std::string& dir, const std::vector<Assig
         bytes = ApplyAssignments(bytes, sets);
         shownCons += " (with the run's values)";
     }
-    for (Finding& f : CheckConstantsLines(SplitConstantsLines(bytes), shownCons))
+    const std::vector<std::string> consLines = SplitConstantsLines(bytes);
+    for (Finding& f : CheckConstantsLines(consLines, shownCons))
         out.push_back(f);
+    // An empty car folder line names no folder: the car's tables are then
+    // looked for beside CONS.VAL, and their "not found" alone would mislead.
+    if (consLines.size() >= 3 && consLines[2].find_first_not_of(" \t\r") == std::string::npos)
+        out.push_back({shownCons, 3,
+                       "the car folder (Bilmapp) is empty: the car's tables are looked for in the "
+                       "simulation folder itself; name the car's folder (e.g. Mellanbil)"});
 
     // The names as start-up makes them; a table that cannot be opened ends
     // the reading there, after the names are set.

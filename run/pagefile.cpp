@@ -1,7 +1,9 @@
 // Writing the report pages and their charts: whole files or none (no Qt).
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 
 #include "run/pagefile.h"
@@ -41,6 +43,22 @@ std::optional<std::string> OutputFileProblem(const std::string& path) {
     if (std::filesystem::is_directory(st)) return "cannot write " + path + ": it is a folder";
     if (std::filesystem::exists(st) && !std::filesystem::is_regular_file(st)) return std::nullopt; // a device, a pipe
     if (auto why = FolderProblem(std::filesystem::absolute(path))) return "cannot write " + path + ": " + *why;
+    return std::nullopt;
+}
+
+std::optional<std::string> TemporaryFolderProblem() {
+    std::error_code ec;
+    const std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
+    const char* env = std::getenv("TMPDIR");
+    const std::string shown = env && *env ? std::string(env) + " (TMPDIR)" : tmp.string();
+    if (ec) return "the temporary folder " + shown + " does not exist; set TMPDIR to a folder with room";
+    if (::access(tmp.c_str(), W_OK | X_OK) != 0)
+        return "the temporary folder " + shown + " cannot be written in: " + IoErrorText(errno);
+    struct statvfs fs;
+    if (::statvfs(tmp.c_str(), &fs) == 0 &&
+        static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize < 8ull << 20)
+        return "the temporary folder " + shown + " is full (less than 8 MB free) and the runs work in "
+               "copies there; set TMPDIR to a folder with room";
     return std::nullopt;
 }
 

@@ -27,6 +27,11 @@ bool WriteChartFiles(const std::string& dir, const ChartFiles& charts, std::stri
 // program may not write in (read-only). Nothing when it can be written (a
 // device or a pipe can).
 std::optional<std::string> OutputFileProblem(const std::string& path);
+// Why the temporary folder (TMPDIR, else /tmp) cannot take the runs'
+// copies of a simulation folder: missing, not writable, or with less than
+// 8 MB free. Nothing when it can.
+std::optional<std::string> TemporaryFolderProblem();
+
 // The same for a folder of outputs (--charts DIR): a file of that name, or
 // a place where the folder cannot be made.
 std::optional<std::string> OutputFolderProblem(const std::string& dir);

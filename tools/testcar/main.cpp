@@ -246,6 +246,7 @@ int main(int argc, char** argv) {
         for (const std::string& out : {csv, plot, describe})
             if (!out.empty())
                 if (auto why = tralvik::run::OutputFileProblem(out)) throw std::runtime_error(*why);
+        if (auto why = tralvik::run::TemporaryFolderProblem()) throw std::runtime_error(*why);
         const TestCarList list = ReadTestCars(pos[0]);
         for (const auto& p : list.problems) std::fprintf(stderr, "testcar: %s\n", p.c_str());
         const auto vehicles = GroupTestVehicles(list.rows);
