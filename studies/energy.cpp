@@ -43,6 +43,15 @@ void EnergyMeter::Tick(const Sim& s) {
     const double drive = s.Kvot * 2 * 3.14 / 60 * s.Mhjul;
     const double free = s.vf + (drive - s.Fmotst - s.Broms) / s.Massa * dt;
     e.limits = s.Massa * (free - s.v) * (s.v + s.vf) / 2;
+    // While the engine pulls (over 8 Nm) the speed stage lifts the wheel
+    // torque to at least 6 Nm, also when the auxiliaries take the engine's
+    // whole power: work at the wheels the engine did not deliver, the
+    // stage's as the holds are. The torque the engine's power gave is its
+    // power over the engine speed at the step's start (Ppic / mic).
+    if (s.mic > 8 && s.Mhjul == 6 && s.Ppic > 0) {
+        const double own = s.Pdrag * s.mic / s.Ppic;
+        if (own < 6) e.limits -= s.Kvot * 2 * 3.14 / 60 * (6 - own) * ds;
+    }
     e.remainder = fuel - (e.engine + e.auxiliaries + e.drivetrain + e.air + e.rolling +
                           e.gradient + e.brake + e.limits + e.kinetic);
     sum_.fuel += e.fuel;
