@@ -19,6 +19,12 @@ std::string FormatConstantNumber(double v) {
 }
 
 void WriteConstants(Sim& s) {
+    // Through a temporary file and a rename: a failed save (a full disk)
+    // leaves the file it would have replaced as it was.
+    WriteFileReplacing(s.Sparfil, ConstantsText(s));
+}
+
+std::string ConstantsText(const Sim& s) {
     std::string out;
     auto line = [&](const std::string& t) { out += t + "\r\n"; };
     auto number = [&](double v) { line(FormatConstantNumber(v)); };
@@ -37,9 +43,7 @@ void WriteConstants(Sim& s) {
             letter(s.*c.mode == 20 ? 'A' : 'M');
     }
 
-    // Through a temporary file and a rename: a failed save (a full disk)
-    // leaves the file it would have replaced as it was.
-    WriteFileReplacing(s.Sparfil, out);
+    return out;
 }
 
 } // namespace tralvik

@@ -163,7 +163,11 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
     body += "<div class=\"who\"><b>Väg:</b> " + HtmlEscape(list(roads)) + " &nbsp; <b>Bil:</b> " +
             HtmlEscape(list(cars)) + " &nbsp; <b>Körd:</b> " + HtmlEscape(list(dates)) + " &nbsp; <b>Elever:</b> " +
             std::to_string(replayed) + " av " + std::to_string(students.size()) + "</div>\n";
-    body += "<table class=\"compare class\">\n<tr><th>plats</th><th class=\"name\">elev</th>"
+    // A mixed class names each row's car: each student is measured against
+    // the built-in driver on that student's own car.
+    const bool mixed = cars.size() > 1;
+    body += std::string("<table class=\"compare class\">\n<tr><th>plats</th><th class=\"name\">elev</th>") +
+            (mixed ? "<th>bil</th>" : "") +
             "<th>bränsle (l/100 km)</th><th>mot inbyggd</th><th>CO2 (g/km)</th><th>tid (s)</th>"
             "<th>sträcka (km)</th><th>toppfart (km/h)</th><th>hårda inbromsningar</th></tr>\n";
     int place = 0;
@@ -174,12 +178,13 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
         body += "<tr><td>" + std::to_string(++place) + "</td><td class=\"name\"><a href=\"" +
                 HtmlEscape(s->page) + "\">" + HtmlEscape(s->name) + "</a>" +
                 (s->warnings.empty() ? "" : " <span class=\"warning\" title=\"" + HtmlEscape(s->warnings[0]) + "\">(avbruten inspelning)</span>") +
-                "</td><td>" + Fixed(d.fuel_l_per_100km, 2) + "</td><td>" + Percent(d.fuel_l_per_100km, ref) +
+                "</td>" + (mixed ? "<td>" + HtmlEscape(s->car) + "</td>" : "") + "<td>" + Fixed(d.fuel_l_per_100km, 2) + "</td><td>" + Percent(d.fuel_l_per_100km, ref) +
                 "</td><td>" + Fixed(d.co2_g_per_km, 1) + "</td><td>" + Fixed(d.ttot_s, 1) + "</td><td>" +
                 Fixed(d.ltot_m / 1000, 3) + "</td><td>" + Fixed(d.v_max_kmh, 1) + "</td><td>" +
                 std::to_string(s->hardBrakings) + "</td></tr>\n";
     }
-    body += "<tr class=\"reference\"><td></td><td class=\"name\"><i>inbyggd förare</i></td><td>" +
+    body += std::string("<tr class=\"reference\"><td></td><td class=\"name\"><i>inbyggd förare</i></td>") +
+            (mixed ? "<td></td>" : "") + "<td>" +
             Fixed(reference.fuel_l_per_100km, 2) + "</td><td></td><td>" + Fixed(reference.co2_g_per_km, 1) +
             "</td><td>" + Fixed(reference.ttot_s, 1) + "</td><td>" + Fixed(reference.ltot_m / 1000, 3) +
             "</td><td>" + Fixed(reference.v_max_kmh, 1) + "</td><td>" + std::to_string(referenceHardBrakings) +

@@ -362,7 +362,9 @@ int CompareCommand(const LessonSettings& opt) {
         }
         {
             TempCopy b(src);
-            builtIn = RunBuiltIn(b.Run().string(), drive.summary.ltot_m);
+            // On the student's own car and values (a constants file loaded
+            // during the drive, DIESEL.VAL say), not the folder's CONS.VAL.
+            builtIn = RunBuiltIn(b.Run().string(), drive.summary.ltot_m, true, drive.constantsAtStart);
         }
         // The working folder went with the copies.
         if (::chdir(src.c_str()) != 0) (void)::chdir("/");

@@ -1,6 +1,7 @@
 #include "lessons/replay.h"
 
 #include <csignal>
+#include <filesystem>
 #include <cstring>
 
 #include <unistd.h>
@@ -17,8 +18,10 @@
 #include "run/headless.h"
 #include "config/Commands.h"
 #include "config/Panels.h"
+#include "config/Ssparkonst.h"
 #include "config/Startup.h"
 #include "core/paths.h"
+#include "core/savefile.h"
 #include "files/MapPicture.h"
 #include "formats/picture.h"
 #include "formats/textout.h"
@@ -219,6 +222,10 @@ struct Drive {
         return RunEvent(s, st, [&] { StartupAfterPictures(s, st); });
     }
     bool Start() {
+        // What the driver drove with: the constants file loaded and the
+        // panels' edits, for the built-in driver to drive the same car.
+        constantsAtStart = ConstantsText(s);
+        if (constantsAtStart == constantsAtStartup) constantsAtStart.clear(); // the folder's own
         startFigures = {s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg};
         vMax = s.v;
         if (view.drawPixels) DrawStartPaint(surface, view.map.get());
@@ -257,6 +264,7 @@ struct Drive {
         r.driver = Cp1252ToUtf8(s.Myname);
         r.car = Cp1252ToUtf8(LastComponent(s.Bilmapp));
         r.road = Cp1252ToUtf8(LastComponent(r.timeCycle ? s.Ttidd : s.Tkarta));
+        r.constantsAtStart = constantsAtStart;
         return r;
     }
 
@@ -266,6 +274,7 @@ struct Drive {
     QtSurface surface;
     SurfaceView view;
     bool started = false;
+    std::string constantsAtStart, constantsAtStartup;
     int64_t ticks = 0;
     double vMax = 0;
     RunFigures startFigures;
@@ -352,6 +361,7 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
     Drive d(platform, drawn);
     platform.folder = &d.s.Progmapp;
     if (!d.Startup()) c.Fail("the start-up failed");
+    d.constantsAtStartup = ConstantsText(d.s);
     std::string end = "end of recording";
     std::optional<std::string> endDigest;
     std::optional<std::string> cutShort;
@@ -451,7 +461,14 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
     return r;
 }
 
-DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn) {
+DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn, const std::string& constants) {
+    if (!constants.empty()) {
+        try {
+            WriteFileReplacingPath((std::filesystem::path(dir) / "CONS.VAL").string(), constants);
+        } catch (const IoError& e) {
+            throw RecordingError("cannot set the built-in driver's constants: " + std::string(e.what()));
+        }
+    }
     EnterFolder(dir);
     SimulatedClock clock;
     Progress progress(false);

@@ -61,6 +61,11 @@ struct DriveResult {
     std::string driver, date, car, road;
     // Said on stderr and on the pages: e.g. a recording cut short.
     std::vector<std::string> warnings;
+    // The constants as they were at START (a constants file as the window
+    // saves it: the car, the road and every value the driver drove with),
+    // when the drive changed them (loaded a constants file, edited a
+    // panel); empty when it drove with the folder's own.
+    std::string constantsAtStart;
 };
 
 // A braking counts as hard when the driver's brake alone decelerates the car
@@ -101,7 +106,10 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
                    const std::string& dir, bool drawn = true, const ReplayExtras& extras = {});
 
 // The built-in driver on the folder `dir` with the simulated clock, until the
-// run ends or `distance_m` (when above 0) has been driven.
-DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn = true);
+// run ends or `distance_m` (when above 0) has been driven. With
+// `constants`, the folder's CONS.VAL is replaced by them first (`dir` must
+// then be a copy): the built-in driver drives the student's own car.
+DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn = true,
+                       const std::string& constants = {});
 
 } // namespace tralvik::lessons

@@ -688,6 +688,58 @@ class LessonTest : public QObject {
         }
     }
 
+    // A student who loads DIESEL.VAL before START drives the diesel car: the
+    // built-in driver of the comparison drives it too (it drove the folder's
+    // petrol car, and the page said 39 % less fuel where the truth was 28 %).
+    void builtInDriverDrivesTheStudentsCar() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir);
+        QDir::setCurrent(run);
+        QString rec = dir.path() + "/diesel.rec";
+        run::SimulatedClock clock;
+        Text loaded = Utf8ToCp1252((run + "/DIESEL.VAL").toStdString());
+        {
+            TForm1 f;
+            f.modalErrors = false;
+            f.testClock = &clock;
+            f.dialogAnswer = [&](const FileDialogSpec&, bool) { return std::optional<Text>(loaded); };
+            f.Record(rec.toStdString());
+            f.FormActivate();
+            f.MGetKonsClick();
+            f.Button1Click();
+            for (int t = 0; t < 300; ++t) {
+                if (t < 10) f.KeyPressed('P');
+                clock.BeginTick();
+                f.Timer1Timer();
+            }
+        }
+        std::vector<RecordedEvent> events = ReadRecording(rec.toStdString());
+        lessons::DriveResult drive = lessons::Replay(events, "diesel.rec", run.toStdString());
+        QVERIFY(!drive.constantsAtStart.empty());
+        QCOMPARE(drive.summary.fuel.value_or(""), std::string("diesel"));
+        QTemporaryDir a, b;
+        std::filesystem::copy(run.toStdString(), a.path().toStdString() + "/r", std::filesystem::copy_options::recursive);
+        std::filesystem::copy(run.toStdString(), b.path().toStdString() + "/r", std::filesystem::copy_options::recursive);
+        lessons::DriveResult builtIn = lessons::RunBuiltIn(a.path().toStdString() + "/r", drive.summary.ltot_m, true,
+                                                           drive.constantsAtStart);
+        // The same as the built-in driver on a folder whose constants are the diesel car's.
+        QFile::remove(b.path() + "/r/CONS.VAL");
+        QVERIFY(QFile::copy(b.path() + "/r/DIESEL.VAL", b.path() + "/r/CONS.VAL"));
+        lessons::DriveResult diesel = lessons::RunBuiltIn(b.path().toStdString() + "/r", drive.summary.ltot_m);
+        QCOMPARE(builtIn.summary.fuel.value_or(""), std::string("diesel"));
+        QCOMPARE(builtIn.car, std::string("Dieselkombi"));
+        QCOMPARE(builtIn.summary.fuel_l, diesel.summary.fuel_l);
+        QCOMPARE(builtIn.summary.ltot_m, diesel.summary.ltot_m);
+        // A drive on the folder's own constants leaves the folder as it is.
+        QTemporaryDir other;
+        QString own = DataCopy(other);
+        QDir::setCurrent(own);
+        QString plain = other.path() + "/plain.rec";
+        RecordDrive(plain, {5, 0, 100, nullptr, true, nullptr});
+        QVERIFY(lessons::Replay(ReadRecording(plain.toStdString()), "plain.rec", own.toStdString())
+                    .constantsAtStart.empty());
+    }
+
     // "Hämta" -> "Konstanter" during a drive: the replay loads the same file
     // when it is as it was, and refuses naming the tick when it has changed.
     void loadIsReplayedOrRefusedNamingTheTick() {
