@@ -19,12 +19,6 @@ std::string FormatConstantNumber(double v) {
 }
 
 void WriteConstants(Sim& s) {
-    // Through a temporary file and a rename: a failed save (a full disk)
-    // leaves the file it would have replaced as it was.
-    WriteFileReplacing(s.Sparfil, ConstantsText(s));
-}
-
-std::string ConstantsText(const Sim& s) {
     std::string out;
     auto line = [&](const std::string& t) { out += t + "\r\n"; };
     auto number = [&](double v) { line(FormatConstantNumber(v)); };
@@ -43,7 +37,9 @@ std::string ConstantsText(const Sim& s) {
             letter(s.*c.mode == 20 ? 'A' : 'M');
     }
 
-    return out;
+    // Through a temporary file and a rename: a failed save (a full disk)
+    // leaves the file it would have replaced as it was.
+    WriteFileReplacing(s.Sparfil, out);
 }
 
 } // namespace tralvik

@@ -11,9 +11,6 @@ namespace tralvik {
 // by CR LF. Throws IoError when the file cannot be created or written.
 void WriteConstants(Sim& s);
 
-// The bytes WriteConstants writes: the constants as they are now.
-std::string ConstantsText(const Sim& s);
-
 // A number as the constants file holds it: rounded to 15 significant digits,
 // trailing zeros dropped, plain notation for 0 and for magnitudes from 0.0001
 // up to below 1E15, otherwise 1.5E20 / 1E-5 style.

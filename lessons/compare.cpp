@@ -362,7 +362,7 @@ int CompareCommand(const LessonSettings& opt) {
         }
         {
             TempCopy b(src);
-            // On the student's own car and values (a constants file loaded
+            // On the student's own car (a constants file loaded
             // during the drive, DIESEL.VAL say), not the folder's CONS.VAL.
             builtIn = RunBuiltIn(b.Run().string(), drive.summary.ltot_m, true, drive.constantsAtStart);
         }

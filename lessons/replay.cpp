@@ -18,8 +18,8 @@
 #include "run/headless.h"
 #include "config/Commands.h"
 #include "config/Panels.h"
-#include "config/Ssparkonst.h"
 #include "config/Startup.h"
+#include "core/inputfile.h"
 #include "core/paths.h"
 #include "core/savefile.h"
 #include "files/MapPicture.h"
@@ -222,10 +222,17 @@ struct Drive {
         return RunEvent(s, st, [&] { StartupAfterPictures(s, st); });
     }
     bool Start() {
-        // What the driver drove with: the constants file loaded and the
-        // panels' edits, for the built-in driver to drive the same car.
-        constantsAtStart = ConstantsText(s);
-        if (constantsAtStart == constantsAtStartup) constantsAtStart.clear(); // the folder's own
+        // A constants file loaded before START ("Hämta" -> "Konstanter",
+        // DIESEL.VAL say) is the car and road the student drove: the
+        // built-in driver is to drive them too. (Its bytes are the drive's:
+        // the replay has checked the file against the recording.)
+        if (s.Konsfil != startupKonsfil) {
+            try {
+                constantsAtStart = ReadRegularFile(FsPath(s.Konsfil), Cp1252ToUtf8(s.Konsfil));
+            } catch (const IoError& e) {
+                throw RecordingError("the constants file the drive loaded cannot be read: " + std::string(e.what()));
+            }
+        }
         startFigures = {s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg};
         vMax = s.v;
         if (view.drawPixels) DrawStartPaint(surface, view.map.get());
@@ -274,7 +281,8 @@ struct Drive {
     QtSurface surface;
     SurfaceView view;
     bool started = false;
-    std::string constantsAtStart, constantsAtStartup;
+    std::string constantsAtStart;
+    Text startupKonsfil;
     int64_t ticks = 0;
     double vMax = 0;
     RunFigures startFigures;
@@ -361,7 +369,7 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
     Drive d(platform, drawn);
     platform.folder = &d.s.Progmapp;
     if (!d.Startup()) c.Fail("the start-up failed");
-    d.constantsAtStartup = ConstantsText(d.s);
+    d.startupKonsfil = d.s.Konsfil;
     std::string end = "end of recording";
     std::optional<std::string> endDigest;
     std::optional<std::string> cutShort;

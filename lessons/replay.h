@@ -61,10 +61,9 @@ struct DriveResult {
     std::string driver, date, car, road;
     // Said on stderr and on the pages: e.g. a recording cut short.
     std::vector<std::string> warnings;
-    // The constants as they were at START (a constants file as the window
-    // saves it: the car, the road and every value the driver drove with),
-    // when the drive changed them (loaded a constants file, edited a
-    // panel); empty when it drove with the folder's own.
+    // The constants file the drive loaded before START (its bytes), when it
+    // loaded one ("Hämta" -> "Konstanter"): the car and road the student
+    // drove. Empty when it drove with the folder's own CONS.VAL.
     std::string constantsAtStart;
 };
 
