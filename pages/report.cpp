@@ -666,7 +666,8 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
                            {"nox_g_per_km", "NOx (g/km)", 3, 1},
                            {"hc_g_per_km", "HC (g/km)", 3, 1},
                            {"trace_rms_kmh", "spår RMS (km/h)", 2, 1},
-                           {"trace_share_off", "> 2 km/h (%)", 1, 100}};
+                           {"trace_share_off", "> 2 km/h (%)", 1, 100},
+                           {"trace_within_tolerance", "inom testets tolerans", -1, 1}};
     std::vector<std::string> head = {"körning"};
     for (const Column& c : cols) head.push_back(c.head);
     std::vector<std::vector<std::string>> rows;
@@ -678,12 +679,17 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
             std::string v = m[c.key];
             double d;
             if (c.decimals >= 0 && ParseNumber(v, d)) v = Num(d * c.scale, c.decimals);
+            if (v == "true") v = "ja";
+            if (v == "false") v = "NEJ";
             if (v.empty()) v = "-";
             row.push_back(v);
         }
         rows.push_back(row);
     }
-    body += "<h2>Alla körningar</h2>\n" + Table("runs", head, rows);
+    body += "<h2>Alla körningar</h2>\n" + Table("runs", head, rows) +
+            "<p class=\"note\">Inom testets tolerans: farten höll sig inom 2 mph (3,2 km/h) från "
+            "tidscykelns, avvikelser högst 1 s långa. NEJ: körningen följde inte cykeln som testet "
+            "kräver, och dess siffror är inte testets.</p>\n";
     return Page("Tralvik: studie", body);
 }
 

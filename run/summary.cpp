@@ -175,9 +175,16 @@ std::string SummaryText(const Summary& s) {
                            " g/km");
     }
     if (s.trace)
+    {
         line("trace", "RMS " + Fixed(s.trace->rms_kmh, 2) + " km/h, max " +
                           Fixed(s.trace->max_kmh, 2) + " km/h, " +
                           Fixed(s.trace->share_off * 100, 1) + " % of the time > 2 km/h off");
+        line("tolerance", std::string(s.trace->WithinTolerance() ? "kept" : "NOT kept") +
+                              " (2 mph, misses up to 1 s): " + Fixed(s.trace->ShareOutside() * 100, 1) +
+                              " % of the time outside, longest miss " + Fixed(s.trace->longest_miss_s, 1) +
+                              " s, " + Fixed(std::fabs(s.trace->distance_short_m), 1) +
+                              (s.trace->distance_short_m >= 0 ? " m short of" : " m beyond") + " the trace");
+    }
     if (s.energy) {
         const EnergyBalance& e = *s.energy;
         auto kj = [](double j) {
@@ -220,7 +227,11 @@ std::string SummaryJson(const Summary& s) {
     if (s.co2_g) j += ", \"co2_g\": " + Json(s.co2_g) + ", \"co2_g_per_km\": " + Json(s.co2_g_per_km);
     if (s.trace)
         j += ", \"trace_rms_kmh\": " + Json(s.trace->rms_kmh) + ", \"trace_max_kmh\": " +
-             Json(s.trace->max_kmh) + ", \"trace_share_off\": " + Json(s.trace->share_off);
+             Json(s.trace->max_kmh) + ", \"trace_share_off\": " + Json(s.trace->share_off) +
+             ", \"trace_time_s\": " + Json(s.trace->time_s) + ", \"trace_outside_s\": " +
+             Json(s.trace->outside_s) + ", \"trace_longest_miss_s\": " + Json(s.trace->longest_miss_s) +
+             ", \"trace_distance_short_m\": " + Json(s.trace->distance_short_m) +
+             ", \"trace_within_tolerance\": " + (s.trace->WithinTolerance() ? "true" : "false");
     if (s.energy)
         for (const auto& [key, value] : EnergyCells(*s.energy)) j += ", \"" + key + "\": " + Json(value);
     if (s.cycle) j += ", \"cycle\": \"" + JsonEscape(*s.cycle) + "\"";
@@ -270,6 +281,11 @@ std::vector<std::pair<std::string, std::string>> SummaryCells(const Summary& s) 
         num("trace_rms_kmh", s.trace->rms_kmh);
         num("trace_max_kmh", s.trace->max_kmh);
         num("trace_share_off", s.trace->share_off);
+        num("trace_time_s", s.trace->time_s);
+        num("trace_outside_s", s.trace->outside_s);
+        num("trace_longest_miss_s", s.trace->longest_miss_s);
+        num("trace_distance_short_m", s.trace->distance_short_m);
+        c.emplace_back("trace_within_tolerance", s.trace->WithinTolerance() ? "true" : "false");
     }
     if (s.energy)
         for (const auto& [key, value] : EnergyCells(*s.energy)) num(key, value);
@@ -316,7 +332,10 @@ std::optional<Summary> SummaryFromJson(const std::string& json) {
         s.co2_g_per_km = opt("co2_g_per_km");
     }
     if (j.contains("trace_rms_kmh"))
-        s.trace = TraceFigures{num("trace_rms_kmh"), num("trace_max_kmh"), num("trace_share_off"), 0};
+        s.trace = TraceFigures{num("trace_rms_kmh"),        num("trace_max_kmh"),
+                               num("trace_share_off"),      num("trace_time_s"),
+                               num("trace_outside_s"),      num("trace_longest_miss_s"),
+                               num("trace_distance_short_m")};
     if (j.contains("energy_fuel_j")) {
         EnergyBalance e;
         for (auto& [key, field] : EnergyFields(e)) *field = num(key);

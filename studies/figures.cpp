@@ -26,6 +26,17 @@ void TraceMeter::Add(double dt, double v_ms, double requested_ms) {
     sumSquares_ += diff * diff * dt;
     if (diff > max_) max_ = diff;
     if (diff > 2) off_ += dt;
+    driven_ += v_ms * dt;
+    requested_ += requested_ms * dt;
+    if (diff > kTraceToleranceKmh) {
+        const double before = miss_;
+        miss_ += dt;
+        // A miss counts, whole, once it has lasted longer than the test allows.
+        if (miss_ > kTraceToleranceSeconds) outside_ += before > kTraceToleranceSeconds ? dt : miss_;
+        if (miss_ > longestMiss_) longestMiss_ = miss_;
+    } else {
+        miss_ = 0;
+    }
 }
 
 std::optional<TraceFigures> TraceMeter::Result() const {
@@ -35,6 +46,9 @@ std::optional<TraceFigures> TraceMeter::Result() const {
     f.max_kmh = max_;
     f.share_off = off_ / time_;
     f.time_s = time_;
+    f.outside_s = outside_;
+    f.longest_miss_s = longestMiss_;
+    f.distance_short_m = requested_ - driven_;
     return f;
 }
 

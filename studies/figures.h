@@ -29,7 +29,16 @@ double Co2Grams(double litres, double kgPerLitre, const Fuel& fuel);
 struct TraceFigures {
     double rms_kmh = 0, max_kmh = 0, share_off = 0; // share of time more than 2 km/h off
     double time_s = 0;
+    // The tolerance of the US tests: within 2 mph (3.22 km/h) of the trace,
+    // a miss allowed for up to 1 s. The time in misses longer than that
+    // (each counted whole), the longest miss, and how much shorter than the
+    // trace's distance the run drove (speed x time summed on both).
+    double outside_s = 0, longest_miss_s = 0, distance_short_m = 0;
+    double ShareOutside() const { return time_s > 0 ? outside_s / time_s : 0; }
+    bool WithinTolerance() const { return outside_s == 0; }
 };
+constexpr double kTraceToleranceKmh = 2 * 1.609344; // 2 mph
+constexpr double kTraceToleranceSeconds = 1;
 class TraceMeter {
   public:
     void Add(double dt, double v_ms, double requested_ms);
@@ -37,6 +46,7 @@ class TraceMeter {
 
   private:
     double time_ = 0, sumSquares_ = 0, max_ = 0, off_ = 0;
+    double miss_ = 0, outside_ = 0, longestMiss_ = 0, driven_ = 0, requested_ = 0;
 };
 
 // A phase of a cycle: a name and the cycle positions it spans, [from, to)

@@ -88,10 +88,11 @@ TEST(BatchStudy, CsvColumnsAreTheUnionInOrder) {
     EXPECT_EQ(header,
               "run,Massa,ticks,end,ttot_s,ltot_m,fuel_l,fuel_l_per_100km,co_g,nox_g,hc_g,"
               "co_g_per_km,nox_g_per_km,hc_g_per_km,v_final_kmh,v_max_kmh,fuel,co2_g,co2_g_per_km,"
-              "trace_rms_kmh,trace_max_kmh,trace_share_off,Låg: distance_m,Låg: fuel_l,"
+              "trace_rms_kmh,trace_max_kmh,trace_share_off,trace_time_s,trace_outside_s,"
+              "trace_longest_miss_s,trace_distance_short_m,trace_within_tolerance,Låg: distance_m,Låg: fuel_l,"
               "Låg: co2_g,Låg: co_g,Låg: nox_g,Låg: hc_g,Tank");
     EXPECT_NE(csv.find("\nx_Massa=1,1,3,mode 100,0,0,0,5.5,"), std::string::npos) << csv;
-    EXPECT_NE(csv.find(",bensin,10,,1,2,0.25,0,0,0,0,0,0,\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",bensin,10,,1,2,0.25,9,0,0,0,true,0,0,0,0,0,0,\n"), std::string::npos) << csv;
     // A cell with a comma or quote is quoted; missing cells are empty.
     EXPECT_NE(csv.find("\n\"y, \"\"z\"\"\",,,,,"), std::string::npos) << csv;
     EXPECT_EQ(csv.substr(csv.size() - 4), ",40\n");
@@ -333,4 +334,27 @@ TEST(BatchStudy, LatinHypercubeSamplesEachStratumOnce) {
     EXPECT_EQ(err, "--vary needs --samples N or --elasticity");
     EXPECT_FALSE(ParseOptions({"--vary", "Massa=1:2", "--samples", "3", "--sweep", "CdA=1", "d"}, err));
     EXPECT_EQ(err, "--vary and --sweep do not go together");
+}
+
+// The US tests' tolerance: within 2 mph of the trace, misses allowed up to
+// 1 s. Worked by hand on a trace of 0.5 s steps.
+TEST(TraceTolerance, MissesLongerThanASecondCountWhole) {
+    TraceMeter m;
+    const double tol = 2 * 1.609344 / 3.6; // m/s
+    // 1 s off (two steps): allowed. Then 2 s off (four steps): counts 2 s.
+    for (double off : {0.0, tol * 1.5, tol * 1.5, 0.0, tol * 2, tol * 2, tol * 2, tol * 2, 0.0, tol * 0.5})
+        m.Add(0.5, 10 + off, 10);
+    auto f = m.Result();
+    ASSERT_TRUE(f);
+    EXPECT_DOUBLE_EQ(f->time_s, 5.0);
+    EXPECT_DOUBLE_EQ(f->outside_s, 2.0);
+    EXPECT_DOUBLE_EQ(f->longest_miss_s, 2.0);
+    EXPECT_DOUBLE_EQ(f->ShareOutside(), 0.4);
+    EXPECT_FALSE(f->WithinTolerance());
+    // Faster than the trace: negative shortfall, here 0.5 x (2 x 1.5 + 4 x 2 + 0.5) tol.
+    EXPECT_NEAR(f->distance_short_m, -0.5 * (2 * 1.5 + 4 * 2 + 0.5) * tol, 1e-12);
+    TraceMeter kept;
+    for (int i = 0; i < 10; ++i) kept.Add(0.5, 10 + (i % 3 == 0 ? tol * 3 : 0), 10);
+    EXPECT_TRUE(kept.Result()->WithinTolerance());
+    EXPECT_DOUBLE_EQ(kept.Result()->longest_miss_s, 0.5);
 }
