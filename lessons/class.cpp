@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -349,6 +350,16 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
                 const std::string given = fs::absolute(recs[i]).string();
                 if (auto at = s.reason.find(given); at != std::string::npos)
                     s.reason.replace(at, given.size(), s.recording);
+                // The row names the recording already: "anna.rec:12: x" is "rad 12: x".
+                const std::string own = s.recording + ":";
+                if (s.reason.rfind(own, 0) == 0) {
+                    std::string rest = s.reason.substr(own.size());
+                    std::size_t digits = 0;
+                    while (digits < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digits]))) ++digits;
+                    s.reason = digits && digits < rest.size() && rest[digits] == ':'
+                                   ? "rad " + rest.substr(0, digits) + ":" + rest.substr(digits + 1)
+                                   : (rest.rfind(" ", 0) == 0 ? rest.substr(1) : rest);
+                }
                 s.name = fs::path(recs[i]).stem().string();
                 return;
             }

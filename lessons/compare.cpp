@@ -360,6 +360,10 @@ int CompareCommand(const LessonSettings& opt) {
             TempCopy a(src);
             drive = Replay(events, opt.recording, a.Run().string(), true, Extras(opt, false));
         }
+        // Without a tick, or any distance, no figure per km can be given.
+        if (drive.ticks == 0 || !drive.summary.fuel_l_per_100km)
+            throw RecordingError(opt.recording + ": the drive covers no distance (" + std::to_string(drive.ticks) +
+                                 " ticks after START), so there is nothing to compare");
         {
             TempCopy b(src);
             // On the student's own car (a constants file loaded

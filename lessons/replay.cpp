@@ -319,8 +319,14 @@ std::string Shown(std::string_view line) {
 void CheckRecordedFolder(const std::vector<RecordedEvent>& events, const std::string& name) {
     bool started = false;
     for (const RecordedEvent& e : events) started = started || e.kind == RecKind::Start;
-    if (!started)
+    if (!started) {
+        // Without its end line the file was cut off (the window killed, a
+        // copy broken off) before START: no fault of the driver's.
+        if (events.empty() || events.back().kind != RecKind::End)
+            throw RecordingError(name + ": the recording holds no run: it ends before START "
+                                        "(cut off while the window was starting, or a copy broken off)");
         throw RecordingError(name + ": the recording holds no run: START was never pressed");
+    }
     for (const RecordedEvent& e : events) {
         if (e.kind != RecKind::File || !e.content) continue;
         const Text& file = e.fields.at(0);

@@ -283,6 +283,8 @@ class LessonTest : public QObject {
         QTest::newRow("vehicle table longer")
             << 3 << "the folder is not the drive's: Mellanbil/FORDON.TAB has more lines from line ";
         QTest::newRow("recorded with DIESEL.VAL as CONS.VAL") << 4 << "CONS.VAL line ";
+        // Cut off before its START line: not the driver's fault.
+        QTest::newRow("cut inside its header") << 5 << "drive.rec: the recording holds no run: it ends before START";
     }
     void refusedBeforeTheFirstTick() {
         QFETCH(int, damage);
@@ -299,6 +301,10 @@ class LessonTest : public QObject {
         if (damage == 2) sample::Write(run + "/CONS.VAL", Replaced(cons, "Elev", "Bo"));
         if (damage == 3) Append(run + "/Mellanbil/FORDON.TAB", "1 2\r\n");
         if (damage == 4) sample::Write(run + "/CONS.VAL", cons);
+        if (damage == 5) {
+            QByteArray bytes = ReadFile(rec);
+            sample::Write(rec, bytes.left(bytes.indexOf(QRegularExpression("\n[0-9]+ start\n").match(QString::fromLatin1(bytes)).captured(0).toLatin1()) + 1));
+        }
         QFile::remove(run + "/Resultat.txt");
         try {
             lessons::Replay(ReadRecording(rec.toStdString()), "drive.rec", run.toStdString());
@@ -471,7 +477,7 @@ class LessonTest : public QObject {
         }
         names.sort();
         QCOMPARE(names, (QStringList{"Anna", "Bo", "David", "cilla"}));
-        QVERIFY2(page.contains(QRegularExpression("<b>erik.rec</b>: [^<]*erik.rec:[0-9]+: unknown event 'tock'")),
+        QVERIFY2(page.contains(QRegularExpression("<b>erik.rec</b>: rad [0-9]+: unknown event 'tock'")),
                  qPrintable(page));
         QVERIFY(page.contains("Väg:</b> KARTA.CYK"));
         if (Chromium().isEmpty()) QSKIP("chromium is not installed");
@@ -686,6 +692,23 @@ class LessonTest : public QObject {
         } catch (const RecordingError& e) {
             QVERIFY2(QString(e.what()).contains("Not a regular file: /dev/zero"), e.what());
         }
+    }
+
+    // A recording cut right after START has no drive to compare: refused
+    // with the reason (it was ranked with "-" in every column).
+    void driveWithoutDistanceIsRefused() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir), rec = dir.path() + "/kort.rec";
+        QDir::setCurrent(run);
+        RecordDrive(rec, {5, 0, 50, nullptr});
+        QByteArray bytes = ReadFile(rec);
+        const int start = bytes.indexOf(" start\n");
+        QVERIFY(start > 0);
+        sample::Write(rec, bytes.left(start + 7));
+        lessons::LessonSettings opt;
+        opt.recording = rec.toStdString();
+        opt.dir = run.toStdString();
+        QCOMPARE(lessons::CompareCommand(opt), 2);
     }
 
     // A student who loads DIESEL.VAL before START drives the diesel car: the
