@@ -278,12 +278,16 @@ void TForm1::FormActivate() {
             recorder_->FolderFile(n);
         }
     }
-    if (spara) {
-        std::vector<Text> rows = PanelValueRows(PanelKind::Program, sim);
-        rows[6] = *spara;
-        if (recorder_) recorder_->PanelApply(PanelKind::Program, rows);
-        RunEvent(sim, station, [&] { ApplyPanel(sim, station, PanelKind::Program, rows, [] {}); });
-    }
+    ApplySpara(true);
+}
+
+void TForm1::ApplySpara(bool always) {
+    if (!spara) return;
+    std::vector<Text> rows = PanelValueRows(PanelKind::Program, sim);
+    if (!always && rows[6] == *spara) return;
+    rows[6] = *spara;
+    if (recorder_) recorder_->PanelApply(PanelKind::Program, rows);
+    RunEvent(sim, station, [&] { ApplyPanel(sim, station, PanelKind::Program, rows, [] {}); });
 }
 
 void TForm1::Button1Click() {
@@ -319,6 +323,9 @@ void TForm1::StClick() {
 
 void TForm1::MGetKonsClick() {
     Recorded("load-constants", [this] { tralvik::MGetKonsClick(sim, station); });
+    // --spara holds for the run: a loaded constants file (DIESEL.VAL's
+    // 0111) does not switch the result files the option asked for off.
+    ApplySpara(false);
     client->update();
 }
 

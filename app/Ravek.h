@@ -89,6 +89,9 @@ class TForm1 : public QMainWindow, public Platform {
     // --spara XXXX: the save switches, set after start-up as the program
     // constants panel sets them (and recorded as that panel's edit).
     std::optional<Text> spara;
+    // Sets the save switches to --spara as the program constants panel
+    // would (recorded): at start-up always, after a load when they differ.
+    void ApplySpara(bool always);
     Recorder* recorder() { return recorder_.get(); }
     // Writes the end of the recording (the state digest); the destructor does it too.
     void EndRecording();

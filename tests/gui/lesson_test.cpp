@@ -726,9 +726,12 @@ class LessonTest : public QObject {
             f.modalErrors = false;
             f.testClock = &clock;
             f.dialogAnswer = [&](const FileDialogSpec&, bool) { return std::optional<Text>(loaded); };
+            f.spara = Text("1110");
             f.Record(rec.toStdString());
             f.FormActivate();
             f.MGetKonsClick();
+            // --spara holds after DIESEL.VAL (whose switches are 0111) is loaded.
+            QCOMPARE(PanelValueRows(PanelKind::Program, f.sim)[6], Text("1110"));
             f.Button1Click();
             for (int t = 0; t < 300; ++t) {
                 if (t < 10) f.KeyPressed('P');
