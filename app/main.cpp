@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@ const char* const kHelp =
     "                 built-in driver. The recording ends when the window closes\n"
     "                 (also on SIGINT or SIGTERM). An existing FILE is never\n"
     "                 overwritten: the next free name (FILE-2, FILE-3 ...) is taken\n"
+    "                 (a name without an ending gets .rec; a folder is refused)\n"
     "                 and said; the window's title shows the recording.\n"
     "  --spara XXXX   the four save switches (0 or 1 each, e.g. 1110: both result\n"
     "                 files on), set after start-up as Konstanter ->\n"
@@ -77,6 +79,16 @@ int main(int argc, char** argv) {
     tralvik::TForm1 form;
     if (spara) form.spara = *spara;
     if (!record.empty()) {
+        // A folder is no recording's name (it was recorded to "klass-2",
+        // which no class run sees); a name without ".rec" gets it, so that
+        // the class run finds the drive.
+        std::error_code ec;
+        if (std::filesystem::is_directory(record, ec)) {
+            std::fprintf(stderr, "tralvik: --record %s is a folder; give the recording's file name in it, "
+                                 "e.g. %s/anna.rec\n", record.c_str(), record.c_str());
+            return 2;
+        }
+        if (std::filesystem::path(record).extension().string().empty()) record += ".rec";
         try {
             std::string used = form.Record(record);
             if (used != record)
