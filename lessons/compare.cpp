@@ -303,6 +303,8 @@ int ReplayCommand(const LessonSettings& opt) {
                           charts = Abs(opt.charts);
         const fs::path src = fs::absolute(opt.dir);
         std::vector<RecordedEvent> events = ReadRecording(rec);
+        if (auto note = OlderRecordingNote(events, file))
+            std::fprintf(stderr, "tralvik-batch: warning: %s\n", note->c_str());
         std::optional<TempCopy> temp;
         fs::path where = src;
         if (!opt.inPlace && !opt.out.empty()) {
@@ -355,6 +357,8 @@ int CompareCommand(const LessonSettings& opt) {
         const std::string rec = Abs(opt.recording), page = Abs(opt.report), series = Abs(opt.series),
                           charts = Abs(opt.charts);
         std::vector<RecordedEvent> events = ReadRecording(rec);
+        if (auto note = OlderRecordingNote(events, opt.recording))
+            std::fprintf(stderr, "tralvik-batch: warning: %s\n", note->c_str());
         DriveResult drive, builtIn;
         {
             TempCopy a(src);

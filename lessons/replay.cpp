@@ -316,6 +316,15 @@ std::string Shown(std::string_view line) {
 
 } // namespace
 
+std::optional<std::string> OlderRecordingNote(const std::vector<RecordedEvent>& events,
+                                              const std::string& name) {
+    for (const RecordedEvent& e : events)
+        if (e.kind == RecKind::Folder || e.kind == RecKind::File) return std::nullopt;
+    return name + ": an older recording (format 1): it holds no copy of the drive's folder, so the "
+                  "folder cannot be checked before the replay; in another folder (another car, "
+                  "say) the replay runs and ends in another state";
+}
+
 void CheckRecordedFolder(const std::vector<RecordedEvent>& events, const std::string& name) {
     bool started = false;
     for (const RecordedEvent& e : events) started = started || e.kind == RecKind::Start;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,11 @@ struct ReplayExtras {
     // (a copy), true writes where the drive wrote.
     bool inPlace = false;
 };
+
+// A recording of the first format (no copy of the drive's folder): what it
+// lacks, to be said before the replay starts; nothing for a current one.
+std::optional<std::string> OlderRecordingNote(const std::vector<RecordedEvent>& events,
+                                              const std::string& recordingName);
 
 // Checks, before anything runs, that the recording holds a run and that the
 // files it captured of the drive's folder (constants, tables, cycles) are the

@@ -19,7 +19,10 @@
 
 namespace tralvik {
 
-static const char* const kMagic = "tralvik-recording 1";
+// Version 2 holds the day, the folder and copies of the folder's files
+// before the events; version 1 files (without them) are still read.
+static const char* const kMagic = "tralvik-recording 2";
+static const char* const kMagicOlder = "tralvik-recording 1";
 
 static bool Plain(unsigned char c) {
     return c > ' ' && c < 0x7F && c != '%';
@@ -335,7 +338,8 @@ static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std:
         ++lineNo;
         std::vector<std::string_view> w = Words(line);
         if (!headerSeen) {
-            if (w.size() != 2 || std::string(w[0]) + ' ' + std::string(w[1]) != kMagic)
+            if (w.size() != 2 || (std::string(w[0]) + ' ' + std::string(w[1]) != kMagic &&
+                                  std::string(w[0]) + ' ' + std::string(w[1]) != kMagicOlder))
                 throw fail(lineNo, std::string("not a recording (the first line must be '") +
                                        kMagic + "')");
             headerSeen = true;

@@ -741,6 +741,10 @@ class LessonTest : public QObject {
         }
         std::vector<RecordedEvent> events = ReadRecording(rec.toStdString());
         lessons::DriveResult drive = lessons::Replay(events, "diesel.rec", run.toStdString());
+        // A current recording holds the folder's copies; the first format did not, and says so.
+        QVERIFY(!lessons::OlderRecordingNote(events, "diesel.rec"));
+        QVERIFY(lessons::OlderRecordingNote(ParseRecording("tralvik-recording 1\n1 start\n", "old.rec"), "old.rec")
+                    ->find("older recording (format 1)") != std::string::npos);
         QVERIFY(!drive.constantsAtStart.empty());
         QCOMPARE(drive.summary.fuel.value_or(""), std::string("diesel"));
         QTemporaryDir a, b;

@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, RecordingDamaged,
     ::testing::Values(
         Damaged{"", "r.rec:1: empty file, not a recording"},
-        Damaged{"hello\n", "r.rec:1: not a recording (the first line must be 'tralvik-recording 1')"},
+        Damaged{"hello\n", "r.rec:1: not a recording (the first line must be 'tralvik-recording 2')"},
         Damaged{"tralvik-recording 1\n1 tick\nx key 8\n",
                 "r.rec:3: expected a tick number (1 or more), found 'x'"},
         Damaged{"tralvik-recording 1\n2 tick\n1 tick\n", "r.rec:3: tick 1 comes after tick 2"},
