@@ -168,6 +168,12 @@ TestCarList ParseTestCars(const std::string& text, const std::string& path) {
             // Make and model name the car in every message and table.
             if (r.make.size() > 200 || r.model.size() > 200)
                 throw Bad("the make or model is longer than 200 characters");
+            // A test on electricity (an electric car, or a plug-in hybrid's
+            // electric test) is no test of a conventional car: it must not
+            // run as a petrol car.
+            if (text(12).find("Electric") != std::string::npos || text(12).find("electric") != std::string::npos)
+                throw Bad("the test runs on electricity ('" + text(12) +
+                          "'): the car model makes conventional cars only");
             // Ranges hold every car and light truck built; beyond them a
             // figure is a typing error, not a car.
             r.displacement = num(2, 0.3, 20);

@@ -142,3 +142,23 @@ TEST(TestCarList, ALineOfCommasTakesNoMemoryForItsFields) {
 }
 
 } // namespace
+
+namespace {
+
+// A row tested on electricity ran as a petrol car, exit 0: it is left out,
+// named, and never made into a car.
+TEST(TestCarList, ARowOnElectricityIsLeftOutNamed) {
+    std::string list = ReadFile(std::string(TRALVIK_SOURCE_DIR) + "/tools/cars/test-cars.csv");
+    const std::size_t second = list.find('\n') + 1;
+    const std::size_t at = list.find("Tier 2 Cert Gasoline", second);
+    ASSERT_NE(at, std::string::npos);
+    list.replace(at, 20, "Electricity");
+    const auto parsed = tralvik::carmodel::ParseTestCars(list, "list.csv");
+    ASSERT_FALSE(parsed.problems.empty());
+    EXPECT_NE(parsed.problems.front().find("list.csv:2: the test runs on electricity ('Electricity')"),
+              std::string::npos)
+        << parsed.problems.front();
+    for (const auto& r : parsed.rows) EXPECT_NE(r.line, 2);
+}
+
+} // namespace
