@@ -289,6 +289,21 @@ ReplayExtras Extras(const LessonSettings& opt, bool inPlace) {
     return x;
 }
 
+// Frames asked for at ticks the drive never reached: said, status 2, as a
+// run says it.
+bool FramesReached(const LessonSettings& opt, const DriveResult& r) {
+    bool all = true;
+    for (const run::Frame& f : opt.frames)
+        if (f.tick > r.ticks) {
+            std::fprintf(stderr,
+                         "tralvik-batch: the drive ended at tick %lld, before tick %lld of --frame: %s not "
+                         "written\n",
+                         static_cast<long long>(r.ticks), static_cast<long long>(f.tick), f.file.c_str());
+            all = false;
+        }
+    return all;
+}
+
 void Warn(const DriveResult& r) {
     for (const std::string& w : r.warnings) std::fprintf(stderr, "tralvik-batch: warning: %s\n", w.c_str());
 }
@@ -336,7 +351,7 @@ int ReplayCommand(const LessonSettings& opt) {
                                  : "the recording has no end state to check");
         if (!temp)
             std::fprintf(stderr, "tralvik-batch: the result files are in %s\n", where.c_str());
-        return 0;
+        return FramesReached(opt, r) ? 0 : 2;
     } catch (const Interrupted& e) {
         // The temporary copies are gone with the stack; nothing half written.
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
@@ -387,7 +402,7 @@ int CompareCommand(const LessonSettings& opt) {
             if (!charts.empty()) WriteCharts(charts, files);
         }
         if (!series.empty()) WritePage(series, drive.seriesCsv);
-        return 0;
+        return FramesReached(opt, drive) ? 0 : 2;
     } catch (const Interrupted& e) {
         // The temporary copies are gone with the stack; nothing half written.
         std::fprintf(stderr, "tralvik-batch: %s\n", e.what());

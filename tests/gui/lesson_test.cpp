@@ -347,6 +347,11 @@ class LessonTest : public QObject {
         opt.inPlace = true;
         QCOMPARE(lessons::ReplayCommand(opt), 0);
         QCOMPARE(ReadFile(run + "/Resultat.txt"), r1);
+        // A frame after the drive's last tick: said, status 2 (it was exit 0).
+        opt.inPlace = false;
+        opt.frames = {{5000, (dir.path() + "/late.png").toStdString()}};
+        QCOMPARE(lessons::ReplayCommand(opt), 2);
+        QVERIFY(!QFile::exists(dir.path() + "/late.png"));
         qputenv("TMPDIR", tmp);
     }
 
