@@ -335,7 +335,8 @@ std::string MapChart(Charts& out, const EngineMap& m, const std::vector<Cloud>& 
     legend.push_back({"högsta vridmoment (fullast)", Qt::black, LegendItem::Mark::Line});
     c.Legend(legend);
     c.Note("Punktens yta: tiden i cellen (100 varv/min × 5 Nm), av " + totals +
-           " med motorn igång; stillastående och slirande koppling vid tomgångsvarvtalet." +
+           " med motorn igång; stillastående och slirande koppling räknas av modellen vid dess lägsta "
+           "motorvarvtal, 300 varv/min (inte bilens tomgångsvarvtal), och ritas där." +
            (m.Valid() ? "" : " Verkningsgradskartan kunde inte läsas."));
     return out.Add(c, title);
 }

@@ -87,9 +87,10 @@ void RunRecorder::Tick(const Sim& s) {
     sm.fuel_l = startBensin_ - s.Bensin;
     sm.co2_g = Co2Grams(sm.fuel_l, density_, fuel_);
     // The engine turns at the speed the gear stage gave it: the wheels' speed
-    // through the gear, but never below idle (standing, or the clutch
-    // slipping at a start). Declutched with the engine stopped, no operating
-    // point.
+    // through the gear, but never below the step's lowest engine speed
+    // (kIdleRpm, 300 rpm, whatever the car's idle: standing, or the clutch
+    // slipping at a start), which is where the step computes fuel and
+    // emissions. Declutched with the engine stopped, no operating point.
     const bool stopped = s.Tangent == 'C' || s.Tangent == 'c';
     sm.rpm = stopped ? 0 : s.nel;
     sm.torque_nm = stopped ? 0 : s.mic;
