@@ -270,7 +270,9 @@ bool Prepare(const StudySettings& opt, const std::string& root, std::size_t inde
     if (job.plan.car >= 0) {
         // The car's folder and lines first; the run's own values after them.
         try {
-            std::vector<Assignment> own = MakeStudyCar(fleet.Car(static_cast<std::size_t>(job.plan.car)), job.folder);
+            // A drawn run shows the car's engine map: it gets its picture.
+            std::vector<Assignment> own = MakeStudyCar(fleet.Car(static_cast<std::size_t>(job.plan.car)), job.folder,
+                                                       !WithoutPictures(opt));
             own.insert(own.end(), sets->begin(), sets->end());
             *sets = std::move(own);
         } catch (const std::exception& e) {

@@ -155,8 +155,8 @@ StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& set
     return made;
 }
 
-std::vector<Assignment> MakeStudyCar(const StudyCar& car, const std::string& folder) {
-    carmodel::MakeCarFolder(car.desc, (fs::path(folder) / carmodel::CarFolderName(car.desc.name)).string(), false);
+std::vector<Assignment> MakeStudyCar(const StudyCar& car, const std::string& folder, bool picture) {
+    carmodel::MakeCarFolder(car.desc, (fs::path(folder) / carmodel::CarFolderName(car.desc.name)).string(), picture);
     carmodel::Constants lines;
     carmodel::SetCarConstants(lines, car.desc);
     std::vector<Assignment> sets;

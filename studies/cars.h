@@ -37,10 +37,11 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
 // std::runtime_error naming the car and the setting when it makes no car.
 StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& settings);
 
-// Writes the car's folder (its tables, no picture) into the simulation
-// folder `folder` and returns the car's lines of the constants file (folder,
+// Writes the car's folder (its tables; with `picture`, its engine map
+// MUSSEL.BMP too, which a drawn run shows) into the simulation folder
+// `folder` and returns the car's lines of the constants file (folder,
 // tables, power, mass and drag area from its tables, tank, brake, auxiliary
 // power, fuel, top engine speed) as a study applies them.
-std::vector<Assignment> MakeStudyCar(const StudyCar& car, const std::string& folder);
+std::vector<Assignment> MakeStudyCar(const StudyCar& car, const std::string& folder, bool picture = false);
 
 } // namespace tralvik::studies

@@ -219,6 +219,15 @@ TEST_F(FleetFaults, EveryEntryOfTheCarsFolderIsAccountedFor) {
     EXPECT_TRUE(Has(ReadFile(tmp / "f.csv"), "Alfa"));
 }
 
+// A drawn fleet study printed "Cannot open file .../MUSSEL.BMP" for every
+// car: a drawn run's car gets its engine map.
+TEST_F(FleetFaults, ADrawnFleetRunHasItsCarsEngineMap) {
+    Car("a.txt", "Alfa");
+    Result r = Run("--ticks 20 --cars cars data");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Has(r.err, "MUSSEL.BMP")) << r.err;
+}
+
 // Two studies keeping their runs in one folder replaced each other's runs
 // of the same names: a folder another study holds is refused.
 TEST_F(FleetFaults, AKeepFolderIsOneStudysAtATime) {
