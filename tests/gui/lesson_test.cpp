@@ -467,16 +467,16 @@ class LessonTest : public QObject {
         QCOMPARE(status, 1);
         QVERIFY(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}).isEmpty());
         QString page = QString::fromUtf8(ReadFile(dir.path() + "/klass.html"));
-        // Ranked by fuel: fewest P presses burn least.
+        // Ranked by the fuel against each student's own built-in driver.
         QStringList names;
-        double fuel = 0;
+        double against = -1e9;
         QRegularExpression row("<tr><td>[0-9]+</td><td class=\"name\"><a href=\"([^\"]+)\">([^<]+)</a>"
-                               "</td><td>([0-9.]+)</td>");
+                               "</td><td>([0-9.]+)</td><td>([-+0-9]+) %</td>");
         for (auto m = row.globalMatch(page); m.hasNext();) {
             auto hit = m.next();
             names << hit.captured(2);
-            QVERIFY2(hit.captured(3).toDouble() >= fuel, qPrintable(page)); // ranked by fuel
-            fuel = hit.captured(3).toDouble();
+            QVERIFY2(hit.captured(4).toDouble() >= against, qPrintable(page)); // ranked by the share
+            against = hit.captured(4).toDouble();
             QVERIFY2(ReadFile(dir.path() + "/" + hit.captured(1)).contains("Så läser du sidan"),
                      qPrintable(hit.captured(1)));
         }
@@ -505,6 +505,25 @@ class LessonTest : public QObject {
             QVERIFY2(bytes.startsWith("%PDF"), qPrintable(p));
             QCOMPARE(PdfPages(bytes), 1);
         }
+    }
+
+    // Ranked against each student's own built-in driver: +11 % over a long
+    // drive ranks before +60 % over a short one, though the short one used
+    // fewer litres per 100 km.
+    void classRankingIsAgainstEachOwnBuiltInDriver() {
+        auto summary = [](double fuel) {
+            run::Summary s;
+            s.fuel_l_per_100km = fuel;
+            return s;
+        };
+        lessons::Student a, b;
+        a.name = "lång", a.page = "k-a.html", a.drive = summary(10.0), a.builtIn = summary(9.0);
+        b.name = "kort", b.page = "k-b.html", b.drive = summary(8.0), b.builtIn = summary(5.0);
+        const std::string page = lessons::ClassPage({b, a}, summary(9.0), 0);
+        const auto first = page.find(">lång<"), second = page.find(">kort<");
+        QVERIFY(first != std::string::npos && second != std::string::npos);
+        QVERIFY2(first < second, page.c_str());
+        QVERIFY(page.find("+11 %") < page.find("+60 %"));
     }
 
     // Every entry of a class folder accounted for, and a page for every
