@@ -218,6 +218,10 @@ bool IsHighwayTest(const TestCarRow& r) {
     return r.procedure.rfind("HWFE", 0) == 0;
 }
 
+bool IsUs06Test(const TestCarRow& r) {
+    return r.procedure.rfind("US06", 0) == 0;
+}
+
 bool IsDiesel(const TestCarRow& r) {
     return r.fuel.find("Diesel") != std::string::npos || r.fuel.find("diesel") != std::string::npos;
 }
@@ -241,6 +245,14 @@ std::vector<TestVehicle> GroupTestVehicles(const std::vector<TestCarRow>& rows) 
         TestVehicle& v = out[it->second];
         if (city && !v.city) v.city = &r;
         if (hw && !v.highway) v.highway = &r;
+    }
+    // US06 rows join the vehicles their city or highway rows made (a list
+    // may give them first), so that the vehicles and their order stay those
+    // of the city and highway tests.
+    for (const auto& r : rows) {
+        if (!IsUs06Test(r)) continue;
+        const auto it = index.find(key(r));
+        if (it != index.end() && !out[it->second].us06) out[it->second].us06 = &r;
     }
     return out;
 }

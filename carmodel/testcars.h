@@ -60,6 +60,8 @@ std::vector<std::string> SplitCsv(const std::string& line, std::size_t maxFields
 // federal procedures) and the highway test (HWFET: "HWFE").
 bool IsCityTest(const TestCarRow& r);
 bool IsHighwayTest(const TestCarRow& r);
+// The US06 test (aggressive driving, warm engine).
+bool IsUs06Test(const TestCarRow& r);
 bool IsDiesel(const TestCarRow& r);
 
 // One test vehicle: the rows that share make, model, displacement, gears,
@@ -68,6 +70,9 @@ bool IsDiesel(const TestCarRow& r);
 struct TestVehicle {
     const TestCarRow* city = nullptr;
     const TestCarRow* highway = nullptr;
+    // The aggressive test (US06, driven warm), when the vehicle has one; a
+    // vehicle is made only from its city or highway row.
+    const TestCarRow* us06 = nullptr;
     const TestCarRow& Base() const { return city ? *city : *highway; }
 };
 // In the order of their first rows; rows of neither test are left out.

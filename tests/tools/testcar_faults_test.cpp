@@ -162,3 +162,29 @@ TEST(TestCarList, ARowOnElectricityIsLeftOutNamed) {
 }
 
 } // namespace
+
+namespace {
+
+// US06 rows join the vehicle their city and highway rows make, wherever
+// they stand in the list; a US06 row of no such vehicle makes none, so the
+// vehicles (and the halves of a refit) stay those of the two tests.
+TEST(TestCarList, Us06RowsJoinTheirVehicleAndMakeNone) {
+    const std::string base = ReadFile(std::string(TRALVIK_SOURCE_DIR) + "/tools/cars/test-cars.csv");
+    const std::string header = base.substr(0, base.find('\n') + 1);
+    std::string row = base.substr(header.size(), base.find('\n', header.size()) - header.size() + 1);
+    std::string us06 = row;
+    us06.replace(us06.find("Federal fuel 2-day exhaust (w/can load)"), 39, "US06");
+    std::string stranger = us06;
+    stranger.replace(stranger.find("MAZDA3"), 6, "NOSUCH");
+    const auto before = tralvik::carmodel::ParseTestCars(base, "a.csv");
+    const auto after = tralvik::carmodel::ParseTestCars(header + us06 + stranger + base.substr(header.size()), "b.csv");
+    const auto v0 = tralvik::carmodel::GroupTestVehicles(before.rows);
+    const auto v1 = tralvik::carmodel::GroupTestVehicles(after.rows);
+    ASSERT_EQ(v0.size(), v1.size());
+    ASSERT_NE(v1[0].us06, nullptr);
+    EXPECT_EQ(v1[0].us06->line, 2);
+    EXPECT_EQ(v1[0].city->model, "MAZDA3");
+    for (std::size_t k = 1; k < v1.size(); ++k) EXPECT_EQ(v1[k].us06, nullptr);
+}
+
+} // namespace

@@ -66,6 +66,11 @@ Options:
                    2nd, 4th, ... in the list's order)
   --jobs N         run N vehicles at a time (default 1)
   --csv FILE       also write every compared test as CSV
+  --us06           also compare the US06 rows (aggressive driving, run warm,
+                   no cold-start factor) where a vehicle has one: in the
+                   table, the CSV and the picture (squares), summed apart
+                   ("US06", and by engine); "all" and the classes stay the
+                   city and highway tests
   --bags           also compare the FTP-75's three bags (the phases of
                    cykler/FTP75.FAS: 0-505 s cold transient, 505-1369 s
                    stabilised, the rest hot transient), simulated hot, with
@@ -176,7 +181,7 @@ int main(int argc, char** argv) {
     FleetConstants constants; // the fitted ones unless --fit sets one
     bool refit = false;
     int line = 0, jobs = 1;
-    bool all = false, bags = false;
+    bool all = false, bags = false, us06 = false;
     std::string batch =
         (fs::canonical("/proc/self/exe").parent_path().parent_path() / "batch" / "tralvik-batch")
             .string();
@@ -200,6 +205,8 @@ int main(int argc, char** argv) {
                 all = true;
             } else if (a == "--bags") {
                 bags = true;
+            } else if (a == "--us06") {
+                us06 = true;
             } else if (a == "--half") {
                 half = value();
                 if (half != "odd" && half != "even")
@@ -287,7 +294,7 @@ int main(int argc, char** argv) {
             for (std::size_t k; !gStop && (k = next++) < chosen.size();) {
                 try {
                     results[k] = CompareTestVehicle(batch, data, *chosen[k], tech,
-                                                    refit ? &constants : nullptr, bags);
+                                                    refit ? &constants : nullptr, bags, us06);
                 } catch (const std::exception& e) { failed[k] = e.what(); }
             }
         };
@@ -322,7 +329,7 @@ int main(int argc, char** argv) {
             }
             for (const auto& l : r.lines)
                 std::printf("| %s %s | %s | %s | %.2f | %.2f | %.2f | %.3f |\n", r.make.c_str(),
-                            r.model.c_str(), r.tech.c_str(), l.test == "FTP" ? "FTP-75" : "HWFET",
+                            r.model.c_str(), r.tech.c_str(), l.test == "FTP" ? "FTP-75" : l.test == "US06" ? "US06" : "HWFET",
                             l.simulatedHot, l.simulated, l.measured, l.Ratio());
             done.push_back(r);
         }

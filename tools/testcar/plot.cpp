@@ -89,7 +89,11 @@ void PlotRatios(const std::vector<TestCarResult>& results, const std::string& ti
             const QPointF at(X(std::min(l.measured, hi)), Y(std::min(l.simulated, hi)));
             p.setPen(QPen(c, 1.6));
             p.setBrush(l.test == "FTP" ? QBrush(c) : QBrush(Qt::NoBrush));
-            p.drawEllipse(at, 3.6, 3.6);
+            // US06 (aggressive driving) as squares.
+            if (l.test == "US06")
+                p.drawRect(QRectF(at.x() - 3.4, at.y() - 3.4, 6.8, 6.8));
+            else
+                p.drawEllipse(at, 3.6, 3.6);
         }
     }
     // Legend.
@@ -113,6 +117,14 @@ void PlotRatios(const std::vector<TestCarResult>& results, const std::string& ti
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(QPointF(left + pw + 22, ly + 8), 4, 4);
     p.drawText(QRectF(left + pw + 34, ly, right - 36, 18), Qt::AlignLeft | Qt::AlignVCenter, "HWFET");
+    bool us06 = false;
+    for (const auto& r : results)
+        for (const auto& l : r.lines) us06 = us06 || l.test == "US06";
+    if (us06) {
+        ly += 22;
+        p.drawRect(QRectF(left + pw + 22 - 3.4, ly + 8 - 3.4, 6.8, 6.8));
+        p.drawText(QRectF(left + pw + 34, ly, right - 36, 18), Qt::AlignLeft | Qt::AlignVCenter, "US06");
+    }
     ly += 30;
     p.fillRect(QRectF(left + pw + 14, ly + 2, 16, 14), QColor(225, 235, 250));
     p.drawText(QRectF(left + pw + 34, ly, right - 36, 18), Qt::AlignLeft | Qt::AlignVCenter,

@@ -94,7 +94,7 @@ std::string DisplacementBand(double l) {
 
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
-                                 const carmodel::FleetConstants* constants, bool bags) {
+                                 const carmodel::FleetConstants* constants, bool bags, bool us06) {
     const TestCarRow& base = v.Base();
     const std::string where = base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
     const CarDescription car = ParseCarDescription(DescribeTestCar(base, tech, constants), where);
@@ -143,6 +143,8 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
     };
     one(v.city, "FTP", "FTP75.CYK", kFtpTopMs, FtpColdFactor(IsDiesel(base)));
     one(v.highway, "HWFE", "HWFET.CYK", kHwfetTopMs, 1.0);
+    // Driven warm in the test: no cold-start factor.
+    if (us06 && v.us06) one(v.us06, "US06", "US06.CYK", kUs06TopMs, 1.0);
     return res;
 }
 
@@ -183,9 +185,16 @@ std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& result
         if (!r.empty()) out.push_back(SummariseRatioList(name, r));
     };
     using L = TestCarResult::Line;
-    add("all", [](const TestCarResult&, const L&) { return true; });
+    // "all" and the classes are the city and highway tests, as always; the
+    // aggressive test is summed on its own.
+    auto conventional = [](const L& l) { return l.test != "US06"; };
+    add("all", [&](const TestCarResult&, const L& l) { return conventional(l); });
     add("FTP-75", [](const TestCarResult&, const L& l) { return l.test == "FTP"; });
     add("HWFET", [](const TestCarResult&, const L& l) { return l.test == "HWFE"; });
+    add("US06", [](const TestCarResult&, const L& l) { return l.test == "US06"; });
+    for (const char* engine : {"naturally aspirated", "turbo petrol", "turbo diesel"})
+        add(std::string("US06 engine: ") + engine,
+            [&](const TestCarResult& res, const L& l) { return l.test == "US06" && res.klass[1] == engine; });
     const char* kinds[4] = {"gearbox", "engine", "displacement", "fuel"};
     for (int k = 0; k < 4; ++k) {
         std::vector<std::string> names;
@@ -195,7 +204,7 @@ std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& result
         std::sort(names.begin(), names.end());
         for (const auto& n : names)
             add(std::string(kinds[k]) + ": " + n,
-                [&](const TestCarResult& res, const L&) { return res.klass[k] == n; });
+                [&](const TestCarResult& res, const L& l) { return res.klass[k] == n && conventional(l); });
     }
     return out;
 }

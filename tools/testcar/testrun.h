@@ -44,6 +44,7 @@ bool BagsMakeCityFigure(const std::array<double, 3>& bags, double city);
 // up to them.
 constexpr double kFtpTopMs = 91.2513 / 3.6;
 constexpr double kHwfetTopMs = 96.4013 / 3.6;
+constexpr double kUs06TopMs = 129.2 / 3.6;
 
 struct TestCarResult {
     std::string make, model, tech;
@@ -72,7 +73,8 @@ struct TestCarResult {
 // With `bags` the FTP's bags (the phases of FTP75.FAS) are compared too.
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
-                                 const carmodel::FleetConstants* constants = nullptr, bool bags = false);
+                                 const carmodel::FleetConstants* constants = nullptr, bool bags = false,
+                                 bool us06 = false);
 
 // The summary of many comparisons: the share of ratios within 5 and 10 %,
 // and the mean and spread of the ratio by class.
