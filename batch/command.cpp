@@ -3,6 +3,7 @@
 #include "batch/command.h"
 
 #include <cstdio>
+#include <new>
 #include <utility>
 
 #include "run/check.h"
@@ -113,6 +114,17 @@ std::optional<int> StartCommand(int argc, char** argv, Options& opt,
         events = std::move(*read);
     }
     return std::nullopt;
+}
+
+int WithinMemory(int (*main)(int, char**), int argc, char** argv) {
+    try {
+        return main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "tralvik-batch: out of memory: the study or a file it reads is larger "
+                             "than this machine can hold; make it smaller (--max-runs, --samples, "
+                             "fewer cars or values)\n");
+        return 2;
+    }
 }
 
 bool NeedsNoPictures(const Options& opt) {

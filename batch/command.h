@@ -15,6 +15,10 @@ namespace tralvik::batch {
 std::optional<int> StartCommand(int argc, char** argv, Options& opt,
                                 std::vector<run::InputEvent>& events);
 
+// Runs a program's main; running out of memory (a study or file larger than
+// the machine holds) is said in a line, status 2, not an abort.
+int WithinMemory(int (*main)(int, char**), int argc, char** argv);
+
 // Whether the run can be done without the drawing library.
 bool NeedsNoPictures(const Options& opt);
 

@@ -39,13 +39,5 @@ int Main(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
-    try {
-        return Main(argc, argv);
-    } catch (const std::bad_alloc&) {
-        // What was asked for does not fit this machine's memory.
-        std::fprintf(stderr, "tralvik-batch: out of memory: the study or a file it reads is larger "
-                             "than this machine can hold; make it smaller (--max-runs, --samples, "
-                             "fewer cars or values)\n");
-        return 2;
-    }
+    return tralvik::batch::WithinMemory(Main, argc, argv);
 }

@@ -15,18 +15,7 @@
 namespace tralvik::batch {
 
 using namespace tralvik::studies;
-
-namespace {
-
-bool ParseInt64(const std::string& w, int64_t& out) {
-    const char* b = w.data();
-    const char* e = b + w.size();
-    if (b != e && *b == '+') ++b;
-    auto r = std::from_chars(b, e, out);
-    return b != e && r.ec == std::errc{} && r.ptr == e;
-}
-
-} // namespace
+using run::ParseInt64;
 
 namespace {
 

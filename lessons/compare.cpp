@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -289,6 +290,22 @@ ReplayExtras Extras(const LessonSettings& opt, bool inPlace) {
     return x;
 }
 
+// Runs a lesson command: a stop by a signal ends it with 128 + the signal
+// (the temporary copies are gone with the stack, nothing is half written),
+// any other failure with 2, each said once.
+int Guarded(const std::function<int()>& body) {
+    InstallStopHandler();
+    try {
+        return body();
+    } catch (const Interrupted& e) {
+        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+        return 128 + e.signal();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
+        return 2;
+    }
+}
+
 // Frames asked for at ticks the drive never reached: said, status 2, as a
 // run says it.
 bool FramesReached(const LessonSettings& opt, const DriveResult& r) {
@@ -311,8 +328,7 @@ void Warn(const DriveResult& r) {
 } // namespace
 
 int ReplayCommand(const LessonSettings& opt) {
-    InstallStopHandler();
-    try {
+    return Guarded([&] {
         const std::string file = opt.recording;
         const std::string rec = Abs(file), report = Abs(opt.report), series = Abs(opt.series),
                           charts = Abs(opt.charts);
@@ -352,22 +368,11 @@ int ReplayCommand(const LessonSettings& opt) {
         if (!temp)
             std::fprintf(stderr, "tralvik-batch: the result files are in %s\n", where.c_str());
         return FramesReached(opt, r) ? 0 : 2;
-    } catch (const Interrupted& e) {
-        // The temporary copies are gone with the stack; nothing half written.
-        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
-        return 128 + e.signal();
-    } catch (const RecordingError& e) {
-        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
-        return 2;
-    }
+    });
 }
 
 int CompareCommand(const LessonSettings& opt) {
-    InstallStopHandler();
-    try {
+    return Guarded([&] {
         const fs::path src = fs::absolute(opt.dir);
         const std::string rec = Abs(opt.recording), page = Abs(opt.report), series = Abs(opt.series),
                           charts = Abs(opt.charts);
@@ -403,17 +408,7 @@ int CompareCommand(const LessonSettings& opt) {
         }
         if (!series.empty()) WritePage(series, drive.seriesCsv);
         return FramesReached(opt, drive) ? 0 : 2;
-    } catch (const Interrupted& e) {
-        // The temporary copies are gone with the stack; nothing half written.
-        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
-        return 128 + e.signal();
-    } catch (const RecordingError& e) {
-        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
-        return 2;
-    }
+    });
 }
 
 } // namespace tralvik::lessons

@@ -39,26 +39,6 @@ using namespace tralvik::pages;
 using namespace tralvik::run;
 using namespace tralvik::studies;
 
-namespace {
-volatile std::sig_atomic_t gStop = 0;
-void OnStop(int sig) {
-    gStop = sig;
-}
-} // namespace
-
-void InstallStopHandler() {
-    struct sigaction sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = OnStop;
-    sa.sa_flags = SA_RESETHAND; // a second signal ends the program at once
-    sigemptyset(&sa.sa_mask);
-    // Also where a script started the command with SIGINT ignored.
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
-}
-
-int StopSignal() {
-    return gStop;
-}
 
 int CountHardBrakings(const std::vector<TracePoint>& trace) {
     int count = 0;

@@ -11,6 +11,7 @@
 
 #include "pages/report.h"
 #include "run/record.h"
+#include "run/stop.h"
 #include "run/settings.h"
 #include "run/summary.h"
 #include "station/Recording.h"
@@ -18,12 +19,9 @@
 namespace tralvik::lessons {
 
 // Ctrl-C, kill and a closed terminal stop a lesson's command between two
-// steps: the replay or the built-in driver throws Interrupted, so that its
-// temporary copies go and the command ends with 128 + the signal. A command
-// installs it once; a second signal ends the program at once.
-void InstallStopHandler();
-// The signal that asked to stop (0: none).
-int StopSignal();
+// steps (run::InstallStopHandler): the replay or the built-in driver throws
+// Interrupted, so that its temporary copies go and the command ends with
+// 128 + the signal.
 class Interrupted : public RecordingError {
   public:
     explicit Interrupted(int sig)

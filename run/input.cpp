@@ -11,8 +11,6 @@
 
 namespace tralvik::run {
 
-namespace {
-
 bool ParseInt64(const std::string& w, int64_t& out) {
     const char* b = w.data();
     const char* e = b + w.size();
@@ -20,6 +18,8 @@ bool ParseInt64(const std::string& w, int64_t& out) {
     auto r = std::from_chars(b, e, out);
     return b != e && r.ec == std::errc{} && r.ptr == e;
 }
+
+namespace {
 
 bool ParseInt32(const std::string& w, int32_t& out) {
     int64_t v;

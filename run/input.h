@@ -26,6 +26,10 @@ struct InputEvent {
 std::optional<std::vector<InputEvent>> ParseInput(const std::string& text, const std::string& name,
                                                   std::string& error);
 
+// A whole number as a command line or an input file gives it: decimal
+// digits, an optional sign, nothing else, within 64 bits.
+bool ParseInt64(const std::string& word, int64_t& out);
+
 // Reads and parses the file; a file that cannot be read is an error too.
 std::optional<std::vector<InputEvent>> ReadInputFile(const std::string& path, std::string& error);
 

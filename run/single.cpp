@@ -17,6 +17,7 @@
 
 #include "run/check.h"
 #include "run/headless.h"
+#include "run/stop.h"
 #include "run/record.h"
 #include "studies/study.h"
 #include "run/summary.h"
@@ -36,24 +37,6 @@ namespace tralvik::run {
 using namespace tralvik::studies;
 
 namespace {
-
-// The signal that asked the run to stop (0: none).
-volatile std::sig_atomic_t gInterrupted = 0;
-
-void OnInterrupt(int sig) {
-    gInterrupted = sig;
-}
-
-// Ctrl-C, kill and a closed terminal all stop the run after the tick in
-// progress, with the result files whole and the summary printed.
-void InstallInterruptHandler() {
-    struct sigaction sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = OnInterrupt;
-    sa.sa_flags = SA_RESETHAND; // a second signal ends the program at once
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
-}
 
 // A result file that was open before the tick and is closed after it failed
 // to take its rows (a full disk): the rows before are kept whole.
@@ -105,7 +88,10 @@ int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPicture
         return 2;
     }
 
-    InstallInterruptHandler(); // a signal during start-up stops before the first tick
+    // Ctrl-C, kill and a closed terminal stop the run after the tick in
+    // progress, with the result files whole and the summary printed; a
+    // signal during start-up stops before the first tick.
+    InstallStopHandler();
     // A constants file that ends early reads its missing lines as empty, and
     // a number line that holds no number reads as 0: said first, as --check
     // says it, since the run goes on or what fails next names only a folder.
@@ -190,7 +176,7 @@ int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPicture
     auto lastDraw = std::chrono::steady_clock::now();
     auto deadline = std::chrono::steady_clock::now();
     for (;;) {
-        if (gInterrupted) {
+        if (StopSignal()) {
             end = "interrupted";
             break;
         }
@@ -307,7 +293,7 @@ int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPicture
         }
     }
     if (failed || !written) return 2;
-    return end == "interrupted" ? 128 + gInterrupted : 0;
+    return end == "interrupted" ? 128 + StopSignal() : 0;
 }
 
 std::string ProgramBeside(const std::string& name) {

@@ -21,10 +21,12 @@
 
 #include "studies/study.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs.h"
 
 namespace fs = std::filesystem;
 using tralvik::testing::ReadFile;
 using tralvik::testing::TempDir;
+using tralvik::testing::Tmpfs;
 using tralvik::testing::WriteFile;
 
 namespace {
@@ -32,34 +34,6 @@ namespace {
 struct Result {
     int status = -1;
     std::string out, err;
-};
-
-// A small file system of its own (tmpfs), for a full or read-only disk.
-// Mounting needs root: where it fails, ok() is false.
-class Tmpfs {
-  public:
-    Tmpfs(const std::string& path, const std::string& size) : path_(path) {
-        fs::create_directories(path);
-        ok_ = ::mount("tmpfs", path.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
-    }
-    ~Tmpfs() {
-        if (ok_) ::umount2(path_.c_str(), MNT_DETACH);
-    }
-    bool ok() const { return ok_; }
-    bool MakeReadOnly() {
-        return ::mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-    // Fills what room is left.
-    void Fill() const {
-        std::ofstream f(path_ + "/filler", std::ios::binary);
-        std::string block(4096, 'x');
-        for (int i = 0; i < 100000 && f.write(block.data(), block.size()); ++i) {
-        }
-    }
-
-  private:
-    std::string path_;
-    bool ok_ = false;
 };
 
 class Robustness : public ::testing::Test {

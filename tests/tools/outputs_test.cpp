@@ -23,10 +23,12 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/tmpfs.h"
 
 namespace fs = std::filesystem;
 using tralvik::testing::ReadFile;
 using tralvik::testing::TempDir;
+using tralvik::testing::Tmpfs;
 using tralvik::testing::WriteFile;
 
 namespace {
@@ -121,30 +123,6 @@ TEST_P(Outputs, ADeviceIsWrittenThroughNeverReplaced) {
     EXPECT_NE(f.err.find("Disk full"), std::string::npos) << p.name << ": " << f.err;
     EXPECT_TRUE(IsCharDevice(Target(p, full)));
 }
-
-// A small file system of its own, full or read-only. Mounting needs root.
-class Tmpfs {
-  public:
-    Tmpfs(const std::string& path, const std::string& size) : path_(path) {
-        fs::create_directories(path);
-        ok_ = ::mount("tmpfs", path.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
-    }
-    ~Tmpfs() {
-        if (ok_) ::umount2(path_.c_str(), MNT_DETACH);
-    }
-    bool ok() const { return ok_; }
-    bool MakeReadOnly() { return ::mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
-    void Fill() const {
-        std::ofstream f(path_ + "/filler", std::ios::binary);
-        std::string block(4096, 'x');
-        for (int i = 0; i < 100000 && f.write(block.data(), block.size()); ++i) {
-        }
-    }
-
-  private:
-    std::string path_;
-    bool ok_ = false;
-};
 
 TEST_P(Outputs, AFullDiskLeavesTheOldFileAndAReadOnlyOneIsRefused) {
     const Program& p = GetParam();

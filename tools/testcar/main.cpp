@@ -19,6 +19,7 @@
 #include "carmodel/testcars.h"
 #include "formats/textout.h"
 #include "run/pagefile.h"
+#include "run/stop.h"
 #include "tools/testcar/plot.h"
 #include "tools/testcar/testrun.h"
 
@@ -155,25 +156,6 @@ void PrintBags(const std::vector<TestCarResult>& done, bool summary) {
 
 } // namespace
 
-namespace {
-
-// Ctrl-C, kill and a closed terminal: no new vehicle is started, the runs
-// under way end (a run takes a fraction of a second) and clean up.
-volatile std::sig_atomic_t gStop = 0;
-void OnStop(int sig) {
-    gStop = sig;
-}
-void InstallStopHandler() {
-    struct sigaction sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = OnStop;
-    sa.sa_flags = SA_RESETHAND; // a second signal ends it at once
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc), pos;
     std::optional<Tech> tech;
@@ -289,9 +271,11 @@ int main(int argc, char** argv) {
         std::vector<TestCarResult> results(chosen.size());
         std::vector<std::string> failed(chosen.size());
         std::atomic<std::size_t> next{0};
-        InstallStopHandler();
+        // Ctrl-C, kill and a closed terminal: no new vehicle is started, the
+        // runs under way end (a run takes a fraction of a second) and clean up.
+        tralvik::run::InstallStopHandler();
         auto work = [&]() {
-            for (std::size_t k; !gStop && (k = next++) < chosen.size();) {
+            for (std::size_t k; !tralvik::run::StopSignal() && (k = next++) < chosen.size();) {
                 try {
                     results[k] = CompareTestVehicle(batch, data, *chosen[k], tech,
                                                     refit ? &constants : nullptr, bags, us06);
@@ -302,7 +286,7 @@ int main(int argc, char** argv) {
         for (int j = 1; j < jobs && j < static_cast<int>(chosen.size()); ++j) pool.emplace_back(work);
         work();
         for (auto& t : pool) t.join();
-        if (const int sig = gStop) {
+        if (const int sig = tralvik::run::StopSignal()) {
             // The runs under way have ended and their folders are gone;
             // outputs are not written from part of the list.
             std::size_t compared = 0;
