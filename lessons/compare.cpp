@@ -216,6 +216,13 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn, co
     std::vector<std::string> notes = {
         "CO2 som i sammanfattningen: bränslets massa (liter × Tathet) och kolandel (" +
         Fuels(drive, builtIn) + ")."};
+    // The speed stage holds the speed to 1.2 times the requested one in the
+    // same step: where a road's requested speed drops at once, the built-in
+    // driver's trace drops vertically. Said, so that no one reads a braking.
+    if (!drive.timeCycle)
+        notes.push_back("Där vägens begärda hastighet sjunker i ett steg faller den inbyggda förarens fart "
+                        "lodrätt: modellen håller farten till högst 1,2 gånger den begärda i samma steg. "
+                        "Det är ingen inbromsning och räknas inte som en.");
     ReportRun a{name, {}, drive.summary, drive.samples, drive.map};
     ReportRun b{"inbyggd förare", {}, builtIn.summary, builtIn.samples, builtIn.map};
     a.requestedLabel = "begärd hastighet";
