@@ -57,6 +57,8 @@ std::string CarFolderName(const std::string& name) {
         }
         i += len;
     }
+    // A gap's '_' and the letter after it can pass the limit by one.
+    if (out.size() > 64) out.resize(64);
     while (!out.empty() && out.back() == '.') out.pop_back();
     return out.empty() || out == "_" ? std::string("bil") : out;
 }

@@ -86,6 +86,9 @@ TEST(CarFolderName, IsOneSafeFolderNameThatTheConstantsFileCanHold) {
     };
     for (const auto& [name, folder] : cases) EXPECT_EQ(CarFolderName(name), folder) << name;
     EXPECT_EQ(CarFolderName(std::string(10000, 'x')).size(), 64u);
+    // A gap at the limit (found by fuzz_carsfolder: 65 bytes).
+    EXPECT_EQ(CarFolderName(std::string(63, 'a') + " b"), std::string(63, 'a') + "_");
+    EXPECT_EQ(CarFolderName(std::string(62, 'a') + "/.b"), std::string(62, 'a') + "_"); // "_." cut, the dot dropped
 }
 
 // Names that were paths wrote the car's tables outside the run's copy; a
