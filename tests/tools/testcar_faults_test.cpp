@@ -188,3 +188,30 @@ TEST(TestCarList, Us06RowsJoinTheirVehicleAndMakeNone) {
 }
 
 } // namespace
+
+namespace {
+
+// Beside each ratio, whether the run kept the test's trace tolerance; in
+// the CSV as three columns at the end, so that readers by name go on.
+TEST(TestcarCommand, EachRatioSaysWhetherTheTraceWasKept) {
+    TempDir tmp;
+    const std::string csv = tmp / "c.csv";
+    const std::string cmd = kTestcar + " " + TRALVIK_SOURCE_DIR + "/tools/cars/test-cars.csv --line 2 --data " + kData +
+                            " --batch " + TRALVIK_BATCH_EXE + " --csv '" + csv + "' > '" + (tmp / "out") + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string out = ReadFile(tmp / "out"), text = ReadFile(csv);
+    EXPECT_NE(out.find("| ratio | trace |"), std::string::npos) << out;
+    const std::string header = text.substr(0, text.find('\n'));
+    EXPECT_EQ(header.substr(header.size() - 69), "ratio,trace within tolerance,trace share outside,trace longest miss s");
+    // Two rows, each with yes or no and two numbers after the ratio.
+    std::istringstream rows(text.substr(header.size() + 1));
+    int n = 0;
+    for (std::string row; std::getline(rows, row); ++n) {
+        const std::size_t cut = row.rfind(',', row.rfind(',', row.rfind(',') - 1) - 1);
+        const std::string flag = row.substr(cut + 1, row.find(',', cut + 1) - cut - 1);
+        EXPECT_TRUE(flag == "yes" || flag == "no") << row;
+    }
+    EXPECT_EQ(n, 2);
+}
+
+} // namespace

@@ -156,6 +156,20 @@ void PrintBags(const std::vector<TestCarResult>& done, bool summary) {
 
 } // namespace
 
+namespace {
+
+// The trace's tolerance beside a ratio: "kept", or the share of the time
+// outside it.
+std::string TraceCell(const std::optional<tralvik::studies::TraceFigures>& t) {
+    if (!t) return "-";
+    if (t->WithinTolerance()) return "kept";
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "off %.1f %%", t->ShareOutside() * 100);
+    return buf;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc), pos;
     std::optional<Tech> tech;
@@ -298,8 +312,8 @@ int main(int argc, char** argv) {
 
         std::vector<TestCarResult> done;
         int notCompared = 0;
-        std::printf("| car | engine | test | simulated hot | simulated | measured | ratio |\n");
-        std::printf("|---|---|---|---|---|---|---|\n");
+        std::printf("| car | engine | test | simulated hot | simulated | measured | ratio | trace |\n");
+        std::printf("|---|---|---|---|---|---|---|---|\n");
         for (std::size_t k = 0; k < chosen.size(); ++k) {
             if (!failed[k].empty()) {
                 std::fprintf(stderr, "testcar: %s\n", failed[k].c_str());
@@ -312,9 +326,9 @@ int main(int argc, char** argv) {
                 ++notCompared;
             }
             for (const auto& l : r.lines)
-                std::printf("| %s %s | %s | %s | %.2f | %.2f | %.2f | %.3f |\n", r.make.c_str(),
+                std::printf("| %s %s | %s | %s | %.2f | %.2f | %.2f | %.3f | %s |\n", r.make.c_str(),
                             r.model.c_str(), r.tech.c_str(), l.test == "FTP" ? "FTP-75" : l.test == "US06" ? "US06" : "HWFET",
-                            l.simulatedHot, l.simulated, l.measured, l.Ratio());
+                            l.simulatedHot, l.simulated, l.measured, l.Ratio(), TraceCell(l.trace).c_str());
             done.push_back(r);
         }
         std::printf("(l/100 km; the FTP-75 figure includes the cold start, x %.3f petrol, "
@@ -326,16 +340,25 @@ int main(int argc, char** argv) {
             for (const auto& s : SummariseRatios(done))
                 std::printf("| %s | %d | %.0f %% | %.0f %% | %.3f | %.3f |\n", s.name.c_str(),
                             s.count, 100 * s.within5, 100 * s.within10, s.mean, s.spread);
-            std::printf("(%zu vehicles; %d tests not compared, see the messages)\n", chosen.size(),
-                        notCompared);
+            int off = 0, runs = 0;
+            for (const auto& r : done)
+                for (const auto& l : r.lines)
+                    if (l.trace) ++runs, off += !l.trace->WithinTolerance();
+            std::printf("(%zu vehicles; %d tests not compared, see the messages; %d of %d runs off the "
+                        "test's trace tolerance, 2 mph with misses up to 1 s)\n",
+                        chosen.size(), notCompared, off, runs);
         }
         if (bags) PrintBags(done, chosen.size() > 1);
         if (!csv.empty()) {
             std::string out = "make,model,line,gearbox,engine,displacement band,fuel,test,"
                               "simulated hot l/100km,simulated l/100km,measured l/100km,ratio";
+            // The trace's tolerance after the ratio's columns (a column of
+            // its own at the end, so that readers by name are unaffected).
+            const std::string traceHead = ",trace within tolerance,trace share outside,trace longest miss s";
             out += bags ? ",simulated bag 1 l/100km,simulated bag 2 l/100km,simulated bag 3 l/100km,"
-                          "measured bag 1 l/100km,measured bag 2 l/100km,measured bag 3 l/100km\n"
-                        : "\n";
+                          "measured bag 1 l/100km,measured bag 2 l/100km,measured bag 3 l/100km"
+                        : "";
+            out += traceHead + "\n";
             char buf[200];
             for (const auto& r : done)
                 for (const auto& l : r.lines) {
@@ -349,6 +372,13 @@ int main(int argc, char** argv) {
                             std::snprintf(buf, sizeof buf, x > 0 ? ",%.4f" : ",", x);
                             out += buf;
                         }
+                    if (l.trace) {
+                        std::snprintf(buf, sizeof buf, ",%s,%.4f,%.1f", l.trace->WithinTolerance() ? "yes" : "no",
+                                      l.trace->ShareOutside(), l.trace->longest_miss_s);
+                        out += buf;
+                    } else {
+                        out += ",,,";
+                    }
                     out += "\n";
                 }
             WriteBytes(csv, out);

@@ -78,7 +78,7 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     if (!sum || !sum->fuel_l_per_100km) throw std::runtime_error(batchExe + " gave no summary: " + out);
     if (sum->end != "mode 100")
         throw std::runtime_error("the run of " + cycle + " did not reach the cycle's end: " + out);
-    return {sum->ltot_m / 1000, *sum->fuel_l_per_100km, sum->phases};
+    return {sum->ltot_m / 1000, *sum->fuel_l_per_100km, sum->phases, sum->trace};
 }
 
 namespace {
@@ -129,7 +129,7 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
         }
         try {
             const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, cycle);
-            TestCarResult::Line l{test, r.lPer100, r.lPer100 * cold, LitresPer100FromMpg(row->mpg), {}, {}};
+            TestCarResult::Line l{test, r.lPer100, r.lPer100 * cold, LitresPer100FromMpg(row->mpg), {}, {}, r.trace};
             if (bags && row == v.city && r.phases.size() == 3)
                 for (std::size_t b = 0; b < 3; ++b) {
                     const auto& ph = r.phases[b];

@@ -23,6 +23,8 @@ struct CycleRun {
     double km = 0, lPer100 = 0;
     // The cycle's phases when it has a phase file (the FTP-75's three bags).
     std::vector<studies::PhaseFigures> phases;
+    // How the built-in driver followed the cycle (the US tests' tolerance).
+    std::optional<studies::TraceFigures> trace;
 };
 
 // Copies the files of `dataDir` (a simulation folder with the cycles in
@@ -58,6 +60,7 @@ struct TestCarResult {
         // The FTP's bags (l/100 km, 0 = not known), when asked for: simulated
         // hot, and as published (bag 1 from a cold start).
         std::array<double, 3> simulatedBags{}, measuredBags{};
+        std::optional<studies::TraceFigures> trace; // of the simulated run
         double Ratio() const { return simulated / measured; }
     };
     std::vector<Line> lines;
