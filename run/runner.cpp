@@ -651,8 +651,16 @@ int RunStudy(const StudySettings& opt) {
                                       fuelCo2[plus]->second, mid, mid * 0.95, mid * 1.05);
                 }
                 for (std::size_t r : {minus, plus}) {
-                    if (eFuel) row_cell(rows[r], "elasticity_fuel", *eFuel);
-                    if (eCo2) row_cell(rows[r], "elasticity_co2", *eCo2);
+                    // The columns are there also where the figure is not
+                    // (a run failed, a base of 0): empty, for every reader.
+                    if (eFuel)
+                        row_cell(rows[r], "elasticity_fuel", *eFuel);
+                    else
+                        rows[r].cells.emplace_back("elasticity_fuel", "");
+                    if (eCo2)
+                        row_cell(rows[r], "elasticity_co2", *eCo2);
+                    else
+                        rows[r].cells.emplace_back("elasticity_co2", "");
                 }
                 // Runs go folder by folder, and within a folder car by car.
                 const std::size_t group = f / per, cars = fleet.Count();

@@ -231,6 +231,16 @@ TEST_F(FleetFaults, ADrawnFleetRunHasItsCarsEngineMap) {
     EXPECT_FALSE(Has(r.err, "MUSSEL.BMP")) << r.err;
 }
 
+// Elasticity columns are always there with --elasticity, empty where the
+// figure is not defined (here: three ticks, no distance, no l/100 km).
+TEST_F(FleetFaults, ElasticityColumnsAreAlwaysThere) {
+    Result r = Run("--no-draw --ticks 3 --vary Massa=1100:1300 --elasticity --csv e.csv data");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string csv = ReadFile(tmp / "e.csv");
+    const std::string header = csv.substr(0, csv.find('\n'));
+    EXPECT_TRUE(Has(header, ",elasticity_fuel,elasticity_co2")) << header;
+}
+
 // Two studies keeping their runs in one folder replaced each other's runs
 // of the same names: a folder another study holds is refused.
 TEST_F(FleetFaults, AKeepFolderIsOneStudysAtATime) {
