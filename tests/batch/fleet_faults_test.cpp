@@ -171,7 +171,7 @@ TEST_F(FleetFaults, AFleetRefusesConstantsThatNameAnotherCarOrTable) {
 // Planning a fleet of two million car variants (within --max-runs) held
 // every variant's description: 2.2 GB before the first run. Variants are
 // now made as their runs come: after four seconds of the study its peak
-// resident size is that of a small program.
+// resident size is far below that.
 TEST_F(FleetFaults, ALargeFleetIsPlannedInBoundedMemory) {
     Car("a.txt", "Alfa");
     std::string drives = "final_drive=", idles = "idle_rpm=";
@@ -202,7 +202,10 @@ TEST_F(FleetFaults, ALargeFleetIsPlannedInBoundedMemory) {
     int st;
     ::waitpid(pid, &st, 0);
     ASSERT_GT(peakKb, 0) << "the study ended within four seconds: " << ReadFile(tmp / "err").substr(0, 400);
-    EXPECT_LT(peakKb, 300 * 1024) << "KB at the peak";
+    // About 20 MB in the plain build and some 300 MB under the sanitizers
+    // (their shadow memory and the toolkit); the variants planned up front
+    // took 2.2 GB.
+    EXPECT_LT(peakKb, 1024 * 1024) << "KB at the peak";
 }
 
 // FIFOs, folders and links that lead nowhere or round among the
