@@ -68,10 +68,6 @@ ClassFolder ReadClassFolder(const std::string& folder) {
     return c;
 }
 
-std::vector<std::string> Recordings(const std::string& folder) {
-    return ReadClassFolder(folder).recordings;
-}
-
 std::vector<std::string> PageNames(const std::string& prefix, const std::vector<std::string>& stems) {
     std::vector<std::string> names;
     std::set<std::string> taken;

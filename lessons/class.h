@@ -32,8 +32,6 @@ struct ClassFolder {
 };
 // Throws RecordingError (in Swedish) when the folder is missing or no folder.
 ClassFolder ReadClassFolder(const std::string& folder);
-// The recordings alone.
-std::vector<std::string> Recordings(const std::string& folder);
 
 // The students' page names beside the class page PREFIX.html: PREFIX-NAME.html
 // with the recording's name kept readable (Å, Ä and Ö stay), distinct for
