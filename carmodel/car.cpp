@@ -263,6 +263,10 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
             s.auxPower = one();
         } else if (key == "brake_force") {
             s.brakeForce = one();
+        } else if (key == "stop_start") {
+            if (words.size() != 1 || (words[0] != "yes" && words[0] != "no"))
+                throw std::runtime_error(where + ": stop_start must be yes or no");
+            s.stopStart = words[0] == "yes";
         } else {
             throw std::runtime_error(where + ": unknown key '" + key + "'");
         }

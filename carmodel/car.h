@@ -67,6 +67,7 @@ struct CarDescription {
     double tank = 50;          // l
     double auxPower = 400;     // W
     double brakeForce = 10000; // N
+    bool stopStart = false;    // the engine stops while the car stands
 };
 
 // Reads a car description (see the carmaker's --help). Throws std::runtime_error

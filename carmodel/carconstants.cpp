@@ -16,7 +16,7 @@ using namespace tralvik::formats;
 const char* const kConstantNames[58] = {
     "Ttidd",     "Tkarta",   "Bilmapp", "Rad4",   "Tforb",  "Rad6",      "Tford",
     "Tvx",       "Rad9",     "Mussfil", "Rad11",  "Rad12",  "Tresultat", "Tresultatp",
-    "Myname",    "Imax",     "Rad17",   "Massa",  "Rad19",  "Rad20",     "Tank",
+    "Myname",    "Imax",     "Rad17",   "Massa",  "Rad19",  "Stoppstart", "Tank",
     "Rad22",     "Rad23",    "Fbmax",   "Phjalp", "Rad26",  "CdA",       "Rad28",
     "Rad29",     "Rad30",    "Rad31",   "Brannv", "Tathet", "Nmax",      "Fulltid",
     "Fullangd",  "Cykeltyp", "Rad38",   "Spara",  "Rad40",  "Rad41",     "Stopptom",
@@ -78,6 +78,7 @@ void SetCarConstants(Constants& v, const CarDescription& car) {
     v["Brannv"] = Num(FuelHeatingValue(car.fuel), 4);
     v["Tathet"] = Num(FuelDensity(car.fuel), 4);
     v["Nmax"] = Num(car.maxRpm, 3);
+    if (car.stopStart) v["Stoppstart"] = "1";
 }
 
 Constants ReadConstants(const std::string& path) {

@@ -69,12 +69,27 @@ const std::pair<const char*, double FleetConstants::*> kFleetConstantFields[] = 
     {"converter2", &FleetConstants::converter2},
     {"cvt", &FleetConstants::cvt},
     {"aux", &FleetConstants::aux},
+    {"indicatedPort", &FleetConstants::indicatedPort},
+    {"indicatedBoth", &FleetConstants::indicatedBoth},
+    {"deactivation", &FleetConstants::deactivation},
 };
 
 } // namespace
 
-Tech FleetTechnology(double displacement, int cylinders, double powerKw, bool diesel) {
+std::string InjectionName(Injection i) {
+    switch (i) {
+    case Injection::Unknown: return "";
+    case Injection::Direct: return "direct";
+    case Injection::Port: return "port";
+    case Injection::Both: return "port+direct";
+    }
+    return "?";
+}
+
+Tech FleetTechnology(double displacement, int cylinders, double powerKw, bool diesel,
+                     std::optional<bool> turbo) {
     if (diesel) return Tech::TurboDiesel;
+    if (turbo) return *turbo ? Tech::TurboDi : Tech::HighCompressionDi;
     const double specific = powerKw / displacement;
     const double naLimit = 70 + 3 * std::max(0, cylinders - 6);
     return specific > naLimit ? Tech::TurboDi : Tech::HighCompressionDi;
@@ -106,7 +121,8 @@ FleetCar MakeFleetCar(const FleetInput& in) {
           in.gears >= 1 && in.gears <= 10))
         throw std::runtime_error("displacement, cylinders, power, mass and gears are needed");
     FleetCar c;
-    c.tech = FleetTechnology(in.displacement, in.cylinders, in.powerKw, in.diesel);
+    c.tech = FleetTechnology(in.displacement, in.cylinders, in.powerKw, in.diesel, in.known.turbo);
+    c.stopStart = in.known.stopStart.value_or(false);
     const TechFigures f = TechDefaults(c.tech);
     char note[400];
 
@@ -136,12 +152,15 @@ FleetCar MakeFleetCar(const FleetInput& in) {
                                                           : kFit.specificNa);
     for (int i = 0; i < 3; ++i)
         c.friction[i] = f.friction[i] * scale * (i > 0 ? kFit.frictionSpeed : 1.0);
-    c.pumping = f.pumping * (c.tech == Tech::TurboDi ? kFit.pumpingTurbo : 1.0);
+    c.pumping = f.pumping * (c.tech == Tech::TurboDi ? kFit.pumpingTurbo : 1.0) *
+                (in.known.deactivation.value_or(false) ? kFit.deactivation : 1.0);
     c.lightLoad = f.lightLoad * kFit.lightLoad;
     c.heatLoss = f.heatLoss * kFit.heat;
     c.indicatedEff = f.indicatedEff * (in.diesel                    ? kFit.indicatedDiesel
                                        : c.tech == Tech::TurboDi ? kFit.indicatedTurbo
                                                                  : kFit.indicatedNa);
+    if (!in.diesel && in.known.injection == Injection::Port) c.indicatedEff *= kFit.indicatedPort;
+    if (!in.diesel && in.known.injection == Injection::Both) c.indicatedEff *= kFit.indicatedBoth;
     std::snprintf(note, sizeof note,
                   "%.2f l per cylinder: friction x %.3f; rated speed from %.1f bar at rated power",
                   cylinder, scale, ratedMep);

@@ -7,6 +7,7 @@
 // never figures of one car.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,18 @@
 namespace tralvik::carmodel {
 
 enum class Gearbox { Manual, DualClutch, Automatic, Cvt };
+
+// What is known of an engine beyond the list's figures (from the fuel-economy
+// guide); an empty field is not known and the rules fall back on their own
+// choice.
+enum class Injection { Unknown, Direct, Port, Both };
+struct EngineTechnology {
+    std::optional<bool> turbo; // turbo- or supercharged
+    Injection injection = Injection::Unknown;
+    std::optional<bool> stopStart;    // the engine stops while the car stands
+    std::optional<bool> deactivation; // cylinders are shut off at light load
+};
+std::string InjectionName(Injection i);
 
 // The fitted constants of the rules (the README lists them), fitted on the
 // odd-numbered vehicles of the calibration list (tools/testcar/fit.py); a
@@ -62,6 +75,14 @@ struct FleetConstants {
     double converter1 = 19, converter2 = 5, cvt = -2;
     // Engine-driven auxiliaries (alternator, pumps, W).
     double aux = 1200;
+    // Where the guide tells the injection: the best indicated efficiency of a
+    // port-injected engine (a lower compression ratio, no charge cooling) and
+    // of one with both port and direct injection (high compression, the best
+    // of each at every load) as a share of a direct-injected one's.
+    double indicatedPort = 0.95, indicatedBoth = 1.02;
+    // The throttling loss left at light load with cylinder deactivation (the
+    // cylinders still firing run at a higher load, less throttled).
+    double deactivation = 0.7;
 };
 
 // Sets one constant by its member name; false when there is no such name.
@@ -81,6 +102,7 @@ struct FleetInput {
     double mass = 0;        // kg
     double f0 = 0, f1 = 0, f2 = 0; // road load, N, N/(m/s), N/(m/s)^2
     const FleetConstants* constants = nullptr; // null: the fitted ones
+    EngineTechnology known;                     // from the guide, when given
 };
 
 // Gearbox type from the list's transmission type (and its code when given).
@@ -92,7 +114,9 @@ std::string GearboxName(Gearbox g);
 // aspirated engines of its cylinder count reach (70 kW/l up to six cylinders,
 // 3 kW/l more per further cylinder: high-revving many-cylinder engines reach
 // more without a turbo), else as high-compression direct injection.
-Tech FleetTechnology(double displacement, int cylinders, double powerKw, bool diesel);
+// Where the guide tells whether the engine is charged, that holds instead.
+Tech FleetTechnology(double displacement, int cylinders, double powerKw, bool diesel,
+                     std::optional<bool> turbo = std::nullopt);
 
 // A whole car: engine, gearbox, shift speeds and gear efficiencies, as the
 // lines of a car description (without name, mass and road load).
@@ -104,6 +128,7 @@ struct FleetCar {
     double friction[3] = {0, 0, 0};
     double pumping = 0, lightLoad = 0, heatLoss = 0;
     double auxPower = 0; // W
+    bool stopStart = false;
     std::vector<double> rpmPerMs;      // overall ratios, first gear first (up to ten)
     std::vector<double> gearEff;       // % per gear
     std::vector<double> upRpm, downRpm; // per gear

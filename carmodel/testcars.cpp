@@ -68,7 +68,8 @@ const char* const kCols[] = {"Represented Test Veh Make",  "Represented Test Veh
 constexpr int kNumCols = sizeof kCols / sizeof kCols[0];
 const char* const kOptional[] = {"Tested Transmission Type Code", "Drive System Code",
                                  "Test Vehicle ID", "Axle Ratio", "N/V Ratio",
-                                 "FE Bag 1", "FE Bag 2", "FE Bag 3"};
+                                 "FE Bag 1", "FE Bag 2", "FE Bag 3",
+                                 "Veh Mfr Code", "Actual Tested Testgroup"};
 constexpr int kNumOptional = sizeof kOptional / sizeof kOptional[0];
 constexpr std::size_t kMaxListBytes = 64u << 20;
 // A list's rows are a few hundred bytes; a longer line is no row of it.
@@ -194,6 +195,9 @@ TestCarList ParseTestCars(const std::string& text, const std::string& path) {
             r.axleRatio = opt(3, 0, 20);
             r.nvRatio = opt(4, 0, 500);
             for (int b = 0; b < 3; ++b) r.bags[b] = opt(5 + b, 0, 1000);
+            r.mfrCode = optText(8);
+            r.testGroup = optText(9);
+            r.mpgText = text(13);
             if (r.aLbf <= 0 && r.bLbfPerMph <= 0)
                 throw Bad("road load needs A > 0 or B > 0");
             out.rows.push_back(r);
@@ -266,7 +270,7 @@ double LeastRoadLoad(const TestCarRow& r, double topMs) {
 }
 
 std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech,
-                            const FleetConstants* constants) {
+                            const FleetConstants* constants, const EngineTechnology* known) {
     const std::string where = "line " + std::to_string(r.line);
     const bool diesel = IsDiesel(r);
     FleetInput in;
@@ -282,6 +286,7 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech,
     in.f1 = r.bLbfPerMph * kNewtonPerLbf / kMsPerMph;
     in.f2 = r.cLbfPerMph2 * kNewtonPerLbf / (kMsPerMph * kMsPerMph);
     in.constants = constants;
+    if (known) in.known = *known;
     FleetCar c;
     try {
         c = MakeFleetCar(in);
@@ -337,7 +342,11 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech,
     line("final_efficiency", "96");
     line("shift_up_rpm", list(c.upRpm, 1));
     line("shift_down_rpm", list(c.downRpm, 1));
-    line("technology", TechName(c.tech), tech ? "given" : "from displacement, cylinders, power and fuel");
+    std::string source = "from displacement, cylinders, power and fuel";
+    if (in.known.turbo) source = std::string(*in.known.turbo ? "charged" : "naturally aspirated") + " by the guide";
+    if (in.known.injection != Injection::Unknown) source += ", " + InjectionName(in.known.injection) + " injection";
+    if (in.known.deactivation.value_or(false)) source += ", cylinder deactivation";
+    line("technology", TechName(c.tech), tech ? "given" : source);
     line("displacement", Num(r.displacement), "l");
     line("power", Num(in.powerKw) + " " + Num(c.powerRpm), "kW (" + Num(r.horsepower) + " hp) at rpm");
     line("torque", Num(c.torque) + " " + Num(c.torqueRpm) + " " + Num(c.torqueRpmEnd),
@@ -353,6 +362,7 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech,
     }
     line("aux_power", Num(c.auxPower), "W, engine-driven auxiliaries");
     line("brake_force", Num(std::round(std::min(in.mass * 7.5, 1e7))), "N");
+    if (c.stopStart) line("stop_start", "yes", "by the guide");
     return d;
 }
 

@@ -33,6 +33,9 @@ struct TestCarRow {
     std::string vehicleId;        // "Test Vehicle ID"
     double axleRatio = 0, nvRatio = 0; // N/V: engine rpm per mph in top gear
     std::array<double, 3> bags{};      // "FE Bag 1..3", mpg of the city test's bags
+    std::string mfrCode;   // "Veh Mfr Code": the maker as the fuel-economy guide codes it
+    std::string testGroup; // "Actual Tested Testgroup"
+    std::string mpgText;   // the measured figure as published, for exact comparison
 };
 
 // The list as read: the good rows, and one message per row left out
@@ -98,7 +101,9 @@ inline double LitresPer100FromMpg(double mpg) {
 // technology the rules choose; `constants` replaces the fitted constants of
 // the rules (null: the fitted ones, a refit tries others). Throws std::runtime_error naming the row's
 // line when the row cannot make a car.
+// `known` is what the fuel-economy guide tells of the engine (null: nothing).
 std::string DescribeTestCar(const TestCarRow& row, std::optional<Tech> tech = std::nullopt,
-                            const FleetConstants* constants = nullptr);
+                            const FleetConstants* constants = nullptr,
+                            const EngineTechnology* known = nullptr);
 
 } // namespace tralvik::carmodel

@@ -28,7 +28,7 @@ struct Constants {
     double Rad17 = 0;    // 17 A, taken only by the start-up read
     double Massa = 0;    // 18 kg (-1: from the vehicle table)
     double Rad19 = 0;    // 19
-    double Rad20 = 0;    // 20
+    double Stoppstart = 0; // 20 (1: the engine stops while the car stands)
     double Tank = 0;     // 21 l
     double Rad22 = 0;    // 22
     double Rad23 = 0;    // 23

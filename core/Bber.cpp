@@ -14,7 +14,18 @@ void ComputeStep(Sim& s) {
     TimeStep(s);
     GradientStage(s);
     DriverStage(s);
-    if (s.Tangent == 'C' || s.Tangent == 'c') {
+    const bool stopped = s.Tangent != 'C' && s.Tangent != 'c' && EngineStopsHere(s);
+    if (stopped) {
+        // Stop-start: the engine stands, no fuel, no emissions, no drive.
+        s.nic = 0;
+        s.nel = 0;
+        s.mic = 0;
+        s.Ppic = 0;
+        s.Bflode = 0;
+        s.Pdrag = 0;
+        s.Iic = 0;
+        s.Idrag = 0;
+    } else if (s.Tangent == 'C' || s.Tangent == 'c') {
         // Declutched, engine stopped: the car rolls.
         s.mic = 0;
         s.Bflode = 0;
@@ -32,7 +43,19 @@ void ComputeStep(Sim& s) {
     BrakeStage(s);
     SpeedStage(s);
     DistanceStage(s);
-    EngineStage(s);
+    if (stopped) {
+        s.nic = 0; // the speed stage turns the engine with the wheels
+        s.stoppedTime += s.Dt;
+        s.engineStopped = true;
+    } else {
+        EngineStage(s);
+        if (s.engineStopped && s.Dt > 0) {
+            // Started again: the start and the battery's recharge, this step.
+            s.Bflode += RestartFuel(s, s.stoppedTime) / s.Dt;
+            s.engineStopped = false;
+            s.stoppedTime = 0;
+        }
+    }
     s.Bensin = s.Bensin - s.Dt * s.Bflode;
     s.Rad49 = 100;
     s.U = 120;

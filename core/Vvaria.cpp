@@ -92,6 +92,8 @@ void ResetState(Sim& s) {
     s.nelmin = 0;
     s.ICvgr = 0;
     s.Bflode = 0;
+    s.engineStopped = false;
+    s.stoppedTime = 0;
     s.COg = 0;
     s.NOxg = 0;
     s.HCg = 0;

@@ -64,6 +64,10 @@ struct SimState {
     // The gear table is read in the first step, or in the first later step that
     // runs the gear stage when the engine was stopped in the first step.
     bool gearTableDue = false;
+    // Stop-start: the engine is stopped while the car stands, and for how
+    // long it has stood so (s), which the restart's cost depends on.
+    bool engineStopped = false;
+    double stoppedTime = 0;
     double ICvgr = 0, Bflode = 0, Bensin = 0;
     double COg = 0, NOxg = 0, HCg = 0, COgf = 0, NOxgf = 0, HCgf = 0;
     uint8_t Delmat = 0;

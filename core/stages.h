@@ -20,6 +20,11 @@ void BrakeStage(Sim& s);
 // The engine never turns slower than this while it runs (rpm): standing,
 // or with the clutch slipping at a start.
 constexpr double kIdleRpm = 300;
+// Stop-start (constants line 20 Stoppstart = 1): whether the engine stops
+// in this step, the car standing with nothing asked of the engine.
+bool EngineStopsHere(const Sim& s);
+// The fuel (l) the restart after `stoppedTime` seconds costs.
+double RestartFuel(const Sim& s, double stoppedTime);
 // Ggear: the gearbox and the engine operating point.
 void GearStage(Sim& s);
 // IICmotk: engine torque limit, efficiency, fuel flow; emissions.

@@ -136,7 +136,7 @@ template <class V> void SnapshotLayout(Sim& s, V& v) {
     v.RealLine(s.Massatab);                        // 104
     v.RealLine(s.CdA);                             // 105
     v.RealLine(s.Rad19);                           // 106
-    v.RealLine(s.Rad20);                           // 107
+    v.RealLine(s.Stoppstart);                      // 107
     v.RealLine(s.Tank);                            // 108
     v.RealLine(s.Rad22);                           // 109
     v.RealLine(s.Rad28);                           // 110

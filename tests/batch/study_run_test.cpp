@@ -115,7 +115,7 @@ TEST_F(Study, SetEqualsEditingTheLine) {
                                                        {"Rad17", "5"},
                                                        {"Massa", "1300"},
                                                        {"Rad19", "1"},
-                                                       {"Rad20", "1"},
+                                                       {"Stoppstart", "1"},
                                                        {"Tank", "30"},
                                                        {"Rad22", "1"},
                                                        {"Rad23", "1"},

@@ -156,7 +156,7 @@ TEST_F(ReadConstantsTest, StartUpReadTakesEveryLine) {
     EXPECT_EQ(s.Rad17, 300);  // start-up read: taken
     EXPECT_EQ(s.Massa, 1200); // not -1: the table's mass is not taken
     EXPECT_EQ(s.Rad19, 19);
-    EXPECT_EQ(s.Rad20, 20.5);
+    EXPECT_EQ(s.Stoppstart, 20.5);
     EXPECT_EQ(s.Tank, 40);
     EXPECT_EQ(s.Rad22, 22);
     EXPECT_EQ(s.Rad23, -23);

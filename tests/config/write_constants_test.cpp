@@ -42,7 +42,7 @@ void FillRecord(Sim& s, const std::string& d) {
     s.Rad17 = 300;
     s.Massa = 1350;
     s.Rad19 = 19;
-    s.Rad20 = 0.00001;
+    s.Stoppstart = 0.00001;
     s.Tank = 40;
     s.Rad22 = 2.5e20;
     s.Rad23 = -3e-7;
@@ -274,7 +274,7 @@ TEST(WriteConstants, SaveAndReadBackGivesTheSameRecord) {
     EXPECT_EQ(b.Rad17, 17); // not taken after start-up
     EXPECT_EQ(b.Massa, a.Massa);
     EXPECT_EQ(b.Rad19, a.Rad19);
-    EXPECT_EQ(b.Rad20, a.Rad20);
+    EXPECT_EQ(b.Stoppstart, a.Stoppstart);
     EXPECT_EQ(b.Tank, a.Tank);
     EXPECT_EQ(b.Rad22, a.Rad22);
     EXPECT_EQ(b.Rad23, a.Rad23);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/Bber.h"
+#include "core/stages.h"
 #include "tests/core/fixture.h"
 
 using namespace tralvik;
@@ -183,6 +184,53 @@ TEST_F(StepTest, KeyAIsUsedUpBeforeTheBrakeSeesIt) {
     EXPECT_EQ(s.Vaxelmod, 20);
     EXPECT_EQ(s.Tangent, '.');
     EXPECT_EQ(s.Broms, 1000); // a letter would have freed it
+}
+
+} // namespace
+
+namespace {
+
+// Stop-start: standing with the throttle released, the engine stops (no
+// speed, no fuel, no emissions) when line 20 asks for it, and only then; the
+// first step with throttle pays the restart.
+TEST_F(StepTest, StopStartStopsTheStandingEngineAndChargesTheRestart) {
+    for (double option : {0.0, 1.0, 2.0}) {
+        MidRun();
+        s.Stoppstart = option;
+        s.v = 0.001;
+        s.Pdrag = 0.005; // throttle released
+        s.Bensin = 40;
+        s.COg = 0;
+        for (int i = 0; i < 3; ++i) {
+            ++s.Nsteg;
+            ComputeStep(s);
+        }
+        if (option != 1) {
+            EXPECT_GT(s.nic, 0) << option; // idling
+            EXPECT_LT(s.Bensin, 40) << option;
+            continue;
+        }
+        EXPECT_EQ(s.nic, 0);
+        EXPECT_EQ(s.mic, 0);
+        EXPECT_EQ(s.Bflode, 0);
+        EXPECT_EQ(s.Bensin, 40);
+        EXPECT_EQ(s.COg, 0);
+        EXPECT_EQ(s.stoppedTime, 1.5); // three steps of 0.5 s
+        // Throttle again: the step's own fuel plus the restart, whose energy
+        // is 10000 J + 250 W·1.5 s/0.25 = 11500 J of fuel at 8.74 kWh/l.
+        s.Pdrag = 3140;
+        ++s.Nsteg;
+        ComputeStep(s);
+        EXPECT_GT(s.nic, 0);
+        EXPECT_FALSE(s.engineStopped);
+        EXPECT_EQ(s.stoppedTime, 0);
+        const double restart = 11500 / (8.74 * 3600000);
+        EXPECT_EQ(RestartFuel(s, 1.5), restart);
+        // The step's fuel is the flow at its end (the engine at the new
+        // speed, 100 Nm, 25 %) for 0.5 s, plus the restart once.
+        const double flow = s.nic * 2 * 3.14 / 60 * 100 / (8.74 * 3600000) * 100 / 25;
+        EXPECT_NEAR(40 - s.Bensin, 0.5 * flow + restart, 1e-14); // 40 l: 7e-15 a bit
+    }
 }
 
 } // namespace

@@ -32,7 +32,7 @@ double JsonNumber(const std::string& json, const std::string& key) {
 // `cycle` (a name inside the run folder) as a time cycle, and with `v0` >= 0 as
 // the initial speed. `extraCycle` is written to `cycle` first when given.
 Figures RunBatch(const std::string& valFile, const std::string& cycle, double v0,
-                 const std::string& extraCycle = {}) {
+                 const std::string& extraCycle = {}, bool stopStart = false) {
 #ifndef TRALVIK_BATCH_EXE
     throw std::runtime_error("the batch runner is not built");
 #else
@@ -49,6 +49,7 @@ Figures RunBatch(const std::string& valFile, const std::string& cycle, double v0
         if (n == 1 && !cycle.empty()) line = cycle;
         if (n == 37 && !cycle.empty()) line = "T";
         if (n == 51 && v0 >= 0) line = std::to_string(v0);
+        if (n == 20 && stopStart) line = "1";
         out += line + "\r\n";
     }
     tralvik::formats::WriteBytes((dir / "CONS.VAL").string(), out);
@@ -91,6 +92,21 @@ TEST_F(WholeRuns, PetrolCarOnWltc) {
     EXPECT_GT(f.co, 0.01);
     EXPECT_GT(f.nox, 0.001);
     EXPECT_GT(f.hc, 0.001);
+}
+
+// Stop-start on the FTP-75 (a fifth of it standing): the same trace, less
+// fuel by about the idle fuel of the stops less the restarts, and no
+// emissions while standing.
+TEST_F(WholeRuns, StopStartSavesTheIdleFuelOfTheFtp) {
+    for (const char* val : {"CONS.VAL", "DIESEL.VAL"}) {
+        const Figures off = RunBatch(val, "cykler\\FTP75.CYK", 0);
+        const Figures on = RunBatch(val, "cykler\\FTP75.CYK", 0, {}, true);
+        EXPECT_NEAR(on.km, off.km, 0.001 * off.km) << val;
+        EXPECT_LT(on.lPer100, 0.98 * off.lPer100) << val;
+        EXPECT_GT(on.lPer100, 0.90 * off.lPer100) << val;
+        EXPECT_LT(on.co, off.co) << val;
+        EXPECT_LT(on.hc, off.hc) << val;
+    }
 }
 
 TEST_F(WholeRuns, PetrolCarAtSteady90) {

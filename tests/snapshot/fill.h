@@ -134,7 +134,7 @@ template <class Op> void EveryVariable(Sim& s, Op& op) {
     op.R(s.Massatab, 104);
     op.R(s.CdA, 105);
     op.R(s.Rad19, 106);
-    op.R(s.Rad20, 107);
+    op.R(s.Stoppstart, 107);
     op.R(s.Tank, 108);
     op.R(s.Rad22, 109);
     op.R(s.Rad28, 110);

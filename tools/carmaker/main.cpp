@@ -70,6 +70,10 @@ DESCRIPTION: one "key value..." per line, '#' starts a comment.
   enrichment F              share of the full-load enrichment (0..2)
   throttle_step S           minimum time between throttle key steps (0.1)
   tank L  aux_power W  brake_force N   (for the constants file)
+  stop_start yes|no         the engine stops while the car stands and starts
+                            again when it pulls away, the start costing fuel
+                            (line 20 of the constants file, Stoppstart=1;
+                            default no)
   Every number is range-checked (a message names the line and key); a
   description over 1 MB, or one that is not a regular file, is refused.
 

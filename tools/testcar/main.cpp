@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstdio>
 #include <exception>
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -16,6 +18,7 @@
 
 #include "carmodel/car.h"
 #include "carmodel/fleet.h"
+#include "carmodel/guide.h"
 #include "carmodel/testcars.h"
 #include "formats/textout.h"
 #include "run/pagefile.h"
@@ -82,6 +85,23 @@ Options:
                    cold, 0.57 hot, within 2 %) are marked and left out of
                    the summary. With --csv, six more columns (empty where
                    a figure is not known)
+  --guide FILE.csv the public fuel-economy guide of the list's model year
+                   (its layout: "Division", "Carline", "Eng Displ", "# Cyl",
+                   "Transmission", the unadjusted city and highway figures,
+                   "Air Aspiration Method Desc", "Fuel Metering Sys Desc",
+                   the stop-start code, "Cyl Deact?", "Energy Storage Device
+                   Desc", and where given "Verify Mfr Cd" and the test
+                   groups). Each vehicle is found among the guide's model
+                   types (same maker, displacement within 0.05 l, cylinders,
+                   gearbox kind and gears; then its unadjusted figures, else
+                   its test group and model name); the technology the found
+                   types agree on (charged or not, port/direct/both
+                   injection, stop-start, cylinder deactivation) is used by
+                   the fleet rules, a field they disagree on is unknown.
+                   A vehicle the guide calls a hybrid is named and left out.
+                   The match (figures, test group, name, engine, none) is
+                   in the CSV and counted in the summary, which also gives
+                   each class by technology and by test
   --plot FILE.png  also draw simulated against measured l/100 km, one point
                    per test coloured by gearbox type, with the ±10 % band
   --title TEXT     the picture's title
@@ -154,6 +174,36 @@ void PrintBags(const std::vector<TestCarResult>& done, bool summary) {
                 "within 2 %%: %d)\n", unmade);
 }
 
+// Each class's mean ratio per test: the technology's effect on town,
+// highway and aggressive driving apart.
+void PrintClassesByTest(const std::vector<TestCarResult>& done) {
+    std::printf("\n| class | FTP-75 tests | mean | within 10 %% | HWFET tests | mean | within 10 %% | "
+                "US06 tests | mean | within 10 %% |\n|---|---|---|---|---|---|---|---|---|---|\n");
+    for (int k = 0; k < 8; ++k) {
+        std::vector<std::string> names;
+        for (const auto& r : done)
+            if (!r.klass[k].empty() && std::find(names.begin(), names.end(), r.klass[k]) == names.end())
+                names.push_back(r.klass[k]);
+        std::sort(names.begin(), names.end());
+        for (const auto& n : names) {
+            std::printf("| %s: %s |", kClassKinds[k], n.c_str());
+            for (const char* test : {"FTP", "HWFE", "US06"}) {
+                std::vector<double> ratios;
+                for (const auto& r : done)
+                    for (const auto& l : r.lines)
+                        if (r.klass[k] == n && l.test == test) ratios.push_back(l.Ratio());
+                if (ratios.empty()) {
+                    std::printf(" 0 | - | - |");
+                    continue;
+                }
+                const RatioStats s = SummariseRatioList(n, ratios);
+                std::printf(" %d | %.3f | %.0f %% |", s.count, s.mean, 100 * s.within10);
+            }
+            std::printf("\n");
+        }
+    }
+}
+
 } // namespace
 
 namespace {
@@ -173,6 +223,7 @@ std::string TraceCell(const std::optional<tralvik::studies::TraceFigures>& t) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc), pos;
     std::optional<Tech> tech;
+    std::string guidePath;
     std::string data = "data", describe, folder, csv, half, plot, title = "Simulerad mot uppmätt förbrukning";
     FleetConstants constants; // the fitted ones unless --fit sets one
     bool refit = false;
@@ -211,6 +262,8 @@ int main(int argc, char** argv) {
                 jobs = ParseCount("--jobs", value(), 1, 64);
             } else if (a == "--csv") {
                 csv = value();
+            } else if (a == "--guide") {
+                guidePath = value();
             } else if (a == "--plot") {
                 plot = value();
             } else if (a == "--title") {
@@ -253,6 +306,11 @@ int main(int argc, char** argv) {
         const TestCarList list = ReadTestCars(pos[0]);
         for (const auto& p : list.problems) std::fprintf(stderr, "testcar: %s\n", p.c_str());
         const auto vehicles = GroupTestVehicles(list.rows);
+        std::optional<Guide> guide;
+        if (!guidePath.empty()) {
+            guide = ReadGuide(guidePath);
+            for (const auto& p : guide->problems) std::fprintf(stderr, "testcar: %s\n", p.c_str());
+        }
         std::vector<const TestVehicle*> chosen;
         for (std::size_t k = 0; k < vehicles.size(); ++k) {
             const TestVehicle& v = vehicles[k];
@@ -264,6 +322,27 @@ int main(int argc, char** argv) {
             if (wanted) chosen.push_back(&v);
         }
         if (pos.size() == 3 && !chosen.empty()) chosen.resize(1); // the first of MAKE MODEL
+        // The guide's finding per chosen vehicle; its hybrids are left out.
+        std::vector<GuideFinding> findings;
+        int hybrids = 0;
+        std::map<std::string, int> matches;
+        if (guide) {
+            std::vector<const TestVehicle*> kept;
+            for (const TestVehicle* v : chosen) {
+                GuideFinding f = FindInGuide(*guide, *v);
+                if (f.hybrid && f.match != GuideMatch::None) {
+                    std::fprintf(stderr, "testcar: line %d: %s %s is a hybrid by the guide (%s); left out\n",
+                                 v->Base().line, v->Base().make.c_str(), v->Base().model.c_str(),
+                                 GuideMatchName(f.match).c_str());
+                    ++hybrids;
+                    continue;
+                }
+                ++matches[GuideMatchName(f.match)];
+                kept.push_back(v);
+                findings.push_back(f);
+            }
+            chosen = kept;
+        }
         if (chosen.empty())
             throw std::runtime_error(
                 pos[0] + ": no city or highway test " +
@@ -292,7 +371,8 @@ int main(int argc, char** argv) {
             for (std::size_t k; !tralvik::run::StopSignal() && (k = next++) < chosen.size();) {
                 try {
                     results[k] = CompareTestVehicle(batch, data, *chosen[k], tech,
-                                                    refit ? &constants : nullptr, bags, us06);
+                                                    refit ? &constants : nullptr, bags, us06,
+                                                    guide ? &findings[k] : nullptr);
                 } catch (const std::exception& e) { failed[k] = e.what(); }
             }
         };
@@ -347,6 +427,13 @@ int main(int argc, char** argv) {
             std::printf("(%zu vehicles; %d tests not compared, see the messages; %d of %d runs off the "
                         "test's trace tolerance, 2 mph with misses up to 1 s)\n",
                         chosen.size(), notCompared, off, runs);
+            if (guide) {
+                std::printf("(the guide: %d hybrids left out; found by", hybrids);
+                for (const char* m : {"figures", "test group", "name", "engine", "none"})
+                    std::printf("%s %s %d", std::string(m) == "figures" ? "" : ",", m, matches[m]);
+                std::printf(")\n");
+                PrintClassesByTest(done);
+            }
         }
         if (bags) PrintBags(done, chosen.size() > 1);
         if (!csv.empty()) {
@@ -358,12 +445,14 @@ int main(int argc, char** argv) {
             out += bags ? ",simulated bag 1 l/100km,simulated bag 2 l/100km,simulated bag 3 l/100km,"
                           "measured bag 1 l/100km,measured bag 2 l/100km,measured bag 3 l/100km"
                         : "";
-            out += traceHead + "\n";
+            out += traceHead;
+            if (guide) out += ",guide match,stop-start,injection,aspiration,deactivation";
+            out += "\n";
             char buf[200];
             for (const auto& r : done)
                 for (const auto& l : r.lines) {
                     out += CsvText(r.make) + "," + CsvText(r.model) + "," + std::to_string(r.line);
-                    for (const auto& k : r.klass) out += "," + CsvText(k);
+                    for (int k = 0; k < 4; ++k) out += "," + CsvText(r.klass[k]);
                     std::snprintf(buf, sizeof buf, ",%s,%.4f,%.4f,%.4f,%.5f", l.test.c_str(),
                                   l.simulatedHot, l.simulated, l.measured, l.Ratio());
                     out += buf;
@@ -378,6 +467,10 @@ int main(int argc, char** argv) {
                         out += buf;
                     } else {
                         out += ",,,";
+                    }
+                    if (guide) {
+                        out += "," + CsvText(r.match);
+                        for (int k = 4; k < 8; ++k) out += "," + CsvText(r.klass[k]);
                     }
                     out += "\n";
                 }

@@ -94,10 +94,12 @@ std::string DisplacementBand(double l) {
 
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
-                                 const carmodel::FleetConstants* constants, bool bags, bool us06) {
+                                 const carmodel::FleetConstants* constants, bool bags, bool us06,
+                                 const GuideFinding* guide) {
     const TestCarRow& base = v.Base();
     const std::string where = base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
-    const CarDescription car = ParseCarDescription(DescribeTestCar(base, tech, constants), where);
+    const CarDescription car =
+        ParseCarDescription(DescribeTestCar(base, tech, constants, guide ? &guide->tech : nullptr), where);
     TestCarResult res;
     res.make = base.make;
     res.model = base.model;
@@ -110,6 +112,18 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
                                                    : "naturally aspirated";
     res.klass[2] = DisplacementBand(base.displacement);
     res.klass[3] = IsDiesel(base) ? "diesel" : "petrol";
+    if (guide) {
+        const EngineTechnology& t = guide->tech;
+        auto yesNo = [](std::optional<bool> b, const char* yes, const char* no) {
+            return b ? std::string(*b ? yes : no) : std::string("unknown");
+        };
+        res.klass[4] = yesNo(t.stopStart, "yes", "no");
+        res.klass[5] = IsDiesel(base) ? "diesel" : t.injection == Injection::Unknown ? "unknown"
+                                                                                     : InjectionName(t.injection);
+        res.klass[6] = yesNo(t.turbo, "charged", "naturally aspirated");
+        res.klass[7] = yesNo(t.deactivation, "yes", "no");
+        res.match = GuideMatchName(guide->match);
+    }
     auto one = [&](const TestCarRow* row, const char* test, const char* cycle, double top,
                    double cold) {
         const std::string rw = "line " + std::to_string(row ? row->line : base.line);
@@ -156,6 +170,9 @@ bool BagsMakeCityFigure(const std::array<double, 3>& bags, double city) {
     return std::fabs(weighted / city - 1) <= 0.02;
 }
 
+const char* const kClassKinds[8] = {"gearbox",   "engine",    "displacement", "fuel",
+                                   "stop-start", "injection", "aspiration",   "deactivation"};
+
 RatioStats SummariseRatioList(const std::string& name, const std::vector<double>& r) {
     RatioStats st;
     st.name = name;
@@ -195,11 +212,11 @@ std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& result
     for (const char* engine : {"naturally aspirated", "turbo petrol", "turbo diesel"})
         add(std::string("US06 engine: ") + engine,
             [&](const TestCarResult& res, const L& l) { return l.test == "US06" && res.klass[1] == engine; });
-    const char* kinds[4] = {"gearbox", "engine", "displacement", "fuel"};
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < 8; ++k) {
+        const char* const* kinds = kClassKinds;
         std::vector<std::string> names;
         for (const auto& res : results)
-            if (std::find(names.begin(), names.end(), res.klass[k]) == names.end())
+            if (!res.klass[k].empty() && std::find(names.begin(), names.end(), res.klass[k]) == names.end())
                 names.push_back(res.klass[k]);
         std::sort(names.begin(), names.end());
         for (const auto& n : names)

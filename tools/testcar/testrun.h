@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "carmodel/car.h"
+#include "carmodel/guide.h"
 #include "carmodel/testcars.h"
 #include "studies/figures.h"
 
@@ -51,7 +52,11 @@ constexpr double kUs06TopMs = 129.2 / 3.6;
 struct TestCarResult {
     std::string make, model, tech;
     int line = 0;         // the row the car was made from
-    std::string klass[4]; // transmission and gears, engine, displacement band, fuel
+    // Transmission and gears, engine, displacement band, fuel; with the guide
+    // also stop-start, injection, aspiration and cylinder deactivation
+    // ("unknown" where the guide does not tell; empty without the guide).
+    std::string klass[8];
+    std::string match; // how the guide found the vehicle (empty without it)
     struct Line {
         std::string test;        // "FTP" or "HWFE"
         double simulatedHot = 0; // l/100 km
@@ -77,7 +82,9 @@ struct TestCarResult {
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
                                  const carmodel::FleetConstants* constants = nullptr, bool bags = false,
-                                 bool us06 = false);
+                                 bool us06 = false, const carmodel::GuideFinding* guide = nullptr);
+// The names of the eight classes of TestCarResult::klass.
+extern const char* const kClassKinds[8];
 
 // The summary of many comparisons: the share of ratios within 5 and 10 %,
 // and the mean and spread of the ratio by class.
