@@ -17,7 +17,7 @@ const char* const kConstantNames[58] = {
     "Ttidd",     "Tkarta",   "Bilmapp", "Rad4",   "Tforb",  "Rad6",      "Tford",
     "Tvx",       "Rad9",     "Mussfil", "Rad11",  "Rad12",  "Tresultat", "Tresultatp",
     "Myname",    "Imax",     "Rad17",   "Massa",  "Rad19",  "Stoppstart", "Tank",
-    "Rad22",     "Rad23",    "Fbmax",   "Phjalp", "Rad26",  "CdA",       "Rad28",
+    "Sparfoljning", "Rad23",    "Fbmax",   "Phjalp", "Rad26",  "CdA",       "Rad28",
     "Rad29",     "Rad30",    "Rad31",   "Brannv", "Tathet", "Nmax",      "Fulltid",
     "Fullangd",  "Cykeltyp", "Rad38",   "Spara",  "Rad40",  "Rad41",     "Stopptom",
     "Vagkrokar", "Rad44",    "ttot",    "tcykel", "ltot",   "lkarta",    "Rad49",

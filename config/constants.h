@@ -30,7 +30,7 @@ struct Constants {
     double Rad19 = 0;    // 19
     double Stoppstart = 0; // 20 (1: the engine stops while the car stands)
     double Tank = 0;     // 21 l
-    double Rad22 = 0;    // 22
+    double Sparfoljning = 0; // 22 (1: the driver follows the time cycle's trace ahead)
     double Rad23 = 0;    // 23
     double Fbmax = 0;    // 24 N
     double Phjalp = 0;   // 25 W

@@ -2,6 +2,7 @@
 // the engine power needed for the demand.
 #include "core/numread.h"
 #include "core/stages.h"
+#include "core/ttabr1.h"
 
 namespace tralvik {
 
@@ -21,6 +22,21 @@ static void ReadGearTable(Sim& s) {
     s.Vxeta1 = eta1;
     s.Vxkvot = kvot;
     s.Vxeta2 = eta2;
+}
+
+// The engine's full-load power in gear g at the present speed (W), -1 where
+// the engine would turn too fast.
+static double FullLoadPower(Sim& s, int g) {
+    double n = s.v * s.Vxkvot[g];
+    if (n > 0.95 * s.Nmax) return -1;
+    if (n < kIdleRpm) n = kIdleRpm;
+    return TABR1(s, s.Tforb, "1", 'i', n, 1) * n * 2 * 3.14 / 60;
+}
+
+// Whether gear g gives the engine power the driver's demand asks for.
+static bool GearServes(Sim& s, int g) {
+    const double e1 = s.Vxeta1[g] < 1 ? 1 : s.Vxeta1[g], e2 = s.Vxeta2[g] < 1 ? 1 : s.Vxeta2[g];
+    return s.Pdrag * 10000 / (e1 * e2) + s.Phjalp <= FullLoadPower(s, g);
 }
 
 void GearStage(Sim& s) {
@@ -61,6 +77,18 @@ void GearStage(Sim& s) {
         int g = s.Vaxel;
         if (s.v > s.Vxupp[g] && g < 10) s.Vaxel = static_cast<uint8_t>(g + 1);
         if (s.v < s.Vxned[g] && g > 1) s.Vaxel = static_cast<uint8_t>(g - 1); // downshift wins
+        if (FollowsTraceAhead(s)) {
+            // The test driver's full pedal: where the gear does not give the
+            // power asked for, the automatic does not change up into less
+            // power, and kicks down one gear a step while the lower gear
+            // gives more.
+            const int now = s.Vaxel;
+            if (now > g && !GearServes(s, now) && FullLoadPower(s, g) > FullLoadPower(s, now))
+                s.Vaxel = static_cast<uint8_t>(g);
+            const int k = s.Vaxel;
+            if (k > 1 && !GearServes(s, k) && FullLoadPower(s, k - 1) > FullLoadPower(s, k))
+                s.Vaxel = static_cast<uint8_t>(k - 1);
+        }
     }
 
     int g = s.Vaxel;

@@ -68,6 +68,22 @@ static void CycleFollowingDriver(Sim& s) {
     if (s.Pdrag < 5) s.Pdrag = 5;
 }
 
+bool FollowsTraceAhead(const Sim& s) {
+    return s.Sparfoljning == 1 && s.Cykeltyp == 'T' && FollowsRequestedSpeed(s) && s.vbmal == s.vbrad &&
+           s.Mod != 21;
+}
+
+// The trace between the current row and the next, `ahead` seconds after the
+// cycle's time, carried on at the same slope past the next row (the driver
+// sees the trace's course, not only its rows); never below standstill.
+double TraceSpeed(const Sim& s, double ahead) {
+    const double span = s.Nastarad.X - s.Aktrad.X;
+    if (!(span > 0)) return s.vbrad;
+    const double slope = (s.Nastarad.v - s.Aktrad.v) / span;
+    const double v = s.Aktrad.v + slope * (s.tcykel + ahead - s.Aktrad.X);
+    return v > 0 ? v : 0;
+}
+
 void DriverStage(Sim& s) {
     s.Vmfakt = 1;
     if (InSet(s.Tangent, "0Ii<>PpQq")) ThrottleKeys(s);
@@ -82,6 +98,9 @@ void DriverStage(Sim& s) {
         if (s.Motorstyr == 'P' || s.Motorstyr == 'W') s.Idrag = s.Pdrag / s.U;
         if (s.Motorstyr == 'I' || s.Motorstyr == 'J') s.Pdrag = s.Idrag * s.U;
     }
+    // Half a second ahead is the built-in driver's own reaction time (Kacc 1
+    // x 0.5 s): aiming there, it holds a steady acceleration without lag.
+    if (FollowsTraceAhead(s)) s.vb = TraceSpeed(s, (s.Dt > 0.5 ? s.Dt : 0.5) * s.Kacc);
     if (FollowsRequestedSpeed(s)) CycleFollowingDriver(s);
     if (s.Pdrag > s.Imax * s.U) s.Pdrag = s.Imax * s.U;
     s.Idrag = s.Pdrag / s.U;

@@ -9,6 +9,14 @@ namespace tralvik {
 // engine-control letter but the keyboard, mouse and demand modes).
 inline bool FollowsRequestedSpeed(const Sim& s) { return !InSet(s.Motorstyr, "IJMPWY"); }
 
+// The trace-following driver (constants line 22 Sparfoljning = 1) on a time
+// cycle whose speed is in force: it aims at the trace as it will be half a
+// second ahead, where the built-in driver aims at the last row passed.
+bool FollowsTraceAhead(const Sim& s);
+// The time cycle's trace `ahead` seconds after the cycle's time: linear
+// between the current row and the next, carried on at that slope past it.
+double TraceSpeed(const Sim& s, double ahead);
+
 // Ttid: the time increment; advances ttot and tcykel.
 void TimeStep(Sim& s);
 // Llutning: gradient keys and the gradient in force.

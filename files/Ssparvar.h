@@ -138,7 +138,7 @@ template <class V> void SnapshotLayout(Sim& s, V& v) {
     v.RealLine(s.Rad19);                           // 106
     v.RealLine(s.Stoppstart);                      // 107
     v.RealLine(s.Tank);                            // 108
-    v.RealLine(s.Rad22);                           // 109
+    v.RealLine(s.Sparfoljning);                     // 109
     v.RealLine(s.Rad28);                           // 110
     v.RealLine(s.Rad29);                           // 111
     v.RealLine(s.Fulltid);                         // 112

@@ -6,6 +6,7 @@
 
 #include "core/inputfile.h"
 #include "core/paths.h"
+#include "core/stages.h"
 
 namespace tralvik::run {
 
@@ -70,7 +71,8 @@ void RunRecorder::Tick(const Sim& s) {
     step.nox_g = s.NOxg - nox_;
     step.hc_g = s.HCg - hc_;
     if (phases_) phases_->Add(position_, step);
-    if (timeCycle_) trace_.Add(step.time_s, s.v, s.vbcykel);
+    // Against the trace as drawn, linear between its rows, at the step's end.
+    if (timeCycle_) trace_.Add(step.time_s, s.v, TraceSpeed(s, 0));
     energy_.Tick(s);
     ttot_ = s.ttot;
     ltot_ = s.ltot;

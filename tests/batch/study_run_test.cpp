@@ -117,7 +117,7 @@ TEST_F(Study, SetEqualsEditingTheLine) {
                                                        {"Rad19", "1"},
                                                        {"Stoppstart", "1"},
                                                        {"Tank", "30"},
-                                                       {"Rad22", "1"},
+                                                       {"Sparfoljning", "1"},
                                                        {"Rad23", "1"},
                                                        {"Fbmax", "8000"},
                                                        {"Phjalp", "900"},

@@ -44,7 +44,7 @@ void FillRecord(Sim& s, const std::string& d) {
     s.Rad19 = 19;
     s.Stoppstart = 0.00001;
     s.Tank = 40;
-    s.Rad22 = 2.5e20;
+    s.Sparfoljning = 2.5e20;
     s.Rad23 = -3e-7;
     s.Fbmax = 8000;
     s.Phjalp = 400;
@@ -276,7 +276,7 @@ TEST(WriteConstants, SaveAndReadBackGivesTheSameRecord) {
     EXPECT_EQ(b.Rad19, a.Rad19);
     EXPECT_EQ(b.Stoppstart, a.Stoppstart);
     EXPECT_EQ(b.Tank, a.Tank);
-    EXPECT_EQ(b.Rad22, a.Rad22);
+    EXPECT_EQ(b.Sparfoljning, a.Sparfoljning);
     EXPECT_EQ(b.Rad23, a.Rad23);
     EXPECT_EQ(b.Fbmax, a.Fbmax);
     EXPECT_EQ(b.Phjalp, a.Phjalp);

@@ -136,7 +136,7 @@ template <class Op> void EveryVariable(Sim& s, Op& op) {
     op.R(s.Rad19, 106);
     op.R(s.Stoppstart, 107);
     op.R(s.Tank, 108);
-    op.R(s.Rad22, 109);
+    op.R(s.Sparfoljning, 109);
     op.R(s.Rad28, 110);
     op.R(s.Rad29, 111);
     op.R(s.Fulltid, 112);

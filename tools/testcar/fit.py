@@ -12,7 +12,7 @@ spread, a mean near 1 and no class of six or more tests off by more than
 4.5 %; a move that leaves any test out is refused.
 
   tools/testcar/fit.py [--build DIR] [--list CSV] [--rounds N] [--spread-only]
-                       [NAME=VALUE ...]
+                       [--guide GUIDE.csv] [--only NAME,NAME] [NAME=VALUE ...]
 
 The search starts at the fitted constants (testcar --help lists them);
 NAME=VALUE pairs start it elsewhere.
@@ -34,13 +34,15 @@ STEPS = {
     "heat": 0.5, "lightLoad": 0.3, "pumpingTurbo": 0.2, "indicatedNa": 0.02,
     "indicatedTurbo": 0.02, "indicatedDiesel": 0.02, "minRpm": 100, "minRpmDirect": 100,
     "revs": 0.1, "accel": 0.05, "manualUpRpm": 200, "converter1": 4, "converter2": 2,
-    "cvt": 2, "aux": 200,
+    "cvt": 2, "aux": 200, "indicatedPort": 0.02, "indicatedBoth": 0.02, "deactivation": 0.1,
 }
 
 
 def evaluate(args, values, out):
     cmd = [os.path.join(args.build, "tools", "testcar"), args.list, "--all", "--half", "odd",
            "--jobs", str(args.jobs), "--csv", out, "--data", args.data]
+    if args.guide:
+        cmd += ["--guide", args.guide]
     for k, v in values.items():
         cmd += ["--fit", f"{k}={v}"]
     if os.path.exists(out):
@@ -52,9 +54,15 @@ def evaluate(args, values, out):
         rows = list(csv.DictReader(f))
     ratios = [float(r["ratio"]) for r in rows]
     classes = {}
+    keys = ["gearbox", "engine", "displacement band"]
+    if args.guide:
+        keys += ["stop-start", "injection", "aspiration", "deactivation"]
     for r in rows:
-        for key in ("gearbox", "engine", "displacement band", "test"):
-            classes.setdefault(key + ":" + r[key], []).append(float(r["ratio"]))
+        classes.setdefault("test:" + r["test"], []).append(float(r["ratio"]))
+        for key in keys:
+            # With the guide each class is held to its mean on each test.
+            name = key + ":" + r[key] + (":" + r["test"] if args.guide else "")
+            classes.setdefault(name, []).append(float(r["ratio"]))
     worst = max(abs(statistics.mean(v) - 1) for v in classes.values() if len(v) >= 6)
     return {
         "tests": len(ratios),
@@ -82,6 +90,8 @@ def main():
     p.add_argument("--jobs", type=int, default=2)
     p.add_argument("--rounds", type=int, default=3)
     p.add_argument("--spread-only", action="store_true")
+    p.add_argument("--guide", help="the fuel-economy guide (testcar --guide)")
+    p.add_argument("--only", help="move only these constants (comma-separated)")
     p.add_argument("start", nargs="*", help="NAME=VALUE")
     args = p.parse_args()
     helptext = subprocess.run([os.path.join(args.build, "tools", "testcar"), "--help"],
@@ -98,6 +108,12 @@ def main():
         values[k] = float(v)
     out = os.path.join(tempfile.mkdtemp(prefix="tralvik-fit-"), "fit.csv")
     steps = dict(STEPS)
+    if args.only:
+        wanted = args.only.split(",")
+        for k in wanted:
+            if k not in STEPS:
+                sys.exit(f"fit.py: no constant '{k}'")
+        steps = {k: v for k, v in steps.items() if k in wanted}
     best = evaluate(args, values, out)
     tests = best["tests"]
     best_score = score(args, best)

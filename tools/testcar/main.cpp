@@ -102,6 +102,12 @@ Options:
                    The match (figures, test group, name, engine, none) is
                    in the CSV and counted in the summary, which also gives
                    each class by technology and by test
+  --trace-driver   the cycles' driver follows the trace as the test's driver
+                   does (within 2 mph where the car can): it aims at the
+                   trace half a second ahead and brakes as soon as it is
+                   above it (constants line 22, Sparfoljning=1). Without it
+                   the window's built-in driver drives, which falls behind
+                   on hard accelerations (see the trace column)
   --plot FILE.png  also draw simulated against measured l/100 km, one point
                    per test coloured by gearbox type, with the ±10 % band
   --title TEXT     the picture's title
@@ -228,7 +234,7 @@ int main(int argc, char** argv) {
     FleetConstants constants; // the fitted ones unless --fit sets one
     bool refit = false;
     int line = 0, jobs = 1;
-    bool all = false, bags = false, us06 = false;
+    bool all = false, bags = false, us06 = false, traceDriver = false;
     std::string batch =
         (fs::canonical("/proc/self/exe").parent_path().parent_path() / "batch" / "tralvik-batch")
             .string();
@@ -262,6 +268,8 @@ int main(int argc, char** argv) {
                 jobs = ParseCount("--jobs", value(), 1, 64);
             } else if (a == "--csv") {
                 csv = value();
+            } else if (a == "--trace-driver") {
+                traceDriver = true;
             } else if (a == "--guide") {
                 guidePath = value();
             } else if (a == "--plot") {
@@ -372,7 +380,7 @@ int main(int argc, char** argv) {
                 try {
                     results[k] = CompareTestVehicle(batch, data, *chosen[k], tech,
                                                     refit ? &constants : nullptr, bags, us06,
-                                                    guide ? &findings[k] : nullptr);
+                                                    guide ? &findings[k] : nullptr, traceDriver);
                 } catch (const std::exception& e) { failed[k] = e.what(); }
             }
         };

@@ -33,7 +33,7 @@ std::string Quote(const std::string& s) {
 } // namespace
 
 CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarDescription& car,
-                       const std::string& cycle) {
+                       const std::string& cycle, bool traceDriver) {
     if (!fs::exists(fs::path(dataDir) / "cykler" / cycle))
         throw std::runtime_error(dataDir + "/cykler/" + cycle + " does not exist");
     std::string tmpl = (fs::temp_directory_path() / "tralvik-testcar-XXXXXX").string();
@@ -58,6 +58,7 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     v["Cykeltyp"] = "T";
     v["v"] = "0";
     v["Vaxelmod"] = "A";
+    if (traceDriver) v["Sparfoljning"] = "1";
     WriteConstants(v, (dir / "CONS.VAL").string());
     const std::string cmd =
         Quote(batchExe) + " --no-draw --quiet --json " + Quote(dir.string()) + " 2>&1";
@@ -95,7 +96,7 @@ std::string DisplacementBand(double l) {
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
                                  const carmodel::FleetConstants* constants, bool bags, bool us06,
-                                 const GuideFinding* guide) {
+                                 const GuideFinding* guide, bool traceDriver) {
     const TestCarRow& base = v.Base();
     const std::string where = base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
     const CarDescription car =
@@ -142,7 +143,7 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
             return;
         }
         try {
-            const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, cycle);
+            const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, cycle, traceDriver);
             TestCarResult::Line l{test, r.lPer100, r.lPer100 * cold, LitresPer100FromMpg(row->mpg), {}, {}, r.trace};
             if (bags && row == v.city && r.phases.size() == 3)
                 for (std::size_t b = 0; b < 3; ++b) {

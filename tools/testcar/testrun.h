@@ -34,8 +34,10 @@ struct CycleRun {
 // cykler/) from standstill with the automatic gearbox, the engine hot, and
 // runs `batchExe` --no-draw on it. Throws std::runtime_error when the run
 // fails or does not reach the cycle's end.
+// With `traceDriver` the cycle's driver follows the trace as a test driver
+// does (constants line 22, Sparfoljning=1).
 CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarDescription& car,
-                       const std::string& cycle);
+                       const std::string& cycle, bool traceDriver = false);
 
 // Whether published bag figures (l/100 km) make the published city figure:
 // the FTP weights its cold phase (bags 1 and 2) 0.43 and its hot phase (bags
@@ -82,7 +84,8 @@ struct TestCarResult {
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
                                  const carmodel::FleetConstants* constants = nullptr, bool bags = false,
-                                 bool us06 = false, const carmodel::GuideFinding* guide = nullptr);
+                                 bool us06 = false, const carmodel::GuideFinding* guide = nullptr,
+                                 bool traceDriver = false);
 // The names of the eight classes of TestCarResult::klass.
 extern const char* const kClassKinds[8];
 
