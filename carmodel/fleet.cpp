@@ -72,6 +72,7 @@ const std::pair<const char*, double FleetConstants::*> kFleetConstantFields[] = 
     {"indicatedPort", &FleetConstants::indicatedPort},
     {"indicatedBoth", &FleetConstants::indicatedBoth},
     {"deactivation", &FleetConstants::deactivation},
+    {"enrichment", &FleetConstants::enrichment},
 };
 
 } // namespace
@@ -155,6 +156,7 @@ FleetCar MakeFleetCar(const FleetInput& in) {
     c.pumping = f.pumping * (c.tech == Tech::TurboDi ? kFit.pumpingTurbo : 1.0) *
                 (in.known.deactivation.value_or(false) ? kFit.deactivation : 1.0);
     c.lightLoad = f.lightLoad * kFit.lightLoad;
+    c.enrichment = std::min(2.0, f.enrichment * kFit.enrichment);
     c.heatLoss = f.heatLoss * kFit.heat;
     c.indicatedEff = f.indicatedEff * (in.diesel                    ? kFit.indicatedDiesel
                                        : c.tech == Tech::TurboDi ? kFit.indicatedTurbo
@@ -224,6 +226,7 @@ FleetCar MakeFleetCar(const FleetInput& in) {
             s.figures.pumping = c.pumping;
             s.figures.lightLoad = c.lightLoad;
             s.figures.heatLoss = c.heatLoss;
+            s.figures.enrichment = c.enrichment;
             s.idleTorqueFraction = in.diesel ? 0.5 : 0.7;
             const EngineModel eng(s);
             int best = 0;

@@ -79,10 +79,13 @@ struct FleetConstants {
     // port-injected engine (a lower compression ratio, no charge cooling) and
     // of one with both port and direct injection (high compression, the best
     // of each at every load) as a share of a direct-injected one's.
-    double indicatedPort = 0.95, indicatedBoth = 1.02;
+    double indicatedPort = 0.97, indicatedBoth = 1.02;
     // The throttling loss left at light load with cylinder deactivation (the
     // cylinders still firing run at a higher load, less throttled).
-    double deactivation = 0.7;
+    double deactivation = 0.8;
+    // Full-load enrichment (fuel beyond the stoichiometric near full load, to
+    // cool valves, turbine and catalyst) as a multiple of the technology's.
+    double enrichment = 1;
 };
 
 // Sets one constant by its member name; false when there is no such name.
@@ -126,7 +129,7 @@ struct FleetCar {
     double torque = 0, torqueRpm = 0, torqueRpmEnd = 0;
     double indicatedEff = 0;
     double friction[3] = {0, 0, 0};
-    double pumping = 0, lightLoad = 0, heatLoss = 0;
+    double pumping = 0, lightLoad = 0, heatLoss = 0, enrichment = 0;
     double auxPower = 0; // W
     bool stopStart = false;
     std::vector<double> rpmPerMs;      // overall ratios, first gear first (up to ten)

@@ -359,6 +359,9 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech,
         line("pumping_mep", Num(c.pumping));
         line("light_load_loss", Num(c.lightLoad));
         line("heat_loss", Num(c.heatLoss));
+        // Written only where a refit moves it, so that descriptions made by
+        // the fitted rules stay as they were.
+        if (c.enrichment != TechDefaults(c.tech).enrichment) line("enrichment", Num(c.enrichment));
     }
     line("aux_power", Num(c.auxPower), "W, engine-driven auxiliaries");
     line("brake_force", Num(std::round(std::min(in.mass * 7.5, 1e7))), "N");

@@ -35,6 +35,7 @@ STEPS = {
     "indicatedTurbo": 0.02, "indicatedDiesel": 0.02, "minRpm": 100, "minRpmDirect": 100,
     "revs": 0.1, "accel": 0.05, "manualUpRpm": 200, "converter1": 4, "converter2": 2,
     "cvt": 2, "aux": 200, "indicatedPort": 0.02, "indicatedBoth": 0.02, "deactivation": 0.1,
+    "enrichment": 0.3,
 }
 
 
@@ -43,6 +44,10 @@ def evaluate(args, values, out):
            "--jobs", str(args.jobs), "--csv", out, "--data", args.data]
     if args.guide:
         cmd += ["--guide", args.guide]
+    if args.us06:
+        cmd += ["--us06"]
+    if args.trace_driver:
+        cmd += ["--trace-driver"]
     for k, v in values.items():
         cmd += ["--fit", f"{k}={v}"]
     if os.path.exists(out):
@@ -92,6 +97,8 @@ def main():
     p.add_argument("--spread-only", action="store_true")
     p.add_argument("--guide", help="the fuel-economy guide (testcar --guide)")
     p.add_argument("--only", help="move only these constants (comma-separated)")
+    p.add_argument("--us06", action="store_true", help="also fit on the US06 rows")
+    p.add_argument("--trace-driver", action="store_true", help="testcar --trace-driver")
     p.add_argument("start", nargs="*", help="NAME=VALUE")
     args = p.parse_args()
     helptext = subprocess.run([os.path.join(args.build, "tools", "testcar"), "--help"],
