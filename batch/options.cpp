@@ -96,6 +96,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_flag("--elasticity", o.elasticity)->disable_flag_override();
     app.add_option("--units", units);
     app.add_option("--cars", o.cars);
+    app.add_option("--guide", o.carsGuide);
     std::vector<std::string> carSettings;
     app.add_option("--set-car", carSettings)->allow_extra_args(false);
     std::vector<std::string> carSweeps;
@@ -167,6 +168,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     }
     if (app.count("--cars") && o.cars.empty()) {
         error = "--cars needs a test-car list (.csv) or a folder of car descriptions";
+        return std::nullopt;
+    }
+    if (app.count("--guide") && (o.carsGuide.empty() || o.cars.empty())) {
+        error = "--guide needs a fuel-economy guide (.csv) and goes with --cars LIST.csv";
         return std::nullopt;
     }
     for (const std::string& v : carSettings) {
@@ -553,6 +558,14 @@ Studies:
                   folder of the run's copy with its own constants lines,
                   crossed with the sweeps given; the CSV gets the car's
                   columns (car, make, model, list_line or car_file).
+  --guide GUIDE.csv
+                  with --cars LIST.csv: the public fuel-economy guide of the
+                  list's model year, as testcar --guide takes it: each car
+                  gets the technology its model types agree on (charged,
+                  injection, cylinder deactivation, stop-start), a vehicle
+                  the guide calls a hybrid is named and left out, and the
+                  CSV gets guide_match, stop_start, injection, aspiration
+                  and deactivation.
   --set-car KEY=VALUE
                   with --cars: a line of each car's description replaced
                   before its folder is made (final_drive, idle_rpm,

@@ -216,8 +216,9 @@ Guide ParseGuide(const std::string& text, const std::string& where) {
             t.cylinders = static_cast<int>(Number(cell(kCyl), kCols[kCyl], 0, 16));
             if (!ParseTransmission(cell(kTransmission), t.gearbox, t.gears))
                 throw Bad("column \"Transmission\": '" + cell(kTransmission) + "' is no transmission");
-            t.cityUnadj = cell(kCityUnadj);
-            t.hwyUnadj = cell(kHwyUnadj);
+            // Model types without conventional-fuel figures leave them empty.
+            if (!cell(kCityUnadj).empty()) t.cityUnadj = Number(cell(kCityUnadj), kCols[kCityUnadj], 0, 1000);
+            if (!cell(kHwyUnadj).empty()) t.hwyUnadj = Number(cell(kHwyUnadj), kCols[kHwyUnadj], 0, 1000);
             for (int k = 1; k < kOptionalCount; ++k)
                 if (!opt(k).empty()) t.testGroups.push_back(opt(k));
             const std::string& asp = cell(kAspiration);
@@ -295,7 +296,7 @@ GuideFinding FindInGuide(const Guide& guide, const TestVehicle& v) {
     std::vector<const GuideType*> chosen;
     if (v.city && v.highway)
         chosen = keep([&](const GuideType& t) {
-            return t.cityUnadj == v.city->mpgText && t.hwyUnadj == v.highway->mpgText;
+            return t.cityUnadj > 0 && t.cityUnadj == v.city->mpg && t.hwyUnadj == v.highway->mpg;
         });
     out.match = GuideMatch::Figures;
     if (chosen.empty()) {

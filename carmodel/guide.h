@@ -22,7 +22,7 @@ struct GuideType {
     int cylinders = 0;
     Gearbox gearbox = Gearbox::Automatic;
     int gears = 0;             // 0 for a CVT without steps
-    std::string cityUnadj, hwyUnadj; // unadjusted figures, as published
+    double cityUnadj = 0, hwyUnadj = 0; // unadjusted figures, mpg (0: not given)
     std::vector<std::string> testGroups;
     EngineTechnology tech;     // every field known, from this one type
     bool hybrid = false;       // an energy storage device is described

@@ -197,7 +197,6 @@ TestCarList ParseTestCars(const std::string& text, const std::string& path) {
             for (int b = 0; b < 3; ++b) r.bags[b] = opt(5 + b, 0, 1000);
             r.mfrCode = optText(8);
             r.testGroup = optText(9);
-            r.mpgText = text(13);
             if (r.aLbf <= 0 && r.bLbfPerMph <= 0)
                 throw Bad("road load needs A > 0 or B > 0");
             out.rows.push_back(r);

@@ -35,7 +35,6 @@ struct TestCarRow {
     std::array<double, 3> bags{};      // "FE Bag 1..3", mpg of the city test's bags
     std::string mfrCode;   // "Veh Mfr Code": the maker as the fuel-economy guide codes it
     std::string testGroup; // "Actual Tested Testgroup"
-    std::string mpgText;   // the measured figure as published, for exact comparison
 };
 
 // The list as read: the good rows, and one message per row left out

@@ -354,7 +354,7 @@ int RunStudy(const StudySettings& opt) {
     if (!opt.cars.empty()) {
         std::vector<std::string> problems;
         try {
-            fleet.base = ReadStudyCars(opt.cars, problems);
+            fleet.base = ReadStudyCars(opt.cars, problems, opt.carsGuide);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
             return 2;

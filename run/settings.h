@@ -62,6 +62,7 @@ struct StudySettings : RunSettings {
     uint64_t seed = 1;
     bool elasticity = false;         // one at a time, +-5 %
     std::string cars;                // LIST.csv|DIR: a fleet study
+    std::string carsGuide;           // the fuel-economy guide for a list's cars
     std::vector<studies::Assignment> carSettings; // KEY=VALUE on each car's description
     std::vector<studies::Sweep> carSweeps;        // KEY=V1,V2,...: one car per value
 

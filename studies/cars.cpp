@@ -9,6 +9,7 @@
 
 #include "carmodel/carconstants.h"
 #include "carmodel/carmodel.h"
+#include "carmodel/guide.h"
 #include "config/Ffetch.h"
 #include "formats/folder.h"
 #include "studies/study.h"
@@ -17,10 +18,13 @@ namespace tralvik::studies {
 
 namespace fs = std::filesystem;
 
-std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::string>& problems) {
+std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::string>& problems,
+                                    const std::string& guidePath) {
     std::vector<StudyCar> cars;
     std::error_code ec;
     if (fs::is_directory(source, ec)) {
+        if (!guidePath.empty())
+            throw std::runtime_error("--guide goes with a test-car list, not a folder of car descriptions");
         for (const formats::FolderEntry& e : formats::FolderEntries(source)) {
             if (!formats::HasExtension(e.name, ".txt")) continue;
             if (e.kind != formats::EntryKind::Regular) {
@@ -41,16 +45,44 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
     }
     carmodel::TestCarList list = carmodel::ReadTestCars(source);
     problems = list.problems;
+    std::optional<carmodel::Guide> guide;
+    if (!guidePath.empty()) {
+        guide = carmodel::ReadGuide(guidePath);
+        problems.insert(problems.end(), guide->problems.begin(), guide->problems.end());
+    }
     for (const carmodel::TestVehicle& v : carmodel::GroupTestVehicles(list.rows)) {
         const carmodel::TestCarRow& row = v.Base();
         const std::string where = source + ":" + std::to_string(row.line);
         try {
-            std::string text = carmodel::DescribeTestCar(row);
+            std::optional<carmodel::GuideFinding> found;
+            if (guide) {
+                found = carmodel::FindInGuide(*guide, v);
+                if (found->hybrid && found->match != carmodel::GuideMatch::None) {
+                    problems.push_back(where + ": " + row.make + " " + row.model +
+                                       " is a hybrid by the guide");
+                    continue;
+                }
+            }
+            std::string text =
+                carmodel::DescribeTestCar(row, std::nullopt, nullptr, found ? &found->tech : nullptr);
             StudyCar car{carmodel::ParseCarDescription(text, where), text, where, {}};
             car.id = {{"car", car.desc.name},
                       {"make", row.make},
                       {"model", row.model},
                       {"list_line", std::to_string(row.line)}};
+            if (found) {
+                auto yesNo = [](std::optional<bool> b, const char* yes, const char* no) {
+                    return b ? std::string(*b ? yes : no) : std::string("unknown");
+                };
+                const carmodel::EngineTechnology& t = found->tech;
+                car.id.push_back({"guide_match", carmodel::GuideMatchName(found->match)});
+                car.id.push_back({"stop_start", yesNo(t.stopStart, "yes", "no")});
+                car.id.push_back({"injection", t.injection == carmodel::Injection::Unknown
+                                                   ? std::string("unknown")
+                                                   : carmodel::InjectionName(t.injection)});
+                car.id.push_back({"aspiration", yesNo(t.turbo, "charged", "naturally aspirated")});
+                car.id.push_back({"deactivation", yesNo(t.deactivation, "yes", "no")});
+            }
             cars.push_back(std::move(car));
         } catch (const std::exception& e) {
             problems.push_back(e.what());

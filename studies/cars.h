@@ -25,7 +25,10 @@ struct StudyCar {
 // (every *.txt car description in it, in name order). Rows that make no car
 // are named in `problems` and left out. Throws std::runtime_error naming the
 // file when nothing can be read.
-std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::string>& problems);
+// With `guide` (a list only) the cars get the fuel-economy guide's technology
+// and the guide's hybrids are left out, named in `problems`.
+std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::string>& problems,
+                                    const std::string& guide = "");
 
 // --set-car KEY=VALUE: a line of the car's description replaced (or added),
 // for the description's own keys (final_drive, idle_rpm, aux_power,

@@ -477,6 +477,46 @@ TEST_F(Study, FleetRunsAreTestcarsRuns) {
     EXPECT_EQ(Lines(dir.out).size(), 2u) << dir.out;
 }
 
+// With the guide a fleet's cars get its technology (here the Mazda's
+// stop-start) and lose its hybrids (here the Jetta), and a car runs as
+// testcar runs the same car.
+TEST_F(Study, FleetWithTheGuide) {
+    fs::path data = CopyData("data");
+    const fs::path csvList = fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/test-cars.csv";
+    const std::string head =
+        "Division,Carline,Eng Displ,# Cyl,Transmission,City Unadj FE - Conventional Fuel,"
+        "Hwy Unadj FE - Conventional Fuel,Air Aspiration Method Desc,Fuel Metering Sys Desc,"
+        "Stop/Start System (Engine Management System) Code,Cyl Deact?,Energy Storage Device Desc\n";
+    std::ofstream(tmp / "guide.csv", std::ios::binary) << (head +
+                                     "Mazda,Mazda3 4-Door,2.5,4,Auto(S6),29.8,46.8,Turbocharged,"
+                                     "Spark Ignition Direct Injection,Y,N,\n"
+                                     "Volkswagen,Jetta,1.5,4,Manual(M6),1,1,Turbocharged,"
+                                     "Spark Ignition Direct Injection,Y,N,Battery(s)\n");
+    Result r = Run("--json --no-draw --quiet --cars '" + csvList.string() + "' --guide '" +
+                   (tmp / "guide.csv").string() + "' --set Cykeltyp=T --set 'Ttidd=cykler\\FTP75.CYK' --csv '" +
+                   (tmp / "fleet.csv").string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0) << ReadFile(tmp / ".stderr");
+    EXPECT_NE(ReadFile(tmp / ".stderr").find("left out: " + csvList.string() + ":4: Volkswagen Jetta is a hybrid by the guide"), std::string::npos)
+        << ReadFile(tmp / ".stderr");
+    auto rows = Lines(ReadFile(tmp / "fleet.csv"));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].rfind("run,car,make,model,list_line,guide_match,stop_start,injection,aspiration,deactivation,", 0), 0u)
+        << rows[0];
+    EXPECT_NE(rows[1].find(",MAZDA,MAZDA3,2,figures,yes,direct,charged,no,"), std::string::npos) << rows[1];
+    std::vector<std::string> problems;
+    auto cars = tralvik::studies::ReadStudyCars(csvList.string(), problems, (tmp / "guide.csv").string());
+    ASSERT_EQ(cars.size(), 1u);
+    EXPECT_TRUE(cars[0].desc.stopStart);
+    auto own = tralvik::tools::RunCarOnCycle(TRALVIK_BATCH_EXE, data.string(), cars[0].desc, "FTP75.CYK");
+    EXPECT_EQ(nlohmann::json::parse(Lines(r.out)[0])["fuel_l_per_100km"].get<double>(), own.lPer100);
+    // Without stop-start the same car uses more.
+    cars[0].desc.stopStart = false;
+    EXPECT_GT(tralvik::tools::RunCarOnCycle(TRALVIK_BATCH_EXE, data.string(), cars[0].desc, "FTP75.CYK").lPer100,
+              own.lPer100);
+    // A guide goes with a list only.
+    EXPECT_EQ(Run("--no-draw --guide '" + (tmp / "guide.csv").string() + "' '" + data.string() + "'").status, 2);
+}
+
 // --set-car is the car's description edited by hand; A, B, C as published
 // are f0, f1, f2 in SI units.
 TEST_F(Study, SetCarEqualsEditingTheDescription) {

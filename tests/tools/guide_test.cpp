@@ -54,7 +54,7 @@ TestCarRow Row(const std::string& model, double displ, int gears, const std::str
     r.gears = gears;
     r.transmission = type;
     r.transmissionCode = code;
-    r.mpgText = mpg;
+    r.mpg = std::stod(mpg);
     r.testGroup = group;
     return r;
 }
@@ -117,7 +117,7 @@ TEST(Guide, VehiclesFoundByFiguresGroupNameEngineOrNot) {
 TEST(Guide, MakeByNameWhenNoCode) {
     Guide g = ParseGuide(kGuide, "guide.csv");
     TestCarRow city = Row("Alpha", 2, 8, "Semi-Automatic", "SA", "30.1"), hwy = city;
-    hwy.mpgText = "44.2";
+    hwy.mpg = 44.2;
     city.mfrCode = hwy.mfrCode = "";
     TestVehicle v;
     v.city = &city;
