@@ -263,6 +263,10 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
             s.auxPower = one();
         } else if (key == "brake_force") {
             s.brakeForce = one();
+        } else if (key == "below_idle") {
+            if (words.size() != 1 || (words[0] != "power" && words[0] != "torque"))
+                throw std::runtime_error(where + ": below_idle must be power or torque");
+            s.belowIdlePower = words[0] == "power";
         } else if (key == "stop_start") {
             if (words.size() != 1 || (words[0] != "yes" && words[0] != "no"))
                 throw std::runtime_error(where + ": stop_start must be yes or no");
@@ -516,6 +520,7 @@ double EngineModel::EfficiencyAt(double pme, double x, double n) const {
 double EngineModel::Efficiency(double T, double n) const {
     if (n <= 0) return 0.0;
     if (n >= s_.idleRpm) return EfficiencyAbove(T, n);
+    if (s_.belowIdlePower) return EfficiencyAbove(T * n / s_.idleRpm, s_.idleRpm);
     return EfficiencyAbove(T, s_.idleRpm) * n / s_.idleRpm;
 }
 

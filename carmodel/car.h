@@ -62,6 +62,11 @@ struct CarDescription {
     Tech tech = Tech::PortInjection;
     TechFigures figures;           // the technology's loss figures with any overrides
     double idleTorqueFraction = 0; // full-load torque at idle / peak torque
+    // Below idle speed (the simulator turns the engine no slower than 300
+    // rpm while it runs) the engine turns at idle; false: the asked torque
+    // costs what it costs at idle (a clutch slipping at a start), true: the
+    // asked power does (a car standing, its auxiliaries the only load).
+    bool belowIdlePower = false;
     double throttleStep = 0.1;     // s, minimum time between throttle key steps
     // Used for the constants file only.
     double tank = 50;          // l

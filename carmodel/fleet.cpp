@@ -73,6 +73,7 @@ const std::pair<const char*, double FleetConstants::*> kFleetConstantFields[] = 
     {"indicatedBoth", &FleetConstants::indicatedBoth},
     {"deactivation", &FleetConstants::deactivation},
     {"enrichment", &FleetConstants::enrichment},
+    {"standingPower", &FleetConstants::standingPower},
 };
 
 } // namespace
@@ -124,6 +125,7 @@ FleetCar MakeFleetCar(const FleetInput& in) {
     FleetCar c;
     c.tech = FleetTechnology(in.displacement, in.cylinders, in.powerKw, in.diesel, in.known.turbo);
     c.stopStart = in.known.stopStart.value_or(false);
+    c.belowIdlePower = kFit.standingPower != 0;
     const TechFigures f = TechDefaults(c.tech);
     char note[400];
 

@@ -86,6 +86,12 @@ struct FleetConstants {
     // Full-load enrichment (fuel beyond the stoichiometric near full load, to
     // cool valves, turbine and catalyst) as a multiple of the technology's.
     double enrichment = 1;
+    // 1: a standing engine costs the fuel of its auxiliaries' power at idle
+    // (the description's below_idle power); 0: of their torque at the
+    // simulator's lowest engine speed taken at idle (below_idle torque, about
+    // 2.5 times the power at a 750 rpm idle: the rules fitted before stop-start
+    // was known).
+    double standingPower = 1;
 };
 
 // Sets one constant by its member name; false when there is no such name.
@@ -132,6 +138,7 @@ struct FleetCar {
     double pumping = 0, lightLoad = 0, heatLoss = 0, enrichment = 0;
     double auxPower = 0; // W
     bool stopStart = false;
+    bool belowIdlePower = false;
     std::vector<double> rpmPerMs;      // overall ratios, first gear first (up to ten)
     std::vector<double> gearEff;       // % per gear
     std::vector<double> upRpm, downRpm; // per gear

@@ -351,6 +351,7 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech,
     line("torque", Num(c.torque) + " " + Num(c.torqueRpm) + " " + Num(c.torqueRpmEnd),
          "Nm, estimated");
     line("idle_rpm", Num(c.idleRpm));
+    if (c.belowIdlePower) line("below_idle", "power", "standing, the auxiliaries cost their power at idle");
     line("max_rpm", Num(c.maxRpm));
     if (!tech) {
         line("indicated_efficiency", Num(c.indicatedEff));

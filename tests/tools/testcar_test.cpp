@@ -128,6 +128,17 @@ TEST(CarDescription, TechnologyFiguresCanBeOverridden) {
     // 2000 rpm: friction 0.5 + 0.2 + 0.08 = 0.78 bar.
     EXPECT_DOUBLE_EQ(EngineModel(own).FrictionMep(2000), 0.78);
     EXPECT_THROW(ParseCarDescription(car + "fuel diesel\n", "car"), std::runtime_error);
+    // Below idle: the asked torque at idle speed (a slipping clutch), or with
+    // below_idle power the asked power there (a standing car's auxiliaries).
+    const CarDescription power = ParseCarDescription(car + "below_idle power\nstop_start yes\n", "car");
+    EXPECT_FALSE(plain.belowIdlePower || plain.stopStart);
+    EXPECT_TRUE(power.belowIdlePower && power.stopStart);
+    const EngineModel t(plain), p(power);
+    EXPECT_DOUBLE_EQ(t.Efficiency(40, 300), t.Efficiency(40, 800) * 300 / 800);
+    EXPECT_DOUBLE_EQ(p.Efficiency(40, 300), p.Efficiency(15, 800));
+    EXPECT_DOUBLE_EQ(p.Efficiency(40, 1000), t.Efficiency(40, 1000)); // above idle the same
+    EXPECT_THROW(ParseCarDescription(car + "below_idle speed\n", "car"), std::runtime_error);
+    EXPECT_THROW(ParseCarDescription(car + "stop_start 1\n", "car"), std::runtime_error);
 }
 
 TEST(ReferenceCars, LandWithinTenPercentOfTheirMeasuredFuelUse) {

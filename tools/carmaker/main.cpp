@@ -70,6 +70,11 @@ DESCRIPTION: one "key value..." per line, '#' starts a comment.
   enrichment F              share of the full-load enrichment (0..2)
   throttle_step S           minimum time between throttle key steps (0.1)
   tank L  aux_power W  brake_force N   (for the constants file)
+  below_idle torque|power   below idle speed (a car standing or starting)
+                            the engine turns at idle and costs the fuel of
+                            the asked torque there (torque, default: a
+                            slipping clutch) or of the asked power (power: a
+                            standing car whose only load is its auxiliaries)
   stop_start yes|no         the engine stops while the car stands and starts
                             again when it pulls away, the start costing fuel
                             (line 20 of the constants file, Stoppstart=1;
