@@ -84,10 +84,12 @@ const std::map<std::string, std::pair<double, double>> kRanges = {
     {"light_load_loss", {0, 1}},
     {"heat_loss", {0, 1}},
     {"enrichment", {0, 2}},
+    {"knock_loss", {0, 0.5}},
     {"throttle_step", {0.001, 60}},
     {"tank", {0.1, 1e5}}, // l; written with three decimals, and the model needs fuel
     {"aux_power", {0, 1e6}},
     {"brake_force", {0, 1e7}},
+    {"converter_slip", {0, 50}},
 };
 
 } // namespace
@@ -141,7 +143,7 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
     constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
     TechFigures over;
     over.indicatedEff = over.pumping = over.throttleOpen = over.lightLoad = over.heatLoss =
-        over.enrichment = kNone;
+        over.enrichment = over.knock = kNone;
     over.friction = {kNone, kNone, kNone};
     std::string line;
     int lineNo = 0;
@@ -255,6 +257,8 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
             over.heatLoss = one();
         } else if (key == "enrichment") {
             over.enrichment = one();
+        } else if (key == "knock_loss") {
+            over.knock = one();
         } else if (key == "throttle_step") {
             s.throttleStep = one();
         } else if (key == "tank") {
@@ -267,6 +271,8 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
             if (words.size() != 1 || (words[0] != "power" && words[0] != "torque"))
                 throw std::runtime_error(where + ": below_idle must be power or torque");
             s.belowIdlePower = words[0] == "power";
+        } else if (key == "converter_slip") {
+            s.converterSlip = one();
         } else if (key == "stop_start") {
             if (words.size() != 1 || (words[0] != "yes" && words[0] != "no"))
                 throw std::runtime_error(where + ": stop_start must be yes or no");
@@ -330,6 +336,7 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
     take(s.figures.lightLoad, over.lightLoad);
     take(s.figures.heatLoss, over.heatLoss);
     take(s.figures.enrichment, over.enrichment);
+    take(s.figures.knock, over.knock);
     if (!haveItf) s.idleTorqueFraction = s.fuel == Fuel::Petrol ? 0.70 : 0.50;
     need(s.idleTorqueFraction > 0 && s.idleTorqueFraction <= 1, "idle_torque_fraction is 0..1");
     need(s.figures.indicatedEff > 0.1 && s.figures.indicatedEff < 0.6,
@@ -340,6 +347,7 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
     need(s.figures.lightLoad >= 0 && s.figures.lightLoad < 0.5, "light_load_loss is 0..0.5");
     need(s.figures.heatLoss >= 0 && s.figures.heatLoss < 0.3, "heat_loss is 0..0.3");
     need(s.figures.enrichment >= 0 && s.figures.enrichment <= 2, "enrichment is 0..2");
+    need(s.figures.knock >= 0 && s.figures.knock <= 0.5, "knock_loss is 0..0.5");
     if (!haveUp) s.upRpm = {(s.fuel == Fuel::Petrol ? 0.45 : 0.5) * s.powerRpm};
     if (!haveDown) s.downRpm = {(s.fuel == Fuel::Petrol ? 1.6 : 1.5) * s.idleRpm};
     // One value stands for every gear.
@@ -508,7 +516,7 @@ double EngineModel::EfficiencyAt(double pme, double x, double n) const {
     double etaI = f.indicatedEff * (1.0 - f.heatLoss / std::max(N, s_.idleRpm / 1000.0));
     etaI *= 1.0 - f.lightLoad * std::exp(-pme / 1.5);
     if (s_.fuel == Fuel::Petrol) {
-        etaI *= 1.0 - 0.06 * std::pow(std::min(xc, 1.0), 4) * std::max(0.0, 1.0 - N / 3.5);
+        etaI *= 1.0 - f.knock * std::pow(std::min(xc, 1.0), 4) * std::max(0.0, 1.0 - N / 3.5);
         etaI *= Lambda(x, n);
     } else {
         etaI *= 1.0 - 0.04 * std::pow(std::max(0.0, (xc - 0.85) / 0.15), 2);

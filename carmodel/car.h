@@ -27,6 +27,9 @@ struct TechFigures {
     double lightLoad = 0;    // fraction of indicated efficiency lost at no load
     double heatLoss = 0.07;  // indicated efficiency x (1 - heatLoss / N)
     double enrichment = 1;   // share of the classic full-load enrichment
+    // Petrol: indicated efficiency lost to knock-limited spark timing at full
+    // load and standstill speed, falling with load^4 and to nothing at 3500 rpm.
+    double knock = 0.06;
     double fullLoadMep = 0;  // bar, peak torque when a description gives none
     double powerRpm = 0, torqueRpm = 0, torqueRpmEnd = 0, maxRpm = 0; // defaults for made-up cars
 };
@@ -73,6 +76,7 @@ struct CarDescription {
     double auxPower = 400;     // W
     double brakeForce = 10000; // N
     bool stopStart = false;    // the engine stops while the car stands
+    double converterSlip = 0;  // % lost from third gear up at high demand (automatic)
 };
 
 // Reads a car description (see the carmaker's --help). Throws std::runtime_error

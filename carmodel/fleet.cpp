@@ -74,6 +74,8 @@ const std::pair<const char*, double FleetConstants::*> kFleetConstantFields[] = 
     {"deactivation", &FleetConstants::deactivation},
     {"enrichment", &FleetConstants::enrichment},
     {"standingPower", &FleetConstants::standingPower},
+    {"knock", &FleetConstants::knock},
+    {"converterOpen", &FleetConstants::converterOpen},
 };
 
 } // namespace
@@ -159,6 +161,7 @@ FleetCar MakeFleetCar(const FleetInput& in) {
                 (in.known.deactivation.value_or(false) ? kFit.deactivation : 1.0);
     c.lightLoad = f.lightLoad * kFit.lightLoad;
     c.enrichment = std::min(2.0, f.enrichment * kFit.enrichment);
+    c.knock = std::min(0.5, f.knock * kFit.knock);
     c.heatLoss = f.heatLoss * kFit.heat;
     c.indicatedEff = f.indicatedEff * (in.diesel                    ? kFit.indicatedDiesel
                                        : c.tech == Tech::TurboDi ? kFit.indicatedTurbo
@@ -192,6 +195,7 @@ FleetCar MakeFleetCar(const FleetInput& in) {
         c.rpmPerMs.push_back(n == 1 ? top : top * std::pow(spread, double(n - 1 - k) / (n - 1)));
 
     c.auxPower = kFit.aux;
+    if (in.gearbox == Gearbox::Automatic) c.converterSlip = kFit.converterOpen;
     // Gear efficiencies.
     for (int k = 0; k < n; ++k) {
         double e = 97;
@@ -229,6 +233,7 @@ FleetCar MakeFleetCar(const FleetInput& in) {
             s.figures.lightLoad = c.lightLoad;
             s.figures.heatLoss = c.heatLoss;
             s.figures.enrichment = c.enrichment;
+            s.figures.knock = c.knock;
             s.idleTorqueFraction = in.diesel ? 0.5 : 0.7;
             const EngineModel eng(s);
             int best = 0;

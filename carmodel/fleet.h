@@ -86,6 +86,12 @@ struct FleetConstants {
     // Full-load enrichment (fuel beyond the stoichiometric near full load, to
     // cool valves, turbine and catalyst) as a multiple of the technology's.
     double enrichment = 1;
+    // Knock-limited spark timing at high load and low speed (petrol) as a
+    // multiple of the technology's loss.
+    double knock = 1;
+    // An automatic's torque converter when its lock-up clutch opens at high
+    // demand (% of efficiency lost from third gear up; the step's option).
+    double converterOpen = 0;
     // 1: a standing engine costs the fuel of its auxiliaries' power at idle
     // (the description's below_idle power); 0: of their torque at the
     // simulator's lowest engine speed taken at idle (below_idle torque, about
@@ -135,10 +141,11 @@ struct FleetCar {
     double torque = 0, torqueRpm = 0, torqueRpmEnd = 0;
     double indicatedEff = 0;
     double friction[3] = {0, 0, 0};
-    double pumping = 0, lightLoad = 0, heatLoss = 0, enrichment = 0;
+    double pumping = 0, lightLoad = 0, heatLoss = 0, enrichment = 0, knock = 0;
     double auxPower = 0; // W
     bool stopStart = false;
     bool belowIdlePower = false;
+    double converterSlip = 0; // %
     std::vector<double> rpmPerMs;      // overall ratios, first gear first (up to ten)
     std::vector<double> gearEff;       // % per gear
     std::vector<double> upRpm, downRpm; // per gear

@@ -362,10 +362,12 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech,
         // Written only where a refit moves it, so that descriptions made by
         // the fitted rules stay as they were.
         if (c.enrichment != TechDefaults(c.tech).enrichment) line("enrichment", Num(c.enrichment));
+        if (c.knock != TechDefaults(c.tech).knock) line("knock_loss", Num(c.knock));
     }
     line("aux_power", Num(c.auxPower), "W, engine-driven auxiliaries");
     line("brake_force", Num(std::round(std::min(in.mass * 7.5, 1e7))), "N");
     if (c.stopStart) line("stop_start", "yes", "by the guide");
+    if (c.converterSlip > 0) line("converter_slip", Num(c.converterSlip), "% from third gear up at high demand");
     return d;
 }
 

@@ -31,7 +31,7 @@ struct Constants {
     double Stoppstart = 0; // 20 (1: the engine stops while the car stands)
     double Tank = 0;     // 21 l
     double Sparfoljning = 0; // 22 (1: the driver follows the time cycle's trace ahead)
-    double Rad23 = 0;    // 23
+    double Omvandlare = 0; // 23 % lost in the open torque converter at high demand
     double Fbmax = 0;    // 24 N
     double Phjalp = 0;   // 25 W
     double Rad26 = 0;    // 26

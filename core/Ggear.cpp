@@ -102,6 +102,15 @@ void GearStage(Sim& s) {
     if (s.Ppic < s.Phjalp) s.Ppic = s.Phjalp;
     s.nel = s.nic;
     s.mic = s.Ppic / (s.nic * 2 * 3.14 / 60);
+    s.converterShare = 1;
+    if (s.Omvandlare > 0 && s.Omvandlare < 100 && s.Vaxelmod == 20 && g >= 3 &&
+        s.mic > 0.7 * TABR1(s, s.Tforb, "1", 'i', s.nic, 1)) {
+        // Asked for much, the automatic opens its lock-up clutch: the torque
+        // converter slips and the engine must give that much more.
+        s.converterShare = 1 - s.Omvandlare / 100;
+        s.Ppic = (s.Ppic - s.Phjalp) / s.converterShare + s.Phjalp;
+        s.mic = s.Ppic / (s.nic * 2 * 3.14 / 60);
+    }
     s.Iic = s.Ppic / s.U;
 }
 

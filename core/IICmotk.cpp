@@ -18,6 +18,7 @@ void EngineStage(Sim& s) {
     s.Ppic = s.nic * 2 * 3.14 / 60 * s.mic;
     int g = s.Vaxel >= 1 && s.Vaxel <= 10 ? s.Vaxel : 1;
     s.Pdrag = (s.Ppic - s.Phjalp) * s.Vxeta1[g] * s.Vxeta2[g] / 10000;
+    if (s.converterShare != 1) s.Pdrag = s.Pdrag * s.converterShare;
     s.Bflode = 0;
     if (MemoHit(s))
         s.ICvgr = s.Effmemo / 1000.0;

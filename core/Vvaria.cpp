@@ -94,6 +94,7 @@ void ResetState(Sim& s) {
     s.Bflode = 0;
     s.engineStopped = false;
     s.stoppedTime = 0;
+    s.converterShare = 1;
     s.COg = 0;
     s.NOxg = 0;
     s.HCg = 0;

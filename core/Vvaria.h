@@ -68,6 +68,9 @@ struct SimState {
     // long it has stood so (s), which the restart's cost depends on.
     bool engineStopped = false;
     double stoppedTime = 0;
+    // The share of the engine's power the open torque converter passes on in
+    // this step (1: locked, or no such option).
+    double converterShare = 1;
     double ICvgr = 0, Bflode = 0, Bensin = 0;
     double COg = 0, NOxg = 0, HCg = 0, COgf = 0, NOxgf = 0, HCgf = 0;
     uint8_t Delmat = 0;

@@ -91,7 +91,7 @@ template <class V> void SnapshotLayout(Sim& s, V& v) {
     v.RealLine(s.Sn52);                            // 52
     v.RealLine(s.Sn53);                            // 53
     v.RealLine(s.Sn54);                            // 54
-    v.RealLine(s.Rad23);                           // 55
+    v.RealLine(s.Omvandlare);                     // 55
     v.IntLine(s.Mod);                              // 56
     v.IntLine(s.Modf);                             // 57
     v.IntLine(s.Sn58);                             // 58

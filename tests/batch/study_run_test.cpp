@@ -118,7 +118,7 @@ TEST_F(Study, SetEqualsEditingTheLine) {
                                                        {"Stoppstart", "1"},
                                                        {"Tank", "30"},
                                                        {"Sparfoljning", "1"},
-                                                       {"Rad23", "1"},
+                                                       {"Omvandlare", "1"},
                                                        {"Fbmax", "8000"},
                                                        {"Phjalp", "900"},
                                                        {"Rad26", "1"},

@@ -159,7 +159,7 @@ TEST_F(ReadConstantsTest, StartUpReadTakesEveryLine) {
     EXPECT_EQ(s.Stoppstart, 20.5);
     EXPECT_EQ(s.Tank, 40);
     EXPECT_EQ(s.Sparfoljning, 22);
-    EXPECT_EQ(s.Rad23, -23);
+    EXPECT_EQ(s.Omvandlare, -23);
     EXPECT_EQ(s.Fbmax, 8000);
     EXPECT_EQ(s.Phjalp, 400);
     EXPECT_EQ(s.Rad26, 26);

@@ -45,7 +45,7 @@ void FillRecord(Sim& s, const std::string& d) {
     s.Stoppstart = 0.00001;
     s.Tank = 40;
     s.Sparfoljning = 2.5e20;
-    s.Rad23 = -3e-7;
+    s.Omvandlare = -3e-7;
     s.Fbmax = 8000;
     s.Phjalp = 400;
     s.Rad26 = 1.0 / 3.0;
@@ -277,7 +277,7 @@ TEST(WriteConstants, SaveAndReadBackGivesTheSameRecord) {
     EXPECT_EQ(b.Stoppstart, a.Stoppstart);
     EXPECT_EQ(b.Tank, a.Tank);
     EXPECT_EQ(b.Sparfoljning, a.Sparfoljning);
-    EXPECT_EQ(b.Rad23, a.Rad23);
+    EXPECT_EQ(b.Omvandlare, a.Omvandlare);
     EXPECT_EQ(b.Fbmax, a.Fbmax);
     EXPECT_EQ(b.Phjalp, a.Phjalp);
     EXPECT_EQ(b.Rad26, 0.333333333333333); // fifteen digits were written

@@ -179,6 +179,37 @@ TEST_F(GearTest, EnginePowerCoversTheDemandThroughBothEfficiencies) {
     EXPECT_EQ(s.Ppic, 400); // 261.1 raised to Phjalp
 }
 
+// Line 23: the automatic's open torque converter from third gear up when the
+// engine is asked for more than 70 % of its full load (100 Nm flat here);
+// the wheels get what the driver asked for, the engine gives more.
+TEST_F(GearTest, OpenTorqueConverterAtHighDemand) {
+    struct Case {
+        double option;
+        int gear, box;   // gear held, gearbox mode
+        double demand;   // W at the wheels
+        double ppic;     // engine power expected
+    } cases[] = {
+        {0, 4, 20, 7200, 10000},           // no option: 7200·10000/(90·80)
+        {10, 4, 20, 7200, 10000 / 0.9},    // 79.6 Nm > 70: 10 % lost
+        {10, 4, 20, 5400, 7500},           // 59.7 Nm: locked
+        {10, 4, 0, 7200, 10000},           // a gear held by hand: no automatic
+        {-5, 4, 20, 7200, 10000},          // outside 0..100: none
+        {10, 2, 20, 8400, 8400},           // 76 Nm in second gear: its table has its loss
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        s.Omvandlare = c.option;
+        s.Vaxel = static_cast<uint8_t>(c.gear);
+        s.Vaxelmod = c.box;
+        s.v = c.gear == 4 ? 15 : 7; // within the gear's shift speeds
+        s.Pdrag = c.demand;
+        GearStage(s);
+        EXPECT_DOUBLE_EQ(s.Ppic, c.ppic) << c.option << " " << c.gear << " " << c.demand;
+        EngineStage(s);
+        EXPECT_NEAR(s.Pdrag, c.demand, 1e-9) << c.option << " " << c.gear << " " << c.demand;
+    }
+}
+
 TEST_F(GearTest, ZeroEfficiencyBecomesOnePercent) {
     s.Vaxelmod = 0;
     s.Vaxel = 10; // efficiencies 0 and 100, 20 rpm per m/s

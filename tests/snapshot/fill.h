@@ -89,7 +89,7 @@ template <class Op> void EveryVariable(Sim& s, Op& op) {
     op.R(s.Sn52, 52);
     op.R(s.Sn53, 53);
     op.R(s.Sn54, 54);
-    op.R(s.Rad23, 55);
+    op.R(s.Omvandlare, 55);
     op.I(s.Mod, 56);
     op.I(s.Modf, 57);
     op.I(s.Sn58, 58);

@@ -68,6 +68,8 @@ DESCRIPTION: one "key value..." per line, '#' starts a comment.
   light_load_loss F         share of indicated efficiency lost at no load
   heat_loss F               indicated efficiency x (1 - F / N)
   enrichment F              share of the full-load enrichment (0..2)
+  knock_loss F              petrol: efficiency lost to knock-limited timing
+                            at full load and low speed (0.06; 0..0.5)
   throttle_step S           minimum time between throttle key steps (0.1)
   tank L  aux_power W  brake_force N   (for the constants file)
   below_idle torque|power   below idle speed (a car standing or starting)
@@ -75,6 +77,11 @@ DESCRIPTION: one "key value..." per line, '#' starts a comment.
                             the asked torque there (torque, default: a
                             slipping clutch) or of the asked power (power: a
                             standing car whose only load is its auxiliaries)
+  converter_slip P          an automatic's torque converter: % of efficiency
+                            lost from third gear up while the engine works
+                            above 70 % of full load (the lock-up clutch open;
+                            line 23 of the constants file, Omvandlare; 0..50,
+                            default 0: none)
   stop_start yes|no         the engine stops while the car stands and starts
                             again when it pulls away, the start costing fuel
                             (line 20 of the constants file, Stoppstart=1;

@@ -35,7 +35,7 @@ STEPS = {
     "indicatedTurbo": 0.02, "indicatedDiesel": 0.02, "minRpm": 100, "minRpmDirect": 100,
     "revs": 0.1, "accel": 0.05, "manualUpRpm": 200, "converter1": 4, "converter2": 2,
     "cvt": 2, "aux": 200, "indicatedPort": 0.02, "indicatedBoth": 0.02, "deactivation": 0.1,
-    "enrichment": 0.3,
+    "enrichment": 0.3, "knock": 0.5, "converterOpen": 4,
 }
 
 
