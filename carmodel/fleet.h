@@ -37,7 +37,7 @@ struct FleetConstants {
     // Friction mean effective pressure scales with the cylinder's size as
     // (0.5 l / cylinder volume)^friction: ring and bearing friction grow with
     // the bore's circumference, the work with its area...
-    double friction = 0.25;
+    double friction = 0.2;
     // ...and with specific power as (kW per l / 60)^specific: engines built
     // for high output have stiffer valve springs and larger bearings (a
     // turbo gets its output from boost, so less of it).
@@ -53,7 +53,7 @@ struct FleetConstants {
     // Light-load combustion loss as a multiple of the technology's, and the
     // throttling loss of a turbo engine (its smaller displacement runs less
     // throttled at the same power) as a share of the technology's.
-    double lightLoad = 1.3, pumpingTurbo = 0.8;
+    double lightLoad = 0.7, pumpingTurbo = 0.8;
     // Best indicated efficiency of each technology as a share of its default.
     double indicatedNa = 1.07, indicatedTurbo = 1.105, indicatedDiesel = 1.09;
     // Lowest engine speed a gearbox settles in a gear at (rpm): an automatic
@@ -72,26 +72,26 @@ struct FleetConstants {
     // CVT beyond a dual-clutch box's (% in every ratio; the fit gives a small
     // gain, which stands for the engine held nearer its best line than ten
     // fixed ratios allow).
-    double converter1 = 19, converter2 = 5, cvt = -2;
+    double converter1 = 23, converter2 = 5, cvt = -2;
     // Engine-driven auxiliaries (alternator, pumps, W).
     double aux = 1200;
     // Where the guide tells the injection: the best indicated efficiency of a
     // port-injected engine (a lower compression ratio, no charge cooling) and
     // of one with both port and direct injection (high compression, the best
     // of each at every load) as a share of a direct-injected one's.
-    double indicatedPort = 0.97, indicatedBoth = 1.02;
+    double indicatedPort = 0.95, indicatedBoth = 1.02;
     // The throttling loss left at light load with cylinder deactivation (the
     // cylinders still firing run at a higher load, less throttled).
-    double deactivation = 0.8;
+    double deactivation = 1;
     // Full-load enrichment (fuel beyond the stoichiometric near full load, to
     // cool valves, turbine and catalyst) as a multiple of the technology's.
-    double enrichment = 1;
+    double enrichment = 1.3;
     // Knock-limited spark timing at high load and low speed (petrol) as a
     // multiple of the technology's loss.
-    double knock = 1;
+    double knock = 1.5;
     // An automatic's torque converter when its lock-up clutch opens at high
     // demand (% of efficiency lost from third gear up; the step's option).
-    double converterOpen = 0;
+    double converterOpen = 16;
     // 1: a standing engine costs the fuel of its auxiliaries' power at idle
     // (the description's below_idle power); 0: of their torque at the
     // simulator's lowest engine speed taken at idle (below_idle torque, about
