@@ -15,6 +15,7 @@ void ComputeStep(Sim& s) {
     GradientStage(s);
     DriverStage(s);
     const bool stopped = s.Tangent != 'C' && s.Tangent != 'c' && EngineStopsHere(s);
+    s.converterShare = 1; // the gear stage opens the converter where it must
     if (stopped) {
         // Stop-start: the engine stands, no fuel, no emissions, no drive.
         s.nic = 0;
