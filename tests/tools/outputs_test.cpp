@@ -59,16 +59,22 @@ std::vector<Program> Programs() {
         {"textconv", kTools + "/textconv " + kSrc + "/tools/text/preword.txt OUT", ""},
         {"consmaker",
          kTools + "/consmaker " + kSrc + "/tools/text/CONS.txt " + kSrc + "/tools/cars/mellanbil.txt OUT", ""},
-        {"testcar --csv", kTools + "/testcar " + kSrc + "/tools/cars/test-cars.csv --line 2 --data " + data +
-                              " --batch " + batch + " --csv OUT", ""},
-        {"testcar --plot", kTools + "/testcar " + kSrc + "/tools/cars/test-cars.csv --line 2 --data " + data +
-                               " --batch " + batch + " --plot OUT", ""},
+        // testcar copies the data folder's files: its own copy, which no
+        // other test writes result files into while it copies.
+        {"testcar --csv", "rm -rf d && cp -r " + data + " d && " + kTools + "/testcar " + kSrc +
+                              "/tools/cars/test-cars.csv --line 2 --data d --batch " + batch + " --csv OUT", ""},
+        {"testcar --plot", "rm -rf d && cp -r " + data + " d && " + kTools + "/testcar " + kSrc +
+                               "/tools/cars/test-cars.csv --line 2 --data d --batch " + batch + " --plot OUT", ""},
         // resultreport reads the result files of a run made just before.
         {"resultreport", "rm -rf run && cp -r " + data + " run && " + batch +
                              " --no-draw --ticks 300 --spara 1110 run > /dev/null && " + kTools +
                              "/resultreport run --output OUT", ""},
-        {"tralvik-batch --csv", batch + " --no-draw --ticks 50 --csv OUT " + data, ""},
-        {"tralvik-batch --series", batch + " --no-draw --ticks 50 --series OUT " + data, ""},
+        // A single run writes its result files into its folder: a copy, not
+        // the source tree's data that other tests read at the same time.
+        {"tralvik-batch --csv", "rm -rf run && cp -r " + data + " run && " + batch +
+                                    " --no-draw --ticks 50 --csv OUT run", ""},
+        {"tralvik-batch --series", "rm -rf run && cp -r " + data + " run && " + batch +
+                                       " --no-draw --ticks 50 --series OUT run", ""},
     };
 }
 
