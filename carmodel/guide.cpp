@@ -162,6 +162,17 @@ double Number(const std::string& c, const char* col, double lo, double hi) {
 
 } // namespace
 
+TechnologyLabels LabelTechnology(const EngineTechnology& t, bool diesel) {
+    auto label = [](std::optional<bool> b, const char* yes, const char* no) {
+        return b ? std::string(*b ? yes : no) : std::string("unknown");
+    };
+    return {label(t.stopStart, "yes", "no"),
+            diesel                                ? std::string("diesel")
+            : t.injection == Injection::Unknown ? std::string("unknown")
+                                                : InjectionName(t.injection),
+            label(t.turbo, "charged", "naturally aspirated"), label(t.deactivation, "yes", "no")};
+}
+
 std::string GuideMatchName(GuideMatch m) {
     switch (m) {
     case GuideMatch::None: return "none";
@@ -321,7 +332,6 @@ GuideFinding FindInGuide(const Guide& guide, const TestVehicle& v) {
     for (const GuideType* t : chosen)
         if (t->tech.injection != out.tech.injection) out.tech.injection = Injection::Unknown;
     out.hybrid = std::all_of(chosen.begin(), chosen.end(), [](const GuideType* t) { return t->hybrid; });
-    out.someHybrid = std::any_of(chosen.begin(), chosen.end(), [](const GuideType* t) { return t->hybrid; });
     return out;
 }
 

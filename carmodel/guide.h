@@ -51,9 +51,16 @@ struct GuideFinding {
     GuideMatch match = GuideMatch::None;
     int types = 0;             // model types the finding rests on
     EngineTechnology tech;     // a field the types disagree on stays unknown
-    bool hybrid = false;       // every type the finding rests on is a hybrid
-    bool someHybrid = false;   // at least one is
+    bool hybrid = false;       // every type the finding rests on is a hybrid (none found: false)
 };
+
+// The technology as the tables and CSV columns name it: stop-start yes/no,
+// injection (diesel for a diesel), aspiration charged/naturally aspirated,
+// deactivation yes/no; "unknown" where the guide does not tell.
+struct TechnologyLabels {
+    std::string stopStart, injection, aspiration, deactivation;
+};
+TechnologyLabels LabelTechnology(const EngineTechnology& t, bool diesel);
 
 // The vehicle's model types: same maker (the maker code when both files give
 // it, else the make's name), displacement within 0.05 l, cylinders, gearbox

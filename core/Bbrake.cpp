@@ -9,14 +9,13 @@ void BrakeStage(Sim& s) {
     if (k == '0') s.Broms = s.Broms + s.Fbmax / 10;
     if (FollowsRequestedSpeed(s)) {
         s.Broms = 0;
-        if (FollowsTraceAhead(s)) {
-            // The brake acts within the step: the trace-following driver
-            // brakes to the trace as it is at the step's end, not ahead.
-            const double target = TraceSpeed(s, 0);
-            if (s.v > target) s.Broms = (s.v - target) * s.Massa / (s.Kbroms * s.Dt) - s.Fmotst;
-        } else if (s.v > 1.1 * s.vb) {
-            s.Broms = (s.v - s.vb) * s.Massa / (s.Kbroms * s.Dt) - s.Fmotst;
-        }
+        // The built-in driver brakes 10 % above the requested speed; the
+        // trace-following one as soon as it is above the trace, and to the
+        // trace as it is at the step's end (the brake acts within the step).
+        const bool trace = FollowsTraceAhead(s);
+        const double target = trace ? TraceSpeed(s, 0) : s.vb;
+        if (s.v > (trace ? 1.0 : 1.1) * target)
+            s.Broms = (s.v - target) * s.Massa / (s.Kbroms * s.Dt) - s.Fmotst;
     }
     if (s.Broms < 0) s.Broms = 0;
     if (s.Broms > s.Fbmax) s.Broms = s.Fbmax;

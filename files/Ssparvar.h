@@ -91,7 +91,7 @@ template <class V> void SnapshotLayout(Sim& s, V& v) {
     v.RealLine(s.Sn52);                            // 52
     v.RealLine(s.Sn53);                            // 53
     v.RealLine(s.Sn54);                            // 54
-    v.RealLine(s.Omvandlare);                     // 55
+    v.RealLine(s.Omvandlare);                      // 55
     v.IntLine(s.Mod);                              // 56
     v.IntLine(s.Modf);                             // 57
     v.IntLine(s.Sn58);                             // 58
@@ -138,7 +138,7 @@ template <class V> void SnapshotLayout(Sim& s, V& v) {
     v.RealLine(s.Rad19);                           // 106
     v.RealLine(s.Stoppstart);                      // 107
     v.RealLine(s.Tank);                            // 108
-    v.RealLine(s.Sparfoljning);                     // 109
+    v.RealLine(s.Sparfoljning);                    // 109
     v.RealLine(s.Rad28);                           // 110
     v.RealLine(s.Rad29);                           // 111
     v.RealLine(s.Fulltid);                         // 112

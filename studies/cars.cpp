@@ -57,7 +57,7 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
             std::optional<carmodel::GuideFinding> found;
             if (guide) {
                 found = carmodel::FindInGuide(*guide, v);
-                if (found->hybrid && found->match != carmodel::GuideMatch::None) {
+                if (found->hybrid) {
                     problems.push_back(where + ": " + row.make + " " + row.model +
                                        " is a hybrid by the guide");
                     continue;
@@ -71,17 +71,12 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
                       {"model", row.model},
                       {"list_line", std::to_string(row.line)}};
             if (found) {
-                auto yesNo = [](std::optional<bool> b, const char* yes, const char* no) {
-                    return b ? std::string(*b ? yes : no) : std::string("unknown");
-                };
-                const carmodel::EngineTechnology& t = found->tech;
+                const carmodel::TechnologyLabels t = carmodel::LabelTechnology(found->tech, carmodel::IsDiesel(row));
                 car.id.push_back({"guide_match", carmodel::GuideMatchName(found->match)});
-                car.id.push_back({"stop_start", yesNo(t.stopStart, "yes", "no")});
-                car.id.push_back({"injection", t.injection == carmodel::Injection::Unknown
-                                                   ? std::string("unknown")
-                                                   : carmodel::InjectionName(t.injection)});
-                car.id.push_back({"aspiration", yesNo(t.turbo, "charged", "naturally aspirated")});
-                car.id.push_back({"deactivation", yesNo(t.deactivation, "yes", "no")});
+                car.id.push_back({"stop_start", t.stopStart});
+                car.id.push_back({"injection", t.injection});
+                car.id.push_back({"aspiration", t.aspiration});
+                car.id.push_back({"deactivation", t.deactivation});
             }
             cars.push_back(std::move(car));
         } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 // testcar: makes cars from rows of the public US test-car list, runs them hot
 // on FTP-75 and HWFET with the automatic gearbox, and sets the simulated fuel
 // use beside the measured.
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <cstdio>
 #include <exception>
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -190,12 +190,7 @@ void PrintClassesByTest(const std::vector<TestCarResult>& done) {
     std::printf("\n| class | FTP-75 tests | mean | within 10 %% | HWFET tests | mean | within 10 %% | "
                 "US06 tests | mean | within 10 %% |\n|---|---|---|---|---|---|---|---|---|---|\n");
     for (int k = 0; k < 8; ++k) {
-        std::vector<std::string> names;
-        for (const auto& r : done)
-            if (!r.klass[k].empty() && std::find(names.begin(), names.end(), r.klass[k]) == names.end())
-                names.push_back(r.klass[k]);
-        std::sort(names.begin(), names.end());
-        for (const auto& n : names) {
+        for (const auto& n : ClassNames(done, k)) {
             std::printf("| %s: %s |", kClassKinds[k], n.c_str());
             for (const char* test : {"FTP", "HWFE", "US06"}) {
                 std::vector<double> ratios;
@@ -213,10 +208,6 @@ void PrintClassesByTest(const std::vector<TestCarResult>& done) {
         }
     }
 }
-
-} // namespace
-
-namespace {
 
 // The trace's tolerance beside a ratio: "kept", or the share of the time
 // outside it.
@@ -346,7 +337,7 @@ int main(int argc, char** argv) {
             std::vector<const TestVehicle*> kept;
             for (const TestVehicle* v : chosen) {
                 GuideFinding f = FindInGuide(*guide, *v);
-                if (f.hybrid && f.match != GuideMatch::None) {
+                if (f.hybrid) {
                     std::fprintf(stderr, "testcar: line %d: %s %s is a hybrid by the guide (%s); left out\n",
                                  v->Base().line, v->Base().make.c_str(), v->Base().model.c_str(),
                                  GuideMatchName(f.match).c_str());

@@ -114,15 +114,11 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
     res.klass[2] = DisplacementBand(base.displacement);
     res.klass[3] = IsDiesel(base) ? "diesel" : "petrol";
     if (guide) {
-        const EngineTechnology& t = guide->tech;
-        auto yesNo = [](std::optional<bool> b, const char* yes, const char* no) {
-            return b ? std::string(*b ? yes : no) : std::string("unknown");
-        };
-        res.klass[4] = yesNo(t.stopStart, "yes", "no");
-        res.klass[5] = IsDiesel(base) ? "diesel" : t.injection == Injection::Unknown ? "unknown"
-                                                                                     : InjectionName(t.injection);
-        res.klass[6] = yesNo(t.turbo, "charged", "naturally aspirated");
-        res.klass[7] = yesNo(t.deactivation, "yes", "no");
+        const TechnologyLabels t = LabelTechnology(guide->tech, IsDiesel(base));
+        res.klass[4] = t.stopStart;
+        res.klass[5] = t.injection;
+        res.klass[6] = t.aspiration;
+        res.klass[7] = t.deactivation;
         res.match = GuideMatchName(guide->match);
     }
     auto one = [&](const TestCarRow* row, const char* test, const char* cycle, double top,
@@ -174,6 +170,15 @@ bool BagsMakeCityFigure(const std::array<double, 3>& bags, double city) {
 const char* const kClassKinds[8] = {"gearbox",   "engine",    "displacement", "fuel",
                                    "stop-start", "injection", "aspiration",   "deactivation"};
 
+std::vector<std::string> ClassNames(const std::vector<TestCarResult>& results, int k) {
+    std::vector<std::string> names;
+    for (const auto& res : results)
+        if (!res.klass[k].empty() && std::find(names.begin(), names.end(), res.klass[k]) == names.end())
+            names.push_back(res.klass[k]);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 RatioStats SummariseRatioList(const std::string& name, const std::vector<double>& r) {
     RatioStats st;
     st.name = name;
@@ -214,14 +219,8 @@ std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& result
         add(std::string("US06 engine: ") + engine,
             [&](const TestCarResult& res, const L& l) { return l.test == "US06" && res.klass[1] == engine; });
     for (int k = 0; k < 8; ++k) {
-        const char* const* kinds = kClassKinds;
-        std::vector<std::string> names;
-        for (const auto& res : results)
-            if (!res.klass[k].empty() && std::find(names.begin(), names.end(), res.klass[k]) == names.end())
-                names.push_back(res.klass[k]);
-        std::sort(names.begin(), names.end());
-        for (const auto& n : names)
-            add(std::string(kinds[k]) + ": " + n,
+        for (const auto& n : ClassNames(results, k))
+            add(std::string(kClassKinds[k]) + ": " + n,
                 [&](const TestCarResult& res, const L& l) { return res.klass[k] == n && conventional(l); });
     }
     return out;

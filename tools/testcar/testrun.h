@@ -24,7 +24,7 @@ struct CycleRun {
     double km = 0, lPer100 = 0;
     // The cycle's phases when it has a phase file (the FTP-75's three bags).
     std::vector<studies::PhaseFigures> phases;
-    // How the built-in driver followed the cycle (the US tests' tolerance).
+    // How the run's driver followed the cycle (the US tests' tolerance).
     std::optional<studies::TraceFigures> trace;
 };
 
@@ -60,7 +60,7 @@ struct TestCarResult {
     std::string klass[8];
     std::string match; // how the guide found the vehicle (empty without it)
     struct Line {
-        std::string test;        // "FTP" or "HWFE"
+        std::string test;        // "FTP", "HWFE" or "US06"
         double simulatedHot = 0; // l/100 km
         double simulated = 0;    // with the cold start of the FTP
         double measured = 0;     // l/100 km
@@ -86,8 +86,10 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
                                  const carmodel::FleetConstants* constants = nullptr, bool bags = false,
                                  bool us06 = false, const carmodel::GuideFinding* guide = nullptr,
                                  bool traceDriver = false);
-// The names of the eight classes of TestCarResult::klass.
+// The names of the eight classes of TestCarResult::klass, and the values
+// class `k` takes in `results` (sorted; empty ones left out).
 extern const char* const kClassKinds[8];
+std::vector<std::string> ClassNames(const std::vector<TestCarResult>& results, int k);
 
 // The summary of many comparisons: the share of ratios within 5 and 10 %,
 // and the mean and spread of the ratio by class.
