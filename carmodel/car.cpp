@@ -86,6 +86,9 @@ const std::map<std::string, std::pair<double, double>> kRanges = {
     {"enrichment", {0, 2}},
     {"knock_loss", {0, 0.5}},
     {"throttle_step", {0.001, 60}},
+    {"catalyst_conversion", {0, 100}}, // % converted when warm: CO, NOx, HC
+    {"catalyst_light_off", {0, 900}},  // °C
+    {"start_temp", {-50, 60}},         // °C
     {"tank", {0.1, 1e5}}, // l; written with three decimals, and the model needs fuel
     {"aux_power", {0, 1e6}},
     {"brake_force", {0, 1e7}},
@@ -145,6 +148,7 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
     over.indicatedEff = over.pumping = over.throttleOpen = over.lightLoad = over.heatLoss =
         over.enrichment = over.knock = kNone;
     over.friction = {kNone, kNone, kNone};
+    std::array<double, 3> conversion{kNone, kNone, kNone}, lightOff{kNone, kNone, kNone};
     std::string line;
     int lineNo = 0;
     std::map<std::string, int> seen;
@@ -273,6 +277,21 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
             s.belowIdlePower = words[0] == "power";
         } else if (key == "converter_slip") {
             s.converterSlip = one();
+        } else if (key == "catalyst") {
+            if (words.size() != 1 ||
+                (words[0] != "none" && words[0] != "three-way" && words[0] != "oxidation-scr"))
+                throw std::runtime_error(where + ": catalyst must be none, three-way or oxidation-scr");
+            s.catalyst = words[0] == "none"        ? Catalyst::None
+                         : words[0] == "three-way" ? Catalyst::ThreeWay
+                                                   : Catalyst::OxidationScr;
+        } else if (key == "catalyst_conversion") {
+            const auto v = nums(3, 3);
+            for (int k = 0; k < 3; ++k) conversion[k] = v[k];
+        } else if (key == "catalyst_light_off") {
+            const auto v = nums(3, 3);
+            for (int k = 0; k < 3; ++k) lightOff[k] = v[k];
+        } else if (key == "start_temp") {
+            s.startTemp = one();
         } else if (key == "stop_start") {
             if (words.size() != 1 || (words[0] != "yes" && words[0] != "no"))
                 throw std::runtime_error(where + ": stop_start must be yes or no");
@@ -337,6 +356,16 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
     take(s.figures.heatLoss, over.heatLoss);
     take(s.figures.enrichment, over.enrichment);
     take(s.figures.knock, over.knock);
+    if (s.catalyst != Catalyst::None) {
+        s.catalystFigures = CatalystDefaults(s.catalyst);
+        for (int k = 0; k < 3; ++k) {
+            take(s.catalystFigures.conversion[k], conversion[k]);
+            take(s.catalystFigures.lightOff[k], lightOff[k]);
+        }
+    } else {
+        need(std::isnan(conversion[0]) && std::isnan(lightOff[0]),
+             "catalyst_conversion and catalyst_light_off need a catalyst");
+    }
     if (!haveItf) s.idleTorqueFraction = s.fuel == Fuel::Petrol ? 0.70 : 0.50;
     need(s.idleTorqueFraction > 0 && s.idleTorqueFraction <= 1, "idle_torque_fraction is 0..1");
     need(s.figures.indicatedEff > 0.1 && s.figures.indicatedEff < 0.6,
@@ -532,6 +561,49 @@ double EngineModel::Efficiency(double T, double n) const {
     return EfficiencyAbove(T, s_.idleRpm) * n / s_.idleRpm;
 }
 
+CatalystFigures CatalystDefaults(Catalyst c) {
+    // Public figures of warm catalysts on cars of the 2020s: a three-way
+    // catalyst converts nearly all, HC lighting off last; a diesel's oxidation
+    // catalyst lights off early, its SCR needs the urea's temperature.
+    if (c == Catalyst::OxidationScr) return {{95, 85, 90}, {180, 230, 200}};
+    return {{97, 98.5, 99.5}, {250, 270, 280}};
+}
+
+// The conversion curve: S-shaped about the light-off temperature.
+static double Conversion(double warm, double lightOff, double temp) {
+    return warm / (1 + std::exp(-(temp - lightOff) / 18.0));
+}
+
+double EngineModel::AirRatio(double T, double n) const {
+    const double ne = std::max(n, s_.idleRpm);
+    const double x = Clamp(T / std::max(1.0, FullLoad(ne)), 0.0, 1.1);
+    if (s_.fuel == Fuel::Petrol) return Lambda(x, ne);
+    return std::max(1.2, 4.0 - 2.8 * x); // a diesel runs lean, least so at full load
+}
+
+Emissions EngineModel::EngineOut(double T, double n) const {
+    const double ne = std::max(n, s_.idleRpm);
+    const double x = Clamp(T / std::max(1.0, FullLoad(ne)), 0.0, 1.1);
+    const double r = ne / s_.powerRpm;
+    Emissions e;
+    if (s_.fuel == Fuel::Petrol) {
+        // Near stoichiometric: CO and HC highest at light load (slow, cool
+        // combustion), CO rising steeply in a rich mixture; NOx with the
+        // combustion temperature, falling again when rich.
+        const double rich = 1.0 - Lambda(x, ne);
+        e.co = 12.0 + 20.0 * std::exp(-x / 0.1) + 2200.0 * rich;
+        e.hc = 6.0 + 12.0 * std::exp(-x / 0.08) + 60.0 * rich;
+        e.nox = (4.0 + 40.0 * std::pow(x, 1.3) * std::exp(-std::pow((r - 0.45) / 0.4, 2))) *
+                std::max(0.0, 1.0 - rich / 0.08);
+    } else {
+        const double smoke = std::max(0.0, (x - 0.85) / 0.15);
+        e.co = 3.0 + 25.0 * std::exp(-x / 0.08) + 20.0 * smoke * smoke;
+        e.hc = 1.0 + 8.0 * std::exp(-x / 0.08);
+        e.nox = 8.0 + 25.0 * std::pow(x, 1.2) * std::exp(-std::pow((r - 0.5) / 0.45, 2));
+    }
+    return e;
+}
+
 Emissions EngineModel::Specific(double T, double n) const {
     const double ne = std::max(n, s_.idleRpm); // below idle the engine turns at idle
     const double x = Clamp(T / std::max(1.0, FullLoad(ne)), 0.0, 1.1);
@@ -691,6 +763,26 @@ CarTables BuildTables(const CarDescription& s) {
         t.nox.z.push_back(nox);
         t.hc.z.push_back(hc);
     }
+    if (s.catalyst != Catalyst::None) {
+        // The engine's own emissions replace the warm car's, the catalyst
+        // converts them by its temperature (rows to 1050 °C: the simulator
+        // looks up to 1000 °C and needs a row above).
+        t.lambda = t.eff;
+        for (std::size_t i = 0; i < t.eff.rows.size(); ++i)
+            for (std::size_t j = 0; j < t.eff.cols.size(); ++j) {
+                const double n = t.eff.rows[i], T = t.eff.cols[j];
+                const Emissions em = eng.EngineOut(T, n);
+                t.co.z[i][j] = r(em.co, 3);
+                t.nox.z[i][j] = r(em.nox, 3);
+                t.hc.z[i][j] = r(em.hc, 3);
+                t.lambda.z[i][j] = r(std::max(0.0, 100 * (1 - eng.AirRatio(T, n))), 3);
+            }
+        const CatalystFigures& c = s.catalystFigures;
+        for (double temp = 0; temp <= 1050; temp += 25)
+            t.conversion.push_back({temp, r(Conversion(c.conversion[0], c.lightOff[0], temp), 3),
+                                    r(Conversion(c.conversion[1], c.lightOff[1], temp), 3),
+                                    r(Conversion(c.conversion[2], c.lightOff[2], temp), 3)});
+    }
 
     // Gears: the real box, then its top gear repeated up to ten.
     const std::size_t ng = s.gears.size();
@@ -802,6 +894,8 @@ std::vector<std::pair<std::string, std::string>> CarTableFiles(const CarDescript
         f.Line(Utf8To1252("! 1: högsta vridmoment Nm över varvtal varv/min"));
         f.Line(Utf8To1252("! 2: verkningsgrad %, 3: CO, 4: NOx, 5: HC g per kg bränsle,"));
         f.Line(Utf8To1252("!    kolumner vridmoment Nm, rader varvtal varv/min"));
+        if (s.catalyst != Catalyst::None)
+            f.Line(Utf8To1252("! 3-5 före katalysatorn; 6: katalysatorns omvandling %, 7: anrikning %"));
         f.Line(Utf8To1252("! Momentaxelns maxvärde i musseldiagrammet: " + Fixed(t.mommax, 0) +
                           " Nm"));
         f.Line("TAB 1");
@@ -813,6 +907,15 @@ std::vector<std::pair<std::string, std::string>> CarTableFiles(const CarDescript
         Write2d(f, "3", t.co, 3);
         Write2d(f, "4", t.nox, 3);
         Write2d(f, "5", t.hc, 3);
+        if (!t.conversion.empty()) {
+            f.Line("TAB 6");
+            f.Line(Utf8To1252("katalysator °C, omvandlat % CO NOx HC"));
+            for (const auto& row : t.conversion)
+                f.Line(NumberLine("MOTOR.TAB table 6")(row[0], 1, 7)(row[1], 3, 9)(row[2], 3, 9)(row[3], 3, 9)
+                           .Text());
+            f.Line();
+            Write2d(f, "7", t.lambda, 3);
+        }
         f.Line("Const");
         f.Line(Utf8To1252("Stegtid s (minsta tid mellan två gaspådrag med tangent)"));
         f.Line(Fixed(s.throttleStep, 3));

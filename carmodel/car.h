@@ -13,6 +13,21 @@ namespace tralvik::carmodel {
 
 enum class Fuel { Petrol, Diesel };
 
+// Exhaust after-treatment. None: the engine table's emissions are what leaves
+// the tailpipe, as the model of a warm car always had. Otherwise the tables
+// are the engine's own and the simulation warms a catalyst (constants line 19).
+enum class Catalyst { None, ThreeWay, OxidationScr };
+
+// A catalyst's conversion by its temperature: for CO, NOx and HC the share
+// converted when warm (%), and the temperature at which half of that is
+// reached (light-off, °C).
+struct CatalystFigures {
+    std::array<double, 3> conversion{}; // CO, NOx, HC
+    std::array<double, 3> lightOff{};
+};
+// The defaults of a kind; ThreeWay for petrol, OxidationScr for diesel.
+CatalystFigures CatalystDefaults(Catalyst c);
+
 // Engine technologies with their loss figures. The defaults come from public
 // engineering figures (peak brake efficiency, friction and pumping mean
 // effective pressures of production engines); a description may override any.
@@ -77,6 +92,9 @@ struct CarDescription {
     double brakeForce = 10000; // N
     bool stopStart = false;    // the engine stops while the car stands
     double converterSlip = 0;  // % lost from third gear up at high demand (automatic)
+    Catalyst catalyst = Catalyst::None;
+    CatalystFigures catalystFigures;
+    double startTemp = 23;     // °C: the air, and the engine at a cold start (a test cell's)
 };
 
 // Reads a car description (see the carmaker's --help). Throws std::runtime_error
@@ -111,6 +129,10 @@ class EngineModel {
     // fuel while only n reaches the gearbox.
     double Efficiency(double T, double n) const;
     Emissions Specific(double T, double n) const;
+    // The engine's own emissions (before a catalyst), g per kg of fuel, and
+    // its air-fuel ratio over the stoichiometric one.
+    Emissions EngineOut(double T, double n) const;
+    double AirRatio(double T, double n) const;
     // Brake efficiency at brake mean effective pressure `bmep` (bar) and n,
     // for the report's points of the map.
     double EfficiencyAtMep(double bmep, double n) const;
@@ -141,6 +163,11 @@ struct CarTables {
     double massTab = 0, cdaTab = 0;
     Table1 fullLoad;         // engine "1"
     Table2 eff, co, nox, hc; // engine "2".."5"
+    // With a catalyst: engine "6", conversion % of CO, NOx, HC over
+    // catalyst temperature (°C), and "7", the enrichment (% fuel over the
+    // stoichiometric) over torque and speed.
+    std::vector<std::array<double, 4>> conversion;
+    Table2 lambda;
     // Gear table: ten gears of upshift m/s, downshift m/s, eff1 %, rpm per m/s, eff2 %.
     std::array<std::array<double, 5>, 10> gears{};
     double mommax = 0;      // torque-axis maximum the instrument panel will find

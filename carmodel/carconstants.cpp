@@ -16,8 +16,8 @@ using namespace tralvik::formats;
 const char* const kConstantNames[58] = {
     "Ttidd",     "Tkarta",   "Bilmapp", "Rad4",   "Tforb",  "Rad6",      "Tford",
     "Tvx",       "Rad9",     "Mussfil", "Rad11",  "Rad12",  "Tresultat", "Tresultatp",
-    "Myname",    "Imax",     "Rad17",   "Massa",  "Rad19",  "Stoppstart", "Tank",
-    "Sparfoljning", "Omvandlare", "Fbmax",   "Phjalp", "Rad26",  "CdA",       "Rad28",
+    "Myname",    "Imax",     "Rad17",   "Massa",  "Katalysator", "Stoppstart", "Tank",
+    "Sparfoljning", "Omvandlare", "Fbmax",   "Phjalp", "Starttemp", "CdA",     "Uppehall",
     "Rad29",     "Rad30",    "Rad31",   "Brannv", "Tathet", "Nmax",      "Fulltid",
     "Fullangd",  "Cykeltyp", "Rad38",   "Spara",  "Rad40",  "Rad41",     "Stopptom",
     "Vagkrokar", "Rad44",    "ttot",    "tcykel", "ltot",   "lkarta",    "Rad49",
@@ -80,6 +80,10 @@ void SetCarConstants(Constants& v, const CarDescription& car) {
     v["Nmax"] = Num(car.maxRpm, 3);
     if (car.stopStart) v["Stoppstart"] = "1";
     if (car.converterSlip > 0) v["Omvandlare"] = Num(car.converterSlip, 3);
+    if (car.catalyst != Catalyst::None) {
+        v["Katalysator"] = "1";
+        v["Starttemp"] = Num(car.startTemp, 3);
+    }
 }
 
 Constants ReadConstants(const std::string& path) {

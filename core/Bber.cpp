@@ -9,7 +9,10 @@
 namespace tralvik {
 
 void ComputeStep(Sim& s) {
-    if (s.Nsteg == 1) s.gearTableDue = true;
+    if (s.Nsteg == 1) {
+        s.gearTableDue = true;
+        if (HasCatalyst(s)) StartTemperatures(s);
+    }
     CycleStage(s);
     TimeStep(s);
     GradientStage(s);
@@ -57,6 +60,7 @@ void ComputeStep(Sim& s) {
             s.stoppedTime = 0;
         }
     }
+    if (HasCatalyst(s)) TemperatureStage(s);
     s.Bensin = s.Bensin - s.Dt * s.Bflode;
     s.Rad49 = 100;
     s.U = 120;

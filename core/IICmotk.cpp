@@ -40,6 +40,12 @@ void EmissionStage(Sim& s, int substance) {
         *memo[substance] = Rnd(1000 * specific);
     }
     double e = s.Bflode * s.Tathet * specific * s.Dt;
+    if (HasCatalyst(s)) {
+        double* engineOut[3] = {&s.COeng, &s.NOxeng, &s.HCeng};
+        e = e * ColdEmissionFactor(s, substance);
+        *engineOut[substance] = *engineOut[substance] + e;
+        e = e * TailpipeShare(s, substance);
+    }
     *grams[substance] = *grams[substance] + e;
     if (s.Delmat >= 1) *part[substance] = *part[substance] + e;
 }

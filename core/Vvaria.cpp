@@ -95,6 +95,8 @@ void ResetState(Sim& s) {
     s.engineStopped = false;
     s.stoppedTime = 0;
     s.converterShare = 1;
+    s.catalystHeating = false;
+    s.ratedKw = 0;
     s.COg = 0;
     s.NOxg = 0;
     s.HCg = 0;
@@ -151,11 +153,11 @@ void ResetState(Sim& s) {
     s.Sn7 = 0;
     s.Sn12 = 0;
     s.Sn13 = 0;
-    s.Sn15 = s.Sn16 = s.Sn17 = 0;
+    s.HCeng = s.Sn16 = s.Sn17 = 0;
     s.Sn30 = 0;
     s.Sn39 = 0;
     s.Sn47 = '0';
-    s.Sn50 = s.Sn51 = s.Sn52 = s.Sn53 = 0;
+    s.engineTemp = s.catalystTemp = s.COeng = s.NOxeng = 0;
     s.Sn54 = 50;
     s.Sn58 = 0;
     s.Sn69 = 0;

@@ -71,8 +71,16 @@ struct SimState {
     // The share of the engine's power the open torque converter passes on in
     // this step (1: locked, or no such option).
     double converterShare = 1;
+    // The catalyst option (constants line 19): the catalyst heating after a
+    // cold start, and the engine's greatest power (kW, 0 until first needed).
+    bool catalystHeating = false;
+    double ratedKw = 0;
     double ICvgr = 0, Bflode = 0, Bensin = 0;
     double COg = 0, NOxg = 0, HCg = 0, COgf = 0, NOxgf = 0, HCgf = 0;
+    // With a catalyst: coolant and catalyst temperature (°C) and the engine's
+    // own CO, NOx and HC (g; COg.. are then what leaves the tailpipe).
+    double engineTemp = 0, catalystTemp = 0, COeng = 0, NOxeng = 0, HCeng = 0;
+    double Sn54 = 0;
     uint8_t Delmat = 0;
     double COdel = 0, NOxdel = 0, HCdel = 0;
     int32_t Nmemo = 0, Mmemo = 0, Effmemo = 0, COmemo = 0, NOxmemo = 0, HCmemo = 0;
@@ -111,11 +119,10 @@ struct SimState {
     int32_t Slinga = 0;
     double Sn6 = 0;
     int32_t Sn7 = 0, Sn8 = 0, Sn9 = 0, Sn10 = 0, Sn11 = 0, Sn12 = 0, Sn13 = 0;
-    double Sn15 = 0, Sn16 = 0, Sn17 = 0;
+    double Sn16 = 0, Sn17 = 0;
     Text Sn18, Sn19;
     double Sn24 = 0, Sn30 = 0, Sn39 = 0, Sn45 = 0;
     char Sn47 = 0;
-    double Sn50 = 0, Sn51 = 0, Sn52 = 0, Sn53 = 0, Sn54 = 0;
     int32_t Sn58 = 0;
     char Sn64 = 0;
     int16_t Sn67 = 0;

@@ -38,6 +38,19 @@ void GearStage(Sim& s);
 // IICmotk: engine torque limit, efficiency, fuel flow; emissions.
 void EngineStage(Sim& s);
 void EmissionStage(Sim& s, int substance); // 0 CO, 1 NOx, 2 HC
+// Kkatal, the catalyst option (constants line 19 Katalysator = 1).
+bool HasCatalyst(const Sim& s);
+// The coolant's and catalyst's temperatures at the run's start: the air's
+// (line 26), or a warm engine's cooled for line 28's seconds.
+void StartTemperatures(Sim& s);
+// The share of the engine's CO (0), NOx (1) or HC (2) the catalyst lets
+// through at its temperature (the engine table's table 6, % converted).
+double TailpipeShare(Sim& s, int substance);
+// How many times more of it a cold engine makes.
+double ColdEmissionFactor(const Sim& s, int substance);
+// The cold engine's and the catalyst heating's extra fuel (raises Bflode);
+// warms the coolant and the catalyst by the step's fuel.
+void TemperatureStage(Sim& s);
 // Mmotst: driving resistance.
 void ResistanceStage(Sim& s);
 // Hhastk: speed.

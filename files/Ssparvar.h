@@ -51,7 +51,7 @@ template <class V> void SnapshotLayout(Sim& s, V& v) {
     v.IntLine(s.Sn12);                             // 12
     v.IntLine(s.Sn13);                             // 13
     v.RealLine(s.Energi);                          // 14
-    v.RealLine(s.Sn15);                            // 15
+    v.RealLine(s.HCeng);                           // 15
     v.RealLine(s.Sn16);                            // 16
     v.RealLine(s.Sn17);                            // 17
     v.TextLine(s.Sn18, kTextMax);                  // 18
@@ -86,10 +86,10 @@ template <class V> void SnapshotLayout(Sim& s, V& v) {
     v.CharLine(s.Sn47);                            // 47
     v.RealLine(s.Rad53);                           // 48
     v.RealLine(s.Rad54);                           // 49
-    v.RealLine(s.Sn50);                            // 50
-    v.RealLine(s.Sn51);                            // 51
-    v.RealLine(s.Sn52);                            // 52
-    v.RealLine(s.Sn53);                            // 53
+    v.RealLine(s.engineTemp);                      // 50
+    v.RealLine(s.catalystTemp);                    // 51
+    v.RealLine(s.COeng);                           // 52
+    v.RealLine(s.NOxeng);                          // 53
     v.RealLine(s.Sn54);                            // 54
     v.RealLine(s.Omvandlare);                      // 55
     v.IntLine(s.Mod);                              // 56
@@ -135,11 +135,11 @@ template <class V> void SnapshotLayout(Sim& s, V& v) {
     v.RealLine(s.Massa);                           // 103
     v.RealLine(s.Massatab);                        // 104
     v.RealLine(s.CdA);                             // 105
-    v.RealLine(s.Rad19);                           // 106
+    v.RealLine(s.Katalysator);                           // 106
     v.RealLine(s.Stoppstart);                      // 107
     v.RealLine(s.Tank);                            // 108
     v.RealLine(s.Sparfoljning);                    // 109
-    v.RealLine(s.Rad28);                           // 110
+    v.RealLine(s.Uppehall);                           // 110
     v.RealLine(s.Rad29);                           // 111
     v.RealLine(s.Fulltid);                         // 112
     v.RealLine(s.Fullangd);                        // 113
@@ -205,7 +205,7 @@ template <class V> void SnapshotLayout(Sim& s, V& v) {
     v.RealLine(s.mel);                                                          // 182
     v.RealLine(s.Sn183);                                                        // 183
     v.RealLine(s.Pdrag);                                                        // 184
-    v.RealLine(s.Rad26);                                                        // 185
+    v.RealLine(s.Starttemp);                                                        // 185
     for (double& x : s.Sn186_192) v.RealLine(x);                                // 186-192
     v.RealLine(s.Phjalp);                                                       // 193
     v.RealLine(s.Ireg);                                                         // 194

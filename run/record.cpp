@@ -30,7 +30,7 @@ bool RunRecorder::Start(const Sim& s, std::string& error) {
     density_ = s.Tathet;
     fuel_ = FuelByDensity(s.Tathet);
     timeCycle_ = s.Cykeltyp == 'T';
-    ttot_ = s.ttot;
+    ttot_ = startTtot_ = s.ttot;
     ltot_ = startLtot_ = s.ltot;
     bensin_ = startBensin_ = s.Bensin;
     co_ = s.COg;
@@ -38,6 +38,8 @@ bool RunRecorder::Start(const Sim& s, std::string& error) {
     hc_ = s.HCg;
     position_ = Position(s, timeCycle_);
     energy_.Start(s);
+    catalyst_ = HasCatalyst(s);
+    if (catalyst_) grams_ = startGrams_ = {s.COg, s.NOxg, s.HCg, s.COeng, s.NOxeng, s.HCeng};
     const Text& cycle = timeCycle_ ? s.Ttidd : s.Tkarta;
     cycle_ = Cp1252ToUtf8(LastComponent(cycle));
     std::string name = FsPath(PhaseFileName(cycle));
@@ -81,6 +83,13 @@ void RunRecorder::Tick(const Sim& s) {
     nox_ = s.NOxg;
     hc_ = s.HCg;
     position_ = Position(s, timeCycle_);
+    if (catalyst_) {
+        const double hcEngine = s.HCeng - grams_[5];
+        if (!lightOff_ && hcEngine > 0 && step.hc_g <= 0.5 * hcEngine) lightOff_ = s.ttot - startTtot_;
+        grams_ = {s.COg, s.NOxg, s.HCg, s.COeng, s.NOxeng, s.HCeng};
+        engineC_ = s.engineTemp;
+        catalystC_ = s.catalystTemp;
+    }
     if (!keepSamples_) return;
     Sample sm;
     sm.t_s = s.ttot;
@@ -97,6 +106,16 @@ void RunRecorder::Tick(const Sim& s) {
     sm.rpm = stopped ? 0 : s.nel;
     sm.torque_nm = stopped ? 0 : s.mic;
     sm.distance_m = s.ltot - startLtot_;
+    if (catalyst_) {
+        sm.co_g = grams_[0] - startGrams_[0];
+        sm.nox_g = grams_[1] - startGrams_[1];
+        sm.hc_g = grams_[2] - startGrams_[2];
+        sm.co_engine_g = grams_[3] - startGrams_[3];
+        sm.nox_engine_g = grams_[4] - startGrams_[4];
+        sm.hc_engine_g = grams_[5] - startGrams_[5];
+        sm.engine_c = engineC_;
+        sm.catalyst_c = catalystC_;
+    }
     samples_.push_back(sm);
 }
 
@@ -107,14 +126,39 @@ void RunRecorder::Finish(Summary& summary) const {
     summary.energy = energy_.Result();
     summary.cycle = cycle_;
     if (timeCycle_ && IsFtp75(cycle_)) summary.ftp75 = Ftp75Weighted(summary.phases);
+    if (catalyst_) {
+        CatalystFigures k;
+        k.co_engine_g = grams_[3] - startGrams_[3];
+        k.nox_engine_g = grams_[4] - startGrams_[4];
+        k.hc_engine_g = grams_[5] - startGrams_[5];
+        const double km = (ltot_ - startLtot_) / 1000;
+        if (km > 0) {
+            k.co_engine_g_per_km = k.co_engine_g / km;
+            k.nox_engine_g_per_km = k.nox_engine_g / km;
+            k.hc_engine_g_per_km = k.hc_engine_g / km;
+        }
+        k.engine_temp_c = engineC_;
+        k.catalyst_temp_c = catalystC_;
+        k.light_off_s = lightOff_;
+        summary.catalyst = k;
+    }
 }
 
 std::string RunRecorder::SeriesCsv() const {
-    std::string out = "t_s,v_kmh,requested_kmh,fuel_l,co2_g,rpm,torque_nm\n";
-    for (const Sample& s : samples_)
+    // A car with a catalyst adds its columns; other runs' series stay as they were.
+    std::string out = "t_s,v_kmh,requested_kmh,fuel_l,co2_g,rpm,torque_nm";
+    if (catalyst_) out += ",co_g,nox_g,hc_g,co_engine_g,nox_engine_g,hc_engine_g,engine_c,catalyst_c";
+    out += "\n";
+    for (const Sample& s : samples_) {
         out += Shortest(s.t_s) + "," + Shortest(s.v_kmh) + "," + Shortest(s.requested_kmh) + "," +
                Shortest(s.fuel_l) + "," + Shortest(s.co2_g) + "," + Shortest(s.rpm) + "," +
-               Shortest(s.torque_nm) + "\n";
+               Shortest(s.torque_nm);
+        if (catalyst_)
+            for (double v : {s.co_g, s.nox_g, s.hc_g, s.co_engine_g, s.nox_engine_g, s.hc_engine_g,
+                             s.engine_c, s.catalyst_c})
+                out += "," + Shortest(v);
+        out += "\n";
+    }
     return out;
 }
 

@@ -2,6 +2,7 @@
 // figures of the summary and the report's charts.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,10 @@ struct Sample {
     // stopped.
     double t_s = 0, v_kmh = 0, requested_kmh = 0, fuel_l = 0, co2_g = 0, rpm = 0, torque_nm = 0;
     double distance_m = 0;
+    // With a catalyst: tailpipe and engine-out grams since START, coolant
+    // and catalyst temperature (°C).
+    double co_g = 0, nox_g = 0, hc_g = 0, co_engine_g = 0, nox_engine_g = 0, hc_engine_g = 0;
+    double engine_c = 0, catalyst_c = 0;
 };
 
 class RunRecorder {
@@ -52,7 +57,13 @@ class RunRecorder {
     studies::EnergyMeter energy_;
     // The state at the end of the previous tick.
     double ttot_ = 0, ltot_ = 0, bensin_ = 0, co_ = 0, nox_ = 0, hc_ = 0, position_ = 0;
-    double startBensin_ = 0, startLtot_ = 0;
+    double startBensin_ = 0, startLtot_ = 0, startTtot_ = 0;
+    // The catalyst option: the figures at START, the last tick's, and when
+    // the catalyst first converted half of a step's HC.
+    bool catalyst_ = false;
+    std::array<double, 6> startGrams_{}, grams_{};
+    double engineC_ = 0, catalystC_ = 0;
+    std::optional<double> lightOff_;
     bool keepSamples_;
     std::vector<Sample> samples_;
 };

@@ -72,6 +72,19 @@ std::vector<std::pair<std::string, double>> EnergyCells(EnergyBalance e) {
     return c;
 }
 
+// The catalyst's figures as named numbers.
+std::vector<std::pair<std::string, std::optional<double>>> CatalystCells(const CatalystFigures& k) {
+    return {{"co_engine_g", k.co_engine_g},
+            {"nox_engine_g", k.nox_engine_g},
+            {"hc_engine_g", k.hc_engine_g},
+            {"co_engine_g_per_km", k.co_engine_g_per_km},
+            {"nox_engine_g_per_km", k.nox_engine_g_per_km},
+            {"hc_engine_g_per_km", k.hc_engine_g_per_km},
+            {"engine_temp_c", k.engine_temp_c},
+            {"catalyst_temp_c", k.catalyst_temp_c},
+            {"catalyst_light_off_s", k.light_off_s}};
+}
+
 // The FTP-75 weighting and the US units, as named numbers.
 std::vector<std::pair<std::string, std::optional<double>>> RegulatoryCells(const Summary& s) {
     std::vector<std::pair<std::string, std::optional<double>>> c;
@@ -161,6 +174,15 @@ std::string SummaryText(const Summary& s) {
     line("CO", Fixed(s.co_g, 3) + " g  (" + Fixed(s.co_g_per_km, 3) + " g/km" + perMile(s.co_g_per_km, 3) + ")");
     line("NOx", Fixed(s.nox_g, 3) + " g  (" + Fixed(s.nox_g_per_km, 3) + " g/km" + perMile(s.nox_g_per_km, 3) + ")");
     line("HC", Fixed(s.hc_g, 3) + " g  (" + Fixed(s.hc_g_per_km, 3) + " g/km" + perMile(s.hc_g_per_km, 3) + ")");
+    if (s.catalyst) {
+        const CatalystFigures& k = *s.catalyst;
+        line("engine out", "CO " + Fixed(k.co_engine_g, 3) + " g, NOx " + Fixed(k.nox_engine_g, 3) + " g, HC " +
+                               Fixed(k.hc_engine_g, 3) + " g (before the catalyst)");
+        line("catalyst", "half the HC converted from " +
+                             (k.light_off_s ? Fixed(*k.light_off_s, 1) + " s" : std::string("never")) +
+                             "; at the end engine " + Fixed(k.engine_temp_c, 1) + " C, catalyst " +
+                             Fixed(k.catalyst_temp_c, 1) + " C");
+    }
     line("final speed", Fixed(s.v_final_kmh, 1) + " km/h");
     line("top speed", Fixed(s.v_max_kmh, 1) + " km/h");
     if (s.co2_g)
@@ -236,6 +258,8 @@ std::string SummaryJson(const Summary& s) {
         for (const auto& [key, value] : EnergyCells(*s.energy)) j += ", \"" + key + "\": " + Json(value);
     if (s.cycle) j += ", \"cycle\": \"" + JsonEscape(*s.cycle) + "\"";
     for (const auto& [key, value] : RegulatoryCells(s)) j += ", \"" + key + "\": " + Json(value);
+    if (s.catalyst)
+        for (const auto& [key, value] : CatalystCells(*s.catalyst)) j += ", \"" + key + "\": " + Json(value);
     if (!s.phases.empty()) {
         j += ", \"phases\": [";
         for (std::size_t i = 0; i < s.phases.size(); ++i) {
@@ -291,6 +315,8 @@ std::vector<std::pair<std::string, std::string>> SummaryCells(const Summary& s) 
         for (const auto& [key, value] : EnergyCells(*s.energy)) num(key, value);
     if (s.cycle) c.emplace_back("cycle", *s.cycle);
     for (const auto& [key, value] : RegulatoryCells(s)) num(key, value);
+    if (s.catalyst)
+        for (const auto& [key, value] : CatalystCells(*s.catalyst)) num(key, value);
     for (const PhaseFigures& p : s.phases) {
         const std::string n = p.phase.name + ": ";
         num(n + "distance_m", p.distance_m);
@@ -346,6 +372,19 @@ std::optional<Summary> SummaryFromJson(const std::string& json) {
         s.ftp75 = DistanceFigures{num("ftp75_l_per_100km"), num("ftp75_co2_g_per_km"),
                                   num("ftp75_co_g_per_km"), num("ftp75_nox_g_per_km"),
                                   num("ftp75_hc_g_per_km")};
+    if (j.contains("co_engine_g")) {
+        CatalystFigures k;
+        k.co_engine_g = num("co_engine_g");
+        k.nox_engine_g = num("nox_engine_g");
+        k.hc_engine_g = num("hc_engine_g");
+        k.co_engine_g_per_km = opt("co_engine_g_per_km");
+        k.nox_engine_g_per_km = opt("nox_engine_g_per_km");
+        k.hc_engine_g_per_km = opt("hc_engine_g_per_km");
+        k.engine_temp_c = num("engine_temp_c");
+        k.catalyst_temp_c = num("catalyst_temp_c");
+        k.light_off_s = opt("catalyst_light_off_s");
+        s.catalyst = k;
+    }
     if (j.contains("phases"))
         for (const auto& p : j["phases"]) {
             PhaseFigures f;

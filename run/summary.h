@@ -16,6 +16,17 @@ namespace tralvik::run {
 // The summary's name of why a run ended ("mode 100", "Fulltid", "Fullangd").
 const char* RunEndText(RunEnd e);
 
+// With a catalyst (constants line 19): the engine's own emissions beside the
+// tailpipe's (co_g.. of the summary), the temperatures at the end and when
+// the catalyst first converted half the engine's HC (s from START; none when
+// it never did).
+struct CatalystFigures {
+    double co_engine_g = 0, nox_engine_g = 0, hc_engine_g = 0;
+    std::optional<double> co_engine_g_per_km, nox_engine_g_per_km, hc_engine_g_per_km;
+    double engine_temp_c = 0, catalyst_temp_c = 0;
+    std::optional<double> light_off_s;
+};
+
 struct Summary {
     int64_t ticks = 0;
     std::string end;
@@ -32,6 +43,7 @@ struct Summary {
     std::optional<studies::EnergyBalance> energy; // J
     std::optional<std::string> cycle;    // the cycle file's name (UTF-8)
     std::optional<studies::DistanceFigures> ftp75; // FTP-75 weighted by its bags
+    std::optional<CatalystFigures> catalyst;
     // Presentation: US units (mpg, g/mi) beside SI in the text, JSON and CSV.
     bool us = false;
 };

@@ -68,7 +68,7 @@ const Case kCases[] = {
      "--set-car A=-50: (as f0) f0 -222.41108076302498 is outside 0..100000"},
     {"--no-draw --cars fleet.csv --set-car f2=1e-9 data", 2, "is outside 1e-05..1000"},
     {"--no-draw --cars fleet.csv --set-car tank=1e-300 data", 2, "tank 1e-300 is outside 0.1..100000"},
-    {"--no-draw --vary Rad19=-1e308:1e308 --samples 2 data", 2, "is wider than a number can hold"},
+    {"--no-draw --vary Rad29=-1e308:1e308 --samples 2 data", 2, "is wider than a number can hold"},
     {"--class klass nodata --report k.html", 2, "simuleringsmappen nodata finns inte"},
     {"--class nonexist data --report k.html", 2, "klassmappen nonexist finns inte"},
     {"--class klass data --report afolder", 2, "cannot write afolder: it is a folder"},

@@ -155,16 +155,16 @@ TEST_F(ReadConstantsTest, StartUpReadTakesEveryLine) {
     EXPECT_EQ(s.Imax, 500);
     EXPECT_EQ(s.Rad17, 300);  // start-up read: taken
     EXPECT_EQ(s.Massa, 1200); // not -1: the table's mass is not taken
-    EXPECT_EQ(s.Rad19, 19);
+    EXPECT_EQ(s.Katalysator, 19);
     EXPECT_EQ(s.Stoppstart, 20.5);
     EXPECT_EQ(s.Tank, 40);
     EXPECT_EQ(s.Sparfoljning, 22);
     EXPECT_EQ(s.Omvandlare, -23);
     EXPECT_EQ(s.Fbmax, 8000);
     EXPECT_EQ(s.Phjalp, 400);
-    EXPECT_EQ(s.Rad26, 26);
+    EXPECT_EQ(s.Starttemp, 26);
     EXPECT_EQ(s.CdA, 0.6); // not -1: stays
-    EXPECT_EQ(s.Rad28, 28);
+    EXPECT_EQ(s.Uppehall, 28);
     EXPECT_EQ(s.Rad29, 29); // 2.9E1
     EXPECT_EQ(s.Brannv, 9.1);
     EXPECT_EQ(s.Tathet, 0.74);

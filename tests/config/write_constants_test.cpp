@@ -41,16 +41,16 @@ void FillRecord(Sim& s, const std::string& d) {
     s.Imax = 500;
     s.Rad17 = 300;
     s.Massa = 1350;
-    s.Rad19 = 19;
+    s.Katalysator = 19;
     s.Stoppstart = 0.00001;
     s.Tank = 40;
     s.Sparfoljning = 2.5e20;
     s.Omvandlare = -3e-7;
     s.Fbmax = 8000;
     s.Phjalp = 400;
-    s.Rad26 = 1.0 / 3.0;
+    s.Starttemp = 1.0 / 3.0;
     s.CdA = 0.62;
-    s.Rad28 = -1;
+    s.Uppehall = -1;
     s.Rad29 = 0;
     s.Brannv = 8.74;
     s.Tathet = 0.75;
@@ -273,16 +273,16 @@ TEST(WriteConstants, SaveAndReadBackGivesTheSameRecord) {
     EXPECT_EQ(b.Imax, a.Imax);
     EXPECT_EQ(b.Rad17, 17); // not taken after start-up
     EXPECT_EQ(b.Massa, a.Massa);
-    EXPECT_EQ(b.Rad19, a.Rad19);
+    EXPECT_EQ(b.Katalysator, a.Katalysator);
     EXPECT_EQ(b.Stoppstart, a.Stoppstart);
     EXPECT_EQ(b.Tank, a.Tank);
     EXPECT_EQ(b.Sparfoljning, a.Sparfoljning);
     EXPECT_EQ(b.Omvandlare, a.Omvandlare);
     EXPECT_EQ(b.Fbmax, a.Fbmax);
     EXPECT_EQ(b.Phjalp, a.Phjalp);
-    EXPECT_EQ(b.Rad26, 0.333333333333333); // fifteen digits were written
+    EXPECT_EQ(b.Starttemp, 0.333333333333333); // fifteen digits were written
     EXPECT_EQ(b.CdA, a.CdA);
-    EXPECT_EQ(b.Rad28, a.Rad28);
+    EXPECT_EQ(b.Uppehall, a.Uppehall);
     EXPECT_EQ(b.Rad29, a.Rad29);
     EXPECT_EQ(b.Brannv, a.Brannv);
     EXPECT_EQ(b.Tathet, a.Tathet);

@@ -49,7 +49,7 @@ template <class Op> void EveryVariable(Sim& s, Op& op) {
     op.I(s.Sn12, 12);
     op.I(s.Sn13, 13);
     op.R(s.Energi, 14);
-    op.R(s.Sn15, 15);
+    op.R(s.HCeng, 15);
     op.R(s.Sn16, 16);
     op.R(s.Sn17, 17);
     op.T(s.Sn18, 18);
@@ -84,10 +84,10 @@ template <class Op> void EveryVariable(Sim& s, Op& op) {
     op.C(s.Sn47, 47);
     op.R(s.Rad53, 48);
     op.R(s.Rad54, 49);
-    op.R(s.Sn50, 50);
-    op.R(s.Sn51, 51);
-    op.R(s.Sn52, 52);
-    op.R(s.Sn53, 53);
+    op.R(s.engineTemp, 50);
+    op.R(s.catalystTemp, 51);
+    op.R(s.COeng, 52);
+    op.R(s.NOxeng, 53);
     op.R(s.Sn54, 54);
     op.R(s.Omvandlare, 55);
     op.I(s.Mod, 56);
@@ -133,11 +133,11 @@ template <class Op> void EveryVariable(Sim& s, Op& op) {
     op.R(s.Massa, 103);
     op.R(s.Massatab, 104);
     op.R(s.CdA, 105);
-    op.R(s.Rad19, 106);
+    op.R(s.Katalysator, 106);
     op.R(s.Stoppstart, 107);
     op.R(s.Tank, 108);
     op.R(s.Sparfoljning, 109);
-    op.R(s.Rad28, 110);
+    op.R(s.Uppehall, 110);
     op.R(s.Rad29, 111);
     op.R(s.Fulltid, 112);
     op.R(s.Fullangd, 113);
@@ -207,7 +207,7 @@ template <class Op> void EveryVariable(Sim& s, Op& op) {
     op.R(s.mel, 182);
     op.R(s.Sn183, 183);
     op.R(s.Pdrag, 184);
-    op.R(s.Rad26, 185);
+    op.R(s.Starttemp, 185);
     for (int k = 0; k < 7; ++k) op.R(s.Sn186_192[k], 186 + k);
     op.R(s.Phjalp, 193);
     op.R(s.Ireg, 194);

@@ -33,8 +33,8 @@ table's own values are taken.
 SETTINGS.txt (UTF-8) sets the other lines, or overrides any, as
 "Name value" per line ('#' starts a comment line); names are the lines'
 field names: Ttidd Tkarta Bilmapp Rad4 Tforb Rad6 Tford Tvx Rad9 Mussfil
-Rad11 Rad12 Tresultat Tresultatp Myname Imax Rad17 Massa Rad19 Stoppstart Tank
-Sparfoljning Omvandlare Fbmax Phjalp Rad26 CdA Rad28 Rad29 Rad30 Rad31 Brannv Tathet
+Rad11 Rad12 Tresultat Tresultatp Myname Imax Rad17 Massa Katalysator Stoppstart Tank
+Sparfoljning Omvandlare Fbmax Phjalp Starttemp CdA Uppehall Rad29 Rad30 Rad31 Brannv Tathet
 Nmax Fulltid Fullangd Cykeltyp Rad38 Spara Rad40 Rad41 Stopptom Vagkrokar
 Rad44 ttot tcykel ltot lkarta Rad49 Forbrukat v Rad52 Rad53 Rad54 Motorstyr
 Tidsmod Dt Vaxelmod. A value may be empty (an empty line).
