@@ -565,8 +565,8 @@ CatalystFigures CatalystDefaults(Catalyst c) {
     // Public figures of warm catalysts on cars of the 2020s: a three-way
     // catalyst converts nearly all, HC lighting off last; a diesel's oxidation
     // catalyst lights off early, its SCR needs the urea's temperature.
-    if (c == Catalyst::OxidationScr) return {{95, 85, 90}, {180, 230, 200}};
-    return {{97, 98.5, 99.5}, {250, 270, 280}};
+    if (c == Catalyst::OxidationScr) return {{99, 98.5, 98}, {180, 230, 200}};
+    return {{94.8, 99.71, 99.83}, {250, 270, 280}};
 }
 
 // The conversion curve: S-shaped about the light-off temperature.
@@ -587,14 +587,12 @@ Emissions EngineModel::EngineOut(double T, double n) const {
     const double r = ne / s_.powerRpm;
     Emissions e;
     if (s_.fuel == Fuel::Petrol) {
-        // Near stoichiometric: CO and HC highest at light load (slow, cool
-        // combustion), CO rising steeply in a rich mixture; NOx with the
-        // combustion temperature, falling again when rich.
-        const double rich = 1.0 - Lambda(x, ne);
-        e.co = 12.0 + 20.0 * std::exp(-x / 0.1) + 2200.0 * rich;
-        e.hc = 6.0 + 12.0 * std::exp(-x / 0.08) + 60.0 * rich;
-        e.nox = (4.0 + 40.0 * std::pow(x, 1.3) * std::exp(-std::pow((r - 0.45) / 0.4, 2))) *
-                std::max(0.0, 1.0 - rich / 0.08);
+        // Stoichiometric: CO and HC highest at light load (slow, cool
+        // combustion), NOx with the combustion temperature. The simulation
+        // adds what an enriched mixture makes (table 7) when it enriches.
+        e.co = 12.0 + 20.0 * std::exp(-x / 0.1);
+        e.hc = 6.0 + 12.0 * std::exp(-x / 0.08);
+        e.nox = 4.0 + 40.0 * std::pow(x, 1.3) * std::exp(-std::pow((r - 0.45) / 0.4, 2));
     } else {
         const double smoke = std::max(0.0, (x - 0.85) / 0.15);
         e.co = 3.0 + 25.0 * std::exp(-x / 0.08) + 20.0 * smoke * smoke;

@@ -69,7 +69,8 @@ constexpr int kNumCols = sizeof kCols / sizeof kCols[0];
 const char* const kOptional[] = {"Tested Transmission Type Code", "Drive System Code",
                                  "Test Vehicle ID", "Axle Ratio", "N/V Ratio",
                                  "FE Bag 1", "FE Bag 2", "FE Bag 3",
-                                 "Veh Mfr Code", "Actual Tested Testgroup"};
+                                 "Veh Mfr Code", "Actual Tested Testgroup",
+                                 "THC (g/mi)", "CO (g/mi)", "NOx (g/mi)"};
 constexpr int kNumOptional = sizeof kOptional / sizeof kOptional[0];
 constexpr std::size_t kMaxListBytes = 64u << 20;
 // A list's rows are a few hundred bytes; a longer line is no row of it.
@@ -197,6 +198,14 @@ TestCarList ParseTestCars(const std::string& text, const std::string& path) {
             for (int b = 0; b < 3; ++b) r.bags[b] = opt(5 + b, 0, 1000);
             r.mfrCode = optText(8);
             r.testGroup = optText(9);
+            // Emissions: empty is not measured (0 is a measured figure).
+            auto grams = [&](int k) {
+                if (optional[k] < 0 || cells[optional[k]].empty()) return kNotGiven;
+                return number(cells[optional[k]], kOptional[k], 0, 1000);
+            };
+            r.thcGPerMi = grams(10);
+            r.coGPerMi = grams(11);
+            r.noxGPerMi = grams(12);
             if (r.aLbf <= 0 && r.bLbfPerMph <= 0)
                 throw Bad("road load needs A > 0 or B > 0");
             out.rows.push_back(r);
@@ -206,6 +215,10 @@ TestCarList ParseTestCars(const std::string& text, const std::string& path) {
     }
     if (out.rows.empty()) throw std::runtime_error(path + ": no good rows");
     return out;
+}
+
+std::string CatalystLines(bool diesel) {
+    return std::string("catalyst ") + (diesel ? "oxidation-scr" : "three-way") + "\nstart_temp 23\n";
 }
 
 bool IsCityTest(const TestCarRow& r) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <limits>
 #include <optional>
 #include <cstddef>
 #include <string>
@@ -14,6 +15,8 @@
 #include "carmodel/fleet.h"
 
 namespace tralvik::carmodel {
+
+inline constexpr double kNotGiven = std::numeric_limits<double>::quiet_NaN();
 
 struct TestCarRow {
     int line = 0; // line in the file, for messages
@@ -35,6 +38,8 @@ struct TestCarRow {
     std::array<double, 3> bags{};      // "FE Bag 1..3", mpg of the city test's bags
     std::string mfrCode;   // "Veh Mfr Code": the maker as the fuel-economy guide codes it
     std::string testGroup; // "Actual Tested Testgroup"
+    // "THC (g/mi)", "CO (g/mi)", "NOx (g/mi)" as measured; NaN where not given.
+    double thcGPerMi = kNotGiven, coGPerMi = kNotGiven, noxGPerMi = kNotGiven;
 };
 
 // The list as read: the good rows, and one message per row left out
@@ -94,6 +99,11 @@ constexpr double kKmPerMile = 1.609344;
 inline double LitresPer100FromMpg(double mpg) {
     return 100.0 * kLitresPerUsGallon / (kKmPerMile * mpg);
 }
+
+// The description lines that give a car of the list its after-treatment:
+// a three-way catalyst on petrol, an oxidation catalyst with SCR on diesel,
+// lighting off from the test cell's 23 °C.
+std::string CatalystLines(bool diesel);
 
 // A car description in carmaker's format made from a row by the fleet rules
 // (to keep, edit or read with ParseCarDescription). `tech` overrides the engine

@@ -39,12 +39,16 @@ void EmissionStage(Sim& s, int substance) {
         specific = TABR2(s, s.Tforb, kTable[substance], 'i', s.mic, s.nic, 'i');
         *memo[substance] = Rnd(1000 * specific);
     }
+    double rich = 0;
+    if (HasCatalyst(s)) {
+        rich = Enrichment(s);
+        specific = EnrichedEmission(specific, substance, rich) * ColdEmissionFactor(s, substance);
+    }
     double e = s.Bflode * s.Tathet * specific * s.Dt;
     if (HasCatalyst(s)) {
         double* engineOut[3] = {&s.COeng, &s.NOxeng, &s.HCeng};
-        e = e * ColdEmissionFactor(s, substance);
         *engineOut[substance] = *engineOut[substance] + e;
-        e = e * TailpipeShare(s, substance);
+        e = e * TailpipeShare(s, substance, rich);
     }
     *grams[substance] = *grams[substance] + e;
     if (s.Delmat >= 1) *part[substance] = *part[substance] + e;

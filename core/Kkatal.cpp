@@ -19,23 +19,27 @@ constexpr double kWarmEngine = 90;
 // A warm catalyst's temperature when a run begins after a stop (°C), before
 // the stop's cooling.
 constexpr double kWarmCatalyst = 450;
-// Heat capacities per kW of the engine's greatest power (J/K/kW): the engine
-// block and coolant that warm first, and the catalyst's front brick, which
-// lights off before the rest.
+// Heat capacities: the engine block and coolant that warm first (J/K per kW
+// of the engine's greatest power), and the catalyst's front brick, which
+// lights off before the rest (J/K): close to the engine and of one size for
+// every car, so that a larger engine's exhaust heats it sooner, as cars
+// built to one emission standard per mile do.
 constexpr double kEngineCapacity = 350;
-constexpr double kCatalystCapacity = 7;
-// Heat losses to the air (W/K per kW of greatest power) of the engine and the
-// catalyst: a stopped engine cools with a time constant of about an hour and
-// a half, a catalyst of about ten minutes.
+constexpr double kCatalystCapacity = 700;
+// Heat losses to the air (W/K, the engine's per kW of greatest power): a
+// stopped engine cools with a time constant of about an hour and a half, a
+// catalyst in its insulated case of about half an hour.
 constexpr double kEngineLoss = kEngineCapacity / 5400;
-constexpr double kCatalystLoss = kCatalystCapacity / 600;
-// The shares of the fuel's heat that is not work going to the coolant and
-// out with the exhaust.
+constexpr double kCatalystLoss = kCatalystCapacity / 1800;
+// The share of the fuel's heat that is not work going to the coolant, and
+// the share of the fuel's energy leaving with the exhaust: more at high load,
+// where less of the heat is lost to the cylinder walls.
 constexpr double kCoolantShare = 0.35;
-constexpr double kExhaustShare = 0.35;
+constexpr double kExhaustIdle = 0.22;
+constexpr double kExhaustFullLoad = 0.40;
 // The exhaust pipe's loss before the catalyst (W/K per kW of greatest
 // power): the gas arrives cooler the slower it flows.
-constexpr double kPipeLoss = 0.055;
+constexpr double kPipeLoss = 0.03;
 // Exhaust: kg of gas per kg of fuel (stoichiometric air and the fuel), its
 // heat capacity (J/kg/K) and the hottest it gets at the catalyst (°C).
 constexpr double kGasPerFuel = 15.7;
@@ -50,11 +54,31 @@ constexpr double kLightOff = 300;
 // share more fuel (friction of cold oil, fuel on the cylinder walls) and
 // makes this many times more CO and HC; in between in proportion to how far
 // the coolant is from warm.
-constexpr double kColdFuel = 0.12;
-constexpr double kColdCo = 3.0;
-constexpr double kColdHc = 4.0;
-// This much enrichment (share of fuel) leaves no oxygen for the CO and HC.
-constexpr double kRichSpan = 0.05;
+constexpr double kColdFuel = 0.20;
+constexpr double kColdCo = 4.5;
+constexpr double kColdHc = 1.5;
+// Enrichment protects the catalyst from overheating: the engine runs as
+// rich as the engine table's table 7 gives (% fuel over the stoichiometric)
+// once the catalyst is this hot (°C), in part from this much cooler.
+constexpr double kProtect = 5000;
+// Below that, at full load, a share of it (the engine's fuel control lags
+// the throttle).
+constexpr double kTransientShare = 0.3;
+constexpr double kProtectSpan = 50;
+// A rich mixture's own CO and HC (g per kg of fuel per unit of enrichment),
+// and the enrichment that quenches NOx entirely.
+constexpr double kRichCo = 3500;
+constexpr double kRichHc = 0;
+constexpr double kRichNox = 0.08;
+// The exhaust flow (kg/s per kW of the engine's greatest power; the
+// catalyst's volume goes with the engine) at which the catalyst lets through
+// twice what it does at low flow.
+constexpr double kFastFlow = 0.0004;
+// This much enrichment leaves no oxygen for the catalyst to burn CO, and
+// this much none for HC (which the catalyst also breaks down with the
+// exhaust's water).
+constexpr double kRichSpan = 0.15;
+constexpr double kRichSpanHc = 0.3;
 
 // How cold the engine is: 0 warm, 1 at 20 °C, more below.
 double Coldness(const Sim& s) {
@@ -95,18 +119,30 @@ void StartTemperatures(Sim& s) {
     s.catalystHeating = s.catalystTemp < kLightOff && s.engineTemp < kWarmEngine - 30;
 }
 
-double TailpipeShare(Sim& s, int substance) {
+double Enrichment(Sim& s) {
+    const double hot = std::clamp((s.catalystTemp - (kProtect - kProtectSpan)) / kProtectSpan, 0.0, 1.0);
+    const double share = kTransientShare + (1 - kTransientShare) * hot;
+    if (!(share > 0)) return 0;
+    return share * std::max(0.0, TABR2(s, s.Tforb, "7", 'i', s.mic, s.nic, 'i')) / 100;
+}
+
+double EnrichedEmission(double specific, int substance, double rich) {
+    if (substance == 0) return specific + kRichCo * rich;
+    if (substance == 2) return specific + kRichHc * rich;
+    return specific * std::max(0.0, 1 - rich / kRichNox);
+}
+
+double TailpipeShare(Sim& s, int substance, double rich) {
     // The table's rows are catalyst temperatures from 0 to 1000 °C.
     const double t = std::clamp(s.catalystTemp, 0.0, 1000.0);
     double converted = TABR1(s, s.Tforb, "6", 'i', t, substance + 1) / 100;
-    if (substance != 1) {
-        // A rich mixture leaves too little oxygen to burn CO and HC: the
-        // engine table's table 7 gives the enrichment (% fuel over the
-        // stoichiometric), none at no torque as the look-up takes column 0.
-        const double rich = TABR2(s, s.Tforb, "7", 'i', s.mic, s.nic, 'i') / 100;
-        converted = converted * std::clamp(1 - rich / kRichSpan, 0.0, 1.0);
-    }
-    return std::clamp(1 - converted, 0.0, 1.0);
+    // A rich mixture leaves too little oxygen to burn CO and HC.
+    if (substance != 1)
+        converted = converted * std::clamp(1 - rich / (substance == 0 ? kRichSpan : kRichSpanHc), 0.0, 1.0);
+    // Gas that passes fast has less time in the brick: what is let through
+    // grows with the square of the flow over the catalyst's size.
+    const double flow = s.Bflode * s.Tathet * kGasPerFuel / (kFastFlow * RatedKw(s));
+    return std::clamp((1 - converted) * (1 + flow * flow), 0.0, 1.0);
 }
 
 double ColdEmissionFactor(const Sim& s, int substance) {
@@ -132,7 +168,9 @@ void TemperatureStage(Sim& s) {
         const double heatingHeat = s.catalystHeating ? kHeatingFuel * fuelPower : 0;
         s.Bflode = s.Bflode * (1 + extra);
         gas = s.Bflode * s.Tathet * kGasPerFuel; // kg/s
-        const double exhaust = kExhaustShare * heat + heatingHeat;
+        const double load = s.Mmax > 0 ? std::clamp(s.mic / s.Mmax, 0.0, 1.0) : 0.0;
+        const double exhaust =
+            std::min(heat, (kExhaustIdle + (kExhaustFullLoad - kExhaustIdle) * load) * fuelPower) + heatingHeat;
         const double flow = gas * kGasHeat; // W/K
         gasTemp = std::min(kHottestGas, air + exhaust / (flow + kPipeLoss * kw));
     }
@@ -144,9 +182,9 @@ void TemperatureStage(Sim& s) {
     s.engineTemp = std::min(kWarmEngine, Approach(s.engineTemp, engineTarget, ek / ec, dt));
     // The catalyst: the gas gives its heat to the brick, the brick loses heat
     // to the air.
-    const double g = gas * kGasHeat, ck = kCatalystLoss * kw;
+    const double g = gas * kGasHeat, ck = kCatalystLoss;
     const double catTarget = (g * gasTemp + ck * air) / (g + ck);
-    s.catalystTemp = Approach(s.catalystTemp, catTarget, (g + ck) / (kCatalystCapacity * kw), dt);
+    s.catalystTemp = Approach(s.catalystTemp, catTarget, (g + ck) / kCatalystCapacity, dt);
     if (s.catalystTemp >= kLightOff || s.engineTemp >= kWarmEngine - 30) s.catalystHeating = false;
 }
 

@@ -43,9 +43,14 @@ bool HasCatalyst(const Sim& s);
 // The coolant's and catalyst's temperatures at the run's start: the air's
 // (line 26), or a warm engine's cooled for line 28's seconds.
 void StartTemperatures(Sim& s);
-// The share of the engine's CO (0), NOx (1) or HC (2) the catalyst lets
-// through at its temperature (the engine table's table 6, % converted).
-double TailpipeShare(Sim& s, int substance);
+// The enrichment in force (share of fuel over the stoichiometric): the
+// engine table's table 7 once the catalyst needs protecting from heat.
+double Enrichment(Sim& s);
+// The engine's CO (0), NOx (1) or HC (2), g per kg of fuel, with `rich`.
+double EnrichedEmission(double specific, int substance, double rich);
+// The share of it the catalyst lets through at its temperature (the engine
+// table's table 6, % converted) and with `rich`.
+double TailpipeShare(Sim& s, int substance, double rich);
 // How many times more of it a cold engine makes.
 double ColdEmissionFactor(const Sim& s, int substance);
 // The cold engine's and the catalyst heating's extra fuel (raises Bflode);

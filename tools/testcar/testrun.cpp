@@ -10,17 +10,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 
 #include "carmodel/carconstants.h"
 #include "run/summary.h"
 #include "carmodel/fleet.h"
+#include "formats/cycfile.h"
 #include "formats/textout.h"
 
 namespace tralvik::tools {
 
 namespace fs = std::filesystem;
 using namespace carmodel;
+using formats::Num;
+using formats::ReadBytes;
+using formats::WriteBytes;
 
 namespace {
 
@@ -33,8 +38,9 @@ std::string Quote(const std::string& s) {
 } // namespace
 
 CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarDescription& car,
-                       const std::string& cycle, bool traceDriver) {
-    if (!fs::exists(fs::path(dataDir) / "cykler" / cycle))
+                       const std::string& cycle, bool traceDriver,
+                       const std::map<std::string, std::string>& extra, const std::string& cycleText) {
+    if (cycleText.empty() && !fs::exists(fs::path(dataDir) / "cykler" / cycle))
         throw std::runtime_error(dataDir + "/cykler/" + cycle + " does not exist");
     std::string tmpl = (fs::temp_directory_path() / "tralvik-testcar-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
@@ -51,6 +57,7 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     for (const auto& e : fs::directory_iterator(dataDir))
         if (e.is_regular_file()) fs::copy_file(e.path(), dir / e.path().filename());
     fs::copy(fs::path(dataDir) / "cykler", dir / "cykler", fs::copy_options::recursive);
+    if (!cycleText.empty()) WriteBytes((dir / "cykler" / cycle).string(), cycleText);
     WriteCarTables(car, BuildTables(car), (dir / CarFolderName(car.name)).string());
     carmodel::Constants v = ReadConstants((fs::path(dataDir) / "CONS.VAL").string());
     SetCarConstants(v, car);
@@ -59,6 +66,7 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     v["v"] = "0";
     v["Vaxelmod"] = "A";
     if (traceDriver) v["Sparfoljning"] = "1";
+    for (const auto& [name, value] : extra) v[name] = value;
     WriteConstants(v, (dir / "CONS.VAL").string());
     const std::string cmd =
         Quote(batchExe) + " --no-draw --quiet --json " + Quote(dir.string()) + " 2>&1";
@@ -79,7 +87,36 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     if (!sum || !sum->fuel_l_per_100km) throw std::runtime_error(batchExe + " gave no summary: " + out);
     if (sum->end != "mode 100")
         throw std::runtime_error("the run of " + cycle + " did not reach the cycle's end: " + out);
-    return {sum->ltot_m / 1000, *sum->fuel_l_per_100km, sum->phases, sum->trace};
+    return {sum->ltot_m / 1000, *sum->fuel_l_per_100km, sum->co_g, sum->nox_g, sum->hc_g, sum->phases, sum->trace};
+}
+
+std::string HotStartCycle(const std::string& ftp75Text) {
+    std::istringstream in(ftp75Text);
+    std::string line, out, firstTail;
+    constexpr double kBag3 = 1369;
+    bool first = true, started = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream ls(line);
+        double t = 0;
+        std::string v, grade, mode, dt, curve;
+        if (!(ls >> t >> v >> grade >> mode >> dt >> curve)) continue;
+        if (first) {
+            firstTail = " " + mode + " " + dt + " " + curve; // the cycle's start mode
+            first = false;
+        }
+        if (t < kBag3) continue;
+        out += Num(t - kBag3, 3) + " " + v + " " + grade +
+               (started ? " " + mode + " " + dt + " " + curve : firstTail) + "\r\n";
+        started = true;
+    }
+    if (!started) throw std::runtime_error("the FTP-75 cycle has no row from 1369 s");
+    return out;
+}
+
+double Ftp75Weighted(double g1, double g2, double g3, double m1, double m2, double m3) {
+    constexpr double kMile = 1609.344;
+    return 0.43 * (g1 + g2) / ((m1 + m2) / kMile) + 0.57 * (g3 + g2) / ((m3 + m2) / kMile);
 }
 
 namespace {
@@ -96,11 +133,12 @@ std::string DisplacementBand(double l) {
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
                                  const carmodel::FleetConstants* constants, bool bags, bool us06,
-                                 const GuideFinding* guide, bool traceDriver) {
+                                 const GuideFinding* guide, bool traceDriver, bool emissions) {
     const TestCarRow& base = v.Base();
     const std::string where = base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
-    const CarDescription car =
-        ParseCarDescription(DescribeTestCar(base, tech, constants, guide ? &guide->tech : nullptr), where);
+    std::string description = DescribeTestCar(base, tech, constants, guide ? &guide->tech : nullptr);
+    if (emissions) description += CatalystLines(IsDiesel(base));
+    const CarDescription car = ParseCarDescription(description, where);
     TestCarResult res;
     res.make = base.make;
     res.model = base.model;
@@ -139,8 +177,39 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
             return;
         }
         try {
-            const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, cycle, traceDriver);
+            const bool city = row == v.city;
+            // With emissions the city test starts cold (the step's own cold
+            // start), the others warm, as they are driven.
+            std::map<std::string, std::string> extra;
+            if (emissions) extra["Uppehall"] = city ? "0" : "1";
+            const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, cycle, traceDriver, extra);
             TestCarResult::Line l{test, r.lPer100, r.lPer100 * cold, LitresPer100FromMpg(row->mpg), {}, {}, r.trace};
+            if (emissions) {
+                l.measuredGrams = {row->thcGPerMi, row->coGPerMi, row->noxGPerMi};
+                const double miles = r.km / 1.609344;
+                l.simulatedGrams = {r.hc_g / miles, r.co_g / miles, r.nox_g / miles};
+                if (city) {
+                    if (r.phases.size() != 3) throw std::runtime_error("the FTP-75 run has no three bags");
+                    // The third bag again, after the test's ten minutes' stop.
+                    const std::string text = ReadBytes((fs::path(dataDir) / "cykler" / cycle).string());
+                    std::map<std::string, std::string> soak{{"Uppehall", "600"}};
+                    const CycleRun hot =
+                        RunCarOnCycle(batchExe, dataDir, car, "FTP75B3.CYK", traceDriver, soak, HotStartCycle(text));
+                    const auto& p = r.phases;
+                    const double m3 = hot.km * 1000;
+                    l.simulatedGrams = {
+                        Ftp75Weighted(p[0].hc_g, p[1].hc_g, hot.hc_g, p[0].distance_m, p[1].distance_m, m3),
+                        Ftp75Weighted(p[0].co_g, p[1].co_g, hot.co_g, p[0].distance_m, p[1].distance_m, m3),
+                        Ftp75Weighted(p[0].nox_g, p[1].nox_g, hot.nox_g, p[0].distance_m, p[1].distance_m, m3)};
+                    // Fuel as the test weighs it, the cold start the step's own.
+                    const double fuel =
+                        Ftp75Weighted(p[0].fuel_l, p[1].fuel_l, hot.lPer100 * hot.km / 100, p[0].distance_m,
+                                      p[1].distance_m, m3);
+                    l.simulated = fuel / 1.609344 * 100; // l/mi to l/100 km
+                    l.bag1HcShare = p[0].hc_g / (p[0].hc_g + p[1].hc_g + hot.hc_g);
+                    l.bag1CoShare = p[0].co_g / (p[0].co_g + p[1].co_g + hot.co_g);
+                }
+            }
             if (bags && row == v.city && r.phases.size() == 3)
                 for (std::size_t b = 0; b < 3; ++b) {
                     const auto& ph = r.phases[b];
@@ -165,6 +234,34 @@ bool BagsMakeCityFigure(const std::array<double, 3>& bags, double city) {
     const double weighted = 0.43 * (bags[0] * d1 + bags[1] * d2) / (d1 + d2) +
                             0.57 * (bags[2] * d1 + bags[1] * d2) / (d1 + d2);
     return std::fabs(weighted / city - 1) <= 0.02;
+}
+
+const char* const kSubstances[3] = {"THC", "CO", "NOx"};
+
+std::vector<EmissionStats> SummariseEmissions(const std::vector<TestCarResult>& results,
+                                              const std::string& klass, int kind) {
+    std::vector<EmissionStats> out;
+    for (const char* test : {"FTP", "HWFE", "US06"})
+        for (int k = 0; k < 3; ++k) {
+            std::vector<double> r;
+            for (const auto& res : results) {
+                if (kind >= 0 && res.klass[kind] != klass) continue;
+                for (const auto& l : res.lines)
+                    if (l.test == test && l.measuredGrams[k] > 0 && std::isfinite(l.simulatedGrams[k]))
+                        r.push_back(l.simulatedGrams[k] / l.measuredGrams[k]);
+            }
+            if (r.empty()) continue;
+            std::sort(r.begin(), r.end());
+            EmissionStats st;
+            st.test = test;
+            st.substance = kSubstances[k];
+            st.count = static_cast<int>(r.size());
+            st.median = r.size() % 2 ? r[r.size() / 2] : (r[r.size() / 2 - 1] + r[r.size() / 2]) / 2;
+            for (double x : r) st.withinTwo += x >= 0.5 && x <= 2;
+            st.withinTwo /= r.size();
+            out.push_back(st);
+        }
+    return out;
 }
 
 const char* const kClassKinds[8] = {"gearbox",   "engine",    "displacement", "fuel",

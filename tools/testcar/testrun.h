@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <cmath>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@ using carmodel::TestVehicle;
 
 struct CycleRun {
     double km = 0, lPer100 = 0;
+    double co_g = 0, nox_g = 0, hc_g = 0; // what left the tailpipe
     // The cycle's phases when it has a phase file (the FTP-75's three bags).
     std::vector<studies::PhaseFigures> phases;
     // How the run's driver followed the cycle (the US tests' tolerance).
@@ -36,8 +39,20 @@ struct CycleRun {
 // fails or does not reach the cycle's end.
 // With `traceDriver` the cycle's driver follows the trace as a test driver
 // does (constants line 22, Sparfoljning=1).
+// `extra` replaces lines of the constants file by name; a non-empty
+// `cycleText` is written as cykler/`cycle` instead of the data's own.
 CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, const CarDescription& car,
-                       const std::string& cycle, bool traceDriver = false);
+                       const std::string& cycle, bool traceDriver = false,
+                       const std::map<std::string, std::string>& extra = {},
+                       const std::string& cycleText = "");
+
+// The FTP-75's third bag as a cycle of its own (the rows from 1369 s, the
+// first row's start mode kept), for its hot start after the test's
+// ten-minute stop.
+std::string HotStartCycle(const std::string& ftp75Text);
+// Grams per mile of the FTP-75: bags 1 and 2 weighted 0.43, bags 3 and 2
+// weighted 0.57, each over its distance (m).
+double Ftp75Weighted(double g1, double g2, double g3, double m1, double m2, double m3);
 
 // Whether published bag figures (l/100 km) make the published city figure:
 // the FTP weights its cold phase (bags 1 and 2) 0.43 and its hot phase (bags
@@ -69,6 +84,12 @@ struct TestCarResult {
         std::array<double, 3> simulatedBags{}, measuredBags{};
         std::optional<studies::TraceFigures> trace; // of the simulated run
         double Ratio() const { return simulated / measured; }
+        // With emissions: THC, CO and NOx in g/mi, simulated (the FTP-75
+        // from a cold start, its third bag after ten minutes' stop) and
+        // measured (NaN where not published); the first bag's share of the
+        // FTP-75's simulated HC and CO grams.
+        std::array<double, 3> simulatedGrams{NAN, NAN, NAN}, measuredGrams{NAN, NAN, NAN};
+        double bag1HcShare = NAN, bag1CoShare = NAN;
     };
     std::vector<Line> lines;
     std::vector<std::string> problems; // tests that could not be compared, and why
@@ -85,7 +106,7 @@ TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string&
                                  const TestVehicle& v, std::optional<Tech> tech,
                                  const carmodel::FleetConstants* constants = nullptr, bool bags = false,
                                  bool us06 = false, const carmodel::GuideFinding* guide = nullptr,
-                                 bool traceDriver = false);
+                                 bool traceDriver = false, bool emissions = false);
 // The names of the eight classes of TestCarResult::klass, and the values
 // class `k` takes in `results` (sorted; empty ones left out).
 extern const char* const kClassKinds[8];
@@ -100,6 +121,18 @@ struct RatioStats {
     double within5 = 0, within10 = 0; // shares 0..1
 };
 std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& results);
+
+// The emissions' summary per test and substance: the median of simulated
+// over measured and the share within a factor 2 (measured figures of 0 or
+// not published are left out).
+struct EmissionStats {
+    std::string test, substance;
+    int count = 0;
+    double median = 0, withinTwo = 0;
+};
+std::vector<EmissionStats> SummariseEmissions(const std::vector<TestCarResult>& results,
+                                              const std::string& klass = "", int kind = -1);
+extern const char* const kSubstances[3]; // "THC", "CO", "NOx"
 // The same figures of one list of ratios.
 RatioStats SummariseRatioList(const std::string& name, const std::vector<double>& ratios);
 
