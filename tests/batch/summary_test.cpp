@@ -58,3 +58,38 @@ TEST(BatchSummary, JsonHasExactlyTheKeysInOrder) {
         "\"fuel_l_per_100km\": 8, \"co_g\": 1, \"nox_g\": 2, \"hc_g\": 3, \"co_g_per_km\": 4, "
         "\"nox_g_per_km\": 5, \"hc_g_per_km\": 6, \"v_final_kmh\": 7.5, \"v_max_kmh\": 9}\n");
 }
+
+// A car with a catalyst: its figures at the end of the JSON, read back, and
+// the text's two lines; without it none of them.
+TEST(BatchSummary, CatalystFiguresRoundTrip) {
+    Summary s;
+    s.ticks = 2;
+    EXPECT_EQ(SummaryJson(s).find("engine"), std::string::npos);
+    CatalystFigures k;
+    k.co_engine_g = 10.5;
+    k.nox_engine_g = 2.25;
+    k.hc_engine_g = 1.125;
+    k.co_engine_g_per_km = 5.25;
+    k.engine_temp_c = 90;
+    k.catalyst_temp_c = 512.5;
+    k.light_off_s = 24.5; // nox and hc per km, and nothing else, left unset
+    s.catalyst = k;
+    const std::string json = SummaryJson(s);
+    EXPECT_NE(json.find("\"co_engine_g\": 10.5, \"nox_engine_g\": 2.25, \"hc_engine_g\": 1.125, "
+                        "\"co_engine_g_per_km\": 5.25, \"nox_engine_g_per_km\": null, "
+                        "\"hc_engine_g_per_km\": null, \"engine_temp_c\": 90, \"catalyst_temp_c\": 512.5, "
+                        "\"catalyst_light_off_s\": 24.5}"),
+              std::string::npos)
+        << json;
+    const auto back = SummaryFromJson(json);
+    ASSERT_TRUE(back && back->catalyst);
+    EXPECT_EQ(back->catalyst->hc_engine_g, 1.125);
+    EXPECT_EQ(back->catalyst->co_engine_g_per_km, 5.25);
+    EXPECT_FALSE(back->catalyst->nox_engine_g_per_km);
+    EXPECT_EQ(back->catalyst->light_off_s, 24.5);
+    const std::string text = SummaryText(s);
+    EXPECT_NE(text.find("engine out   CO 10.500 g, NOx 2.250 g, HC 1.125 g (before the catalyst)"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("half the HC converted from 24.5 s; at the end engine 90.0 C, catalyst 512.5 C"),
+              std::string::npos);
+}

@@ -358,3 +358,88 @@ TEST(TestCarSummary, PublishedBagsMustMakeTheCityFigure) {
     EXPECT_FALSE(BagsMakeCityFigure({l(95.6), l(37.2), l(80.0)}, l(20.1))); // another test's bags
     EXPECT_FALSE(BagsMakeCityFigure({0, l(29.2), l(36.1)}, l(31.2)));       // one not published
 }
+
+namespace {
+
+// The list's measured emissions: a figure of 0 is measured, an empty cell is
+// not; the helpers of the FTP-75's weighting worked by hand.
+TEST(Emissions, MeasuredFiguresAndTheFtpWeighting) {
+    const std::string head = kHeader.substr(0, kHeader.size() - 1) + ",\"THC (g/mi)\",\"CO (g/mi)\",\"NOx (g/mi)\"\n";
+    const std::string path = (fs::temp_directory_path() / "tralvik-test-cars-em.csv").string();
+    WriteBytes(path, head + "30,VW,Golf,2,110,4,6,Manual,3000,30,0.2,0.02,FTP,Gasoline,x,0.0156,0,\n");
+    const auto rows = ReadTestCars(path).rows;
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].thcGPerMi, 0.0156);
+    EXPECT_EQ(rows[0].coGPerMi, 0.0);
+    EXPECT_TRUE(std::isnan(rows[0].noxGPerMi));
+    // 0.43 (1 + 2) / 2 mi + 0.57 (3 + 2) / 2 mi.
+    EXPECT_DOUBLE_EQ(Ftp75Weighted(1, 2, 3, 1609.344, 1609.344, 1609.344), 0.645 + 1.425);
+    // The third bag from 1369 s, re-timed, with the cycle's start mode.
+    EXPECT_EQ(HotStartCycle("0 0 0 120 0.04 0 ! c\r\n1368 1 0 0 0.04 0\r\n1369 2 0 0 0.04 0\r\n1370 3 0 100 0.04 0\r\n"),
+              "0 2 0 120 0.04 0\r\n1 3 0 100 0.04 0\r\n");
+    EXPECT_THROW(HotStartCycle("0 0 0 120 0.04 0\r\n"), std::runtime_error);
+}
+
+// A car with a catalyst on the FTP-75 from a cold start: its first bag holds
+// most of the HC and CO, as measured cars' do; the third bag after the
+// test's ten minutes' stop far less; the cold start costs fuel.
+TEST(Emissions, ColdStartHoldsMostOfTheFtpsHcAndCo) {
+    const std::string data = std::string(TRALVIK_SOURCE_DIR) + "/data";
+    const CarDescription car = ParseCarDescription(
+        ReadBytes(std::string(TRALVIK_SOURCE_DIR) + "/tools/cars/mellanbil.txt") + CatalystLines(false), "car");
+    ASSERT_EQ(car.catalyst, Catalyst::ThreeWay);
+    const CycleRun cold = RunCarOnCycle(TRALVIK_BATCH_EXE, data, car, "FTP75.CYK", true, {{"Uppehall", "0"}});
+    const CycleRun warm = RunCarOnCycle(TRALVIK_BATCH_EXE, data, car, "FTP75.CYK", true, {{"Uppehall", "1"}});
+    const CycleRun hot = RunCarOnCycle(TRALVIK_BATCH_EXE, data, car, "FTP75B3.CYK", true, {{"Uppehall", "600"}},
+                                       HotStartCycle(ReadBytes(data + "/cykler/FTP75.CYK")));
+    ASSERT_EQ(cold.phases.size(), 3u);
+    const auto& p = cold.phases;
+    EXPECT_GT(p[0].hc_g, 0.6 * (p[0].hc_g + p[1].hc_g + hot.hc_g));
+    EXPECT_GT(p[0].co_g, 0.5 * (p[0].co_g + p[1].co_g + hot.co_g));
+    EXPECT_LT(hot.hc_g, 0.2 * p[0].hc_g);
+    EXPECT_GT(cold.hc_g, 3 * warm.hc_g);
+    EXPECT_GT(cold.lPer100, 1.01 * warm.lPer100);
+    EXPECT_LT(cold.lPer100, 1.10 * warm.lPer100);
+}
+
+// The reference petrol car with a catalyst on the WLTC from a cold start at
+// 23 °C lies within a factor 1.5 of the European emission factors of a
+// Euro 6 petrol car (CO 0.22-0.81, NOx 0.010-0.045, HC 0.006-0.012 g/km).
+TEST(Emissions, ReferenceCarOnTheWltcAsEuro6) {
+    const std::string data = std::string(TRALVIK_SOURCE_DIR) + "/data";
+    const CarDescription car = ParseCarDescription(
+        ReadBytes(std::string(TRALVIK_SOURCE_DIR) + "/tools/cars/mellanbil.txt") + CatalystLines(false), "car");
+    const CycleRun r = RunCarOnCycle(TRALVIK_BATCH_EXE, data, car, "WLTC3B.CYK", false, {{"Uppehall", "0"}});
+    EXPECT_GE(r.co_g / r.km, 0.22 / 1.5);
+    EXPECT_LE(r.co_g / r.km, 0.81 * 1.5);
+    EXPECT_GE(r.nox_g / r.km, 0.010 / 1.5);
+    EXPECT_LE(r.nox_g / r.km, 0.045 * 1.5);
+    EXPECT_GE(r.hc_g / r.km, 0.006 / 1.5);
+    EXPECT_LE(r.hc_g / r.km, 0.012 * 1.5);
+}
+
+// Catalyst keys: a kind, figures only with one, and the tables written so
+// that the simulator's look-ups read them back.
+TEST(Emissions, CatalystKeysAndTables) {
+    const std::string base = ReadBytes(std::string(TRALVIK_SOURCE_DIR) + "/tools/cars/mellanbil.txt");
+    EXPECT_THROW(ParseCarDescription(base + "catalyst two-way\n", "c"), std::runtime_error);
+    EXPECT_THROW(ParseCarDescription(base + "catalyst_conversion 90 90 90\n", "c"), std::runtime_error);
+    EXPECT_THROW(ParseCarDescription(base + "catalyst three-way\ncatalyst_light_off 200 200\n", "c"),
+                 std::runtime_error);
+    const CarDescription car =
+        ParseCarDescription(base + "catalyst three-way\ncatalyst_conversion 90 80 70\n", "c");
+    EXPECT_EQ(car.catalystFigures.conversion[1], 80);
+    EXPECT_EQ(car.catalystFigures.lightOff[2], CatalystDefaults(Catalyst::ThreeWay).lightOff[2]);
+    const CarTables t = BuildTables(car);
+    ASSERT_FALSE(t.conversion.empty());
+    EXPECT_EQ(t.conversion.back()[0], 1050); // above the simulator's 1000 °C
+    // Half of the warm figure at the light-off temperature (250 °C for CO).
+    const auto at250 = t.conversion[10];
+    EXPECT_EQ(at250[0], 250);
+    EXPECT_NEAR(at250[1], 45, 0.001);
+    // No catalyst: no tables 6 and 7, and the warm car's maps as ever.
+    const CarDescription plain = ParseCarDescription(base, "c");
+    EXPECT_TRUE(BuildTables(plain).conversion.empty());
+}
+
+} // namespace
