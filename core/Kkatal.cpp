@@ -19,14 +19,16 @@ constexpr double kWarmEngine = 90;
 // A warm catalyst's temperature when a run begins after a stop (°C), before
 // the stop's cooling.
 constexpr double kWarmCatalyst = 450;
-// Heat capacities: the engine block and coolant that warm first (J/K per kW
-// of the engine's greatest power), and the catalyst's front brick, which
-// lights off before the rest (J/K): close to the engine and of one size for
-// every car, so that a larger engine's exhaust heats it sooner, as cars
-// built to one emission standard per mile do.
-constexpr double kEngineCapacity = 350;
+// Heat capacities: the engine block and coolant that warm first (J/K of an
+// engine of 90 kW; with the square root of the greatest power, as a
+// powerful engine is not as many times heavier), and the catalyst's front
+// brick, which lights off before the rest (J/K): close to the engine and of
+// one size for every car, so that a larger engine's exhaust heats it sooner,
+// as cars built to one emission standard per mile do.
+constexpr double kEngineCapacity = 31500;
+constexpr double kEngineKw = 90;
 constexpr double kCatalystCapacity = 700;
-// Heat losses to the air (W/K, the engine's per kW of greatest power): a
+// Heat losses to the air (W/K, the engine's of 90 kW): a
 // stopped engine cools with a time constant of about an hour and a half, a
 // catalyst in its insulated case of about half an hour.
 constexpr double kEngineLoss = kEngineCapacity / 5400;
@@ -54,8 +56,8 @@ constexpr double kLightOff = 300;
 // share more fuel (friction of cold oil, fuel on the cylinder walls) and
 // makes this many times more CO and HC; in between in proportion to how far
 // the coolant is from warm.
-constexpr double kColdFuel = 0.20;
-constexpr double kColdCo = 4.5;
+constexpr double kColdFuel = 0.28;
+constexpr double kColdCo = 6.0;
 constexpr double kColdHc = 1.5;
 // Enrichment protects the catalyst from overheating: the engine runs as
 // rich as the engine table's table 7 gives (% fuel over the stoichiometric)
@@ -176,8 +178,9 @@ void TemperatureStage(Sim& s) {
     }
     // The coolant: warmed by the engine, the thermostat holding it at working
     // temperature, cooled by the air.
-    const double ek = kEngineLoss * kw;
-    const double ec = kEngineCapacity * kw;
+    const double size = std::sqrt(kw / kEngineKw);
+    const double ek = kEngineLoss * size;
+    const double ec = kEngineCapacity * size;
     const double engineTarget = air + kCoolantShare * heat / ek;
     s.engineTemp = std::min(kWarmEngine, Approach(s.engineTemp, engineTarget, ek / ec, dt));
     // The catalyst: the gas gives its heat to the brick, the brick loses heat

@@ -115,6 +115,10 @@ Options:
                    simulated over measured and the share within a factor
                    2, also by engine; the first bag's share of the FTP-75's
                    HC and CO; with --csv, eight more columns
+  --plot-emissions FILE.png
+                   with --emissions: the picture of simulated against
+                   measured THC, CO and NOx, one panel per test and
+                   substance (logarithmic axes, the band of a factor 2)
   --built-in-driver
                    drive the cycles with the window's built-in driver, which
                    falls behind the trace on hard accelerations (see the
@@ -280,7 +284,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc), pos;
     std::optional<Tech> tech;
     std::string guidePath;
-    std::string data = "data", describe, folder, csv, half, plot, title = "Simulerad mot uppmätt förbrukning";
+    std::string data = "data", describe, folder, csv, half, plot, plotEmissions,
+                title = "Simulerad mot uppmätt förbrukning";
     FleetConstants constants; // the fitted ones unless --fit sets one
     bool refit = false;
     int line = 0, jobs = 1;
@@ -314,6 +319,8 @@ int main(int argc, char** argv) {
                 us06 = true;
             } else if (a == "--emissions") {
                 emissions = true;
+            } else if (a == "--plot-emissions") {
+                plotEmissions = value();
             } else if (a == "--half") {
                 half = value();
                 if (half != "odd" && half != "even")
@@ -363,7 +370,8 @@ int main(int argc, char** argv) {
             throw std::runtime_error(data + "/CONS.VAL does not exist (see --data)");
         if (!fs::exists(batch)) throw std::runtime_error(batch + " does not exist (see --batch)");
         // The outputs' places are checked before the first run.
-        for (const std::string& out : {csv, plot, describe})
+        if (!plotEmissions.empty() && !emissions) throw std::runtime_error("--plot-emissions needs --emissions");
+        for (const std::string& out : {csv, plot, describe, plotEmissions})
             if (!out.empty())
                 if (auto why = tralvik::run::OutputFileProblem(out)) throw std::runtime_error(*why);
         if (auto why = tralvik::run::TemporaryFolderProblem()) throw std::runtime_error(*why);
@@ -564,6 +572,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         if (!plot.empty()) PlotRatios(done, title, plot);
+        if (!plotEmissions.empty())
+            PlotEmissions(done, "Simulerade mot uppmätta utsläpp (" + std::to_string(done.size()) + " bilar)",
+                          plotEmissions);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "testcar: %s\n", e.what());
         return 1;

@@ -133,4 +133,76 @@ void PlotRatios(const std::vector<TestCarResult>& results, const std::string& ti
     WriteBytes(pngPath, EncodePicture(img, "png"));
 }
 
+void PlotEmissions(const std::vector<TestCarResult>& results, const std::string& title,
+                   const std::string& pngPath) {
+    EnsureQtGui();
+    const int cell = 300, left = 64, top = 52, gap = 58, pw = cell - gap, ph = cell - gap;
+    const int w = left + 3 * cell, h = top + 3 * cell;
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(QColor(255, 255, 255));
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QFont small = PixelFont("DejaVu Sans", 11), font = PixelFont("DejaVu Sans", 13);
+    p.setFont(PixelFont("DejaVu Sans", 15, true));
+    p.setPen(QColor(20, 20, 20));
+    p.drawText(QRectF(0, 8, w, 22), Qt::AlignHCenter, QString::fromStdString(title));
+    const char* tests[3] = {"FTP", "HWFE", "US06"};
+    const char* testNames[3] = {"FTP-75", "HWFET", "US06"};
+    const auto stats = SummariseEmissions(results);
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col) {
+            // Axes from 1e-4 to 10 g/mi, five decades.
+            const double lo = -4, hi = 1;
+            const double x0 = left + col * cell, y0 = top + row * cell + 20;
+            auto X = [&](double v) { return x0 + pw * (std::log10(v) - lo) / (hi - lo); };
+            auto Y = [&](double v) { return y0 + ph - ph * (std::log10(v) - lo) / (hi - lo); };
+            const double a = std::pow(10.0, lo), b = std::pow(10.0, hi);
+            p.setClipRect(QRectF(x0, y0, pw, ph));
+            QPainterPath band;
+            band.moveTo(X(a), Y(2 * a));
+            band.lineTo(X(b), Y(2 * b));
+            band.lineTo(X(b), Y(b / 2));
+            band.lineTo(X(a), Y(a / 2));
+            band.closeSubpath();
+            p.fillPath(band, QColor(225, 235, 250));
+            p.setPen(QPen(QColor(60, 60, 60), 1));
+            p.drawLine(QPointF(X(a), Y(a)), QPointF(X(b), Y(b)));
+            p.setPen(QPen(QColor(200, 60, 40), 1));
+            p.setBrush(Qt::NoBrush);
+            for (const auto& r : results)
+                for (const auto& l : r.lines) {
+                    if (l.test != tests[row]) continue;
+                    const double s = l.simulatedGrams[col], m = l.measuredGrams[col];
+                    if (!(s > 0 && m > 0)) continue;
+                    p.drawEllipse(QPointF(X(std::clamp(m, a, b)), Y(std::clamp(s, a, b))), 2.2, 2.2);
+                }
+            p.setClipping(false);
+            p.setPen(QColor(120, 120, 120));
+            p.drawRect(QRectF(x0, y0, pw, ph));
+            p.setFont(small);
+            p.setPen(QColor(40, 40, 40));
+            for (int d = static_cast<int>(lo); d <= static_cast<int>(hi); ++d) {
+                const QString t = QString::fromUtf8(d == 0 ? "1" : d == 1 ? "10" : "") +
+                                  (d < 0 ? QString("1e%1").arg(d) : QString());
+                p.drawText(QRectF(X(std::pow(10.0, d)) - 20, y0 + ph + 2, 40, 14), Qt::AlignHCenter, t);
+                p.drawText(QRectF(x0 - 44, Y(std::pow(10.0, d)) - 7, 40, 14), Qt::AlignRight | Qt::AlignVCenter, t);
+            }
+            p.setFont(font);
+            QString head = QString("%1 %2").arg(testNames[row], kSubstances[col]);
+            for (const auto& st : stats)
+                if (st.test == tests[row] && st.substance == kSubstances[col])
+                    head += QString::fromUtf8(": %1, %2 %")
+                                .arg(st.median, 0, 'f', 2)
+                                .arg(100 * st.withinTwo, 0, 'f', 0);
+            p.drawText(QRectF(x0, y0 - 20, pw, 18), Qt::AlignHCenter, head);
+        }
+    p.setFont(small);
+    p.drawText(QRectF(0, h - 18, w, 16), Qt::AlignHCenter,
+               QString::fromUtf8("vågrätt uppmätt, lodrätt simulerat, g/mile (FTP-75 från kallstart); "
+                                 "rubriken: median simulerat/uppmätt, andel inom en faktor 2 (skuggat)"));
+    p.end();
+    WriteBytes(pngPath, EncodePicture(img, "png"));
+}
+
 } // namespace tralvik::tools

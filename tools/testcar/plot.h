@@ -13,5 +13,10 @@ namespace tralvik::tools {
 // file when it cannot be written.
 void PlotRatios(const std::vector<TestCarResult>& results, const std::string& title,
                 const std::string& pngPath);
+// Simulated against measured THC, CO and NOx (g/mi), one panel per test and
+// substance on logarithmic axes, the line of equality and the band of a
+// factor 2; each panel names its median ratio and share within the band.
+void PlotEmissions(const std::vector<TestCarResult>& results, const std::string& title,
+                   const std::string& pngPath);
 
 } // namespace tralvik::tools
