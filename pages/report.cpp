@@ -494,6 +494,40 @@ std::string EnergyBar(Charts& out, const EnergyBalance& e) {
     return out.Add(c, title);
 }
 
+// A car with a catalyst: each substance's tailpipe grams since START as a
+// share of the run's, so that the cold start's part shows, and the
+// temperatures of the engine and the catalyst.
+std::string CatalystCharts(Charts& out, const run::Summary& sum, const std::vector<Sample>& s) {
+    const Sample& last = s.back();
+    auto share = [&](double Sample::*g) {
+        const double total = last.*g;
+        return Points(s, [&](const Sample& x) { return total > 0 ? 100 * x.*g / total : NAN; });
+    };
+    std::string body = "<h2>Utsläpp sedan start</h2>\n";
+    // The first minute's share, said in words beside the chart.
+    const Sample* minute = &s.front();
+    for (const Sample& x : s)
+        if (x.t_s - s.front().t_s <= 60) minute = &x;
+    auto pct = [&](double Sample::*g) {
+        return last.*g > 0 ? Num(100 * minute->*g / last.*g, 0) + " %" : std::string("-");
+    };
+    body += "<p>Den första minuten står för " + pct(&Sample::hc_g) + " av körningens HC, " +
+            pct(&Sample::co_g) + " av dess CO och " + pct(&Sample::nox_g) +
+            " av dess NOx efter katalysatorn" +
+            (sum.catalyst->light_off_s ? "; katalysatorn omvandlar hälften av motorns HC från " +
+                                             Num(*sum.catalyst->light_off_s, 1) + " s"
+                                       : std::string("; katalysatorn nådde aldrig halv omvandling")) +
+            ".</p>\n";
+    body += LineChart(out, "Utsläpp sedan start", s.front().t_s, last.t_s, {"tid", "s"},
+                      {"andel av körningens", "%"},
+                      {{"CO", share(&Sample::co_g)}, {"NOx", share(&Sample::nox_g)}, {"HC", share(&Sample::hc_g)}});
+    body += "<h2>Motorns och katalysatorns temperatur</h2>\n";
+    body += LineChart(out, "Temperatur", s.front().t_s, last.t_s, {"tid", "s"}, {"temperatur", "°C"},
+                      {{"motor (kylvatten)", Points(s, [](const Sample& x) { return x.engine_c; })},
+                       {"katalysator", Points(s, [](const Sample& x) { return x.catalyst_c; })}});
+    return body;
+}
+
 std::string RunReportHtml(const ReportRun& run, ChartFiles* files) {
     Charts out(files);
     const std::vector<Sample>& s = run.samples;
@@ -513,6 +547,7 @@ std::string RunReportHtml(const ReportRun& run, ChartFiles* files) {
     body += "<h2>CO2 sedan start</h2>\n";
     body += TimeChart(out, "CO2", {"CO2 sedan start", "g"}, s,
                       {{"CO2", Points(s, [](const Sample& x) { return x.co2_g; })}});
+    if (run.summary.catalyst && !s.empty()) body += CatalystCharts(out, run.summary, s);
     body += "<h2>Per fas och totalt</h2>\n";
     std::vector<std::string> groups;
     std::vector<double> co, nox, hc, fuel;

@@ -167,16 +167,27 @@ std::vector<Sample> ParseSeriesCsv(const std::string& text) {
     std::istringstream in(text);
     std::string line;
     std::getline(in, line); // header
+    // A car with a catalyst has eight more columns.
+    const int columns = line.find(",catalyst_c") != std::string::npos ? 15 : 7;
     while (std::getline(in, line)) {
-        double v[7] = {};
+        double v[15] = {};
         const char* p = line.data();
         const char* e = p + line.size();
-        for (int i = 0; i < 7 && p < e; ++i) {
+        for (int i = 0; i < columns && p < e; ++i) {
             auto r = std::from_chars(p, e, v[i]);
             p = r.ptr;
             if (p < e && *p == ',') ++p;
         }
-        out.push_back(Sample{v[0], v[1], v[2], v[3], v[4], v[5], v[6]});
+        Sample s{v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
+        s.co_g = v[7];
+        s.nox_g = v[8];
+        s.hc_g = v[9];
+        s.co_engine_g = v[10];
+        s.nox_engine_g = v[11];
+        s.hc_engine_g = v[12];
+        s.engine_c = v[13];
+        s.catalyst_c = v[14];
+        out.push_back(s);
     }
     return out;
 }
