@@ -149,6 +149,7 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
         over.enrichment = over.knock = kNone;
     over.friction = {kNone, kNone, kNone};
     std::array<double, 3> conversion{kNone, kNone, kNone}, lightOff{kNone, kNone, kNone};
+    std::string catalystWord = "none";
     std::string line;
     int lineNo = 0;
     std::map<std::string, int> seen;
@@ -278,12 +279,11 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
         } else if (key == "converter_slip") {
             s.converterSlip = one();
         } else if (key == "catalyst") {
-            if (words.size() != 1 ||
-                (words[0] != "none" && words[0] != "three-way" && words[0] != "oxidation-scr"))
-                throw std::runtime_error(where + ": catalyst must be none, three-way or oxidation-scr");
-            s.catalyst = words[0] == "none"        ? Catalyst::None
-                         : words[0] == "three-way" ? Catalyst::ThreeWay
-                                                   : Catalyst::OxidationScr;
+            if (words.size() != 1 || (words[0] != "none" && words[0] != "no" && words[0] != "yes" &&
+                                      words[0] != "three-way" && words[0] != "oxidation-scr"))
+                throw std::runtime_error(where +
+                                         ": catalyst must be yes, no, none, three-way or oxidation-scr");
+            catalystWord = words[0];
         } else if (key == "catalyst_conversion") {
             const auto v = nums(3, 3);
             for (int k = 0; k < 3; ++k) conversion[k] = v[k];
@@ -356,6 +356,15 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
     take(s.figures.heatLoss, over.heatLoss);
     take(s.figures.enrichment, over.enrichment);
     take(s.figures.knock, over.knock);
+    // "yes": the fuel's own after-treatment.
+    if (catalystWord == "three-way" || (catalystWord == "yes" && s.fuel == Fuel::Petrol))
+        s.catalyst = Catalyst::ThreeWay;
+    else if (catalystWord == "oxidation-scr" || catalystWord == "yes")
+        s.catalyst = Catalyst::OxidationScr;
+    need(!(s.catalyst == Catalyst::ThreeWay && s.fuel != Fuel::Petrol),
+         "a three-way catalyst needs petrol (catalyst yes gives a diesel its own)");
+    need(!(s.catalyst == Catalyst::OxidationScr && s.fuel != Fuel::Diesel),
+         "an oxidation catalyst with SCR needs diesel (catalyst yes gives petrol its own)");
     if (s.catalyst != Catalyst::None) {
         s.catalystFigures = CatalystDefaults(s.catalyst);
         for (int k = 0; k < 3; ++k) {

@@ -423,6 +423,9 @@ TEST(Emissions, ReferenceCarOnTheWltcAsEuro6) {
 TEST(Emissions, CatalystKeysAndTables) {
     const std::string base = ReadBytes(std::string(TRALVIK_SOURCE_DIR) + "/tools/cars/mellanbil.txt");
     EXPECT_THROW(ParseCarDescription(base + "catalyst two-way\n", "c"), std::runtime_error);
+    EXPECT_THROW(ParseCarDescription(base + "catalyst oxidation-scr\n", "c"), std::runtime_error); // petrol
+    EXPECT_EQ(ParseCarDescription(base + "catalyst yes\n", "c").catalyst, Catalyst::ThreeWay);
+    EXPECT_EQ(ParseCarDescription(base + "catalyst no\n", "c").catalyst, Catalyst::None);
     EXPECT_THROW(ParseCarDescription(base + "catalyst_conversion 90 90 90\n", "c"), std::runtime_error);
     EXPECT_THROW(ParseCarDescription(base + "catalyst three-way\ncatalyst_light_off 200 200\n", "c"),
                  std::runtime_error);
