@@ -180,10 +180,14 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
     // A mixed class names each row's car: each student is measured against
     // the built-in driver on that student's own car.
     const bool mixed = cars.size() > 1;
+    // A car with a catalyst: the tailpipe's CO and HC, cold start and all.
+    bool catalyst = false;
+    for (const Student& s : students) catalyst = catalyst || (s.drive && s.drive->catalyst);
     body += std::string("<table class=\"compare class\">\n<tr><th>plats</th><th class=\"name\">elev</th>") +
             (mixed ? "<th>bil</th>" : "") +
-            "<th>bränsle (l/100 km)</th><th>mot inbyggd</th><th>CO2 (g/km)</th><th>tid (s)</th>"
-            "<th>sträcka (km)</th><th>toppfart (km/h)</th><th>hårda inbromsningar</th></tr>\n";
+            "<th>bränsle (l/100 km)</th><th>mot inbyggd</th><th>CO2 (g/km)</th>" +
+            (catalyst ? "<th>CO (g/km)</th><th>HC (g/km)</th>" : "") +
+            "<th>tid (s)</th><th>sträcka (km)</th><th>toppfart (km/h)</th><th>hårda inbromsningar</th></tr>\n";
     int place = 0;
     for (const Student* s : order) {
         if (!s->drive) continue;
@@ -193,14 +197,19 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
                 HtmlEscape(s->page) + "\">" + HtmlEscape(s->name) + "</a>" +
                 (s->warnings.empty() ? "" : " <span class=\"warning\" title=\"" + HtmlEscape(s->warnings[0]) + "\">(avbruten inspelning)</span>") +
                 "</td>" + (mixed ? "<td>" + HtmlEscape(s->car) + "</td>" : "") + "<td>" + Fixed(d.fuel_l_per_100km, 2) + "</td><td>" + Percent(d.fuel_l_per_100km, ref) +
-                "</td><td>" + Fixed(d.co2_g_per_km, 1) + "</td><td>" + Fixed(d.ttot_s, 1) + "</td><td>" +
+                "</td><td>" + Fixed(d.co2_g_per_km, 1) + "</td><td>" +
+                (catalyst ? Fixed(d.co_g_per_km, 3) + "</td><td>" + Fixed(d.hc_g_per_km, 4) + "</td><td>" : "") +
+                Fixed(d.ttot_s, 1) + "</td><td>" +
                 Fixed(d.ltot_m / 1000, 3) + "</td><td>" + Fixed(d.v_max_kmh, 1) + "</td><td>" +
                 std::to_string(s->hardBrakings) + "</td></tr>\n";
     }
     body += std::string("<tr class=\"reference\"><td></td><td class=\"name\"><i>inbyggd förare</i></td>") +
             (mixed ? "<td></td>" : "") + "<td>" +
             Fixed(reference.fuel_l_per_100km, 2) + "</td><td></td><td>" + Fixed(reference.co2_g_per_km, 1) +
-            "</td><td>" + Fixed(reference.ttot_s, 1) + "</td><td>" + Fixed(reference.ltot_m / 1000, 3) +
+            "</td><td>" +
+            (catalyst ? Fixed(reference.co_g_per_km, 3) + "</td><td>" + Fixed(reference.hc_g_per_km, 4) + "</td><td>"
+                      : "") +
+            Fixed(reference.ttot_s, 1) + "</td><td>" + Fixed(reference.ltot_m / 1000, 3) +
             "</td><td>" + Fixed(reference.v_max_kmh, 1) + "</td><td>" + std::to_string(referenceHardBrakings) +
             "</td></tr>\n</table>\n";
     bool anyFailed = false;

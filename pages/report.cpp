@@ -494,6 +494,19 @@ std::string EnergyBar(Charts& out, const EnergyBalance& e) {
     return out.Add(c, title);
 }
 
+// The first minute's share of a run's HC and CO after the catalyst, in words.
+std::string FirstMinute(const std::string& name, const std::vector<Sample>& s) {
+    const Sample& last = s.back();
+    const Sample* minute = &s.front();
+    for (const Sample& x : s)
+        if (x.t_s - s.front().t_s <= 60) minute = &x;
+    auto pct = [&](double Sample::*g) {
+        return last.*g > 0 ? Num(100 * minute->*g / last.*g, 0) + " %" : std::string("-");
+    };
+    return name + ": den första minuten står för " + pct(&Sample::hc_g) + " av HC och " + pct(&Sample::co_g) +
+           " av CO efter katalysatorn.";
+}
+
 // A car with a catalyst: each substance's tailpipe grams since START as a
 // share of the run's, so that the cold start's part shows, and the
 // temperatures of the engine and the catalyst.
@@ -772,6 +785,19 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
     body += "<h2>Motorns arbetspunkter</h2>\n" +
             MapChart(out, drive.map,
                      {{drive.name, &a, kDriveColour}, {builtIn.name, &b, kBuiltInColour}});
+    if (drive.summary.catalyst && builtIn.summary.catalyst && !a.empty() && !b.empty()) {
+        // With a catalyst: HC and CO since START, so that the cold start's
+        // part shows for both drivers.
+        body += "<h2>Utsläpp sedan start</h2>\n";
+        body += "<p>" + FirstMinute(drive.name, a) + " " + FirstMinute(builtIn.name, b) + "</p>\n";
+        for (auto [name, g] : {std::pair{"HC", &Sample::hc_g}, std::pair{"CO", &Sample::co_g}})
+            body += LineChart(out, std::string(name) + " sedan start", x0, x1,
+                              overDistance ? Axis{"sträcka", "km"} : Axis{"tid", "s"},
+                              {std::string(name) + " sedan start", "g"},
+                              {{drive.name, Points(a, x, [g = g](const Sample& s) { return s.*g; })},
+                               {builtIn.name, Points(b, x, [g = g](const Sample& s) { return s.*g; })}},
+                              {kDriveColour, kBuiltInColour});
+    }
     std::vector<std::vector<std::string>> table;
     for (const CompareRow& r : rows) table.push_back({r.label, r.drive, r.builtIn, r.difference});
     body += "<h2>Sammanfattning</h2>\n" +

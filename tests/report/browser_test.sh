@@ -41,6 +41,22 @@ write_drive "$WORK/drive.rec"
 "$BATCH" --compare "$WORK/drive.rec" "$WORK/road" --report "$WORK/compare.html" \
   --charts "$WORK/charts-compare" > /dev/null
 "$BATCH" --replay "$WORK/drive.rec" "$WORK/road" --report "$WORK/replay.html" > /dev/null 2>&1
+# The reference car with a catalyst from a cold start at 23 C: the FTP-75's
+# run page, and the recorded drive compared on the map.
+cp -r "$SRC/data" "$WORK/kat"
+{ cat "$SRC/tools/cars/mellanbil.txt"; echo "catalyst yes"; } > "$WORK/kat.txt"
+"$(dirname "$TOOL")/carmaker" "$WORK/kat.txt" "$WORK/kat/Mellanbil" > /dev/null
+python3 - "$WORK/kat/CONS.VAL" <<'PY'
+import sys
+p = sys.argv[1]
+lines = open(p, 'rb').read().split(b'\r\n')
+lines[18] = b'1'
+lines[25] = b'23'
+open(p, 'wb').write(b'\r\n'.join(lines))
+PY
+"$BATCH" --compare "$WORK/drive.rec" "$WORK/kat" --report "$WORK/katcompare.html" > /dev/null
+"$BATCH" --no-draw --quiet --set Cykeltyp=T --set 'Ttidd=cykler\FTP75.CYK' --report "$WORK/kat.html" \
+  "$WORK/kat" > /dev/null
 # A run: speed, operating points, fuel, CO2, emissions and fuel per phase,
 # the energy balance (not from result files, which cannot give it). A study:
 # fuel, CO2, CO, NOx, HC and trace RMS against the mass.
@@ -53,6 +69,11 @@ check_page "$WORK/study.html" 6 "$OUT/report-study.png" || failed=1
 check_page "$WORK/compare.html" 2 "$OUT/report-compare.png" "214, 39, 40;40, 40, 140" || failed=1
 grep -q '<table class="compare">' "$WORK/compare.html" || { echo "FAIL: no comparison table"; failed=1; }
 check_page "$WORK/replay.html" 7 "$OUT/report-replay.png" || failed=1
+# With the catalyst: the run's emissions since START and the temperatures
+# besides; the comparison's HC and CO since START of both drivers.
+check_page "$WORK/kat.html" 9 "$OUT/report-catalyst.png" || failed=1
+grep -q "Den första minuten står för" "$WORK/kat.html" || { echo "FAIL: no first minute on the catalyst's page"; failed=1; }
+check_page "$WORK/katcompare.html" 4 "$OUT/report-catalyst-compare.png" "214, 39, 40;40, 40, 140" || failed=1
 # The checks themselves find faults: the run page with its legends moved up
 # into the plots, the map's note moved below its chart, an axis title
 # without its unit and a wider table.
