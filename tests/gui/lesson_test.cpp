@@ -524,6 +524,14 @@ class LessonTest : public QObject {
         QVERIFY(first != std::string::npos && second != std::string::npos);
         QVERIFY2(first < second, page.c_str());
         QVERIFY(page.find("+11 %") < page.find("+60 %"));
+        QVERIFY(page.find("HC (g/km)") == std::string::npos); // no catalyst, no columns
+        // A car with a catalyst: the tailpipe's CO and HC in the table.
+        a.drive->catalyst = run::CatalystFigures{};
+        a.drive->co_g_per_km = 0.25;
+        a.drive->hc_g_per_km = 0.0125;
+        const std::string withCatalyst = lessons::ClassPage({b, a}, summary(9.0), 0);
+        QVERIFY(withCatalyst.find("<th>CO (g/km)</th><th>HC (g/km)</th>") != std::string::npos);
+        QVERIFY2(withCatalyst.find("<td>0.250</td><td>0.0125</td>") != std::string::npos, withCatalyst.c_str());
     }
 
     // Every entry of a class folder accounted for, and a page for every
