@@ -575,7 +575,7 @@ CatalystFigures CatalystDefaults(Catalyst c) {
     // catalyst converts nearly all, HC lighting off last; a diesel's oxidation
     // catalyst lights off early, its SCR needs the urea's temperature.
     if (c == Catalyst::OxidationScr) return {{99, 98.5, 98}, {180, 230, 200}};
-    return {{94.8, 99.71, 99.83}, {250, 270, 280}};
+    return {{94.8, 99.65, 99.83}, {250, 270, 280}};
 }
 
 // The conversion curve: S-shaped about the light-off temperature.

@@ -71,7 +71,8 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
 
 } // namespace
 
-int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPictures* pictures) {
+int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPictures* pictures,
+              RunOutput* output) {
     // Files named on the command line are named from where the runner was
     // started.
     for (Frame& f : opt.frames)
@@ -160,7 +161,7 @@ int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPicture
     if (!opt.noDraw) DrawStartPaint(surface, view.map.get());
     if (!RunEvent(s, st, [&] { StartRun(s, st); })) return 2;
     double vMax = s.v;
-    RunRecorder recorder(!opt.series.empty() || !opt.report.empty());
+    RunRecorder recorder(!opt.series.empty() || !opt.report.empty() || (output && output->wantSamples));
     {
         std::string error;
         if (!recorder.Start(s, error)) {
@@ -256,9 +257,14 @@ int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPicture
     Summary summary = MakeSummary(ticks, end, s.ttot, start, Figures(s), s.v, vMax);
     recorder.Finish(summary);
     summary.us = opt.us;
-    std::string out = opt.json ? SummaryJson(summary) : SummaryText(summary);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
+    if (output) {
+        output->summary = summary;
+        if (output->wantSamples) output->samples = recorder.Samples();
+    } else {
+        std::string out = opt.json ? SummaryJson(summary) : SummaryText(summary);
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+    }
     // Pictures and a snapshot asked for at ticks the run did not reach.
     auto notReached = [&](int64_t tick, const std::string& what, const std::string& file) {
         if (tick <= ticks || end == "interrupted") return;

@@ -35,10 +35,21 @@ class RunPictures {
                                       ChartFiles* charts) = 0;
 };
 
+// What an in-process caller (the Python module) gets back instead of the
+// printed summary: the summary and, when asked for, every tick's sample.
+struct RunOutput {
+    bool wantSamples = false;
+    Summary summary;
+    std::vector<Sample> samples;
+};
+
 // Runs the folder opt.dir as the window would and prints the summary;
 // returns the exit status. `pictures` may be null only for a run that draws
 // no pixels and writes no report (noDraw without frames, report or charts).
-int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPictures* pictures);
+// With `output` the summary goes there instead of stdout (the files asked
+// for are written as ever).
+int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPictures* pictures,
+              RunOutput* output = nullptr);
 
 // The path of the program `name` in the folder of the running one.
 std::string ProgramBeside(const std::string& name);

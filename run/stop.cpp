@@ -29,4 +29,8 @@ int StopSignal() {
     return gStop;
 }
 
+void ResetStopSignal() {
+    gStop = 0;
+}
+
 } // namespace tralvik::run

@@ -17,4 +17,8 @@ void InstallStopHandler();
 // The signal that asked to stop; 0 when none has.
 int StopSignal();
 
+// Forgets the signal: a process that goes on after a stopped run (the Python
+// module, whose caller gets KeyboardInterrupt) starts its next run afresh.
+void ResetStopSignal();
+
 } // namespace tralvik::run

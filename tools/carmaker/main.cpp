@@ -95,7 +95,7 @@ DESCRIPTION: one "key value..." per line, '#' starts a comment.
                             enrichment % over torque and rpm; yes: three-way
                             on petrol, oxidation catalyst with SCR on diesel
                             (default no)
-  catalyst_conversion CO NOx HC   % converted when warm (three-way 94.8 99.71
+  catalyst_conversion CO NOx HC   % converted when warm (three-way 94.8 99.65
                             99.83, oxidation-scr 99 98.5 98)
   catalyst_light_off CO NOx HC    C at half the warm conversion (250 270 280,
                             180 230 200); the curve is S-shaped, 18 C wide
