@@ -79,7 +79,7 @@ std::optional<int> StartCommand(int argc, char** argv, Options& opt,
     // Every place an output goes is checked before the first run: a study
     // must not run for hours to find its CSV's folder missing.
     {
-        std::vector<std::string> files = {opt.csv, opt.report, opt.series};
+        std::vector<std::string> files = {opt.csv, opt.longCsv, opt.report, opt.series};
         for (const auto& f : opt.frames) files.push_back(f.file);
         if (opt.snapshot) files.push_back(opt.snapshot->file);
         for (const std::string& f : files)

@@ -84,6 +84,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--snapshot", snapshot);
     app.add_option("--load", o.load);
     app.add_option("--csv", o.csv);
+    app.add_option("--long", o.longCsv);
     app.add_option("--report", o.report);
     app.add_option("--charts", o.charts);
     app.add_option("--series", o.series);
@@ -131,7 +132,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     }
     const std::pair<const char*, const std::string*> files[] = {
         {"--replay", &o.replay}, {"--compare", &o.compare}, {"--page", &o.page},
-        {"--report", &o.report}, {"--charts", &o.charts}, {"--csv", &o.csv},
+        {"--report", &o.report}, {"--charts", &o.charts}, {"--csv", &o.csv}, {"--long", &o.longCsv},
         {"--series", &o.series}, {"--out", &o.out}, {"--class", &o.classDir}};
     for (const auto& [name, file] : files) {
         if (app.count(name) && file->empty()) {
@@ -316,7 +317,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
              "--load or --snapshot: the recording holds what the drive loaded and saved"},
             {!o.inputFile.empty(), "--input: the recording holds the drive's keys"},
             {o.us, "--units us: the lesson's figures are in SI units"},
-            {!o.csv.empty(), "--csv (the summary is printed; --json gives it as one object)"},
+            {!o.csv.empty() || !o.longCsv.empty(),
+             "--csv or --long (the summary is printed; --json gives it as one object)"},
             {o.keep.has_value(), "--keep: a replay's folder is kept with --out"},
             {o.dirs.size() > 1, "more than one folder: a drive was made in one"},
         };
@@ -589,7 +591,16 @@ Studies:
   --keep DIR      keep each run's folder (its result files) as
                   DIR/<run name>/. Without it a study's copies are removed.
   --csv FILE      one row per run: its name and --set/--sweep values, then
-                  every summary figure (per-phase figures as "PHASE: key").
+                  every summary figure (per-phase figures as "PHASE: key",
+                  each phase's l/100 km and g/km among them).
+  --long FILE.csv the same figures tidy, one row per run, phase and
+                  quantity: run,car,cycle,phase,quantity,unit,value (ASCII
+                  column names; phase "all" for the whole run, "input" for
+                  the --set/--sweep/--vary values and a fleet's car keys,
+                  "car" for a fleet car's make, model and list line; empty
+                  figures left out). Its first line is a comment with the
+                  program's version, the seed and the units (read it with
+                  pandas' comment="#" or R's comment.char="#").
   --report FILE.html
                   a self-contained page with charts: for one run its speed
                   and requested speed, the engine's operating points on its

@@ -43,6 +43,7 @@ struct RunSettings {
     std::string load;              // load a snapshot file after start-up
     std::string series;            // per-tick figures of the run, CSV
     std::string csv;               // the run's row (a study: one row per run)
+    std::string longCsv;           // one row per run, phase and quantity
     std::string report;            // the HTML page
     std::string charts;            // each chart of the page as DIR/NN-NAME.svg
     std::string name;              // the run's name (default: its folder's)

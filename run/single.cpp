@@ -78,7 +78,7 @@ int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPicture
     for (Frame& f : opt.frames)
         f.file = std::filesystem::absolute(f.file).string();
     if (opt.snapshot) opt.snapshot->file = std::filesystem::absolute(opt.snapshot->file).string();
-    for (std::string* name : {&opt.load, &opt.csv, &opt.report, &opt.series, &opt.charts})
+    for (std::string* name : {&opt.load, &opt.csv, &opt.longCsv, &opt.report, &opt.series, &opt.charts})
         if (!name->empty()) *name = std::filesystem::absolute(*name).string();
     std::filesystem::path folder = std::filesystem::absolute(opt.dir).lexically_normal();
     if (folder.filename().empty()) folder = folder.parent_path();
@@ -283,6 +283,14 @@ int RunSingle(RunSettings opt, const std::vector<InputEvent>& events, RunPicture
         row.cells.emplace_back("run", runName);
         for (const auto& cell : SummaryCells(summary)) row.cells.push_back(cell);
         written = WriteTextFile(opt.csv, Csv({row})) && written;
+    }
+    if (!opt.longCsv.empty()) {
+        Row row;
+        row.cells.emplace_back("run", runName);
+        for (const auto& cell : SummaryCells(summary)) row.cells.push_back(cell);
+        const std::string comment = std::string("tralvik-batch ") + ProgramVersion() + ", one run, units " +
+                                    (opt.us ? "us" : "si");
+        written = WriteTextFile(opt.longCsv, LongCsv({row}, comment)) && written;
     }
     if (!opt.report.empty() || !opt.charts.empty()) {
         ChartFiles charts;

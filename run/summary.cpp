@@ -325,6 +325,14 @@ std::vector<std::pair<std::string, std::string>> SummaryCells(const Summary& s) 
         num(n + "co_g", p.co_g);
         num(n + "nox_g", p.nox_g);
         num(n + "hc_g", p.hc_g);
+        // Per distance, as a paper quotes a phase.
+        const double km = p.distance_m / 1000;
+        auto per = [&](double v, double scale) { return km > 0 ? std::optional<double>(v * scale / km) : std::nullopt; };
+        num(n + "l_per_100km", per(p.fuel_l, 100));
+        num(n + "co2_g_per_km", per(p.co2_g, 1));
+        num(n + "co_g_per_km", per(p.co_g, 1));
+        num(n + "nox_g_per_km", per(p.nox_g, 1));
+        num(n + "hc_g_per_km", per(p.hc_g, 1));
     }
     return c;
 }

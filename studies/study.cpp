@@ -1,5 +1,6 @@
 #include "studies/study.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -322,6 +323,68 @@ std::optional<std::string> CarSweepProblem(const std::vector<std::string>& folde
             }
     }
     return std::nullopt;
+}
+
+namespace {
+
+std::string CsvQuote(const std::string& v) {
+    if (v.find_first_of(",\"\r\n") == std::string::npos) return v;
+    std::string q = "\"";
+    for (char c : v) {
+        if (c == '"') q += '"';
+        q += c;
+    }
+    return q + "\"";
+}
+
+bool EndsWith(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+std::string UnitOf(const std::string& key) {
+    static const std::pair<const char*, const char*> kUnits[] = {
+        {"_l_per_100km", "l/100km"}, {"_g_per_km", "g/km"}, {"_g_per_mi", "g/mi"}, {"_mpg", "mpg"},
+        {"_kmh", "km/h"},           {"_j", "J"},           {"_g", "g"},         {"_l", "l"},
+        {"_m", "m"},                {"_s", "s"},           {"_c", "C"},         {"_share_off", "1"},
+        {"_share", "1"}};
+    for (const auto& [end, unit] : kUnits)
+        if (EndsWith("_" + key, end)) return unit;
+    return "";
+}
+
+} // namespace
+
+const char* ProgramVersion() {
+    return TRALVIK_VERSION;
+}
+
+std::string LongCsv(const std::vector<Row>& rows, const std::string& comment) {
+    static const char* const kCarIdentity[] = {"make", "model", "list_line", "file"};
+    std::string out = "# " + comment + "\nrun,car,cycle,phase,quantity,unit,value\n";
+    for (const Row& r : rows) {
+        std::map<std::string, std::string> byName(r.cells.begin(), r.cells.end());
+        auto id = [&](const char* k) {
+            auto it = byName.find(k);
+            return it == byName.end() ? std::string() : it->second;
+        };
+        const std::string lead = CsvQuote(id("run")) + "," + CsvQuote(id("car")) + "," + CsvQuote(id("cycle")) + ",";
+        for (const auto& [key, value] : r.cells) {
+            if (value.empty() || key == "run" || key == "car" || key == "cycle") continue;
+            std::string phase = "all", quantity = key;
+            if (auto colon = key.find(": "); colon != std::string::npos) {
+                phase = key.substr(0, colon);
+                quantity = key.substr(colon + 2);
+            } else if (FindConstLine(key) || key.rfind("car ", 0) == 0) {
+                phase = "input";
+            } else if (std::find(std::begin(kCarIdentity), std::end(kCarIdentity), key) != std::end(kCarIdentity)) {
+                phase = "car";
+            }
+            const std::string unit = phase == "input" || phase == "car" ? "" : UnitOf(quantity);
+            out += lead + CsvQuote(phase) + "," + CsvQuote(quantity) + "," + CsvQuote(unit) + "," +
+                   CsvQuote(value) + "\n";
+        }
+    }
+    return out;
 }
 
 std::string Csv(const std::vector<Row>& rows) {

@@ -130,4 +130,14 @@ struct Row {
 // quote or line end are quoted.
 std::string Csv(const std::vector<Row>& rows);
 
+// The rows tidy: after a first line "# `comment`", the columns
+// run,car,cycle,phase,quantity,unit,value and one line per run and cell:
+// "PHASE: key" cells under their phase, a constants line's or a car key's
+// value under "input", a fleet car's identity under "car", every other
+// figure under "all"; the unit from the key's ending (_l_per_100km,
+// _g_per_km, _g, _s, ...). Empty cells are left out.
+std::string LongCsv(const std::vector<Row>& rows, const std::string& comment);
+// The program's version, for such comments.
+const char* ProgramVersion();
+
 } // namespace tralvik::studies

@@ -90,12 +90,43 @@ TEST(BatchStudy, CsvColumnsAreTheUnionInOrder) {
               "co_g_per_km,nox_g_per_km,hc_g_per_km,v_final_kmh,v_max_kmh,fuel,co2_g,co2_g_per_km,"
               "trace_rms_kmh,trace_max_kmh,trace_share_off,trace_time_s,trace_outside_s,"
               "trace_longest_miss_s,trace_distance_short_m,trace_within_tolerance,Låg: distance_m,Låg: fuel_l,"
-              "Låg: co2_g,Låg: co_g,Låg: nox_g,Låg: hc_g,Tank");
+              "Låg: co2_g,Låg: co_g,Låg: nox_g,Låg: hc_g,Låg: l_per_100km,Låg: co2_g_per_km,"
+              "Låg: co_g_per_km,Låg: nox_g_per_km,Låg: hc_g_per_km,Tank");
     EXPECT_NE(csv.find("\nx_Massa=1,1,3,mode 100,0,0,0,5.5,"), std::string::npos) << csv;
-    EXPECT_NE(csv.find(",bensin,10,,1,2,0.25,9,0,0,0,true,0,0,0,0,0,0,\n"), std::string::npos) << csv;
+    // A phase without distance has no per-distance figures.
+    EXPECT_NE(csv.find(",bensin,10,,1,2,0.25,9,0,0,0,true,0,0,0,0,0,0,,,,,,\n"), std::string::npos) << csv;
     // A cell with a comma or quote is quoted; missing cells are empty.
     EXPECT_NE(csv.find("\n\"y, \"\"z\"\"\",,,,,"), std::string::npos) << csv;
     EXPECT_EQ(csv.substr(csv.size() - 4), ",40\n");
+}
+
+// The tidy CSV: one line per run and figure, phases and inputs apart, units
+// from the keys, empty cells left out, a phase's per-distance figures
+// worked by hand (0.05 l and 0.2 g CO over 1000 m: 5 l/100 km, 0.2 g/km).
+TEST(BatchStudy, LongCsvIsOneLinePerRunPhaseAndQuantity) {
+    Summary s;
+    s.ticks = 3;
+    s.fuel_l_per_100km = 5.5;
+    PhaseFigures p{Phase{"Fas 1, kall", 0, 5}};
+    p.distance_m = 1000;
+    p.fuel_l = 0.05;
+    p.co_g = 0.2;
+    s.phases.push_back(p);
+    Row r;
+    r.cells = {{"run", "r1"}, {"car", "Golf"}, {"make", "VW"}, {"Massa", "1300"}, {"car final_drive", "3.9"}};
+    for (const auto& c : SummaryCells(s)) r.cells.push_back(c);
+    r.cells.emplace_back("elasticity_fuel", "");
+    const std::string out = LongCsv({r}, "tralvik-batch 2.1, seed 7, units si");
+    EXPECT_EQ(out.rfind("# tralvik-batch 2.1, seed 7, units si\nrun,car,cycle,phase,quantity,unit,value\n", 0), 0u);
+    for (const char* line : {"r1,Golf,,car,make,,VW\n", "r1,Golf,,input,Massa,,1300\n",
+                             "r1,Golf,,input,car final_drive,,3.9\n", "r1,Golf,,all,ticks,,3\n",
+                             "r1,Golf,,all,fuel_l_per_100km,l/100km,5.5\n", "r1,Golf,,all,ltot_m,m,0\n",
+                             "r1,Golf,,\"Fas 1, kall\",l_per_100km,l/100km,5\n",
+                             "r1,Golf,,\"Fas 1, kall\",co_g_per_km,g/km,0.2\n",
+                             "r1,Golf,,\"Fas 1, kall\",fuel_l,l,0.05\n"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << out;
+    EXPECT_EQ(out.find("elasticity_fuel"), std::string::npos); // empty: left out
+    EXPECT_EQ(out.find(",run,"), std::string::npos);
 }
 
 TEST(BatchStudy, Co2FromTheFuelWorkedByHand) {
