@@ -92,6 +92,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     std::optional<std::string> maxRuns, units, samples, seed;
     std::vector<std::string> varies;
     app.add_option("--vary", varies)->allow_extra_args(false);
+    std::vector<std::string> carVaries;
+    app.add_option("--vary-car", carVaries)->allow_extra_args(false);
     app.add_option("--samples", samples);
     app.add_option("--seed", seed);
     app.add_flag("--elasticity", o.elasticity)->disable_flag_override();
@@ -221,6 +223,16 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         if (!vary) return std::nullopt;
         o.vary.push_back(*vary);
     }
+    // A car key's range samples with the constants' (it is named "car KEY").
+    for (const std::string& v : carVaries) {
+        if (o.cars.empty()) {
+            error = "--vary-car needs --cars: it varies the fleet's cars";
+            return std::nullopt;
+        }
+        auto vary = ParseVaryCar(v, error);
+        if (!vary) return std::nullopt;
+        o.vary.push_back(*vary);
+    }
     if (samples) {
         int64_t n;
         if (!ParseInt64(*samples, n) || n < 1) {
@@ -240,7 +252,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     if (!o.vary.empty() || o.samples || o.elasticity || seed) {
         const char* problem = nullptr;
         if (o.vary.empty())
-            problem = "--samples, --seed and --elasticity need --vary NAME=LOW:HIGH";
+            problem = "--samples, --seed and --elasticity need --vary NAME=LOW:HIGH or --vary-car KEY=LOW:HIGH";
         else if (!o.sweeps.empty())
             problem = "--vary and --sweep do not go together";
         else if (o.samples && o.elasticity)
@@ -257,7 +269,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     {
         // --vary names count with --set's as given.
         std::vector<std::pair<std::string, std::string>> varied;
-        for (const Vary& v : o.vary) varied.emplace_back(v.name, "--vary");
+        for (const Vary& v : o.vary)
+            varied.emplace_back(IsCarKey(v.name) ? v.name.substr(4) : v.name, IsCarKey(v.name) ? "--vary-car" : "--vary");
+        for (const Assignment& a : o.carSettings) varied.emplace_back(a.name, "--set-car");
+        for (const Sweep& sw : o.carSweeps) varied.emplace_back(sw.name, "--sweep-car");
         if (auto repeated = RepeatedName(o.sets, o.sweeps, varied)) {
             error = *repeated;
             return std::nullopt;
@@ -543,6 +558,11 @@ Studies:
                   constants of its BIL.VAL (see below).
   --vary NAME=LOW:HIGH
                   a number line of CONS.VAL over a range (repeatable), for:
+  --vary-car KEY=LOW:HIGH
+                  with --cars: a key of every car's description over a range
+                  (repeatable; final_drive, f0, A, crr, aux_power,
+                  displacement, gear_spread, ... as --set-car takes them),
+                  sampled with the --vary ranges; the CSV names it "car KEY".
   --samples N     N runs, a Latin hypercube over the --vary ranges (each
                   range cut into N strata, each sampled once, the
                   parameters paired at random); --seed S (default 1) fixes

@@ -262,7 +262,17 @@ bool Prepare(const StudySettings& opt, const std::string& root, std::size_t inde
         return false;
     }
     std::string error;
-    auto sets = RunAssignments(job.plan, error);
+    // Sampled car keys (--vary-car, "car KEY") go to the car, the rest to
+    // the constants file.
+    RunPlan constantsPlan = job.plan;
+    std::vector<Assignment> carValues;
+    for (auto* list : {&constantsPlan.sets, &constantsPlan.swept}) {
+        for (const Assignment& a : *list)
+            if (IsCarKey(a.name) && list == &constantsPlan.sets) carValues.push_back({a.name.substr(4), a.value});
+        list->erase(std::remove_if(list->begin(), list->end(), [](const Assignment& a) { return IsCarKey(a.name); }),
+                    list->end());
+    }
+    auto sets = RunAssignments(constantsPlan, error);
     if (!sets) {
         std::fprintf(stderr, "tralvik-batch: run %s: %s\n", job.plan.name.c_str(), error.c_str());
         return false;
@@ -270,9 +280,10 @@ bool Prepare(const StudySettings& opt, const std::string& root, std::size_t inde
     if (job.plan.car >= 0) {
         // The car's folder and lines first; the run's own values after them.
         try {
+            StudyCar car = fleet.Car(static_cast<std::size_t>(job.plan.car));
+            if (!carValues.empty()) car = WithCarSettings(car, carValues);
             // A drawn run shows the car's engine map: it gets its picture.
-            std::vector<Assignment> own = MakeStudyCar(fleet.Car(static_cast<std::size_t>(job.plan.car)), job.folder,
-                                                       !WithoutPictures(opt));
+            std::vector<Assignment> own = MakeStudyCar(car, job.folder, !WithoutPictures(opt));
             own.insert(own.end(), sets->begin(), sets->end());
             *sets = std::move(own);
         } catch (const std::exception& e) {
@@ -373,9 +384,13 @@ int RunStudy(const StudySettings& opt) {
                 for (const Assignment& a : opt.carSettings) c.id.emplace_back("car " + a.name, a.value);
             }
             // Each swept value must make a car on its own; the combinations
-            // are made as their runs come.
+            // are made as their runs come. A sampled key's ends likewise.
             for (const Sweep& sw : opt.carSweeps)
                 for (const std::string& v : sw.values) (void)WithCarSettings(fleet.base.front(), {{sw.name, v}});
+            for (const Vary& v : opt.vary)
+                if (IsCarKey(v.name))
+                    for (double x : {v.low, v.high})
+                        (void)WithCarSettings(fleet.base.front(), {{v.name.substr(4), NumberText(x)}});
         } catch (const std::exception& e) {
             std::fprintf(stderr, "tralvik-batch: %s\n", e.what());
             return 2;
@@ -488,7 +503,16 @@ int RunStudy(const StudySettings& opt) {
                 for (std::size_t k = 0; k < j.plan.sets.size(); ++k)
                     head += (k ? ", " : "") + JsonString(j.plan.sets[k].name) + ": " +
                             JsonString(j.plan.sets[k].value);
-                head += "}, \"status\": " + std::to_string(code);
+                head += "}";
+                if (j.plan.car >= 0) {
+                    // A fleet's car as the CSV names it (car, make, model, list line).
+                    head += ", \"car\": {";
+                    const auto& id = fleet.Car(static_cast<std::size_t>(j.plan.car)).id;
+                    for (std::size_t k = 0; k < id.size(); ++k)
+                        head += (k ? ", " : "") + JsonString(id[k].first) + ": " + JsonString(id[k].second);
+                    head += "}";
+                }
+                head += ", \"status\": " + std::to_string(code);
                 std::string body = out;
                 while (!body.empty() && (body.back() == '\n' || body.back() == '\r'))
                     body.pop_back();
@@ -625,9 +649,19 @@ int RunStudy(const StudySettings& opt) {
         if (opt.us) {
             cells.emplace_back("combined_mpg", MilesPerGallon(c.l_per_100km));
             cells.emplace_back("combined_co2_g_per_mi", PerMile(c.co2_g_per_km));
+            cells.emplace_back("combined_co_g_per_mi", PerMile(c.co_g_per_km));
+            cells.emplace_back("combined_nox_g_per_mi", PerMile(c.nox_g_per_km));
+            cells.emplace_back("combined_hc_g_per_mi", PerMile(c.hc_g_per_km));
         }
         for (std::size_t r : {p.cityRow, p.highwayRow})
             for (const auto& [name, value] : cells) row_cell(rows[r], name, value);
+        if (opt.json) {
+            // The pair's combined figures as one more object, after its runs'.
+            std::string line = "{\"combined\": {\"city\": " + JsonString(p.cityRun) +
+                               ", \"highway\": " + JsonString(p.highwayRun);
+            for (const auto& [name, value] : cells) line += ", " + JsonString(name) + ": " + NumberText(value);
+            std::printf("%s}}\n", line.c_str());
+        }
         if (!opt.json) {
             char line[512];
             std::snprintf(line, sizeof line,

@@ -113,6 +113,9 @@ std::vector<std::pair<std::string, std::optional<double>>> RegulatoryCells(const
         if (s.us) {
             c.emplace_back("ftp75_mpg", mpg(f.l_per_100km));
             c.emplace_back("ftp75_co2_g_per_mi", mile(f.co2_g_per_km));
+            c.emplace_back("ftp75_co_g_per_mi", mile(f.co_g_per_km));
+            c.emplace_back("ftp75_nox_g_per_mi", mile(f.nox_g_per_km));
+            c.emplace_back("ftp75_hc_g_per_mi", mile(f.hc_g_per_km));
         }
     }
     return c;

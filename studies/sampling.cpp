@@ -41,6 +41,33 @@ std::string NumberText(double v) {
     return std::string(buf, r.ptr);
 }
 
+std::optional<Vary> ParseVaryCar(const std::string& text, std::string& error) {
+    auto eq = text.find('=');
+    auto colon = eq == std::string::npos ? std::string::npos : text.find(':', eq);
+    if (eq == std::string::npos || eq == 0 || colon == std::string::npos ||
+        text.find_first_of(" \t", 0) < eq) {
+        error = "--vary-car needs KEY=LOW:HIGH, not '" + text + "'";
+        return std::nullopt;
+    }
+    Vary v;
+    v.name = "car " + text.substr(0, eq);
+    const std::string low = text.substr(eq + 1, colon - eq - 1), high = text.substr(colon + 1);
+    if (!ParseNumber(low, v.low) || !ParseNumber(high, v.high) || !std::isfinite(v.low) || !std::isfinite(v.high)) {
+        error = "--vary-car " + text.substr(0, eq) + ": LOW and HIGH must be numbers, not '" + low + ":" + high + "'";
+        return std::nullopt;
+    }
+    if (!(v.low <= v.high)) {
+        error = "--vary-car " + text.substr(0, eq) + ": LOW " + low + " is above HIGH " + high;
+        return std::nullopt;
+    }
+    if (!std::isfinite(v.high - v.low) || !std::isfinite(v.high * 1.05) || !std::isfinite(v.low * 1.05)) {
+        error = "--vary-car " + text.substr(0, eq) + ": the range " + low + ":" + high +
+                " is wider than a number can hold; give a narrower one";
+        return std::nullopt;
+    }
+    return v;
+}
+
 std::optional<Vary> ParseVary(const std::string& text, std::string& error) {
     auto eq = text.find('=');
     auto colon = eq == std::string::npos ? std::string::npos : text.find(':', eq);

@@ -20,6 +20,12 @@ struct Vary {
 // Checks the name (a number line), both ends (numbers the model can mean)
 // and LOW <= HIGH; on an error returns nothing and sets `error`.
 std::optional<Vary> ParseVary(const std::string& text, std::string& error);
+// KEY=LOW:HIGH of --vary-car: a key of a fleet car's description over a range,
+// named "car KEY" as the CSV names a car's keys (the key itself is checked as
+// the cars are made).
+std::optional<Vary> ParseVaryCar(const std::string& text, std::string& error);
+// Whether a varied name is a car key ("car KEY"), and the key.
+inline bool IsCarKey(const std::string& name) { return name.rfind("car ", 0) == 0; }
 
 // A number as a value line takes it: the shortest text that reads back exactly.
 std::string NumberText(double v);

@@ -36,6 +36,14 @@ std::vector<std::string> Lines(const std::string& text) {
     return l;
 }
 
+// The runs' JSON lines, without a city and highway pair's combined figures.
+std::vector<std::string> RunLines(const std::string& text) {
+    std::vector<std::string> l;
+    for (const std::string& line : Lines(text))
+        if (line.rfind("{\"combined\"", 0) != 0) l.push_back(line);
+    return l;
+}
+
 struct Result {
     int status = -1;
     std::string out;
@@ -324,7 +332,7 @@ TEST_F(Study, InterruptedStudySaysNotStarted) {
 TEST_F(Study, EnergyBalanceClosesAtAnyAuxiliaryPowerAndOnFleetCars) {
     fs::path data = CopyData("data");
     auto check = [](const std::string& out, std::size_t runs) {
-        auto lines = Lines(out);
+        auto lines = RunLines(out);
         ASSERT_EQ(lines.size(), runs);
         for (const std::string& line : lines) {
             auto j = nlohmann::json::parse(line);
@@ -356,7 +364,7 @@ TEST_F(Study, EnergyBalanceClosesOnEveryBundledCycle) {
                    "' '" + data.string() + "'");
     Result map = Run("--json --no-draw --quiet '" + data.string() + "'");
     ASSERT_EQ(r.status, 0);
-    auto lines = Lines(r.out);
+    auto lines = RunLines(r.out);
     lines.push_back(map.out);
     ASSERT_EQ(lines.size(), 10u);
     for (const std::string& line : lines) {
@@ -384,8 +392,14 @@ TEST_F(Study, CityHighwayCombinedAndUsUnits) {
                    csv.string() + "' '" + data.string() + "'");
     ASSERT_EQ(r.status, 0);
     auto lines = Lines(r.out);
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u); // the two runs, then their combined figures
     auto city = nlohmann::json::parse(lines[0]), highway = nlohmann::json::parse(lines[1]);
+    auto pair = nlohmann::json::parse(lines[2])["combined"];
+    EXPECT_EQ(pair["city"], city["run"]);
+    EXPECT_EQ(pair["highway"], highway["run"]);
+    EXPECT_NEAR(pair["combined_co_g_per_mi"].get<double>(), pair["combined_co_g_per_km"].get<double>() * 1.609344,
+                1e-12);
+    EXPECT_NEAR(city["ftp75_hc_g_per_mi"].get<double>(), city["ftp75_hc_g_per_km"].get<double>() * 1.609344, 1e-12);
     EXPECT_NEAR(city["fuel_mpg"].get<double>() * city["fuel_l_per_100km"].get<double>(), 235.2145833, 1e-6);
     EXPECT_NEAR(city["co2_g_per_mi"].get<double>(), city["co2_g_per_km"].get<double>() * 1.609344, 1e-9);
     ASSERT_TRUE(city.contains("ftp75_l_per_100km"));
@@ -416,6 +430,7 @@ TEST_F(Study, CityHighwayCombinedAndUsUnits) {
     EXPECT_NEAR(cell(1, "combined_l_per_100km"), combined, 1e-12);
     EXPECT_NEAR(cell(2, "combined_l_per_100km"), combined, 1e-12);
     EXPECT_NEAR(cell(2, "combined_mpg") * combined, 235.2145833, 1e-6);
+    EXPECT_EQ(pair["combined_l_per_100km"].get<double>(), cell(1, "combined_l_per_100km"));
 }
 
 // --elasticity: the CSV's elasticities are those of its own base and +-5 % rows.
@@ -458,7 +473,7 @@ TEST_F(Study, FleetRunsAreTestcarsRuns) {
     std::vector<std::string> problems;
     auto cars = tralvik::studies::ReadStudyCars(csvList.string(), problems);
     ASSERT_EQ(cars.size(), 2u);
-    auto lines = Lines(r.out);
+    auto lines = RunLines(r.out);
     ASSERT_EQ(lines.size(), 4u);
     for (std::size_t k = 0; k < 4; ++k) {
         auto j = nlohmann::json::parse(lines[k]);
@@ -509,6 +524,9 @@ TEST_F(Study, FleetWithTheGuide) {
     EXPECT_TRUE(cars[0].desc.stopStart);
     auto own = tralvik::tools::RunCarOnCycle(TRALVIK_BATCH_EXE, data.string(), cars[0].desc, "FTP75.CYK");
     EXPECT_EQ(nlohmann::json::parse(Lines(r.out)[0])["fuel_l_per_100km"].get<double>(), own.lPer100);
+    // Each run's JSON names its car as the CSV does.
+    EXPECT_EQ(nlohmann::json::parse(Lines(r.out)[0])["car"]["make"], "MAZDA");
+    EXPECT_EQ(nlohmann::json::parse(Lines(r.out)[0])["car"]["list_line"], "2");
     // Without stop-start the same car uses more.
     cars[0].desc.stopStart = false;
     EXPECT_GT(tralvik::tools::RunCarOnCycle(TRALVIK_BATCH_EXE, data.string(), cars[0].desc, "FTP75.CYK").lPer100,
@@ -546,6 +564,34 @@ TEST_F(Study, SetCarEqualsEditingTheDescription) {
     Result plain = Run(common + "--cars '" + (tmp / "plain").string() + "' '" + data.string() + "'");
     EXPECT_NE(SummaryPart(plain.out), SummaryPart(byHand.out));
     EXPECT_NE(bySet.out.find("\"set\": {"), std::string::npos);
+}
+
+// --vary-car samples a car key with the constants' ranges: each run is the
+// run of its car with --set-car at that run's value, and the CSV names it.
+TEST_F(Study, VaryCarIsOneSetCarPerSample) {
+    fs::path data = CopyData("data");
+    fs::create_directories(tmp / "cars");
+    fs::copy_file(fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/mellanbil.txt", tmp / "cars" / "mellanbil.txt");
+    const std::string common = "--json --no-draw --quiet --ticks 2000 --set Cykeltyp=T --set 'Ttidd=cykler\\HWFET.CYK' --cars '" +
+                               (tmp / "cars").string() + "' ";
+    Result r = Run(common + "--vary-car final_drive=3:4.5 --vary Massa=1200:1400 --samples 2 --csv '" +
+                   (tmp / "v.csv").string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0) << ReadFile(tmp / ".stderr");
+    const auto lines = RunLines(r.out);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::string& line : lines) {
+        auto j = nlohmann::json::parse(line);
+        const std::string drive = j["set"]["car final_drive"], mass = j["set"]["Massa"];
+        EXPECT_GE(std::stod(drive), 3);
+        EXPECT_LE(std::stod(drive), 4.5);
+        Result own = Run(common + "--set-car final_drive=" + drive + " --set Massa=" + mass + " '" + data.string() + "'");
+        ASSERT_EQ(own.status, 0);
+        EXPECT_EQ(nlohmann::json::parse(RunLines(own.out)[0])["fuel_l"], j["fuel_l"]) << drive;
+    }
+    EXPECT_NE(ReadFile(tmp / "v.csv").find(",car final_drive,"), std::string::npos);
+    // Refused: without a fleet, and a key also set.
+    EXPECT_EQ(Run("--no-draw --vary-car final_drive=3:4 --samples 2 '" + data.string() + "'").status, 2);
+    EXPECT_EQ(Run(common + "--vary-car final_drive=3:4 --set-car final_drive=3 --samples 2 '" + data.string() + "'").status, 2);
 }
 
 // --sweep-car runs each car once per value, each as --set-car would.
