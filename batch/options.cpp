@@ -119,6 +119,16 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         error = UsageMessage(e, args);
         return std::nullopt;
     }
+    // --compare A.rec B.rec DIR: two students' drives, the second before the folder.
+    if (!o.compare.empty() && o.dirs.size() == 2) {
+        std::string second = o.dirs[0];
+        std::string lower = second;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".rec") == 0) {
+            o.compareWith = second;
+            o.dirs.erase(o.dirs.begin());
+        }
+    }
     if (!o.dirs.empty()) o.dir = o.dirs.front();
     if (ticks) {
         int64_t n;
@@ -396,6 +406,7 @@ lessons::LessonSettings Options::Lesson() const {
     lessons::LessonSettings l;
     l.dir = dir;
     l.recording = !replay.empty() ? replay : compare;
+    l.other = compareWith;
     l.out = out;
     l.inPlace = inPlace;
     l.report = report;
@@ -509,7 +520,8 @@ Options:
   --in-place      with --replay: replay in DIR itself and write its result
                   files there (without --out or --in-place the copy is
                   temporary and DIR is never written).
-  --compare FILE  replay the drive and run the built-in driver over the same
+  --compare FILE [FILE2.rec]
+                  replay the drive and run the built-in driver over the same
                   distance, each in a temporary copy of DIR, and print both
                   summaries side by side with the differences (CO2 as in the
                   summary); with --json as one JSON object. With --report
@@ -517,7 +529,11 @@ Options:
                   both speed traces and the requested speed (over the
                   distance on a road, over time on a time cycle), both
                   clouds of engine operating points on the efficiency map,
-                  and the table with the differences also in %.
+                  and the table with the differences also in %. With a
+                  second recording (--compare a.rec b.rec DIR) the two
+                  students' drives are compared with each other instead,
+                  each replayed in its own copy of DIR; drives made with
+                  different cars or roads are refused with the reason.
   --class RECDIR  a lesson's class: every *.rec file in RECDIR compared as
                   with --compare on DIR (--jobs at once), and with --report
                   CLASS.html one class page (students ranked by fuel, their

@@ -21,6 +21,7 @@ struct Options : run::StudySettings {
     // --replay FILE / --compare FILE: a drive recorded by the window;
     // --page FILE: the older name of --report with --compare (copied there).
     std::string replay, compare, page;
+    std::string compareWith; // --compare A.rec B.rec DIR: the second student's drive
     // Where a replay's result files go (--out), or DIR itself (--in-place).
     std::string out;
     bool inPlace = false;

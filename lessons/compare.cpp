@@ -76,10 +76,11 @@ void Print(const std::string& s) {
 
 } // namespace
 
-std::string CompareText(const DriveResult& drive, const DriveResult& builtIn) {
+std::string CompareText(const DriveResult& drive, const DriveResult& builtIn, const std::string& driveLabel,
+                        const std::string& otherLabel) {
     std::string t;
     char buf[160];
-    std::snprintf(buf, sizeof buf, "%-18s %12s %12s %12s\n", "", "your drive", "built-in",
+    std::snprintf(buf, sizeof buf, "%-18s %12s %12s %12s\n", "", driveLabel.c_str(), otherLabel.c_str(),
                   "difference");
     t += buf;
     for (const Row& r : Rows(drive, builtIn)) {
@@ -88,7 +89,8 @@ std::string CompareText(const DriveResult& drive, const DriveResult& builtIn) {
                       Cell(Difference(r), r.decimals, true).c_str());
         t += buf;
     }
-    t += "end: your drive " + drive.end + ", built-in driver " + builtIn.end + "\n";
+    t += "end: " + driveLabel + " " + drive.end + ", " + (otherLabel == "built-in" ? "built-in driver" : otherLabel) +
+         " " + builtIn.end + "\n";
     std::snprintf(buf, sizeof buf,
                   "hard braking: the driver's brake decelerating the car by %.0f m/s2 (0.3 g) or "
                   "more for %.1f s or more while the speed falls (a stretch counts once)\n",
@@ -164,7 +166,7 @@ const char* const kLessonStyle = R"(<style>
 
 
 // "62 % mer bränsle" and its like, as one sentence for the student.
-std::string Verdict(const DriveResult& d, const DriveResult& b) {
+std::string Verdict(const DriveResult& d, const DriveResult& b, const std::string& other) {
     std::vector<std::string> parts;
     const Summary &x = d.summary, &y = b.summary;
     if (x.fuel_l_per_100km && y.fuel_l_per_100km) {
@@ -178,7 +180,8 @@ std::string Verdict(const DriveResult& d, const DriveResult& b) {
     std::string t = PercentWords(x.ttot_s, y.ttot_s);
     if (!t.empty()) parts.push_back(t == "lika mycket" ? "lika lång tid" : t + " tid");
     if (parts.empty()) return {};
-    std::string s = "Jämfört med den inbyggda föraren på samma sträcka: ";
+    std::string s = other.empty() ? "Jämfört med den inbyggda föraren på samma sträcka: "
+                                  : "Jämfört med " + other + ": ";
     for (std::size_t i = 0; i < parts.size(); ++i)
         s += (i == 0 ? "" : i + 1 == parts.size() ? " och " : ", ") + parts[i];
     return s + ".";
@@ -190,6 +193,14 @@ std::string WithPrintStyle(std::string page) {
     auto at = page.find("</head>");
     if (at != std::string::npos) page.insert(at, std::string(kLessonStyle) + kPrintStyle);
     return page;
+}
+
+static std::string HowToReadTwo(const std::string& a, const std::string& b) {
+    return "<div class=\"howto\"><h2>Så läser du sidan</h2>\n<p>Två elevers körningar i samma mapp "
+           "med samma bil och väg, var och en uppspelad för sig. Sträckorna kan vara olika långa: "
+           "bränsle och utsläpp jämförs per kilometer.</p>\n<p>Skillnaden är " +
+           HtmlEscape(a) + " minus " + HtmlEscape(b) + "; procenten jämför med " + HtmlEscape(b) +
+           ":s värde.</p></div>\n";
 }
 
 static std::string HowToRead(bool overDistance) {
@@ -209,7 +220,7 @@ static std::string HowToRead(bool overDistance) {
 }
 
 std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn, const std::string& name,
-                        ChartFiles* charts) {
+                        ChartFiles* charts, const std::string& otherName) {
     std::vector<CompareRow> rows;
     for (const Row& r : Rows(drive, builtIn))
         rows.push_back({r.sv, Cell(r.drive, r.decimals), Cell(r.builtIn, r.decimals), WithPercent(r)});
@@ -219,25 +230,27 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn, co
     // The speed stage holds the speed to 1.2 times the requested one in the
     // same step: where a road's requested speed drops at once, the built-in
     // driver's trace drops vertically. Said, so that no one reads a braking.
-    if (!drive.timeCycle)
+    if (!drive.timeCycle && otherName.empty())
         notes.push_back("Där vägens begärda hastighet sjunker i ett steg faller den inbyggda förarens fart "
                         "lodrätt: modellen håller farten till högst 1,2 gånger den begärda i samma steg. "
                         "Det är ingen inbromsning och räknas inte som en.");
     ReportRun a{name, {}, drive.summary, drive.samples, drive.map};
-    ReportRun b{"inbyggd förare", {}, builtIn.summary, builtIn.samples, builtIn.map};
+    ReportRun b{otherName.empty() ? "inbyggd förare" : otherName, {}, builtIn.summary, builtIn.samples,
+                builtIn.map};
     a.requestedLabel = "begärd hastighet";
     std::string page = WithPrintStyle(CompareReportHtml(a, b, !drive.timeCycle, rows, notes, charts));
     std::string who = "<div class=\"who\"><b>Förare:</b> " + HtmlEscape(name) +
                       " &nbsp; <b>Körd:</b> " + HtmlEscape(drive.date.empty() ? "okänd dag" : drive.date) +
                       " &nbsp; <b>Bil:</b> " + HtmlEscape(drive.car) + " &nbsp; <b>Väg:</b> " +
                       HtmlEscape(drive.road) + "</div>\n";
-    std::string verdict = Verdict(drive, builtIn);
+    std::string verdict = Verdict(drive, builtIn, otherName);
     if (!verdict.empty()) who += "<p class=\"verdict\">" + HtmlEscape(verdict) + "</p>\n";
     for (const std::string& w : drive.warnings) who += "<p class=\"warning\">" + HtmlEscape(w) + "</p>\n";
     auto h1 = page.find("</h1>\n");
     if (h1 != std::string::npos) page.insert(h1 + 6, who);
     auto end = page.rfind("</body>");
-    if (end != std::string::npos) page.insert(end, HowToRead(!drive.timeCycle));
+    if (end != std::string::npos)
+        page.insert(end, otherName.empty() ? HowToRead(!drive.timeCycle) : HowToReadTwo(name, otherName));
     return page;
 }
 
@@ -378,11 +391,55 @@ int ReplayCommand(const LessonSettings& opt) {
     });
 }
 
+namespace {
+
+// --compare A.rec B.rec DIR: two students' drives, each replayed in its own
+// copy, compared with each other; refused when they drove different cars or
+// roads (a comparison would then say nothing of the driving).
+// The paths are made absolute before the first replay moved the working folder.
+int CompareTwo(const LessonSettings& opt, const fs::path& src, const DriveResult& drive, const std::string& otherRec,
+               const std::string& page, const std::string& charts) {
+    std::vector<RecordedEvent> events = ReadRecording(otherRec);
+    if (auto note = OlderRecordingNote(events, opt.other))
+        std::fprintf(stderr, "tralvik-batch: warning: %s\n", note->c_str());
+    DriveResult other;
+    {
+        TempCopy b(src);
+        other = Replay(events, opt.other, b.Run().string(), true, Extras(opt, false));
+    }
+    if (::chdir(src.c_str()) != 0) (void)::chdir("/");
+    for (const DriveResult* d : {&drive, static_cast<const DriveResult*>(&other)})
+        if (d->ticks == 0 || !d->summary.fuel_l_per_100km)
+            throw RecordingError((d == &drive ? opt.recording : opt.other) +
+                                 ": körningen har ingen sträcka efter START, så det finns inget att jämföra");
+    if (drive.car != other.car)
+        throw RecordingError(opt.recording + " och " + opt.other + " kördes med olika bilar (" + drive.car + ", " +
+                             other.car + "): jämför var och en med den inbyggda föraren (--compare FIL MAPP)");
+    if (drive.road != other.road)
+        throw RecordingError(opt.recording + " och " + opt.other + " kördes på olika vägar (" + drive.road + ", " +
+                             other.road + "): jämför var och en med den inbyggda föraren (--compare FIL MAPP)");
+    const std::string a = StudentName(drive.driver, opt.recording, src.string());
+    std::string b = StudentName(other.driver, opt.other, src.string());
+    if (b == a) b += " (2)";
+    Print(opt.json ? CompareJson(drive, other) : CompareText(drive, other, a, b));
+    Warn(drive);
+    Warn(other);
+    if (!page.empty() || !charts.empty()) {
+        ChartFiles files;
+        std::string html = ComparePage(drive, other, a, charts.empty() ? nullptr : &files, b);
+        if (!page.empty()) WritePage(page, html);
+        if (!charts.empty()) WriteCharts(charts, files);
+    }
+    return FramesReached(opt, drive) ? 0 : 2;
+}
+
+} // namespace
+
 int CompareCommand(const LessonSettings& opt) {
     return Guarded([&] {
         const fs::path src = fs::absolute(opt.dir);
         const std::string rec = Abs(opt.recording), page = Abs(opt.report), series = Abs(opt.series),
-                          charts = Abs(opt.charts);
+                          charts = Abs(opt.charts), otherRec = Abs(opt.other);
         std::vector<RecordedEvent> events = ReadRecording(rec);
         if (auto note = OlderRecordingNote(events, opt.recording))
             std::fprintf(stderr, "tralvik-batch: warning: %s\n", note->c_str());
@@ -391,6 +448,7 @@ int CompareCommand(const LessonSettings& opt) {
             TempCopy a(src);
             drive = Replay(events, opt.recording, a.Run().string(), true, Extras(opt, false));
         }
+        if (!opt.other.empty()) return CompareTwo(opt, src, drive, otherRec, page, charts);
         // Without a tick, or any distance, no figure per km can be given.
         if (drive.ticks == 0 || !drive.summary.fuel_l_per_100km)
             throw RecordingError(opt.recording + ": the drive covers no distance (" + std::to_string(drive.ticks) +

@@ -12,7 +12,8 @@ namespace tralvik::lessons {
 
 // The two summaries side by side with the differences (drive minus built-in
 // driver), as printed by --compare. CO2 is the summary's.
-std::string CompareText(const DriveResult& drive, const DriveResult& builtIn);
+std::string CompareText(const DriveResult& drive, const DriveResult& builtIn,
+                        const std::string& driveLabel = "your drive", const std::string& otherLabel = "built-in");
 
 // The same as one JSON object: "drive" and "built_in", each the summary's
 // keys with hard_brakings, driver, date, car, road and warnings.
@@ -27,7 +28,8 @@ std::string PercentWords(double value, double reference);
 // the efficiency map, the table of CompareText with the differences also in
 // %, and how to read the page. `name` is the student's name.
 std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn,
-                        const std::string& name = "din körning", pages::ChartFiles* charts = nullptr);
+                        const std::string& name = "din körning", pages::ChartFiles* charts = nullptr,
+                        const std::string& otherName = "");
 
 // The student's name: the driver's name of the drive (Myname, in UTF-8)
 // unless empty or the same as in DIR's constants file (left as it was),

@@ -16,6 +16,7 @@ namespace tralvik::lessons {
 struct LessonSettings {
     std::string dir = ".";  // the simulation folder the drives were made in
     std::string recording;  // the drive (replay and compare)
+    std::string other;      // compare: a second student's drive instead of the built-in driver
     // Where a replay's result files go: a new folder (a copy of dir), or dir
     // itself with inPlace; else a temporary copy that is removed.
     std::string out;

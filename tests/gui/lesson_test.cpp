@@ -2,6 +2,8 @@
 // by the batch runner: the panel's labels keep apart, the road view keeps
 // above row 580, the dialog filters show their patterns once, and a replay
 // writes the drive's result files again byte for byte.
+#include <fcntl.h>
+#include <unistd.h>
 #include <QFile>
 #include <QFontMetrics>
 #include <QTemporaryDir>
@@ -741,6 +743,67 @@ class LessonTest : public QObject {
         opt.recording = rec.toStdString();
         opt.dir = run.toStdString();
         QCOMPARE(lessons::CompareCommand(opt), 2);
+    }
+
+    // --compare a.rec b.rec DIR: two students' drives against each other on
+    // one page, each replayed as --compare replays it; a drive with another
+    // car is refused with the reason, in Swedish.
+    void twoStudentsCompared() {
+        QTemporaryDir dir;
+        QString run = DataCopy(dir);
+        QDir::setCurrent(run);
+        RecordDrive(dir.path() + "/anna.rec", {10, 0, 400, "Anna"});
+        RecordDrive(dir.path() + "/bo.rec", {25, 8, 400, "Bo"});
+        lessons::LessonSettings opt;
+        opt.dir = run.toStdString();
+        opt.recording = (dir.path() + "/anna.rec").toStdString();
+        opt.other = (dir.path() + "/bo.rec").toStdString();
+        opt.report = (dir.path() + "/ab.html").toStdString();
+        QCOMPARE(lessons::CompareCommand(opt), 0);
+        const std::string page = ReadFile(dir.path() + "/ab.html").toStdString();
+        QVERIFY(page.find("Jämfört med Bo: ") != std::string::npos);
+        QVERIFY(page.find("Skillnaden är Anna minus Bo") != std::string::npos);
+        QVERIFY(page.find("inbyggd förare") == std::string::npos);
+        // Each drive's figures are its own replay's.
+        lessons::DriveResult a = lessons::Replay(ReadRecording(opt.recording), "anna.rec", run.toStdString());
+        lessons::DriveResult b = lessons::Replay(ReadRecording(opt.other), "bo.rec", run.toStdString());
+        QVERIFY(a.summary.fuel_l != b.summary.fuel_l);
+        char fuel[32];
+        std::snprintf(fuel, sizeof fuel, "<td>%.2f</td><td>%.2f</td>", *a.summary.fuel_l_per_100km,
+                      *b.summary.fuel_l_per_100km);
+        QVERIFY2(page.find(fuel) != std::string::npos, fuel);
+        // Cilla loads the diesel car before START: refused, and said why.
+        {
+            run::SimulatedClock clock;
+            Text loaded = Utf8ToCp1252((run + "/DIESEL.VAL").toStdString());
+            TForm1 f;
+            f.modalErrors = false;
+            f.testClock = &clock;
+            f.dialogAnswer = [&](const FileDialogSpec&, bool) { return std::optional<Text>(loaded); };
+            f.Record((dir.path() + "/diesel.rec").toStdString());
+            f.FormActivate();
+            f.MGetKonsClick();
+            f.Button1Click();
+            for (int t = 0; t < 300; ++t) {
+                if (t < 10) f.KeyPressed('P');
+                clock.BeginTick();
+                f.Timer1Timer();
+            }
+        }
+        opt.other = (dir.path() + "/diesel.rec").toStdString();
+        const QString errFile = dir.path() + "/err.txt";
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        const int to = ::open(errFile.toUtf8().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(to, 2);
+        const int status = lessons::CompareCommand(opt);
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(to);
+        ::close(saved);
+        QCOMPARE(status, 2);
+        QVERIFY2(ReadFile(errFile).contains("kördes med olika bilar (Mellanbil, Dieselkombi)"),
+                 ReadFile(errFile).constData());
     }
 
     // A student who loads DIESEL.VAL before START drives the diesel car: the
