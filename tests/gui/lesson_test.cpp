@@ -61,6 +61,15 @@ QByteArray ReadFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
 }
 
+// Puts TMPDIR back as it was: unset when it was (an empty TMPDIR is no
+// temporary folder at all, and every later test would fail to make one).
+void RestoreTmpdir(const QByteArray& old) {
+    if (old.isEmpty())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", old);
+}
+
 // A copy of the bundled data folder.
 QString DataCopy(QTemporaryDir& dir) {
     std::filesystem::copy(TRALVIK_SOURCE_DIR "/data", dir.path().toStdString() + "/run",
@@ -354,7 +363,7 @@ class LessonTest : public QObject {
         opt.frames = {{5000, (dir.path() + "/late.png").toStdString()}};
         QCOMPARE(lessons::ReplayCommand(opt), 2);
         QVERIFY(!QFile::exists(dir.path() + "/late.png"));
-        qputenv("TMPDIR", tmp);
+        RestoreTmpdir(tmp);
     }
 
     // A recording cut short replays as far as it goes, with a warning naming
@@ -465,7 +474,7 @@ class LessonTest : public QObject {
         QDir().mkpath(dir.path() + "/tmp");
         qputenv("TMPDIR", (dir.path() + "/tmp").toUtf8());
         int status = lessons::ClassCommand(opt, TRALVIK_BATCH_DRAW_EXE);
-        qputenv("TMPDIR", tmp);
+        RestoreTmpdir(tmp);
         QCOMPARE(status, 1);
         QVERIFY(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}).isEmpty());
         QString page = QString::fromUtf8(ReadFile(dir.path() + "/klass.html"));
@@ -583,7 +592,7 @@ class LessonTest : public QObject {
         opt.classDir = (dir.path() + "/finns-inte").toStdString();
         QCOMPARE(lessons::ClassCommand(opt, TRALVIK_BATCH_DRAW_EXE), 2);
         QVERIFY(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}).isEmpty());
-        qputenv("TMPDIR", tmp);
+        RestoreTmpdir(tmp);
     }
 
     // A class stopped from outside (SIGTERM, as a scheduler or kill sends
@@ -686,7 +695,7 @@ class LessonTest : public QObject {
         QVERIFY(!QFile::exists(run + "/MIN.VAL"));
         Append(rec, "61 tick\n");
         int failed = lessons::CompareCommand(opt);
-        qputenv("TMPDIR", tmp);
+        RestoreTmpdir(tmp);
         QCOMPARE(saved, 0);
         QCOMPARE(failed, 2);
         QVERIFY(QDir(dir.path() + "/tmp").entryList({"tralvik-*"}).isEmpty());
