@@ -282,6 +282,21 @@ void Chart::Dot(const QPointF& at, double radiusPx, const QColor& c) {
     l.p.drawPath(dot);
 }
 
+void Chart::NumberedDot(const QPointF& at, double radiusPx, const QColor& c, const std::string& number) {
+    if (!std::isfinite(at.x()) || !std::isfinite(at.y()) || !(radiusPx > 0)) return;
+    Dot(at, radiusPx, c);
+    Layer& l = Open("marks");
+    QFont f = ChartFont();
+    f.setPixelSize(static_cast<int>(radiusPx * 1.2));
+    f.setBold(true);
+    l.p.setFont(f);
+    l.p.setPen(QColor(255, 255, 255));
+    const QPointF centre = Map(at.x(), at.y());
+    l.p.drawText(QRectF(centre.x() - radiusPx, centre.y() - radiusPx, 2 * radiusPx, 2 * radiusPx),
+                 Qt::AlignCenter, QString::fromStdString(number));
+    l.p.setFont(ChartFont());
+}
+
 void Chart::Bar(double x0, double x1, double y, const QColor& c) {
     Layer& l = Open("marks");
     QPainterPath path;

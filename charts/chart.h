@@ -68,6 +68,9 @@ class Chart {
     // Data marks, in data coordinates.
     void Line(const std::vector<QPointF>& pts, const QColor& c, double width = 1.5);
     void Dot(const QPointF& at, double radiusPx, const QColor& c);
+    // A dot with a short label (a place in a ranking) written in white on it,
+    // so that many points in few colours still tell apart.
+    void NumberedDot(const QPointF& at, double radiusPx, const QColor& c, const std::string& number);
     void Bar(double x0, double x1, double y, const QColor& c);
     // A shape already in pixels (e.g. a map tile cut to the full-load curve).
     void Shape(const QPainterPath& pixels, const QColor& fill);

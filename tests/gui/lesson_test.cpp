@@ -518,6 +518,59 @@ class LessonTest : public QObject {
         }
     }
 
+    // A class of 25 and of 40 in the browser: every student's point carries
+    // the student's place, shown inside the plot, each place once, with the
+    // legend naming it; the page stays 1280 px wide at most, and 25 print on
+    // one A4 page.
+    void classChartTellsEveryStudentApart() {
+        if (Chromium().isEmpty()) QSKIP("chromium is not installed");
+        for (int count : {25, 40}) {
+            std::vector<lessons::Student> students;
+            for (int k = 0; k < count; ++k) {
+                lessons::Student s;
+                s.name = "Elev " + std::to_string(k + 1) + (k % 3 ? "" : " Åström");
+                s.page = "k-" + std::to_string(k) + ".html";
+                s.car = "Mellanbil";
+                s.road = "KARTA.CYK";
+                run::Summary d, b;
+                d.fuel_l_per_100km = 8 + 0.1 * (k % 7) + 0.01 * k;
+                d.ttot_s = 60 + 2 * (k % 5);
+                d.ltot_m = 500;
+                b.fuel_l_per_100km = 8;
+                s.drive = d;
+                s.builtIn = b;
+                students.push_back(s);
+            }
+            run::Summary ref;
+            ref.fuel_l_per_100km = 8;
+            ref.ttot_s = 65;
+            QTemporaryDir dir;
+            const QString page = QString::fromStdString(lessons::ClassPage(students, ref, 0));
+            const QString checked = dir.path() + "/check.html";
+            sample::Write(checked, QString(page).replace("</body>",
+                "<script>const svg = document.querySelector('svg.chart');"
+                "const plot = svg.querySelector('g.marks').getBoundingClientRect();"
+                "const seen = new Set(); let outside = 0;"
+                "for (const t of svg.querySelectorAll('g.marks text')) { seen.add(t.textContent.trim());"
+                "  const r = t.getBoundingClientRect(); if (r.left < plot.left - 10 || r.right > plot.right + 10) ++outside; }"
+                "let named = 0; for (const t of svg.querySelectorAll('g.legend text'))"
+                "  if (/^[0-9]+ Elev/.test(t.textContent.trim())) ++named;"
+                "document.title = 'places ' + seen.size + ' outside ' + outside + ' named ' + named + ' width ' +"
+                "  document.documentElement.scrollWidth;</script></body>").toUtf8());
+            QByteArray dom = Browse(dir.path() + "/p1", {"--dump-dom", "--virtual-time-budget=2000"}, checked);
+            const QString want = QString("places %1 outside 0 named %1 width ").arg(count);
+            QVERIFY2(QString(dom).contains(want), dom.left(300).constData());
+            const int width = QString(dom).section("width ", 1).section("<", 0, 0).toInt();
+            QVERIFY2(width <= 1280, qPrintable(QString::number(width)));
+            if (count == 25) {
+                sample::Write(dir.path() + "/k.html", page.toUtf8());
+                const QString pdf = dir.path() + "/k.pdf";
+                Browse(dir.path() + "/p2", {"--print-to-pdf=" + pdf, "--no-pdf-header-footer"}, dir.path() + "/k.html");
+                QCOMPARE(PdfPages(ReadFile(pdf)), 1);
+            }
+        }
+    }
+
     // Ranked against each student's own built-in driver: +11 % over a long
     // drive ranks before +60 % over a short one, though the short one used
     // fewer litres per 100 km.
