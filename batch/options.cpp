@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "config/ConstantsLayout.h"
+#include "config/Ffetch.h"
 #include "studies/study.h"
 #include "core/common.h"
 #include "core/inputfile.h"
@@ -111,6 +112,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--out", o.out);
     app.add_flag("--in-place", o.inPlace)->disable_flag_override();
     app.add_option("--class", o.classDir);
+    std::optional<std::string> lessonDistance;
+    app.add_option("--lesson-distance", lessonDistance);
     app.add_option("DIR", o.dirs);
     std::vector<std::string> argv(args.rbegin(), args.rend()); // CLI11 takes them reversed
     try {
@@ -318,6 +321,18 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         }
         o.keep = keep;
     }
+    if (lessonDistance) {
+        double m = 0;
+        if (o.classDir.empty()) {
+            error = "--lesson-distance goes with --class";
+            return std::nullopt;
+        }
+        if (!ParseNumber(*lessonDistance, m) || !(m > 0 && m <= 1e7)) {
+            error = "--lesson-distance needs metres, above 0 and up to 10000000, not '" + *lessonDistance + "'";
+            return std::nullopt;
+        }
+        o.lessonDistance = m;
+    }
     const int lessons = !o.replay.empty() + !o.compare.empty() + !o.classDir.empty();
     if (lessons > 1) {
         error = !o.classDir.empty() ? "--class goes without --replay and --compare"
@@ -416,6 +431,7 @@ lessons::LessonSettings Options::Lesson() const {
     l.frames = frames;
     l.json = json;
     l.classDir = classDir;
+    l.lessonDistance = lessonDistance;
     l.jobs = jobs;
     return l;
 }
@@ -534,6 +550,10 @@ Options:
                   students' drives are compared with each other instead,
                   each replayed in its own copy of DIR; drives made with
                   different cars or roads are refused with the reason.
+  --lesson-distance M
+                  with --class: the lesson's distance in metres; drives
+                  shorter than it are listed after the ranked ones, marked,
+                  without a place.
   --class RECDIR  a lesson's class: every *.rec file in RECDIR compared as
                   with --compare on DIR (--jobs at once), and with --report
                   CLASS.html one class page (students ranked by fuel, their

@@ -22,6 +22,7 @@ struct Options : run::StudySettings {
     // --page FILE: the older name of --report with --compare (copied there).
     std::string replay, compare, page;
     std::string compareWith; // --compare A.rec B.rec DIR: the second student's drive
+    double lessonDistance = 0; // --lesson-distance M with --class
     // Where a replay's result files go (--out), or DIR itself (--in-place).
     std::string out;
     bool inPlace = false;

@@ -129,6 +129,7 @@ std::optional<double> AgainstBuiltIn(const Student& s) {
 bool Ranked(const Student& a, const Student& b) {
     if (a.drive.has_value() != b.drive.has_value()) return a.drive.has_value();
     if (!a.drive) return a.recording < b.recording;
+    if (a.tooShort != b.tooShort) return !a.tooShort;
     const double x = AgainstBuiltIn(a).value_or(HUGE_VAL), y = AgainstBuiltIn(b).value_or(HUGE_VAL);
     if (x != y) return x < y;
     const double fx = a.drive->fuel_l_per_100km.value_or(HUGE_VAL), fy = b.drive->fuel_l_per_100km.value_or(HUGE_VAL);
@@ -155,7 +156,7 @@ sida (länken i tabellen) visar körningen i detalj.</p></div>
 } // namespace
 
 std::string ClassPage(const std::vector<Student>& students, const Summary& reference,
-                      int referenceHardBrakings) {
+                      int referenceHardBrakings, double lessonDistance) {
     std::vector<const Student*> order;
     for (const Student& s : students) order.push_back(&s);
     std::sort(order.begin(), order.end(), [](const Student* a, const Student* b) { return Ranked(*a, *b); });
@@ -177,6 +178,14 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
     body += "<div class=\"who\"><b>Väg:</b> " + HtmlEscape(list(roads)) + " &nbsp; <b>Bil:</b> " +
             HtmlEscape(list(cars)) + " &nbsp; <b>Körd:</b> " + HtmlEscape(list(dates)) + " &nbsp; <b>Elever:</b> " +
             std::to_string(replayed) + " av " + std::to_string(students.size()) + "</div>\n";
+    if (lessonDistance > 0) {
+        char said[200];
+        std::snprintf(said, sizeof said,
+                      "<p class=\"note\">Lektionens sträcka: %.0f m. Den som körde kortare står sist, "
+                      "utan plats.</p>\n",
+                      lessonDistance);
+        body += said;
+    }
     // A mixed class names each row's car: each student is measured against
     // the built-in driver on that student's own car.
     const bool mixed = cars.size() > 1;
@@ -193,8 +202,12 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
         if (!s->drive) continue;
         const Summary& d = *s->drive;
         double ref = s->builtIn ? s->builtIn->fuel_l_per_100km.value_or(0) : 0;
-        body += "<tr><td>" + std::to_string(++place) + "</td><td class=\"name\"><a href=\"" +
-                HtmlEscape(s->page) + "\">" + HtmlEscape(s->name) + "</a>" +
+        char shortNote[96];
+        std::snprintf(shortNote, sizeof shortNote, " <span class=\"warning\">(kortare än lektionens %.0f m)</span>",
+                      lessonDistance);
+        body += "<tr><td>" + (s->tooShort ? std::string("-") : std::to_string(++place)) +
+                "</td><td class=\"name\"><a href=\"" + HtmlEscape(s->page) + "\">" + HtmlEscape(s->name) + "</a>" +
+                (s->tooShort ? std::string(shortNote) : std::string()) +
                 (s->warnings.empty() ? "" : " <span class=\"warning\" title=\"" + HtmlEscape(s->warnings[0]) + "\">(avbruten inspelning)</span>") +
                 "</td>" + (mixed ? "<td>" + HtmlEscape(s->car) + "</td>" : "") + "<td>" + Fixed(d.fuel_l_per_100km, 2) + "</td><td>" + Percent(d.fuel_l_per_100km, ref) +
                 "</td><td>" + Fixed(d.co2_g_per_km, 1) + "</td><td>" +
@@ -389,6 +402,7 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
                 nlohmann::json j = nlohmann::json::parse(out);
                 s.drive = FromJson(j.at("drive"), s.hardBrakings);
                 s.builtIn = FromJson(j.at("built_in"), s.builtInHardBrakings);
+                s.tooShort = opt.lessonDistance > 0 && s.drive->ltot_m < opt.lessonDistance;
                 const nlohmann::json& d = j.at("drive");
                 s.date = d.value("date", "");
                 s.car = d.value("car", "");
@@ -442,7 +456,7 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         }
         if (::chdir(src.c_str()) != 0) (void)::chdir("/");
 
-        WritePage(report.string(), ClassPage(students, reference.summary, reference.hardBrakings));
+        WritePage(report.string(), ClassPage(students, reference.summary, reference.hardBrakings, opt.lessonDistance));
         // The ranking on stdout too.
         std::vector<const Student*> order;
         for (const Student& s : students) order.push_back(&s);
@@ -466,7 +480,7 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         int place = 0, failed = 0;
         for (const Student* s : order) {
             if (!s->drive) continue;
-            line(std::to_string(++place), s->name, Fixed(s->drive->fuel_l_per_100km, 2),
+            line(s->tooShort ? "-" : std::to_string(++place), s->name, Fixed(s->drive->fuel_l_per_100km, 2),
                  Percent(s->drive->fuel_l_per_100km, s->builtIn ? s->builtIn->fuel_l_per_100km.value_or(0) : 0),
                  Fixed(s->drive->co2_g_per_km, 1), Fixed(s->drive->ttot_s, 1), Fixed(s->drive->v_max_kmh, 1),
                  std::to_string(s->hardBrakings));
@@ -474,6 +488,8 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         line("", "inbyggd förare", Fixed(reference.summary.fuel_l_per_100km, 2), "",
              Fixed(reference.summary.co2_g_per_km, 1), Fixed(reference.summary.ttot_s, 1),
              Fixed(reference.summary.v_max_kmh, 1), std::to_string(reference.hardBrakings));
+        if (opt.lessonDistance > 0)
+            std::printf("(lektionens sträcka %.0f m: kortare körningar utan plats, \"-\")\n", opt.lessonDistance);
         std::fflush(stdout);
         for (const Student* s : order) {
             if (s->drive) continue;

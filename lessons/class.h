@@ -20,6 +20,7 @@ struct Student {
     std::string date, car, road;
     std::optional<run::Summary> drive, builtIn; // none: it could not be replayed
     int hardBrakings = 0, builtInHardBrakings = 0;
+    bool tooShort = false; // shorter than the lesson's distance: listed, not ranked
     std::string reason; // why it could not be replayed
     std::vector<std::string> warnings;
 };
@@ -43,8 +44,10 @@ std::vector<std::string> PageNames(const std::string& prefix, const std::vector<
 // not be replayed listed after them with the reason), their differences from
 // the built-in driver in %, a chart of fuel against time; `reference` is the
 // built-in driver's run over the longest drive.
+// With `lessonDistance` (m, 0: none) the shorter drives are listed after the
+// ranked ones, marked and without a place.
 std::string ClassPage(const std::vector<Student>& students, const run::Summary& reference,
-                      int referenceHardBrakings);
+                      int referenceHardBrakings, double lessonDistance = 0);
 
 // Runs the class: each recording compared by `drawRunner --compare` in its
 // own process (--jobs at once), the built-in driver once, the pages written.

@@ -27,6 +27,7 @@ struct LessonSettings {
     bool json = false;
     std::string classDir; // a class: every recording of this folder
     int jobs = 0;         // a class's replays at once (0: the number of cores)
+    double lessonDistance = 0; // m: a class's shorter drives are marked, not ranked (0: none)
 };
 
 } // namespace tralvik::lessons

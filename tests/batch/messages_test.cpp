@@ -73,6 +73,8 @@ const Case kCases[] = {
     {"--class nonexist data --report k.html", 2, "klassmappen nonexist finns inte"},
     {"--class klass data --report afolder", 2, "cannot write afolder: it is a folder"},
     {"--class klass data --report k.html --charts ch", 2, "--class does not take --frame, --series, --charts"},
+    {"--lesson-distance 500 data", 2, "--lesson-distance goes with --class"},
+    {"--class klass data --report k.html --lesson-distance -5", 2, "--lesson-distance needs metres, above 0"},
     {"--replay klass/a.rec data --set Massa=1500", 2, "--replay does not take --set"},
     {"--compare klass/a.rec data --units us", 2, "--compare does not take --units us"},
     {"--no-draw --sweep Massa=1000,1100 --csv missing/x.csv data", 2,

@@ -596,6 +596,16 @@ class LessonTest : public QObject {
         const std::string withCatalyst = lessons::ClassPage({b, a}, summary(9.0), 0);
         QVERIFY(withCatalyst.find("<th>CO (g/km)</th><th>HC (g/km)</th>") != std::string::npos);
         QVERIFY2(withCatalyst.find("<td>0.250</td><td>0.0125</td>") != std::string::npos, withCatalyst.c_str());
+        // A lesson distance: the shorter drive (the best by the share) is
+        // listed after the ranked one, marked, without a place.
+        a.drive->catalyst.reset();
+        b.tooShort = true;
+        const std::string lesson = lessons::ClassPage({b, a}, summary(9.0), 0, 500);
+        QVERIFY(lesson.find("Lektionens sträcka: 500 m.") != std::string::npos);
+        QVERIFY(lesson.find("<tr><td>1</td><td class=\"name\"><a href=\"k-a.html\">lång</a>") != std::string::npos);
+        QVERIFY2(lesson.find("<tr><td>-</td><td class=\"name\"><a href=\"k-b.html\">kort</a> <span class=\"warning\">"
+                             "(kortare än lektionens 500 m)</span>") != std::string::npos,
+                 lesson.c_str());
     }
 
     // Every entry of a class folder accounted for, and a page for every
