@@ -86,7 +86,13 @@ std::vector<std::string> RunArguments(const StudySettings& o, const std::string&
     if (o.us) a.insert(a.end(), {"--units", "us"});
     if (o.ticks) a.insert(a.end(), {"--ticks", std::to_string(*o.ticks)});
     if (!o.inputFile.empty()) a.insert(a.end(), {"--input", fs::absolute(o.inputFile).string()});
-    if (o.spara) a.insert(a.end(), {"--spara", *o.spara});
+    if (o.spara)
+        a.insert(a.end(), {"--spara", *o.spara});
+    else if (!o.keep && !o.snapshot && o.frames.empty())
+        // The run's copy is removed with its result files unread: writing
+        // them (a row every tick) would be half of a short run's time. A
+        // snapshot or a kept folder holds the switches, so they stay then.
+        a.insert(a.end(), {"--spara", "0000"});
     if (!o.load.empty()) a.insert(a.end(), {"--load", fs::absolute(o.load).string()});
     // Relative picture and snapshot names land in the run's own folder.
     for (const Frame& f : o.frames)
