@@ -663,7 +663,8 @@ Studies:
                   efficiency map, cumulative fuel and CO2, fuel and CO/NOx/HC
                   per phase and in total (l/100 km, g/km) and the summary;
                   for a study a table of the runs and a chart per figure
-                  against the swept value (with --keep, each run's own page
+                  against the swept value (a fleet study: bars car by car,
+                  named under them; with --keep, each run's own page
                   is kept too, as rapport.html in its folder).
   --charts DIR    every chart of the page (of a run, a study, --replay or
                   --compare) also as an SVG file of its own, DIR/NN-NAME.svg.

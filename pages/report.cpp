@@ -665,7 +665,48 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
         {"hc_g_per_km", "HC", {"HC", "g/km"}},
         {"trace_rms_kmh", "Spårföljning", {"avvikelse från cykeln, RMS", "km/h"}}};
     const Axis xAxis = xName.empty() ? Axis{"körning", "nummer"} : Axis{xName, UnitOf(xName)};
+    // A fleet: one group of bars per car (its name under them), a bar per
+    // combination of the swept values; a line over run numbers would join
+    // cars that have nothing to do with each other.
+    const bool fleet =
+        !runs.empty() && std::all_of(runs.begin(), runs.end(), [](const ReportRun& r) { return !r.car.empty(); });
+    if (fleet) {
+        std::vector<std::string> cars, series;
+        for (const ReportRun& r : runs) {
+            if (std::find(cars.begin(), cars.end(), r.car) == cars.end()) cars.push_back(r.car);
+            std::string g;
+            for (const Assignment& a : r.swept) g += (g.empty() ? "" : ", ") + SweptLabel(a);
+            if (std::find(series.begin(), series.end(), g) == series.end()) series.push_back(g);
+        }
+        body += "<p>En flotta: " + std::to_string(cars.size()) + " bilar" +
+                (series.size() > 1 ? ", " + std::to_string(series.size()) + " körningar var" : std::string()) +
+                "; staplarna står bil för bil i listans ordning.</p>\n";
+        for (const Figure& f : figures) {
+            std::vector<std::pair<std::string, std::vector<double>>> bars;
+            bool any = false;
+            for (const std::string& g : series) {
+                std::vector<double> values(cars.size(), NAN);
+                for (const ReportRun& r : runs) {
+                    std::string rg;
+                    for (const Assignment& a : r.swept) rg += (rg.empty() ? "" : ", ") + SweptLabel(a);
+                    if (rg != g) continue;
+                    for (const auto& [k, v] : SummaryCells(r.summary)) {
+                        double y;
+                        if (k == f.key && ParseNumber(v, y) && std::isfinite(y)) {
+                            values[std::find(cars.begin(), cars.end(), r.car) - cars.begin()] = y;
+                            any = true;
+                        }
+                    }
+                }
+                bars.emplace_back(g.empty() ? std::string(f.heading) : g, values);
+            }
+            if (!any) continue;
+            const std::string title = std::string(f.heading) + " (" + f.y.unit + ")";
+            body += "<h2>" + HtmlEscape(f.heading) + "</h2>\n" + BarChart(out, title, f.y, cars, bars);
+        }
+    }
     for (const Figure& f : figures) {
+        if (fleet) break;
         std::map<std::string, std::vector<QPointF>> lines;
         std::vector<std::string> order;
         double x0 = 1e300, x1 = -1e300, y1 = 0;

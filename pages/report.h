@@ -40,6 +40,8 @@ struct ReportRun {
     std::string note{};
     // Emissions known only in whole grams: shown without decimals.
     bool wholeGrams = false;
+    // A fleet study's car (its name), empty otherwise.
+    std::string car{};
 };
 
 using run::ChartFile;

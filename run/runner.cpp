@@ -236,6 +236,8 @@ struct Fleet {
         }
         return values;
     }
+    // The car's own name, without its swept values.
+    std::string Base(std::size_t i) const { return base[i / per].desc.name; }
     std::string Name(std::size_t i) const {
         std::string label = base[i / per].desc.name;
         for (const Assignment& a : Values(i)) label += "_" + a.name + "=" + a.value;
@@ -575,7 +577,10 @@ int RunStudy(const StudySettings& opt) {
                 for (const auto& cell : SummaryCells(*summary)) row.cells.push_back(cell);
             rows.push_back(row);
             if ((!opt.report.empty() || !opt.charts.empty()) && summary)
+            {
                 reportRuns.push_back(ReportRun{j.plan.name, j.plan.swept, *summary, {}, {}});
+                if (j.plan.car >= 0) reportRuns.back().car = fleet.Base(static_cast<std::size_t>(j.plan.car));
+            }
             if (opt.keep && !j.notStarted) {
                 std::error_code ec;
                 fs::path dest = fs::path(*opt.keep) / j.plan.name;

@@ -41,6 +41,9 @@ write_drive "$WORK/drive.rec"
 "$BATCH" --compare "$WORK/drive.rec" "$WORK/road" --report "$WORK/compare.html" \
   --charts "$WORK/charts-compare" > /dev/null
 "$BATCH" --replay "$WORK/drive.rec" "$WORK/road" --report "$WORK/replay.html" > /dev/null 2>&1
+# A fleet study: bars car by car, named under them.
+"$BATCH" --no-draw --quiet --cars "$SRC/tools/cars/fleet-example.csv" --set Cykeltyp=T \
+  --sweep 'Ttidd=cykler\FTP75.CYK,cykler\HWFET.CYK' --report "$WORK/fleet.html" "$WORK/data" > /dev/null
 # The reference car with a catalyst from a cold start at 23 C: the FTP-75's
 # run page, and the recorded drive compared on the map.
 cp -r "$SRC/data" "$WORK/kat"
@@ -69,6 +72,8 @@ check_page "$WORK/study.html" 6 "$OUT/report-study.png" || failed=1
 check_page "$WORK/compare.html" 2 "$OUT/report-compare.png" "214, 39, 40;40, 40, 140" || failed=1
 grep -q '<table class="compare">' "$WORK/compare.html" || { echo "FAIL: no comparison table"; failed=1; }
 check_page "$WORK/replay.html" 7 "$OUT/report-replay.png" || failed=1
+check_page "$WORK/fleet.html" 6 "$OUT/report-fleet.png" || failed=1
+grep -q '>NISSANKicks<' "$WORK/fleet.html" || { echo "FAIL: the fleet page does not name its cars"; failed=1; }
 # With the catalyst: the run's emissions since START and the temperatures
 # besides; the comparison's HC and CO since START of both drivers.
 check_page "$WORK/kat.html" 9 "$OUT/report-catalyst.png" || failed=1
