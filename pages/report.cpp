@@ -376,7 +376,7 @@ h1 { font-size: 22px; } h2 { font-size: 17px; margin-top: 28px; } h3 { font-size
 table { border-collapse: collapse; font-size: 13px; }
 td, th { border: 1px solid #bbb; padding: 3px 8px; text-align: right; }
 th { background: #eee; font-weight: 600; }
-td.name, th.name { text-align: left; overflow-wrap: anywhere; max-width: 22em; }
+td.name, th.name { text-align: left; overflow-wrap: anywhere; min-width: 12em; max-width: 22em; }
 svg.chart { display: block; max-width: 100%; height: auto; margin: 12px 0; border: 1px solid #ddd; }
 p.note { font-size: 13px; color: #444; max-width: 800px; }
 </style>)";
@@ -728,6 +728,21 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
         Chart c(title);
         c.SetRange(x0 - pad, x1 + pad, 0, y1);
         c.Frame(xAxis, f.y);
+        // Sampled runs (each its own combination: a line of one point): one
+        // dot per run with its number in the table, not a legend of values.
+        bool sampled = order.size() > 1;
+        for (const std::string& g : order) sampled = sampled && lines[g].size() == 1;
+        if (sampled) {
+            for (std::size_t i = 0; i < runs.size(); ++i)
+                for (const auto& [k, v] : SummaryCells(runs[i].summary)) {
+                    double y;
+                    if (k == f.key && ParseNumber(v, y) && std::isfinite(y))
+                        c.NumberedDot(QPointF(xOf(runs[i], i), y), 8, SeriesColour(0), std::to_string(i + 1));
+                }
+            c.Note("Varje punkt är en körning, numrerad som i tabellen nedan, där dess övriga värden står.");
+            body += "<h2>" + HtmlEscape(f.heading) + "</h2>\n" + out.Add(c, title);
+            continue;
+        }
         std::vector<LegendItem> legend;
         for (std::size_t g = 0; g < order.size(); ++g) {
             QColor col = SeriesColour(g);
@@ -758,13 +773,38 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
                            {"trace_rms_kmh", "spår RMS (km/h)", 2, 1},
                            {"trace_share_off", "> 2 km/h (%)", 1, 100},
                            {"trace_within_tolerance", "inom testets tolerans", -1, 1}};
-    std::vector<std::string> head = {"körning"};
+    // The runs numbered as the charts' dots are, with their swept or
+    // sampled values (four significant digits: a sample's full value is in
+    // the CSV).
+    std::vector<std::string> sweptNames;
+    for (const ReportRun& r : runs)
+        for (const Assignment& a : r.swept)
+            if (std::find(sweptNames.begin(), sweptNames.end(), a.name) == sweptNames.end())
+                sweptNames.push_back(a.name);
+    std::vector<std::string> head = {"körning", "nr"};
+    for (const std::string& n : sweptNames) head.push_back(n);
     for (const Column& c : cols) head.push_back(c.head);
     std::vector<std::vector<std::string>> rows;
-    for (const ReportRun& r : runs) {
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const ReportRun& r = runs[i];
         std::map<std::string, std::string> m;
         for (const auto& [k, v] : SummaryCells(r.summary)) m[k] = v;
-        std::vector<std::string> row = {r.name};
+        std::vector<std::string> row = {r.name, std::to_string(i + 1)};
+        for (const std::string& n : sweptNames) {
+            std::string shown = "-";
+            for (const Assignment& a : r.swept) {
+                if (a.name != n) continue;
+                double d;
+                char buf[32];
+                if (ParseNumber(a.value, d) && std::isfinite(d)) {
+                    std::snprintf(buf, sizeof buf, "%.4g", d);
+                    shown = buf;
+                } else {
+                    shown = a.value;
+                }
+            }
+            row.push_back(shown);
+        }
         for (const Column& c : cols) {
             std::string v = m[c.key];
             double d;
