@@ -59,18 +59,15 @@ constexpr double kLightOff = 300;
 constexpr double kColdFuel = 0.28;
 constexpr double kColdCo = 6.0;
 constexpr double kColdHc = 1.5;
-// Enrichment protects the catalyst from overheating: the engine runs as
-// rich as the engine table's table 7 gives (% fuel over the stoichiometric)
-// once the catalyst is this hot (°C), in part from this much cooler.
-constexpr double kProtect = 5000;
-// Below that, at full load, a share of it (the engine's fuel control lags
-// the throttle).
-constexpr double kTransientShare = 0.3;
-constexpr double kProtectSpan = 50;
-// A rich mixture's own CO and HC (g per kg of fuel per unit of enrichment),
-// and the enrichment that quenches NOx entirely.
+// At full load the engine table's table 7 gives the enrichment (% fuel over
+// the stoichiometric) the fuel map pays for; this share of it reaches the
+// exhaust as a rich mixture (the fuel control follows the throttle; a
+// warm catalyst's own oxygen takes the rest).
+constexpr double kRichShare = 0.3;
+// A rich mixture's own CO (g per kg of fuel per unit of enrichment; its HC
+// shows in the catalyst's loss below), and the enrichment that quenches
+// NOx entirely.
 constexpr double kRichCo = 3500;
-constexpr double kRichHc = 0;
 constexpr double kRichNox = 0.08;
 // The exhaust flow (kg/s per kW of the engine's greatest power; the
 // catalyst's volume goes with the engine) at which the catalyst lets through
@@ -122,15 +119,12 @@ void StartTemperatures(Sim& s) {
 }
 
 double Enrichment(Sim& s) {
-    const double hot = std::clamp((s.catalystTemp - (kProtect - kProtectSpan)) / kProtectSpan, 0.0, 1.0);
-    const double share = kTransientShare + (1 - kTransientShare) * hot;
-    if (!(share > 0)) return 0;
-    return share * std::max(0.0, TABR2(s, s.Tforb, "7", 'i', s.mic, s.nic, 'i')) / 100;
+    return kRichShare * std::max(0.0, TABR2(s, s.Tforb, "7", 'i', s.mic, s.nic, 'i')) / 100;
 }
 
 double EnrichedEmission(double specific, int substance, double rich) {
     if (substance == 0) return specific + kRichCo * rich;
-    if (substance == 2) return specific + kRichHc * rich;
+    if (substance == 2) return specific;
     return specific * std::max(0.0, 1 - rich / kRichNox);
 }
 

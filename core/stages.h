@@ -43,8 +43,8 @@ bool HasCatalyst(const Sim& s);
 // The coolant's and catalyst's temperatures at the run's start: the air's
 // (line 26), or a warm engine's cooled for line 28's seconds.
 void StartTemperatures(Sim& s);
-// The enrichment in force (share of fuel over the stoichiometric): the
-// engine table's table 7 once the catalyst needs protecting from heat.
+// The enrichment that reaches the exhaust (share of fuel over the
+// stoichiometric): a share of the engine table's table 7.
 double Enrichment(Sim& s);
 // The engine's CO (0), NOx (1) or HC (2), g per kg of fuel, with `rich`.
 double EnrichedEmission(double specific, int substance, double rich);

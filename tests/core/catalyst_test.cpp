@@ -104,8 +104,7 @@ TEST_F(CatalystTest, ColdAndRichStepsLetMoreThrough) {
     EXPECT_NEAR(40 - s.Bensin, 0.5 * 1.28 * 0.00040345766590389016, 1e-14); // 40 l: 7e-15 a bit
     EXPECT_GT(s.engineTemp, 20);
 
-    // 10 % enrichment at full share (a catalyst hot enough to be protected
-    // is above 5000 °C here: only the transient share, 0.3, acts).
+    // 10 % enrichment in table 7, of which 0.3 reaches the exhaust.
     for (const char* rich : {"0", "10"}) {
         MidRun(rich);
         s.engineTemp = 90;
