@@ -583,17 +583,19 @@ static double Conversion(double warm, double lightOff, double temp) {
     return warm / (1 + std::exp(-(temp - lightOff) / 18.0));
 }
 
-double EngineModel::AirRatio(double T, double n) const {
-    const double ne = std::max(n, s_.idleRpm);
-    const double x = Clamp(T / std::max(1.0, FullLoad(ne)), 0.0, 1.1);
-    if (s_.fuel == Fuel::Petrol) return Lambda(x, ne);
-    return std::max(1.2, 4.0 - 2.8 * x); // a diesel runs lean, least so at full load
+EngineModel::Point EngineModel::At(double T, double n) const {
+    const double ne = std::max(n, s_.idleRpm); // below idle the engine turns at idle
+    return {ne, Clamp(T / std::max(1.0, FullLoad(ne)), 0.0, 1.1), ne / s_.powerRpm};
+}
+
+double EngineModel::Enrichment(double T, double n) const {
+    if (s_.fuel != Fuel::Petrol) return 0;
+    const Point p = At(T, n);
+    return 1.0 - Lambda(p.x, p.ne);
 }
 
 Emissions EngineModel::EngineOut(double T, double n) const {
-    const double ne = std::max(n, s_.idleRpm);
-    const double x = Clamp(T / std::max(1.0, FullLoad(ne)), 0.0, 1.1);
-    const double r = ne / s_.powerRpm;
+    const auto [ne, x, r] = At(T, n);
     Emissions e;
     if (s_.fuel == Fuel::Petrol) {
         // Stoichiometric: CO and HC highest at light load (slow, cool
@@ -612,9 +614,7 @@ Emissions EngineModel::EngineOut(double T, double n) const {
 }
 
 Emissions EngineModel::Specific(double T, double n) const {
-    const double ne = std::max(n, s_.idleRpm); // below idle the engine turns at idle
-    const double x = Clamp(T / std::max(1.0, FullLoad(ne)), 0.0, 1.1);
-    const double r = ne / s_.powerRpm;
+    const auto [ne, x, r] = At(T, n);
     Emissions e;
     if (s_.fuel == Fuel::Petrol) {
         // Three-way catalyst at working temperature: little left at part load;
@@ -774,7 +774,7 @@ CarTables BuildTables(const CarDescription& s) {
         // The engine's own emissions replace the warm car's, the catalyst
         // converts them by its temperature (rows to 1050 °C: the simulator
         // looks up to 1000 °C and needs a row above).
-        t.lambda = t.eff;
+        t.enrichment = t.eff;
         for (std::size_t i = 0; i < t.eff.rows.size(); ++i)
             for (std::size_t j = 0; j < t.eff.cols.size(); ++j) {
                 const double n = t.eff.rows[i], T = t.eff.cols[j];
@@ -782,7 +782,7 @@ CarTables BuildTables(const CarDescription& s) {
                 t.co.z[i][j] = r(em.co, 3);
                 t.nox.z[i][j] = r(em.nox, 3);
                 t.hc.z[i][j] = r(em.hc, 3);
-                t.lambda.z[i][j] = r(std::max(0.0, 100 * (1 - eng.AirRatio(T, n))), 3);
+                t.enrichment.z[i][j] = r(100 * eng.Enrichment(T, n), 3);
             }
         const CatalystFigures& c = s.catalystFigures;
         for (double temp = 0; temp <= 1050; temp += 25)
@@ -921,7 +921,7 @@ std::vector<std::pair<std::string, std::string>> CarTableFiles(const CarDescript
                 f.Line(NumberLine("MOTOR.TAB table 6")(row[0], 1, 7)(row[1], 3, 9)(row[2], 3, 9)(row[3], 3, 9)
                            .Text());
             f.Line();
-            Write2d(f, "7", t.lambda, 3);
+            Write2d(f, "7", t.enrichment, 3);
         }
         f.Line("Const");
         f.Line(Utf8To1252("Stegtid s (minsta tid mellan två gaspådrag med tangent)"));

@@ -130,9 +130,10 @@ class EngineModel {
     double Efficiency(double T, double n) const;
     Emissions Specific(double T, double n) const;
     // The engine's own emissions (before a catalyst), g per kg of fuel, and
-    // its air-fuel ratio over the stoichiometric one.
+    // the enrichment at full load (share of fuel over the stoichiometric;
+    // none for a diesel, which runs lean).
     Emissions EngineOut(double T, double n) const;
-    double AirRatio(double T, double n) const;
+    double Enrichment(double T, double n) const;
     // Brake efficiency at brake mean effective pressure `bmep` (bar) and n,
     // for the report's points of the map.
     double EfficiencyAtMep(double bmep, double n) const;
@@ -144,6 +145,12 @@ class EngineModel {
     double EfficiencyAbove(double T, double n) const;
     double EfficiencyAt(double bmep, double x, double n) const;
     double Lambda(double x, double n) const;
+    // The operating point as the maps see it: the engine speed (idle at
+    // least), the load (share of full-load torque) and speed over rated.
+    struct Point {
+        double ne, x, r;
+    };
+    Point At(double T, double n) const;
     const CarDescription& s_;
 };
 
@@ -167,7 +174,7 @@ struct CarTables {
     // catalyst temperature (°C), and "7", the enrichment (% fuel over the
     // stoichiometric) over torque and speed.
     std::vector<std::array<double, 4>> conversion;
-    Table2 lambda;
+    Table2 enrichment;
     // Gear table: ten gears of upshift m/s, downshift m/s, eff1 %, rpm per m/s, eff2 %.
     std::array<std::array<double, 5>, 10> gears{};
     double mommax = 0;      // torque-axis maximum the instrument panel will find

@@ -39,6 +39,7 @@ void ComputeStep(Sim& s) {
     } else {
         GearStage(s);
         EngineStage(s);
+        if (HasCatalyst(s)) s.exhaustRich = Enrichment(s);
         EmissionStage(s, 0);
         EmissionStage(s, 1);
         EmissionStage(s, 2);

@@ -39,16 +39,14 @@ void EmissionStage(Sim& s, int substance) {
         specific = TABR2(s, s.Tforb, kTable[substance], 'i', s.mic, s.nic, 'i');
         *memo[substance] = Rnd(1000 * specific);
     }
-    double rich = 0;
-    if (HasCatalyst(s)) {
-        rich = Enrichment(s);
-        specific = EnrichedEmission(specific, substance, rich) * ColdEmissionFactor(s, substance);
-    }
+    const bool catalyst = HasCatalyst(s);
+    if (catalyst)
+        specific = EnrichedEmission(specific, substance, s.exhaustRich) * ColdEmissionFactor(s, substance);
     double e = s.Bflode * s.Tathet * specific * s.Dt;
-    if (HasCatalyst(s)) {
+    if (catalyst) {
         double* engineOut[3] = {&s.COeng, &s.NOxeng, &s.HCeng};
         *engineOut[substance] = *engineOut[substance] + e;
-        e = e * TailpipeShare(s, substance, rich);
+        e = e * TailpipeShare(s, substance, s.exhaustRich);
     }
     *grams[substance] = *grams[substance] + e;
     if (s.Delmat >= 1) *part[substance] = *part[substance] + e;

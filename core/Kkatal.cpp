@@ -84,6 +84,12 @@ double Coldness(const Sim& s) {
     return std::clamp((kWarmEngine - s.engineTemp) / (kWarmEngine - 20), 0.0, 1.5);
 }
 
+// Whether the engine heats the catalyst: only after a cold start, until the
+// catalyst has lit off or the coolant is nearly warm.
+bool HeatingNeeded(const Sim& s) {
+    return s.catalystTemp < kLightOff && s.engineTemp < kWarmEngine - 30;
+}
+
 // The engine's greatest power (kW) from the full-load curve, for sizing the
 // heat capacities; read once per run.
 double RatedKw(Sim& s) {
@@ -115,7 +121,7 @@ void StartTemperatures(Sim& s) {
         s.engineTemp = air;
         s.catalystTemp = air;
     }
-    s.catalystHeating = s.catalystTemp < kLightOff && s.engineTemp < kWarmEngine - 30;
+    s.catalystHeating = HeatingNeeded(s);
 }
 
 double Enrichment(Sim& s) {
@@ -182,7 +188,7 @@ void TemperatureStage(Sim& s) {
     const double g = gas * kGasHeat, ck = kCatalystLoss;
     const double catTarget = (g * gasTemp + ck * air) / (g + ck);
     s.catalystTemp = Approach(s.catalystTemp, catTarget, (g + ck) / kCatalystCapacity, dt);
-    if (s.catalystTemp >= kLightOff || s.engineTemp >= kWarmEngine - 30) s.catalystHeating = false;
+    if (!HeatingNeeded(s)) s.catalystHeating = false;
 }
 
 } // namespace tralvik

@@ -97,6 +97,7 @@ void ResetState(Sim& s) {
     s.converterShare = 1;
     s.catalystHeating = false;
     s.ratedKw = 0;
+    s.exhaustRich = 0;
     s.COg = 0;
     s.NOxg = 0;
     s.HCg = 0;

@@ -72,9 +72,11 @@ struct SimState {
     // this step (1: locked, or no such option).
     double converterShare = 1;
     // The catalyst option (constants line 19): the catalyst heating after a
-    // cold start, and the engine's greatest power (kW, 0 until first needed).
+    // cold start, the engine's greatest power (kW, 0 until first needed) and
+    // this step's enrichment at the exhaust (looked up once for the three
+    // emission stages).
     bool catalystHeating = false;
-    double ratedKw = 0;
+    double ratedKw = 0, exhaustRich = 0;
     double ICvgr = 0, Bflode = 0, Bensin = 0;
     double COg = 0, NOxg = 0, HCg = 0, COgf = 0, NOxgf = 0, HCgf = 0;
     // With a catalyst: coolant and catalyst temperature (°C) and the engine's

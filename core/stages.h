@@ -44,7 +44,8 @@ bool HasCatalyst(const Sim& s);
 // (line 26), or a warm engine's cooled for line 28's seconds.
 void StartTemperatures(Sim& s);
 // The enrichment that reaches the exhaust (share of fuel over the
-// stoichiometric): a share of the engine table's table 7.
+// stoichiometric): a share of the engine table's table 7. The step looks it
+// up once (exhaustRich) for the three emission stages.
 double Enrichment(Sim& s);
 // The engine's CO (0), NOx (1) or HC (2), g per kg of fuel, with `rich`.
 double EnrichedEmission(double specific, int substance, double rich);

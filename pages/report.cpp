@@ -495,16 +495,18 @@ std::string EnergyBar(Charts& out, const EnergyBalance& e) {
 }
 
 // The first minute's share of a run's HC and CO after the catalyst, in words.
-std::string FirstMinute(const std::string& name, const std::vector<Sample>& s) {
+// The first minute's share of a run's tailpipe grams of one substance ("75 %").
+std::string FirstMinuteShare(const std::vector<Sample>& s, double Sample::*g) {
     const Sample& last = s.back();
     const Sample* minute = &s.front();
     for (const Sample& x : s)
         if (x.t_s - s.front().t_s <= 60) minute = &x;
-    auto pct = [&](double Sample::*g) {
-        return last.*g > 0 ? Num(100 * minute->*g / last.*g, 0) + " %" : std::string("-");
-    };
-    return name + ": den första minuten står för " + pct(&Sample::hc_g) + " av HC och " + pct(&Sample::co_g) +
-           " av CO efter katalysatorn.";
+    return last.*g > 0 ? Num(100 * minute->*g / last.*g, 0) + " %" : std::string("-");
+}
+
+std::string FirstMinute(const std::string& name, const std::vector<Sample>& s) {
+    return name + ": den första minuten står för " + FirstMinuteShare(s, &Sample::hc_g) + " av HC och " +
+           FirstMinuteShare(s, &Sample::co_g) + " av CO efter katalysatorn.";
 }
 
 // A car with a catalyst: each substance's tailpipe grams since START as a
@@ -518,14 +520,8 @@ std::string CatalystCharts(Charts& out, const run::Summary& sum, const std::vect
     };
     std::string body = "<h2>Utsläpp sedan start</h2>\n";
     // The first minute's share, said in words beside the chart.
-    const Sample* minute = &s.front();
-    for (const Sample& x : s)
-        if (x.t_s - s.front().t_s <= 60) minute = &x;
-    auto pct = [&](double Sample::*g) {
-        return last.*g > 0 ? Num(100 * minute->*g / last.*g, 0) + " %" : std::string("-");
-    };
-    body += "<p>Den första minuten står för " + pct(&Sample::hc_g) + " av körningens HC, " +
-            pct(&Sample::co_g) + " av dess CO och " + pct(&Sample::nox_g) +
+    body += "<p>Den första minuten står för " + FirstMinuteShare(s, &Sample::hc_g) + " av körningens HC, " +
+            FirstMinuteShare(s, &Sample::co_g) + " av dess CO och " + FirstMinuteShare(s, &Sample::nox_g) +
             " av dess NOx efter katalysatorn" +
             (sum.catalyst->light_off_s ? "; katalysatorn omvandlar hälften av motorns HC från " +
                                              Num(*sum.catalyst->light_off_s, 1) + " s"

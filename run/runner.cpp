@@ -274,12 +274,11 @@ bool Prepare(const StudySettings& opt, const std::string& root, std::size_t inde
     // the constants file.
     RunPlan constantsPlan = job.plan;
     std::vector<Assignment> carValues;
-    for (auto* list : {&constantsPlan.sets, &constantsPlan.swept}) {
-        for (const Assignment& a : *list)
-            if (IsCarKey(a.name) && list == &constantsPlan.sets) carValues.push_back({a.name.substr(4), a.value});
-        list->erase(std::remove_if(list->begin(), list->end(), [](const Assignment& a) { return IsCarKey(a.name); }),
-                    list->end());
-    }
+    for (const Assignment& a : job.plan.sets)
+        if (IsCarKey(a.name)) carValues.push_back({a.name.substr(4), a.value});
+    const auto carKey = [](const Assignment& a) { return IsCarKey(a.name); };
+    std::erase_if(constantsPlan.sets, carKey);
+    std::erase_if(constantsPlan.swept, carKey);
     auto sets = RunAssignments(constantsPlan, error);
     if (!sets) {
         std::fprintf(stderr, "tralvik-batch: run %s: %s\n", job.plan.name.c_str(), error.c_str());

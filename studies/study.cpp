@@ -393,23 +393,14 @@ std::string Csv(const std::vector<Row>& rows) {
     for (const Row& r : rows)
         for (const auto& [name, value] : r.cells)
             if (seen.insert(name).second) columns.push_back(name);
-    auto quote = [](const std::string& v) {
-        if (v.find_first_of(",\"\r\n") == std::string::npos) return v;
-        std::string q = "\"";
-        for (char c : v) {
-            if (c == '"') q += '"';
-            q += c;
-        }
-        return q + "\"";
-    };
     std::string out;
-    for (std::size_t i = 0; i < columns.size(); ++i) out += (i ? "," : "") + quote(columns[i]);
+    for (std::size_t i = 0; i < columns.size(); ++i) out += (i ? "," : "") + CsvQuote(columns[i]);
     out += "\n";
     for (const Row& r : rows) {
         std::map<std::string, std::string> byName(r.cells.begin(), r.cells.end());
         for (std::size_t i = 0; i < columns.size(); ++i) {
             auto it = byName.find(columns[i]);
-            out += (i ? "," : "") + (it == byName.end() ? std::string() : quote(it->second));
+            out += (i ? "," : "") + (it == byName.end() ? std::string() : CsvQuote(it->second));
         }
         out += "\n";
     }

@@ -12,33 +12,7 @@ using namespace tralvik::test;
 
 namespace {
 
-class StepTest : public CoreTest {
-  protected:
-    // A run under way: keyboard throttle at 3140 W in gear 3 (100 rpm per m/s,
-    // both efficiencies 100 %), 10 m/s, a time cycle giving Dt = 0.5 s and a
-    // level road.
-    void MidRun() {
-        LoadGearsInState();
-        s.Nsteg = 10;
-        s.Startmark = 'G';
-        s.Cykeltyp = 'T';
-        s.Tidsmod = ' ';
-        s.Ttidd = dir.Write("TID.CYK", CrLf({"0 10 0 0 0.5 0", "1000 10 0 0 0.5 0"}));
-        s.ttot = 20;
-        s.tcykel = 20;
-        s.ltot = 500;
-        s.lkarta = 600;
-        s.Motorstyr = 'P';
-        s.Vaxelmod = 0;
-        s.Vaxel = 3;
-        s.Kvot = 100;
-        s.v = 10;
-        s.nic = 1000;
-        s.Pdrag = 3140;
-        s.Tangent = '.';
-        s.Mommax = 200;
-    }
-};
+using StepTest = CoreTest;
 
 TEST_F(StepTest, StagesRunInTheirFixedOrder) {
     MidRun();

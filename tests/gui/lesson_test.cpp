@@ -87,6 +87,7 @@ struct Style {
     bool start = true;
     const char* spara = "1110";
     int brakeAt = 250;
+    const char* load = nullptr; // a constants file of the folder loaded before START (DIESEL.VAL)
 };
 
 void RecordDrive(const QString& rec, const Style& st) {
@@ -104,6 +105,11 @@ void RecordDrive(const QString& rec, const Style& st) {
         ApplyPanel(f.sim, f.station, PanelKind::FileNames, rows, [] {});
     }
     if (!st.start) return;
+    const Text loaded = st.load ? Utf8ToCp1252((QDir::currentPath() + "/" + st.load).toStdString()) : Text();
+    if (st.load) {
+        f.dialogAnswer = [&](const FileDialogSpec&, bool) { return std::optional<Text>(loaded); };
+        f.MGetKonsClick();
+    }
     f.Button1Click();
     for (int t = 0; t < st.ticks; ++t) {
         if (t < st.power) f.KeyPressed('P');
@@ -845,23 +851,9 @@ class LessonTest : public QObject {
                       *b.summary.fuel_l_per_100km);
         QVERIFY2(page.find(fuel) != std::string::npos, fuel);
         // Cilla loads the diesel car before START: refused, and said why.
-        {
-            run::SimulatedClock clock;
-            Text loaded = Utf8ToCp1252((run + "/DIESEL.VAL").toStdString());
-            TForm1 f;
-            f.modalErrors = false;
-            f.testClock = &clock;
-            f.dialogAnswer = [&](const FileDialogSpec&, bool) { return std::optional<Text>(loaded); };
-            f.Record((dir.path() + "/diesel.rec").toStdString());
-            f.FormActivate();
-            f.MGetKonsClick();
-            f.Button1Click();
-            for (int t = 0; t < 300; ++t) {
-                if (t < 10) f.KeyPressed('P');
-                clock.BeginTick();
-                f.Timer1Timer();
-            }
-        }
+        Style diesel{10, 0, 300, "Cilla"};
+        diesel.load = "DIESEL.VAL";
+        RecordDrive(dir.path() + "/diesel.rec", diesel);
         opt.other = (dir.path() + "/diesel.rec").toStdString();
         const QString errFile = dir.path() + "/err.txt";
         std::fflush(stderr);

@@ -14,15 +14,20 @@ mkdir -p "$OUT"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cp -r "$SRC/data" "$WORK/data"
-# A time cycle with phases, both result files on.
-python3 - "$WORK/data/CONS.VAL" <<'PY'
+# Sets lines of a constants file, NUMBER=VALUE (from 1), its CR LF kept.
+set_lines() {
+python3 - "$@" <<'PY'
 import sys
 p = sys.argv[1]
 lines = open(p, 'rb').read().split(b'\r\n')
-lines[0] = b'cykler\\FTP75.CYK'
-lines[36] = b'T'
+for a in sys.argv[2:]:
+    n, v = a.split('=', 1)
+    lines[int(n) - 1] = v.encode()
 open(p, 'wb').write(b'\r\n'.join(lines))
 PY
+}
+# A time cycle with phases, both result files on.
+set_lines "$WORK/data/CONS.VAL" '1=cykler\FTP75.CYK' 37=T
 
 . "$SRC/tests/report/pagecheck.sh"
 
@@ -49,14 +54,7 @@ write_drive "$WORK/drive.rec"
 cp -r "$SRC/data" "$WORK/kat"
 { cat "$SRC/tools/cars/mellanbil.txt"; echo "catalyst yes"; } > "$WORK/kat.txt"
 "$(dirname "$TOOL")/carmaker" "$WORK/kat.txt" "$WORK/kat/Mellanbil" > /dev/null
-python3 - "$WORK/kat/CONS.VAL" <<'PY'
-import sys
-p = sys.argv[1]
-lines = open(p, 'rb').read().split(b'\r\n')
-lines[18] = b'1'
-lines[25] = b'23'
-open(p, 'wb').write(b'\r\n'.join(lines))
-PY
+set_lines "$WORK/kat/CONS.VAL" 19=1 26=23
 "$BATCH" --compare "$WORK/drive.rec" "$WORK/kat" --report "$WORK/katcompare.html" > /dev/null
 "$BATCH" --no-draw --quiet --set Cykeltyp=T --set 'Ttidd=cykler\FTP75.CYK' --report "$WORK/kat.html" \
   "$WORK/kat" > /dev/null

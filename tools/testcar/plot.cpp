@@ -183,8 +183,7 @@ void PlotEmissions(const std::vector<TestCarResult>& results, const std::string&
             p.setFont(small);
             p.setPen(QColor(40, 40, 40));
             for (int d = static_cast<int>(lo); d <= static_cast<int>(hi); ++d) {
-                const QString t = QString::fromUtf8(d == 0 ? "1" : d == 1 ? "10" : "") +
-                                  (d < 0 ? QString("1e%1").arg(d) : QString());
+                const QString t = d == 0 ? QString("1") : d == 1 ? QString("10") : QString("1e%1").arg(d);
                 p.drawText(QRectF(X(std::pow(10.0, d)) - 20, y0 + ph + 2, 40, 14), Qt::AlignHCenter, t);
                 p.drawText(QRectF(x0 - 44, Y(std::pow(10.0, d)) - 7, 40, 14), Qt::AlignRight | Qt::AlignVCenter, t);
             }
