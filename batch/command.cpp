@@ -80,6 +80,8 @@ std::optional<int> StartCommand(int argc, char** argv, Options& opt,
     // must not run for hours to find its CSV's folder missing.
     {
         std::vector<std::string> files = {opt.csv, opt.longCsv, opt.report, opt.series};
+        // A plan written (not a shard's or a list's plan, which is read).
+        if (!opt.plan.empty() && opt.out.empty() && opt.missing.empty()) files.push_back(opt.plan);
         for (const auto& f : opt.frames) files.push_back(f.file);
         if (opt.snapshot) files.push_back(opt.snapshot->file);
         for (const std::string& f : files)
@@ -94,7 +96,8 @@ std::optional<int> StartCommand(int argc, char** argv, Options& opt,
                 return 2;
             }
         // Studies and lessons run in copies of the folder in the temporary folder.
-        if (opt.Study() || !opt.replay.empty() || !opt.compare.empty() || !opt.classDir.empty())
+        if (opt.Study() || !opt.replay.empty() || !opt.compare.empty() || !opt.classDir.empty() ||
+            !opt.merge.empty() || (!opt.plan.empty() && !opt.out.empty()))
             if (auto why = TemporaryFolderProblem()) {
                 std::fprintf(stderr, "tralvik-batch: %s\n", why->c_str());
                 return 2;
@@ -128,7 +131,7 @@ int WithinMemory(int (*main)(int, char**), int argc, char** argv) {
 }
 
 bool NeedsNoPictures(const Options& opt) {
-    return !opt.Study() && opt.noDraw && opt.frames.empty() && opt.report.empty() && opt.charts.empty() &&
+    return !opt.Study() && opt.plan.empty() && opt.merge.empty() && opt.noDraw && opt.frames.empty() && opt.report.empty() && opt.charts.empty() &&
            opt.replay.empty() && opt.compare.empty() && opt.classDir.empty();
 }
 

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -17,6 +18,7 @@
 #include "pages/report.h"
 #include "qtsurface/QtSurface.h"
 #include "run/runner.h"
+#include "run/shards.h"
 #include "run/single.h"
 
 using namespace tralvik;
@@ -50,6 +52,25 @@ class QtPictures : public RunPictures {
     std::unique_ptr<QtSurface> surface_;
 };
 
+// The steps of a study split over processes: the plan, a shard, the
+// shards not finished, the merge. Their study's options come from the plan.
+int DistributedCommand(const Options& opt) {
+    const ParseStudy parse = [](const std::vector<std::string>& args, std::string& error) {
+        auto o = ParseOptions(args, error);
+        return o ? std::optional<StudySettings>(*o) : std::nullopt;
+    };
+    if (!opt.merge.empty())
+        return MergeShards(opt.merge, {opt.csv, opt.longCsv, opt.report, opt.charts, opt.json}, parse);
+    if (!opt.missing.empty()) return MissingShards(opt.plan, *opt.shards, opt.missing);
+    if (!opt.out.empty()) {
+        // Slurm gives a task its cores; elsewhere a shard takes the machine's.
+        int jobs = opt.jobs;
+        if (const char* cpus = std::getenv("SLURM_CPUS_PER_TASK"); !jobs && cpus) jobs = std::atoi(cpus);
+        return RunShard(opt.plan, *opt.shard, *opt.shards, opt.out, jobs, parse);
+    }
+    return WritePlan(opt, opt.args, opt.plan);
+}
+
 } // namespace
 
 int Main(int argc, char** argv) {
@@ -78,6 +99,7 @@ int Main(int argc, char** argv) {
     if (!opt.replay.empty()) return lessons::ReplayCommand(opt.Lesson());
     if (!opt.compare.empty()) return lessons::CompareCommand(opt.Lesson());
     if (!opt.classDir.empty()) return lessons::ClassCommand(opt.Lesson(), ProgramBeside("tralvik-batch-draw"));
+    if (!opt.merge.empty() || !opt.plan.empty()) return DistributedCommand(opt);
     if (opt.Study()) return RunStudy(opt);
     return RunSingle(std::move(opt), events, pictures.get());
 }

@@ -59,6 +59,88 @@ std::string UsageMessage(const CLI::ParseError& e, const std::vector<std::string
 
 } // namespace
 
+namespace {
+
+// Only the options a step of a distributed study takes: the study itself
+// is in its plan.
+bool OnlyOutputs(const Options& o) {
+    return !o.Study() && o.dirs.empty() && !o.ticks && o.inputFile.empty() && !o.spara && !o.noDraw &&
+           !o.realtime && o.frames.empty() && !o.snapshot && o.load.empty() && o.series.empty() &&
+           o.name.empty() && !o.us && o.replay.empty() && o.compare.empty() && o.classDir.empty() &&
+           !o.check && !o.quiet && !o.elasticity && o.samples == 0 && o.carsGuide.empty() && o.carSweeps.empty() &&
+           o.carSettings.empty();
+}
+
+std::optional<std::size_t> Count(const std::string& text) {
+    int64_t n = 0;
+    if (!ParseInt64(text, n) || n < 0) return std::nullopt;
+    return static_cast<std::size_t>(n);
+}
+
+// --plan, --shard, --missing, --merge: what goes with what.
+std::optional<std::string> CheckDistributed(Options& o, bool merge, const std::optional<std::string>& shard,
+                                            const std::optional<std::string>& shards) {
+    if (merge) {
+        if (o.merge.empty()) return "--merge needs the shards' folders (the --out of each shard)";
+        if (!o.plan.empty() || shard || shards || !o.missing.empty() || !o.out.empty() || !OnlyOutputs(o) ||
+            o.jobs)
+            return "--merge takes only the shards' folders and --csv, --long, --json, --report, --charts "
+                   "(the study's own options come from its plan)";
+        return std::nullopt;
+    }
+    if (shards) {
+        auto n = Count(*shards);
+        if (!n || *n == 0) return "--shards needs the number of shards, 1 or more, not '" + *shards + "'";
+        o.shards = n;
+    }
+    if (shard) {
+        auto slash = shard->find('/');
+        auto i = slash == std::string::npos ? std::nullopt : Count(shard->substr(0, slash));
+        auto n = slash == std::string::npos ? std::nullopt : Count(shard->substr(slash + 1));
+        if (!i || !n || *n == 0 || *i >= *n)
+            return "--shard needs I/N, the shard I (from 0) of N shards, not '" + *shard + "'";
+        o.shard = i;
+        o.shards = n;
+    }
+    if (!o.missing.empty()) {
+        if (o.plan.empty() || !o.shards || shard || !o.out.empty() || !OnlyOutputs(o))
+            return "--missing DIR goes with --plan FILE and --shards N alone";
+        return std::nullopt;
+    }
+    if (o.plan.empty()) {
+        if (shard || shards) return "--shard and --shards go with --plan FILE (the study's plan)";
+        return std::nullopt;
+    }
+    if (!o.out.empty() || shard) {
+        // A shard: its number from --shard, else from Slurm's array task.
+        if (o.out.empty()) return "--shard needs --out DIR, the folder its runs go to";
+        if (!OnlyOutputs(o) || !o.csv.empty() || !o.longCsv.empty() || !o.report.empty() || !o.charts.empty() ||
+            o.json || o.keep)
+            return "a shard (--plan FILE --out DIR) takes only --shard I/N and --jobs N: the study's options "
+                   "come from its plan, and its tables from --merge";
+        if (!o.shard) {
+            const char* id = std::getenv("SLURM_ARRAY_TASK_ID");
+            const char* count = std::getenv("SLURM_ARRAY_TASK_COUNT");
+            if (!id || !count)
+                return "--plan FILE --out DIR needs --shard I/N, or to run as a Slurm array task "
+                       "(SLURM_ARRAY_TASK_ID and SLURM_ARRAY_TASK_COUNT)";
+            auto i = Count(id);
+            auto n = o.shards ? o.shards : Count(count);
+            if (!i || !n || *n == 0 || *i >= *n)
+                return std::string("Slurm's array task ") + id + " of " + count +
+                       " is no shard: submit the array as --array=0-(N-1), or give --shards N";
+            o.shard = i;
+            o.shards = n;
+        }
+        return std::nullopt;
+    }
+    if (shards) return "--shards goes with --missing DIR, or with --out DIR to run a shard";
+    if (!o.Study()) return "--plan FILE needs a study to plan (--sweep, --vary, --cars, or more than one folder)";
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
     Options o;
     CLI::App app{"tralvik-batch"};
@@ -114,6 +196,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     app.add_option("--class", o.classDir);
     std::optional<std::string> lessonDistance;
     app.add_option("--lesson-distance", lessonDistance);
+    app.add_option("--plan", o.plan);
+    std::optional<std::string> shard, shards;
+    app.add_option("--shard", shard);
+    app.add_option("--shards", shards);
+    app.add_option("--missing", o.missing);
+    app.add_option("--merge", o.merge);
     app.add_option("DIR", o.dirs);
     std::vector<std::string> argv(args.rbegin(), args.rend()); // CLI11 takes them reversed
     try {
@@ -148,7 +236,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     const std::pair<const char*, const std::string*> files[] = {
         {"--replay", &o.replay}, {"--compare", &o.compare}, {"--page", &o.page},
         {"--report", &o.report}, {"--charts", &o.charts}, {"--csv", &o.csv}, {"--long", &o.longCsv},
-        {"--series", &o.series}, {"--out", &o.out}, {"--class", &o.classDir}};
+        {"--series", &o.series}, {"--out", &o.out}, {"--class", &o.classDir}, {"--plan", &o.plan},
+        {"--missing", &o.missing}};
     for (const auto& [name, file] : files) {
         if (app.count(name) && file->empty()) {
             error = std::string(name) + " needs a file name";
@@ -378,8 +467,17 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             return std::nullopt;
         }
     }
-    if ((!o.out.empty() || o.inPlace) && o.replay.empty()) {
-        error = std::string(o.inPlace ? "--in-place" : "--out") + " goes with --replay";
+    o.args = args;
+    if (auto why = CheckDistributed(o, app.count("--merge") > 0, shard, shards)) {
+        error = *why;
+        return std::nullopt;
+    }
+    if (o.inPlace && o.replay.empty()) {
+        error = "--in-place goes with --replay";
+        return std::nullopt;
+    }
+    if (!o.out.empty() && o.replay.empty() && o.plan.empty()) {
+        error = "--out goes with --replay, or with --plan FILE to run a shard of a study";
         return std::nullopt;
     }
     if (!o.out.empty() && o.inPlace) {

@@ -29,6 +29,15 @@ struct Options : run::StudySettings {
     // --class FOLDER: every recording in FOLDER replayed and compared.
     std::string classDir;
 
+    // A study over many processes: --plan FILE writes the study's plan, or
+    // with --out DIR runs shard `shard` of `shards` of it (--shard I/N, else
+    // Slurm's array task); --missing DIR lists the shards not finished;
+    // --merge DIR... makes the study's outputs of its shards.
+    std::string plan, missing;
+    std::optional<std::size_t> shard, shards;
+    std::vector<std::string> merge;
+    std::vector<std::string> args; // the command line, for the plan
+
     // The settings of --replay, --compare or --class.
     lessons::LessonSettings Lesson() const;
 };

@@ -21,7 +21,7 @@ namespace {
 
 // Writes all of `bytes`; `fail` is called with errno on a failed write and
 // does not return.
-void WriteAll(int fd, const std::string& bytes, const std::function<void(int)>& fail) {
+void WriteAll(int fd, std::string_view bytes, const std::function<void(int)>& fail) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -33,20 +33,12 @@ void WriteAll(int fd, const std::string& bytes, const std::function<void(int)>& 
     }
 }
 
-void WriteThrough(const std::string& target, const std::string& shown, const std::string& bytes) {
-    // Not waiting for a reader that may never come.
-    int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) ThrowIo(errno, shown);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    WriteAll(fd, bytes, [&](int err) {
-        ::close(fd);
-        ThrowIo(err ? err : EIO, shown);
-    });
-    if (::close(fd) != 0) ThrowIo(errno, shown);
-}
+} // namespace
 
-void Replace(std::string target, const std::string& shown, const std::string& bytes) {
-    if (target.empty()) ThrowIo(ENOENT, shown);
+ReplacingWriter::ReplacingWriter(const std::string& path) : ReplacingWriter(path, path) {}
+
+ReplacingWriter::ReplacingWriter(std::string target, const std::string& shown) : shown_(shown) {
+    if (target.empty()) ThrowIo(ENOENT, shown_);
 
     // A link is followed, so the file it names is replaced and the link kept.
     struct stat old;
@@ -56,42 +48,77 @@ void Replace(std::string target, const std::string& shown, const std::string& by
         // A device, a pipe or the program's own output (/dev/stdout, also
         // when it goes to a file) is written straight through, after what is
         // there: it is no file that could be replaced.
-        WriteThrough(target, shown, bytes);
+        // Not waiting for a reader that may never come.
+        fd_ = ::open(target.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd_ < 0) ThrowIo(errno, shown_);
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+        through_ = true;
         return;
     }
     if (exists) {
-        if (S_ISDIR(old.st_mode)) ThrowIo(EACCES, shown);
+        if (S_ISDIR(old.st_mode)) ThrowIo(EACCES, shown_);
         // A read-only file is not replaced behind its owner's back.
-        if (::access(target.c_str(), W_OK) != 0) ThrowIo(errno, shown);
+        if (::access(target.c_str(), W_OK) != 0) ThrowIo(errno, shown_);
         if (char* real = ::realpath(target.c_str(), nullptr)) {
             target = real;
             std::free(real);
         }
     }
-
+    target_ = target;
     std::string folder = FolderOf(target);
-    std::string temp;
-    int fd = -1;
-    for (int n = 0; fd < 0; ++n) {
-        temp = folder + "/.tralvik-save-" + std::to_string(::getpid()) + "-" +
-               std::to_string(n) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || n >= 100)) ThrowIo(errno, shown);
+    for (int n = 0; fd_ < 0; ++n) {
+        temp_ = folder + "/.tralvik-save-" + std::to_string(::getpid()) + "-" +
+                std::to_string(n) + ".tmp";
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && (errno != EEXIST || n >= 100)) ThrowIo(errno, shown_);
     }
     // The new file keeps the permissions of the one it replaces.
-    if (exists) (void)::fchmod(fd, old.st_mode & 07777);
+    if (exists) (void)::fchmod(fd_, old.st_mode & 07777);
+}
 
-    auto fail = [&](int err) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(temp.c_str());
-        ThrowIo(err ? err : EIO, shown);
-    };
-    WriteAll(fd, bytes, fail);
-    if (::fsync(fd) != 0) fail(errno);
-    int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) fail(errno);
-    if (::rename(temp.c_str(), target.c_str()) != 0) fail(errno);
+ReplacingWriter::~ReplacingWriter() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!through_ && !temp_.empty()) ::unlink(temp_.c_str());
+}
+
+void ReplacingWriter::Fail(int err) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!through_ && !temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+    ThrowIo(err ? err : EIO, shown_);
+}
+
+void ReplacingWriter::Write(std::string_view bytes) {
+    if (fd_ < 0) ThrowIo(EBADF, shown_);
+    // Gathered into large writes: a table comes a line at a time.
+    buffer_.append(bytes);
+    if (buffer_.size() >= kBuffer) Flush();
+}
+
+void ReplacingWriter::Flush() {
+    WriteAll(fd_, buffer_, [this](int err) { Fail(err); });
+    buffer_.clear();
+}
+
+void ReplacingWriter::Commit() {
+    if (fd_ < 0) ThrowIo(EBADF, shown_);
+    Flush();
+    if (!through_ && ::fsync(fd_) != 0) Fail(errno);
+    int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) Fail(errno);
+    if (through_) return;
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) Fail(errno);
+    temp_.clear();
+}
+
+namespace {
+
+void Replace(const std::string& target, const std::string& shown, const std::string& bytes) {
+    ReplacingWriter w(target, shown);
+    w.Write(bytes);
+    w.Commit();
 }
 
 } // namespace

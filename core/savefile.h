@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "core/common.h"
 
@@ -18,5 +19,28 @@ void WriteFileReplacing(const Text& name, const std::string& bytes);
 // The same for `path`, a name as the file system takes it (a name given on
 // the command line), used as it is.
 void WriteFileReplacingPath(const std::string& path, const std::string& bytes);
+
+// The same written in pieces, for a file too large to be held whole: the
+// target is replaced at Commit(); a writer destroyed before it leaves the
+// earlier file as it was and removes its own. A device or pipe is written
+// through as it comes. Every failure throws IoError naming the path.
+class ReplacingWriter {
+  public:
+    explicit ReplacingWriter(const std::string& path);
+    ReplacingWriter(std::string target, const std::string& shown);
+    ~ReplacingWriter();
+    ReplacingWriter(const ReplacingWriter&) = delete;
+    ReplacingWriter& operator=(const ReplacingWriter&) = delete;
+    void Write(std::string_view bytes);
+    void Commit();
+
+  private:
+    [[noreturn]] void Fail(int err);
+    void Flush();
+    static constexpr std::size_t kBuffer = 1 << 16;
+    std::string target_, shown_, temp_, buffer_;
+    int fd_ = -1;
+    bool through_ = false;
+};
 
 } // namespace tralvik

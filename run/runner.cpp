@@ -65,6 +65,7 @@ bool WriteAll(const std::string& path, const std::string& text) {
 }
 
 struct Job {
+    std::size_t index = 0; // in the study's order
     RunPlan plan;
     std::string folder; // the run's copy
     std::string out, err, series;
@@ -217,40 +218,6 @@ class KeepLock {
     int fd_ = -1;
 };
 
-// The cars of a fleet study: each car of the list once per combination of
-// the --sweep-car values. A variant is made when its run is prepared, so
-// that no list of a large fleet's variants is held.
-struct Fleet {
-    std::vector<StudyCar> base;
-    std::vector<Sweep> sweeps;
-    std::size_t per = 1; // variants of each car
-
-    std::size_t Count() const { return base.size() * per; }
-    // The swept values of variant i.
-    std::vector<Assignment> Values(std::size_t i) const {
-        std::vector<Assignment> values;
-        for (std::size_t k = sweeps.size(), rest = i % per; k-- > 0;) {
-            const Sweep& sw = sweeps[k];
-            values.insert(values.begin(), {sw.name, sw.values[rest % sw.values.size()]});
-            rest /= sw.values.size();
-        }
-        return values;
-    }
-    // The car's own name, without its swept values.
-    std::string Base(std::size_t i) const { return base[i / per].desc.name; }
-    std::string Name(std::size_t i) const {
-        std::string label = base[i / per].desc.name;
-        for (const Assignment& a : Values(i)) label += "_" + a.name + "=" + a.value;
-        return label;
-    }
-    StudyCar Car(std::size_t i) const {
-        const std::vector<Assignment> values = Values(i);
-        StudyCar v = WithCarSettings(base[i / per], values);
-        for (const Assignment& a : values) v.id.emplace_back("car " + a.name, a.value);
-        return v;
-    }
-};
-
 // Copies the folder and applies the run's constants.
 bool Prepare(const StudySettings& opt, const std::string& root, std::size_t index, Job& job,
              const Fleet& fleet) {
@@ -319,15 +286,6 @@ int ExitCode(int status) {
     return 2;
 }
 
-std::string JsonString(const std::string& t) {
-    std::string r = "\"";
-    for (char c : t) {
-        if (c == '"' || c == '\\') r += '\\';
-        if (static_cast<unsigned char>(c) >= 32) r += c;
-    }
-    return r + "\"";
-}
-
 } // namespace
 
 std::string SeriesFileOfRun(const std::string& series, const std::string& run) {
@@ -336,9 +294,20 @@ std::string SeriesFileOfRun(const std::string& series, const std::string& run) {
     return (p.parent_path() / (stem + "-" + run + ext)).string();
 }
 
-StudyPlan MakePlan(const StudySettings& opt, const std::vector<std::string>& folders) {
-    if (opt.vary.empty()) return StudyPlan(folders, opt.sets, opt.sweeps);
-    return SampledPlan(folders, opt.sets, opt.vary, opt.samples, opt.seed);
+std::vector<std::string> StudyFolders(const StudySettings& opt) {
+    return opt.dirs.empty() ? std::vector<std::string>{"."} : opt.dirs;
+}
+
+StudyPlan MakePlan(const StudySettings& opt, const Fleet& fleet) {
+    const std::vector<std::string> folders = StudyFolders(opt);
+    StudyPlan plan = opt.vary.empty() ? StudyPlan(folders, opt.sets, opt.sweeps)
+                                      : SampledPlan(folders, opt.sets, opt.vary, opt.samples, opt.seed);
+    if (fleet.Count()) plan.SetCars(fleet.Count(), [&fleet](std::size_t i) { return fleet.Name(i); });
+    return plan;
+}
+
+int StudyStopSignal() {
+    return gStop;
 }
 
 namespace {
@@ -366,15 +335,8 @@ std::optional<std::size_t> PlannedRuns(const StudySettings& opt, std::size_t fol
 
 } // namespace
 
-// The tidy CSV's first line: what made it, so that a paper can say.
-static std::string LongComment(const StudySettings& opt) {
-    return std::string("tralvik-batch ") + ProgramVersion() + ", seed " + std::to_string(opt.seed) + ", units " +
-           (opt.us ? "us" : "si");
-}
-
-int RunStudy(const StudySettings& opt) {
-    std::vector<std::string> folders = opt.dirs.empty() ? std::vector<std::string>{"."} : opt.dirs;
-    Fleet fleet;
+std::optional<int> PrepareStudy(const StudySettings& opt, Fleet& fleet) {
+    const std::vector<std::string> folders = StudyFolders(opt);
     if (!opt.cars.empty()) {
         std::vector<std::string> problems;
         try {
@@ -438,148 +400,55 @@ int RunStudy(const StudySettings& opt) {
                      opt.samples, opt.vary.size(), kMaxSampleValues);
         return 2;
     }
-    StudyPlan plan = MakePlan(opt, folders);
-    if (fleet.Count()) plan.SetCars(fleet.Count(), [&fleet](std::size_t i) { return fleet.Name(i); });
-    const std::size_t total = plan.Count();
-    // Elasticities need each folder's base and +-5 % runs.
-    std::vector<std::optional<std::pair<double, double>>> fuelCo2(opt.elasticity ? total : 0);
     if (auto problem = CarSweepProblem(folders, opt.sweeps)) {
         std::fprintf(stderr, "tralvik-batch: %s\n", problem->c_str());
         return 2;
     }
-    // A --keep folder is one study's at a time: two studies keeping runs of
-    // the same names in one folder would replace each other's runs.
-    KeepLock keepLock;
-    if (opt.keep) {
-        std::string error;
-        if (!keepLock.Take(*opt.keep, error)) {
-            std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
-            return 2;
-        }
-    }
+    return std::nullopt;
+}
+
+std::string MakeStudyFolder() {
     std::string tmpl = (fs::temp_directory_path() / "tralvik-study-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) {
-        std::fprintf(stderr, "tralvik-batch: cannot make a temporary folder: %s\n",
-                     std::strerror(errno));
-        return 2;
+        std::fprintf(stderr, "tralvik-batch: cannot make a temporary folder: %s\n", std::strerror(errno));
+        return {};
     }
-    const std::string root = tmpl;
+    return tmpl;
+}
+
+void RunJobs(const StudySettings& opt, const Fleet& fleet, const std::string& root, std::size_t total,
+             const NextRun& nextRun, const std::function<void(RunOutcome&)>& done, int& result) {
     // The runs between the first not yet reported and the last started.
     std::map<std::size_t, Job> jobs;
-
     int parallel = opt.jobs > 0 ? opt.jobs : static_cast<int>(std::thread::hardware_concurrency());
     if (parallel < 1) parallel = 1;
     struct sigaction sa {};
     sa.sa_handler = OnStop;
     sigemptyset(&sa.sa_mask);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
-    bool passedOn = false;
+    bool passedOn = false, more = true;
     std::map<pid_t, std::size_t> running;
     std::size_t next = 0, printed = 0;
-    int result = 0;
-    std::vector<Row> rows;
-    std::vector<ReportRun> reportRuns;
-    struct Pair {
-        std::optional<DistanceFigures> city, highway;
-        std::size_t cityRow = 0, highwayRow = 0;
-        std::string cityRun, highwayRun;
-    };
-    std::map<std::string, Pair> pairs;
-    std::vector<std::string> pairOrder;
-    auto row_cell = [](Row& row, const std::string& name, double value) {
-        char buf[64];
-        auto r = std::to_chars(buf, buf + sizeof buf, value);
-        row.cells.emplace_back(name, std::string(buf, r.ptr));
-    };
 
     auto finishInOrder = [&] {
         for (; printed < next && jobs[printed].done; jobs.erase(printed++)) {
             Job& j = jobs[printed];
-            int code = j.started ? ExitCode(j.status) : (gStop ? 128 + gStop : 2);
-            std::string err = j.started ? ReadAll(j.err) : std::string();
-            std::string out = j.started ? ReadAll(j.out) : std::string();
-            // The run's messages, each line marked with the run.
-            std::istringstream lines(err);
-            for (std::string line; std::getline(lines, line);)
-                std::fprintf(stderr, "[%s] %s\n", j.plan.name.c_str(), line.c_str());
-            auto summary = SummaryFromJson(out);
-            if (summary) summary->us = opt.us;
-            if (code != 0 && result == 0) result = code;
-            if (opt.json) {
-                std::string head = "{\"run\": " + JsonString(j.plan.name) + ", \"set\": {";
-                for (std::size_t k = 0; k < j.plan.sets.size(); ++k)
-                    head += (k ? ", " : "") + JsonString(j.plan.sets[k].name) + ": " +
-                            JsonString(j.plan.sets[k].value);
-                head += "}";
-                if (j.plan.car >= 0) {
-                    // A fleet's car as the CSV names it (car, make, model, list line).
-                    head += ", \"car\": {";
-                    const auto& id = fleet.Car(static_cast<std::size_t>(j.plan.car)).id;
-                    for (std::size_t k = 0; k < id.size(); ++k)
-                        head += (k ? ", " : "") + JsonString(id[k].first) + ": " + JsonString(id[k].second);
-                    head += "}";
-                }
-                head += ", \"status\": " + std::to_string(code);
-                std::string body = out;
-                while (!body.empty() && (body.back() == '\n' || body.back() == '\r'))
-                    body.pop_back();
-                if (body.size() > 2 && body.front() == '{')
-                    head += ", " + body.substr(1);
-                else
-                    head += "}";
-                std::printf("%s\n", head.c_str());
-            } else {
-                std::printf("== %s ==\n", j.plan.name.c_str());
-                if (summary) {
-                    std::string t = SummaryText(*summary);
-                    std::fwrite(t.data(), 1, t.size(), stdout);
-                } else if (j.notStarted) {
-                    std::printf("(not started: the study was interrupted)\n");
-                } else {
-                    std::printf("(no summary: the run ended with status %d)\n", code);
-                }
+            RunOutcome o;
+            o.index = j.index;
+            o.plan = j.plan;
+            o.started = j.started;
+            o.notStarted = j.notStarted;
+            o.code = j.started ? ExitCode(j.status) : (gStop ? 128 + gStop : 2);
+            o.err = j.started ? ReadAll(j.err) : std::string();
+            o.out = j.started ? ReadAll(j.out) : std::string();
+            if (j.plan.car >= 0) {
+                const auto car = static_cast<std::size_t>(j.plan.car);
+                o.carId = fleet.Car(car).id;
+                o.carBase = fleet.Base(car);
+                o.carName = fleet.Name(car);
             }
-            std::fflush(stdout);
-            if (summary) {
-                // City and highway runs of one variant pair up: the same
-                // folder and values but for the cycle.
-                std::string key = j.plan.folder + "\ncar " + std::to_string(j.plan.car);
-                for (const Assignment& a : j.plan.sets)
-                    if (a.name != "Ttidd" && a.name != "Cykeltyp" && a.name != "Tkarta")
-                        key += "\n" + a.name + "=" + a.value;
-                Pair& pair = pairs[key];
-                if (summary->ftp75) {
-                    pair.city = *summary->ftp75;
-                    pair.cityRow = rows.size();
-                    pair.cityRun = j.plan.name;
-                } else if (summary->cycle && IsHwfet(*summary->cycle) && summary->fuel_l_per_100km &&
-                           summary->co2_g_per_km) {
-                    pair.highway = DistanceFigures{*summary->fuel_l_per_100km, *summary->co2_g_per_km,
-                                                   summary->co_g_per_km.value_or(0),
-                                                   summary->nox_g_per_km.value_or(0),
-                                                   summary->hc_g_per_km.value_or(0)};
-                    pair.highwayRow = rows.size();
-                    pair.highwayRun = j.plan.name;
-                }
-                if (pairOrder.empty() || pairOrder.back() != key)
-                    if (std::find(pairOrder.begin(), pairOrder.end(), key) == pairOrder.end())
-                        pairOrder.push_back(key);
-            }
-            if (opt.elasticity && summary && summary->fuel_l_per_100km && summary->co2_g_per_km)
-                fuelCo2[printed] = std::pair{*summary->fuel_l_per_100km, *summary->co2_g_per_km};
-            Row row;
-            row.cells.emplace_back("run", j.plan.name);
-            if (j.plan.car >= 0)
-                for (const auto& cell : fleet.Car(static_cast<std::size_t>(j.plan.car)).id) row.cells.push_back(cell);
-            for (const Assignment& a : j.plan.sets) row.cells.emplace_back(a.name, a.value);
-            if (summary)
-                for (const auto& cell : SummaryCells(*summary)) row.cells.push_back(cell);
-            rows.push_back(row);
-            if ((!opt.report.empty() || !opt.charts.empty()) && summary)
-            {
-                reportRuns.push_back(ReportRun{j.plan.name, j.plan.swept, *summary, {}, {}});
-                if (j.plan.car >= 0) reportRuns.back().car = fleet.Base(static_cast<std::size_t>(j.plan.car));
-            }
+            if (o.code != 0 && result == 0) result = o.code;
+            done(o);
             if (opt.keep && !j.notStarted) {
                 std::error_code ec;
                 fs::path dest = fs::path(*opt.keep) / j.plan.name;
@@ -602,27 +471,35 @@ int RunStudy(const StudySettings& opt) {
                 if (ec) {
                     std::error_code ignored;
                     fs::remove_all(part, ignored);
-                    std::fprintf(stderr, "tralvik-batch: cannot keep run %s in %s: %s\n",
-                                 j.plan.name.c_str(), dest.c_str(), ec.message().c_str());
+                    std::fprintf(stderr, "tralvik-batch: cannot keep run %s in %s: %s\n", j.plan.name.c_str(),
+                                 dest.c_str(), ec.message().c_str());
                     if (result == 0) result = 2;
                 }
             }
             std::error_code ec;
             fs::remove_all(j.folder, ec);
+            ::unlink(j.out.c_str());
+            ::unlink(j.err.c_str());
         }
     };
 
-    while (printed < total) {
-        while (next < total && static_cast<int>(running.size()) < parallel) {
+    while (more || printed < next) {
+        while (more && static_cast<int>(running.size()) < parallel) {
+            auto given = nextRun();
+            if (!given) {
+                more = false;
+                break;
+            }
             Job& j = jobs[next];
-            j.plan = plan.Next();
+            j.index = given->first;
+            j.plan = std::move(given->second);
             if (gStop) { // never started
                 j.done = true;
                 j.notStarted = true;
                 ++next;
                 continue;
             }
-            if (Prepare(opt, root, next, j, fleet) && Spawn(opt, j, total == 1))
+            if (Prepare(opt, root, given->first, j, fleet) && Spawn(opt, j, total == 1))
                 running[j.pid] = next;
             else
                 j.done = true;
@@ -647,102 +524,37 @@ int RunStudy(const StudySettings& opt) {
         running.erase(it);
         finishInOrder();
     }
+}
 
-    for (const std::string& key : pairOrder) {
-        const Pair& p = pairs[key];
-        if (!p.city || !p.highway) continue;
-        DistanceFigures c = CityHighwayCombined(*p.city, *p.highway);
-        std::vector<std::pair<std::string, double>> cells = {
-            {"combined_l_per_100km", c.l_per_100km}, {"combined_co2_g_per_km", c.co2_g_per_km},
-            {"combined_co_g_per_km", c.co_g_per_km}, {"combined_nox_g_per_km", c.nox_g_per_km},
-            {"combined_hc_g_per_km", c.hc_g_per_km}};
-        if (opt.us) {
-            cells.emplace_back("combined_mpg", MilesPerGallon(c.l_per_100km));
-            cells.emplace_back("combined_co2_g_per_mi", PerMile(c.co2_g_per_km));
-            cells.emplace_back("combined_co_g_per_mi", PerMile(c.co_g_per_km));
-            cells.emplace_back("combined_nox_g_per_mi", PerMile(c.nox_g_per_km));
-            cells.emplace_back("combined_hc_g_per_mi", PerMile(c.hc_g_per_km));
-        }
-        for (std::size_t r : {p.cityRow, p.highwayRow})
-            for (const auto& [name, value] : cells) row_cell(rows[r], name, value);
-        if (opt.json) {
-            // The pair's combined figures as one more object, after its runs'.
-            std::string line = "{\"combined\": {\"city\": " + JsonString(p.cityRun) +
-                               ", \"highway\": " + JsonString(p.highwayRun);
-            for (const auto& [name, value] : cells) line += ", " + JsonString(name) + ": " + NumberText(value);
-            std::printf("%s}}\n", line.c_str());
-        }
-        if (!opt.json) {
-            char line[512];
-            std::snprintf(line, sizeof line,
-                          "combined     55 %% %s + 45 %% %s: %.2f l/100 km, CO2 %.1f g/km",
-                          p.cityRun.c_str(), p.highwayRun.c_str(), c.l_per_100km, c.co2_g_per_km);
-            std::string text = line;
-            if (opt.us) {
-                std::snprintf(line, sizeof line, " (%.1f mpg, %.1f g/mi)", MilesPerGallon(c.l_per_100km),
-                              PerMile(c.co2_g_per_km));
-                text += line;
-            }
-            std::printf("%s\n", text.c_str());
-        }
-    }
-    if (opt.elasticity) {
-        // Per folder: the base run, then each name's -5 % and +5 % runs.
-        const std::size_t per = 1 + 2 * opt.vary.size();
-        for (std::size_t f = 0; f + per <= total; f += per) {
-            for (std::size_t k = 0; k < opt.vary.size(); ++k) {
-                const std::size_t minus = f + 1 + 2 * k, plus = minus + 1;
-                const double mid = opt.vary[k].low + (opt.vary[k].high - opt.vary[k].low) / 2;
-                std::optional<double> eFuel, eCo2;
-                if (fuelCo2[f] && fuelCo2[minus] && fuelCo2[plus]) {
-                    eFuel = Elasticity(fuelCo2[f]->first, fuelCo2[minus]->first, fuelCo2[plus]->first,
-                                       mid, mid * 0.95, mid * 1.05);
-                    eCo2 = Elasticity(fuelCo2[f]->second, fuelCo2[minus]->second,
-                                      fuelCo2[plus]->second, mid, mid * 0.95, mid * 1.05);
-                }
-                for (std::size_t r : {minus, plus}) {
-                    // The columns are there also where the figure is not
-                    // (a run failed, a base of 0): empty, for every reader.
-                    if (eFuel)
-                        row_cell(rows[r], "elasticity_fuel", *eFuel);
-                    else
-                        rows[r].cells.emplace_back("elasticity_fuel", "");
-                    if (eCo2)
-                        row_cell(rows[r], "elasticity_co2", *eCo2);
-                    else
-                        rows[r].cells.emplace_back("elasticity_co2", "");
-                }
-                // Runs go folder by folder, and within a folder car by car.
-                const std::size_t group = f / per, cars = fleet.Count();
-                const std::string of = cars ? folders[group / cars] + ", " + fleet.Name(group % cars)
-                                            : folders[group];
-                if (!opt.json)
-                    std::printf("elasticity   %s, %s: fuel %s, CO2 %s\n", of.c_str(),
-                                opt.vary[k].name.c_str(),
-                                eFuel ? NumberText(std::round(*eFuel * 1000) / 1000).c_str() : "-",
-                                eCo2 ? NumberText(std::round(*eCo2 * 1000) / 1000).c_str() : "-");
-            }
-        }
-    }
-    std::fflush(stdout);
-    if (std::string error; !opt.longCsv.empty() && !WritePageFile(opt.longCsv, LongCsv(rows, LongComment(opt)), error)) {
-        std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
-        if (result == 0) result = 2;
-    }
-    if (std::string error; !opt.csv.empty() && !WritePageFile(opt.csv, Csv(rows), error)) {
-        // Written aside and renamed, so a full disk leaves an earlier table whole.
-        std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
-        if (result == 0) result = 2;
-    }
-    if ((!opt.report.empty() || !opt.charts.empty()) && total > 1) {
-        ChartFiles charts;
-        std::string page = StudyReportHtml(reportRuns, opt.charts.empty() ? nullptr : &charts), error;
-        bool ok = opt.report.empty() || WritePageFile(opt.report, page, error);
-        ok = ok && (opt.charts.empty() || WriteChartFiles(opt.charts, charts, error));
-        if (!ok) {
+int RunStudy(const StudySettings& opt) {
+    Fleet fleet;
+    if (auto status = PrepareStudy(opt, fleet)) return *status;
+    StudyPlan plan = MakePlan(opt, fleet);
+    const std::size_t total = plan.Count();
+    // A --keep folder is one study's at a time: two studies keeping runs of
+    // the same names in one folder would replace each other's runs.
+    KeepLock keepLock;
+    if (opt.keep) {
+        std::string error;
+        if (!keepLock.Take(*opt.keep, error)) {
             std::fprintf(stderr, "tralvik-batch: %s\n", error.c_str());
-            if (result == 0) result = 2;
+            return 2;
         }
+    }
+    const std::string root = MakeStudyFolder();
+    if (root.empty()) return 2;
+    int result = 0;
+    {
+        StudyOutput output(opt, total, root + "/rows");
+        std::size_t given = 0;
+        RunJobs(
+            opt, fleet, root, total,
+            [&]() -> std::optional<std::pair<std::size_t, RunPlan>> {
+                if (given == total) return std::nullopt;
+                return std::pair{given++, plan.Next()};
+            },
+            [&](RunOutcome& o) { output.Add(o); }, result);
+        output.Finish(result);
     }
     std::error_code ec;
     fs::remove_all(root, ec);

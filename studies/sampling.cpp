@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <memory>
 
 #include "config/ConstantsLayout.h"
 #include "config/Ffetch.h"
@@ -120,19 +121,30 @@ std::optional<Vary> ParseVary(const std::string& text, std::string& error) {
     return v;
 }
 
-std::vector<std::vector<Assignment>> LatinHypercube(const std::vector<Vary>& vary, std::size_t n,
-                                                    uint64_t seed) {
+std::vector<double> LatinHypercubeValues(const std::vector<Vary>& vary, std::size_t n, uint64_t seed) {
     Random random{seed};
-    std::vector<std::vector<Assignment>> samples(n);
-    for (const Vary& v : vary) {
-        std::vector<std::size_t> strata(n);
+    const std::size_t k = vary.size();
+    std::vector<double> values(n * k);
+    std::vector<std::size_t> strata(n);
+    for (std::size_t r = 0; r < k; ++r) {
+        const Vary& v = vary[r];
         for (std::size_t i = 0; i < n; ++i) strata[i] = i;
         for (std::size_t i = n; i > 1; --i) std::swap(strata[i - 1], strata[random.Below(i)]);
         for (std::size_t i = 0; i < n; ++i) {
             double at = (static_cast<double>(strata[i]) + random.Unit()) / static_cast<double>(n);
-            samples[i].push_back({v.name, NumberText(v.low + at * (v.high - v.low))});
+            values[i * k + r] = v.low + at * (v.high - v.low);
         }
     }
+    return values;
+}
+
+std::vector<std::vector<Assignment>> LatinHypercube(const std::vector<Vary>& vary, std::size_t n,
+                                                    uint64_t seed) {
+    const std::vector<double> values = LatinHypercubeValues(vary, n, seed);
+    std::vector<std::vector<Assignment>> samples(n);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t r = 0; r < vary.size(); ++r)
+            samples[i].push_back({vary[r].name, NumberText(values[i * vary.size() + r])});
     return samples;
 }
 
@@ -155,14 +167,21 @@ void ElasticityVariants(const std::vector<Vary>& vary, std::vector<std::vector<A
 
 StudyPlan SampledPlan(const std::vector<std::string>& folders, const std::vector<Assignment>& sets,
                       const std::vector<Vary>& vary, std::size_t samples, uint64_t seed) {
+    if (samples) {
+        // The values held as numbers, each run's text made as it comes.
+        auto values = std::make_shared<const std::vector<double>>(LatinHypercubeValues(vary, samples, seed));
+        auto variant = [values, vary](std::size_t i) {
+            std::vector<Assignment> one;
+            for (std::size_t r = 0; r < vary.size(); ++r)
+                one.push_back({vary[r].name, NumberText((*values)[i * vary.size() + r])});
+            return one;
+        };
+        auto label = [](std::size_t i) { return "sample" + std::to_string(i + 1); };
+        return StudyPlan(folders, sets, samples, variant, label);
+    }
     std::vector<std::vector<Assignment>> variants;
     std::vector<std::string> labels;
-    if (samples) {
-        variants = LatinHypercube(vary, samples, seed);
-        for (std::size_t i = 0; i < variants.size(); ++i) labels.push_back("sample" + std::to_string(i + 1));
-    } else {
-        ElasticityVariants(vary, variants, labels);
-    }
+    ElasticityVariants(vary, variants, labels);
     return StudyPlan(folders, sets, std::move(variants), std::move(labels));
 }
 

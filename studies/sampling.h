@@ -36,6 +36,8 @@ std::string NumberText(double v);
 // same seed gives the same samples on every machine.
 std::vector<std::vector<Assignment>> LatinHypercube(const std::vector<Vary>& vary, std::size_t n,
                                                     uint64_t seed);
+// The same as numbers: sample i's value of range r at [i * ranges + r].
+std::vector<double> LatinHypercubeValues(const std::vector<Vary>& vary, std::size_t n, uint64_t seed);
 
 // One at a time around the middle of each range: the base (every parameter
 // at its middle), then for each parameter its middle -5 % and +5 %, the others

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 
 #include "config/Ffetch.h"
@@ -162,13 +163,63 @@ StudyPlan::StudyPlan(std::vector<std::string> folders, std::vector<Assignment> s
 
 StudyPlan::StudyPlan(std::vector<std::string> folders, std::vector<Assignment> sets,
                      std::vector<std::vector<Assignment>> variants, std::vector<std::string> labels)
-    : folders_(std::move(folders)), sets_(std::move(sets)), variants_(std::move(variants)),
-      labels_(std::move(labels)), listed_(true) {}
+    : folders_(std::move(folders)), sets_(std::move(sets)), variantCount_(variants.size()), listed_(true) {
+    auto held = std::make_shared<std::vector<std::vector<Assignment>>>(std::move(variants));
+    auto names = std::make_shared<std::vector<std::string>>(std::move(labels));
+    variant_ = [held](std::size_t i) { return (*held)[i]; };
+    label_ = [names](std::size_t i) { return i < names->size() ? (*names)[i] : std::string(); };
+}
+
+StudyPlan::StudyPlan(std::vector<std::string> folders, std::vector<Assignment> sets, std::size_t variants,
+                     VariantOf variant, LabelOf label)
+    : folders_(std::move(folders)), sets_(std::move(sets)), variantCount_(variants),
+      variant_(std::move(variant)), label_(std::move(label)), listed_(true) {}
+
+uint64_t StudyPlan::NameSet::Hash(const std::string& name) {
+    uint64_t h = 0xcbf29ce484222325ull; // FNV-1a, then mixed (splitmix64's finish)
+    for (unsigned char c : name) h = (h ^ c) * 0x100000001b3ull;
+    h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9ull;
+    h = (h ^ (h >> 27)) * 0x94D049BB133111EBull;
+    h ^= h >> 31;
+    return h ? h : 1; // 0 marks an empty slot
+}
+
+bool StudyPlan::NameSet::Contains(const std::string& name) const {
+    if (slots_.empty()) return false;
+    const uint64_t h = Hash(name);
+    for (std::size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+        if (slots_[i] == h) return true;
+        if (slots_[i] == 0) return false;
+    }
+}
+
+bool StudyPlan::NameSet::Insert(const std::string& name) {
+    if (Contains(name)) return false;
+    if ((count_ + 1) * 2 > slots_.size()) { // at most half full
+        std::vector<uint64_t> old(slots_.empty() ? 64 : slots_.size() * 2, 0);
+        old.swap(slots_);
+        for (uint64_t h : old)
+            if (h)
+                for (std::size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1))
+                    if (slots_[i] == 0) {
+                        slots_[i] = h;
+                        break;
+                    }
+    }
+    const uint64_t h = Hash(name);
+    for (std::size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1))
+        if (slots_[i] == 0) {
+            slots_[i] = h;
+            break;
+        }
+    ++count_;
+    return true;
+}
 
 std::size_t StudyPlan::Count() const {
     std::size_t per = 1;
     if (listed_) {
-        per = variants_.size();
+        per = variantCount_;
     } else {
         for (const Sweep& sw : sweeps_) {
             if (sw.values.empty()) return 0;
@@ -206,9 +257,9 @@ RunPlan StudyPlan::Next() {
     r.car = car;
     if (car >= 0) r.name += "_" + SafeName(carName_(static_cast<std::size_t>(car)));
     if (listed_) {
-        r.swept = variants_[index];
-        if (index < labels_.size() && !labels_[index].empty()) {
-            r.name += "_" + SafeName(labels_[index]);
+        r.swept = variant_(index);
+        if (std::string label = label_(index); !label.empty()) {
+            r.name += "_" + SafeName(label);
         } else {
             for (const Assignment& a : r.swept)
                 r.name += "_" + a.name + "=" + SafeName(LastComponent(a.value));
@@ -231,14 +282,14 @@ RunPlan StudyPlan::Next() {
     // Values that differ only in their folder part or in characters a
     // folder name cannot hold give the same name: number the later ones,
     // each name remembering where its numbering stands.
-    if (!names_.insert(r.name).second) {
+    if (!names_.Insert(r.name)) {
         std::size_t& n = suffix_[r.name];
         if (n < 2) n = 2;
         std::string unique;
         do unique = r.name + "#" + std::to_string(n++);
-        while (names_.count(unique));
+        while (names_.Contains(unique));
         r.name = unique;
-        names_.insert(unique);
+        names_.Insert(unique);
     }
     return r;
 }
@@ -358,52 +409,70 @@ const char* ProgramVersion() {
     return TRALVIK_VERSION;
 }
 
-std::string LongCsv(const std::vector<Row>& rows, const std::string& comment) {
+std::string LongCsvHead(const std::string& comment) {
+    return "# " + comment + "\nrun,car,cycle,phase,quantity,unit,value\n";
+}
+
+std::string LongCsvLines(const Row& r) {
     static const char* const kCarIdentity[] = {"make", "model", "list_line", "file"};
-    std::string out = "# " + comment + "\nrun,car,cycle,phase,quantity,unit,value\n";
-    for (const Row& r : rows) {
-        std::map<std::string, std::string> byName(r.cells.begin(), r.cells.end());
-        auto id = [&](const char* k) {
-            auto it = byName.find(k);
-            return it == byName.end() ? std::string() : it->second;
-        };
-        const std::string lead = CsvQuote(id("run")) + "," + CsvQuote(id("car")) + "," + CsvQuote(id("cycle")) + ",";
-        for (const auto& [key, value] : r.cells) {
-            if (value.empty() || key == "run" || key == "car" || key == "cycle") continue;
-            std::string phase = "all", quantity = key;
-            if (auto colon = key.find(": "); colon != std::string::npos) {
-                phase = key.substr(0, colon);
-                quantity = key.substr(colon + 2);
-            } else if (FindConstLine(key) || key.rfind("car ", 0) == 0) {
-                phase = "input";
-            } else if (std::find(std::begin(kCarIdentity), std::end(kCarIdentity), key) != std::end(kCarIdentity)) {
-                phase = "car";
-            }
-            const std::string unit = phase == "input" || phase == "car" ? "" : UnitOf(quantity);
-            out += lead + CsvQuote(phase) + "," + CsvQuote(quantity) + "," + CsvQuote(unit) + "," +
-                   CsvQuote(value) + "\n";
+    std::string out;
+    std::map<std::string, std::string> byName(r.cells.begin(), r.cells.end());
+    auto id = [&](const char* k) {
+        auto it = byName.find(k);
+        return it == byName.end() ? std::string() : it->second;
+    };
+    const std::string lead = CsvQuote(id("run")) + "," + CsvQuote(id("car")) + "," + CsvQuote(id("cycle")) + ",";
+    for (const auto& [key, value] : r.cells) {
+        if (value.empty() || key == "run" || key == "car" || key == "cycle") continue;
+        std::string phase = "all", quantity = key;
+        if (auto colon = key.find(": "); colon != std::string::npos) {
+            phase = key.substr(0, colon);
+            quantity = key.substr(colon + 2);
+        } else if (FindConstLine(key) || key.rfind("car ", 0) == 0) {
+            phase = "input";
+        } else if (std::find(std::begin(kCarIdentity), std::end(kCarIdentity), key) != std::end(kCarIdentity)) {
+            phase = "car";
         }
+        const std::string unit = phase == "input" || phase == "car" ? "" : UnitOf(quantity);
+        out += lead + CsvQuote(phase) + "," + CsvQuote(quantity) + "," + CsvQuote(unit) + "," +
+               CsvQuote(value) + "\n";
     }
     return out;
 }
 
-std::string Csv(const std::vector<Row>& rows) {
-    std::vector<std::string> columns;
-    std::set<std::string> seen;
-    for (const Row& r : rows)
-        for (const auto& [name, value] : r.cells)
-            if (seen.insert(name).second) columns.push_back(name);
+std::string LongCsv(const std::vector<Row>& rows, const std::string& comment) {
+    std::string out = LongCsvHead(comment);
+    for (const Row& r : rows) out += LongCsvLines(r);
+    return out;
+}
+
+void AddColumns(const Row& row, std::vector<std::string>& columns, std::unordered_set<std::string>& seen) {
+    for (const auto& [name, value] : row.cells)
+        if (seen.insert(name).second) columns.push_back(name);
+}
+
+std::string CsvHeader(const std::vector<std::string>& columns) {
     std::string out;
     for (std::size_t i = 0; i < columns.size(); ++i) out += (i ? "," : "") + CsvQuote(columns[i]);
-    out += "\n";
-    for (const Row& r : rows) {
-        std::map<std::string, std::string> byName(r.cells.begin(), r.cells.end());
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            auto it = byName.find(columns[i]);
-            out += (i ? "," : "") + (it == byName.end() ? std::string() : CsvQuote(it->second));
-        }
-        out += "\n";
+    return out + "\n";
+}
+
+std::string CsvLine(const Row& r, const std::vector<std::string>& columns) {
+    std::string out;
+    std::map<std::string, std::string> byName(r.cells.begin(), r.cells.end());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        auto it = byName.find(columns[i]);
+        out += (i ? "," : "") + (it == byName.end() ? std::string() : CsvQuote(it->second));
     }
+    return out + "\n";
+}
+
+std::string Csv(const std::vector<Row>& rows) {
+    std::vector<std::string> columns;
+    std::unordered_set<std::string> seen;
+    for (const Row& r : rows) AddColumns(r, columns, seen);
+    std::string out = CsvHeader(columns);
+    for (const Row& r : rows) out += CsvLine(r, columns);
     return out;
 }
 

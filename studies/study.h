@@ -64,6 +64,12 @@ class StudyPlan {
     // (empty: from its values).
     StudyPlan(std::vector<std::string> folders, std::vector<Assignment> sets,
               std::vector<std::vector<Assignment>> variants, std::vector<std::string> labels);
+    // Variants made as their runs come (a large sampling plan is not held
+    // as text): `variant(i)` gives variant i's values, `label(i)` its name.
+    using VariantOf = std::function<std::vector<Assignment>(std::size_t)>;
+    using LabelOf = std::function<std::string(std::size_t)>;
+    StudyPlan(std::vector<std::string> folders, std::vector<Assignment> sets, std::size_t variants,
+              VariantOf variant, LabelOf label);
     // A fleet: every folder's runs for each of `count` cars in turn, named
     // after `nameOf` (asked for each run, so that no list of a large
     // fleet's names is held).
@@ -80,13 +86,28 @@ class StudyPlan {
     std::vector<std::string> folders_;
     std::vector<Assignment> sets_;
     std::vector<Sweep> sweeps_;
-    std::vector<std::vector<Assignment>> variants_;
-    std::vector<std::string> labels_;
+    std::size_t variantCount_ = 0;
+    VariantOf variant_;
+    LabelOf label_;
     std::size_t carCount_ = 0;
     std::function<std::string(std::size_t)> carName_;
     bool listed_ = false;
     std::size_t next_ = 0;
-    std::unordered_set<std::string> names_;
+    // The names given so far, as 64-bit hashes in an open-addressed table:
+    // a million runs' names take 16 MB instead of a hundred. Two names of
+    // one hash (odds about 1 in 10^7 at a million runs) would number the
+    // later as a repeat; the plan stays the same from run to run.
+    class NameSet {
+      public:
+        bool Insert(const std::string& name); // false when there already
+        bool Contains(const std::string& name) const;
+
+      private:
+        static uint64_t Hash(const std::string& name);
+        std::vector<uint64_t> slots_;
+        std::size_t count_ = 0;
+    };
+    NameSet names_;
     std::unordered_map<std::string, std::size_t> suffix_;
 };
 
@@ -129,6 +150,11 @@ struct Row {
 // appearance; a row without a column leaves it empty. Values with a comma,
 // quote or line end are quoted.
 std::string Csv(const std::vector<Row>& rows);
+// The same a row at a time, for a table too large to hold: the columns
+// (each name once, in order of first appearance), the header, a row's line.
+void AddColumns(const Row& row, std::vector<std::string>& columns, std::unordered_set<std::string>& seen);
+std::string CsvHeader(const std::vector<std::string>& columns);
+std::string CsvLine(const Row& row, const std::vector<std::string>& columns);
 
 // The rows tidy: after a first line "# `comment`", the columns
 // run,car,cycle,phase,quantity,unit,value and one line per run and cell:
@@ -137,6 +163,9 @@ std::string Csv(const std::vector<Row>& rows);
 // figure under "all"; the unit from the key's ending (_l_per_100km,
 // _g_per_km, _g, _s, ...). Empty cells are left out.
 std::string LongCsv(const std::vector<Row>& rows, const std::string& comment);
+// Its first two lines, and a row's lines.
+std::string LongCsvHead(const std::string& comment);
+std::string LongCsvLines(const Row& row);
 // The program's version, for such comments.
 const char* ProgramVersion();
 
