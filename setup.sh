@@ -6,7 +6,8 @@ PKGS=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-de
       xvfb xauth fonts-dejavu-core fonts-liberation2 fonts-blankenburg fonts-dancingscript imagemagick xdotool
       libcli11-dev nlohmann-json3-dev qt6-svg-dev chromium
       clang libclang-rt-14-dev llvm python3
-      pybind11-dev python3-dev python3-numpy python3-matplotlib)
+      pybind11-dev python3-dev python3-numpy python3-matplotlib
+      slurmctld slurmd slurm-client munge)
 missing=()
 for p in "${PKGS[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -57,6 +57,15 @@ TEST_P(Messages, SayWhatWhereWhyAndWhatToDo) {
 }
 
 const Case kCases[] = {
+    {"--plan s.plan data", 2, "--plan FILE needs a study to plan"},
+    {"--plan s.plan --shard 3/2 --out o", 2, "--shard needs I/N, the shard I (from 0) of N shards, not '3/2'"},
+    {"--plan s.plan --out o", 2, "needs --shard I/N, or to run as a Slurm array task"},
+    {"--plan data/CONS.VAL --shard 0/1 --out o", 2, "data/CONS.VAL is not a study plan"},
+    {"--plan nothing.plan --shard 0/1 --out o", 2, "cannot read the plan"},
+    {"--plan s.plan --shard 0/2 --out o --set Massa=1", 2, "takes only --shard I/N and --jobs N"},
+    {"--merge afolder", 2, "afolder holds no shard's runs"},
+    {"--merge afolder --set Massa=1", 2, "--merge takes only the shards' folders"},
+    {"--out o --no-draw data", 2, "--out goes with --replay, or with --plan FILE"},
     {"--no-draw --vary Massa=1000:1100 --vary Massa=1000:1200 --samples 2 data", 2,
      "Massa is given twice with --vary"},
     {"--no-draw --cars fleet.csv --set-car final_drive=3 --set-car final_drive=4 data", 2,
