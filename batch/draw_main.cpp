@@ -77,6 +77,10 @@ int Main(int argc, char** argv) {
     Options opt;
     std::vector<InputEvent> events;
     if (auto status = StartCommand(argc, argv, opt, events)) return *status;
+    // A plan, a shard or a merge without a page draws nothing: no toolkit
+    // is started (a plan of a million runs must stay small).
+    if ((!opt.merge.empty() || !opt.plan.empty()) && opt.report.empty() && opt.charts.empty())
+        return DistributedCommand(opt);
     // The drawing surface needs Qt's fonts; no window is ever shown, and the
     // toolkit's own notes (no runtime folder, no display) are not the
     // runner's messages.

@@ -784,6 +784,30 @@ each run works in a temporary copy of its folder (so runs never write into
 each other's result files), and the folders themselves are left unchanged.
 Relative --frame and --snapshot names then land in each run's own folder.
 
+A study over many processes or machines (a Slurm job array: see
+tools/slurm/):
+  STUDY OPTIONS --plan FILE DIR...
+                  write the study's plan (its options, a fingerprint of each
+                  input, one line per run in the study's order); runs nothing.
+  --plan FILE --out DIR [--shard I/N] [--jobs N]
+                  run shard I (from 0) of N: every N-th run of the plan from
+                  I on, each finished run appended whole to
+                  DIR/shard-I-of-N.runs, the marker DIR/shard-I-of-N.done
+                  written when all are there. Without --shard, Slurm's
+                  SLURM_ARRAY_TASK_ID and SLURM_ARRAY_TASK_COUNT (or --shards
+                  N with the task id); --jobs defaults to SLURM_CPUS_PER_TASK
+                  under Slurm. Run again it does nothing when done, else only
+                  the runs missing (stopped or killed, it loses no whole run).
+                  Refused when an input changed since the plan. Exit 0 when
+                  the shard is whole, 128 + the signal when stopped.
+  --plan FILE --missing DIR --shards N
+                  print the numbers of the shards of N not finished in DIR.
+  --merge DIR... [--csv FILE] [--long FILE] [--json] [--report FILE.html]
+                  print and write what the study would have on one machine,
+                  byte for byte, once every planned run is in the folders
+                  exactly once; else name the missing and doubled runs and
+                  exit 2, writing nothing.
+
 The window's drawing is done off-screen in every run (unless --no-draw), so
 that the ditch and collision reports happen as in the window. A picture that
 cannot be loaded is reported in one line on stderr and changes nothing else.

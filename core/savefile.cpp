@@ -43,7 +43,11 @@ ReplacingWriter::ReplacingWriter(std::string target, const std::string& shown) :
     // A link is followed, so the file it names is replaced and the link kept.
     struct stat old;
     bool exists = ::stat(target.c_str(), &old) == 0;
-    const bool stream = target.rfind("/dev/", 0) == 0 || target.rfind("/proc/", 0) == 0;
+    // The program's own streams are named, not files that could be replaced:
+    // /dev/stdout stays the stream also when it goes to a file. Other paths
+    // under /dev are files like any (/dev/shm is a common temporary folder).
+    const bool stream = target == "/dev/stdout" || target == "/dev/stderr" || target.rfind("/dev/fd/", 0) == 0 ||
+                        target.rfind("/proc/", 0) == 0;
     if (stream || (exists && !S_ISDIR(old.st_mode) && !S_ISREG(old.st_mode))) {
         // A device, a pipe or the program's own output (/dev/stdout, also
         // when it goes to a file) is written straight through, after what is

@@ -359,41 +359,55 @@ class ShardRuns {
         if (fd_ < 0) throw Refused("cannot open " + path + ": " + std::strerror(errno));
         if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
             throw Refused(path + " is being written by another process running the same shard");
-        std::string text;
-        char buf[1 << 16];
-        for (ssize_t n; (n = ::pread(fd_, buf, sizeof buf, static_cast<off_t>(text.size()))) > 0;)
-            text.append(buf, static_cast<std::size_t>(n));
-        std::size_t keep = 0; // the bytes of whole, readable lines
-        for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
-            const std::string line = text.substr(at, end - at);
-            if (at == 0) {
-                json head;
-                try {
-                    head = json::parse(line);
-                } catch (const std::exception&) {
-                    break;
+        // Read a line at a time: a shard's file may be far larger than memory.
+        std::string line, chunk(1 << 16, '\0');
+        off_t at = 0, keep = 0; // keep: the bytes of whole, readable lines
+        bool broken = false;
+        for (ssize_t n; !broken && (n = ::pread(fd_, chunk.data(), chunk.size(), at)) > 0; at += n) {
+            for (ssize_t i = 0; i < n && !broken; ++i) {
+                if (chunk[static_cast<std::size_t>(i)] != '\n') {
+                    line += chunk[static_cast<std::size_t>(i)];
+                    continue;
                 }
-                if (head.value("plan_id", std::string()) != planId)
-                    throw Refused(path + " holds the runs of another plan; give each plan an --out folder of its own");
-            } else {
-                try {
-                    json j = json::parse(line);
-                    const std::size_t index = j.at("run").get<std::size_t>();
-                    if (index >= done_.size()) break;
-                    done_[index] = true;
-                } catch (const std::exception&) {
-                    break; // cut short, or garbage a lost node left: run again from here
-                }
+                if (!TakeLine(line, keep == 0, planId))
+                    broken = true;
+                else
+                    keep = at + i + 1;
+                line.clear();
             }
-            keep = end + 1;
         }
-        if (keep < text.size() && ::ftruncate(fd_, static_cast<off_t>(keep)) != 0)
+        const off_t size = ::lseek(fd_, 0, SEEK_END);
+        if (keep < size && ::ftruncate(fd_, keep) != 0)
             throw Refused("cannot drop the broken end of " + path + ": " + std::strerror(errno));
         if (keep == 0) Append(headLine + "\n");
     }
     ~ShardRuns() {
         if (fd_ >= 0) ::close(fd_);
     }
+
+  private:
+    // A line of the file read: false when it is not whole (cut short, or
+    // garbage a lost node left): the file is run again from there.
+    bool TakeLine(const std::string& line, bool head, const std::string& planId) {
+        try {
+            json j = json::parse(line);
+            if (head) {
+                if (j.value("plan_id", std::string()) != planId)
+                    throw Refused(path_ + " holds the runs of another plan; give each plan an --out folder of its own");
+                return true;
+            }
+            const std::size_t index = j.at("run").get<std::size_t>();
+            if (index >= done_.size()) return false;
+            done_[index] = true;
+            return true;
+        } catch (const Refused&) {
+            throw;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+
+  public:
     bool Done(std::size_t index) const { return done_[index]; }
     // One line, written in one piece where the system allows.
     void Append(const std::string& line) {
@@ -687,8 +701,14 @@ int MergeShards(const std::vector<std::string>& dirs, const MergeOutputs& output
                 throw Refused(files[f] + " holds runs of another plan than " + first->Path() +
                               " (give the folders of one plan's shards)");
             }
-            const std::string marker = fs::path(files[f]).replace_extension(".done").string();
-            if (!fs::exists(marker)) unfinished.push_back(reader.Shard());
+            // Every shard of this count is looked for, also those that left no file.
+            const fs::path dir = fs::path(files[f]).parent_path();
+            for (std::size_t i = 0; i < reader.Shards(); ++i) {
+                const std::string name = ShardName(i, reader.Shards());
+                if (!fs::exists(dir / (name + ".done")) &&
+                    std::find(unfinished.begin(), unfinished.end(), name) == unfinished.end())
+                    unfinished.push_back(name);
+            }
             std::string line;
             while (auto index = reader.Next(line)) seen.emplace_back(*index, f);
         }

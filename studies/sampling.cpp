@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <memory>
+#include <stdexcept>
 
 #include "config/ConstantsLayout.h"
 #include "config/Ffetch.h"
@@ -121,20 +122,35 @@ std::optional<Vary> ParseVary(const std::string& text, std::string& error) {
     return v;
 }
 
-std::vector<double> LatinHypercubeValues(const std::vector<Vary>& vary, std::size_t n, uint64_t seed) {
+// The strata of each range, shuffled in turn; each point within its
+// stratum is drawn when asked for: the generator's k-th number after a
+// state is the same however it is reached (splitmix64 counts), so only the
+// state before each range's points is kept, not the points.
+Hypercube::Hypercube(const std::vector<Vary>& vary, std::size_t n, uint64_t seed) : vary_(vary), n_(n) {
+    if (n > UINT32_MAX) throw std::length_error("a Latin hypercube of more than 2^32 samples");
     Random random{seed};
-    const std::size_t k = vary.size();
-    std::vector<double> values(n * k);
-    std::vector<std::size_t> strata(n);
-    for (std::size_t r = 0; r < k; ++r) {
-        const Vary& v = vary[r];
-        for (std::size_t i = 0; i < n; ++i) strata[i] = i;
+    for (std::size_t r = 0; r < vary.size(); ++r) {
+        std::vector<uint32_t> strata(n);
+        for (std::size_t i = 0; i < n; ++i) strata[i] = static_cast<uint32_t>(i);
         for (std::size_t i = n; i > 1; --i) std::swap(strata[i - 1], strata[random.Below(i)]);
-        for (std::size_t i = 0; i < n; ++i) {
-            double at = (static_cast<double>(strata[i]) + random.Unit()) / static_cast<double>(n);
-            values[i * k + r] = v.low + at * (v.high - v.low);
-        }
+        strata_.push_back(std::move(strata));
+        state_.push_back(random.state);
+        random.state += n * 0x9E3779B97F4A7C15ull; // past the range's n points
     }
+}
+
+double Hypercube::Value(std::size_t i, std::size_t r) const {
+    Random at{state_[r] + i * 0x9E3779B97F4A7C15ull};
+    const double u = at.Unit();
+    const double where = (static_cast<double>(strata_[r][i]) + u) / static_cast<double>(n_);
+    return vary_[r].low + where * (vary_[r].high - vary_[r].low);
+}
+
+std::vector<double> LatinHypercubeValues(const std::vector<Vary>& vary, std::size_t n, uint64_t seed) {
+    const Hypercube cube(vary, n, seed);
+    std::vector<double> values(n * vary.size());
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t r = 0; r < vary.size(); ++r) values[i * vary.size() + r] = cube.Value(i, r);
     return values;
 }
 
@@ -168,12 +184,11 @@ void ElasticityVariants(const std::vector<Vary>& vary, std::vector<std::vector<A
 StudyPlan SampledPlan(const std::vector<std::string>& folders, const std::vector<Assignment>& sets,
                       const std::vector<Vary>& vary, std::size_t samples, uint64_t seed) {
     if (samples) {
-        // The values held as numbers, each run's text made as it comes.
-        auto values = std::make_shared<const std::vector<double>>(LatinHypercubeValues(vary, samples, seed));
-        auto variant = [values, vary](std::size_t i) {
+        // Each run's values made as it comes.
+        auto cube = std::make_shared<const Hypercube>(vary, samples, seed);
+        auto variant = [cube, vary](std::size_t i) {
             std::vector<Assignment> one;
-            for (std::size_t r = 0; r < vary.size(); ++r)
-                one.push_back({vary[r].name, NumberText((*values)[i * vary.size() + r])});
+            for (std::size_t r = 0; r < vary.size(); ++r) one.push_back({vary[r].name, NumberText(cube->Value(i, r))});
             return one;
         };
         auto label = [](std::size_t i) { return "sample" + std::to_string(i + 1); };

@@ -36,7 +36,20 @@ std::string NumberText(double v);
 // same seed gives the same samples on every machine.
 std::vector<std::vector<Assignment>> LatinHypercube(const std::vector<Vary>& vary, std::size_t n,
                                                     uint64_t seed);
-// The same as numbers: sample i's value of range r at [i * ranges + r].
+// The same, each value made when asked for (a large plan holds the strata,
+// not the values).
+class Hypercube {
+  public:
+    Hypercube(const std::vector<Vary>& vary, std::size_t n, uint64_t seed);
+    double Value(std::size_t sample, std::size_t range) const;
+
+  private:
+    std::vector<Vary> vary_;
+    std::size_t n_;
+    std::vector<std::vector<uint32_t>> strata_;
+    std::vector<uint64_t> state_; // the generator before each range's points
+};
+// As numbers: sample i's value of range r at [i * ranges + r].
 std::vector<double> LatinHypercubeValues(const std::vector<Vary>& vary, std::size_t n, uint64_t seed);
 
 // One at a time around the middle of each range: the base (every parameter

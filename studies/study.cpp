@@ -193,6 +193,12 @@ bool StudyPlan::NameSet::Contains(const std::string& name) const {
     }
 }
 
+void StudyPlan::NameSet::Reserve(std::size_t names) {
+    std::size_t size = 64;
+    while (size / 2 < names && size < (std::size_t{1} << 40)) size *= 2;
+    if (size > slots_.size() && count_ == 0) slots_.assign(size, 0);
+}
+
 bool StudyPlan::NameSet::Insert(const std::string& name) {
     if (Contains(name)) return false;
     if ((count_ + 1) * 2 > slots_.size()) { // at most half full
@@ -237,6 +243,7 @@ std::size_t StudyPlan::Count() const {
 
 RunPlan StudyPlan::Next() {
     const std::size_t per = Count() / (folders_.empty() ? 1 : folders_.size());
+    if (next_ == 0) names_.Reserve(std::min<std::size_t>(Count(), std::size_t{1} << 21));
     const std::size_t folderIndex = next_ / per;
     std::size_t index = next_ % per;
     ++next_;

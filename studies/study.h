@@ -100,6 +100,8 @@ class StudyPlan {
     class NameSet {
       public:
         bool Insert(const std::string& name); // false when there already
+        // Room for `names` made at once: growing would hold two tables.
+        void Reserve(std::size_t names);
         bool Contains(const std::string& name) const;
 
       private:

@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <cstdlib>
@@ -185,6 +186,31 @@ TEST_F(Shards, MissingDoubledAndChangedAreNamed) {
     std::ofstream(tmp / "data/CONS.VAL", std::ios::app) << "\r\n";
     EXPECT_EQ(Batch("--plan s.plan --shard 1/2 --out out"), 2);
     EXPECT_NE(Err().find("data has changed since the plan"), std::string::npos) << Err();
+}
+
+} // namespace
+
+namespace {
+
+// A temporary folder under /dev (tmpfs /dev/shm, a common choice for speed)
+// is a folder like any: a fleet's car tables and a table are written there.
+TEST_F(Shards, TemporaryFolderUnderDevIsAFolderLikeAny) {
+    if (!fs::is_directory("/dev/shm") || ::access("/dev/shm", W_OK) != 0) GTEST_SKIP() << "no /dev/shm";
+    std::string t = "/dev/shm/tralvik-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(t.data()), nullptr);
+    const char* was = std::getenv("TMPDIR");
+    const std::string saved = was ? was : "";
+    ::setenv("TMPDIR", t.c_str(), 1);
+    const int status = Batch("--no-draw --ticks 50 --cars '" + cars + "' --sweep Phjalp=400,800 --csv '" + t +
+                             "/s.csv' '" + data + "'");
+    if (was)
+        ::setenv("TMPDIR", saved.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+    EXPECT_EQ(status, 0) << Err();
+    const std::string csv = ReadFile(t + "/s.csv");
+    fs::remove_all(t);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5) << csv;
 }
 
 } // namespace
