@@ -443,7 +443,7 @@ void RunJobs(const StudySettings& opt, const Fleet& fleet, const std::string& ro
             o.out = j.started ? ReadAll(j.out) : std::string();
             if (j.plan.car >= 0) {
                 const auto car = static_cast<std::size_t>(j.plan.car);
-                o.carId = fleet.Car(car).id;
+                o.carId = fleet.Id(car);
                 o.carBase = fleet.Base(car);
                 o.carName = fleet.Name(car);
             }

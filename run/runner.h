@@ -53,8 +53,14 @@ struct Fleet {
     studies::StudyCar Car(std::size_t i) const {
         const std::vector<studies::Assignment> values = Values(i);
         studies::StudyCar v = studies::WithCarSettings(base[i / per], values);
-        for (const studies::Assignment& a : values) v.id.emplace_back("car " + a.name, a.value);
+        v.id = Id(i);
         return v;
+    }
+    // The cells that tell variant i in the CSV, without making its car.
+    std::vector<std::pair<std::string, std::string>> Id(std::size_t i) const {
+        std::vector<std::pair<std::string, std::string>> id = base[i / per].id;
+        for (const studies::Assignment& a : Values(i)) id.emplace_back("car " + a.name, a.value);
+        return id;
     }
 };
 

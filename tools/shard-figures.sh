@@ -77,7 +77,7 @@ if "$cluster" available > /dev/null 2>&1; then
   eval "$("$cluster" start "$sdir")"
   export TRALVIK_BATCH=$batch
   study=(--no-draw --cars cars.csv --set Cykeltyp=T --set 'Ttidd=cykler\FTP75.CYK'
-         --vary Massa=1000:1600 --vary-car final_drive=3:4.5 --samples 100 --seed 5 data)
+         --vary Massa=1000:1600 --vary-car final_drive=3:4.5 --samples "${SAMPLES:-100}" --seed 5 data)
   "$batch" "${study[@]}" --plan study.plan 2>/dev/null
   one1=$(rss "$batch" "${study[@]}" --jobs 1 --csv one1.csv | cut -d' ' -f2)
   one2=$(rss "$batch" "${study[@]}" --jobs 2 --csv one2.csv | cut -d' ' -f2)
@@ -89,12 +89,13 @@ if "$cluster" available > /dev/null 2>&1; then
   merge=$(rss "$batch" --merge sl --csv again.csv)
   cmp -s one1.csv slurm.csv && same=yes || same=NO
   echo
-  echo "| the 200-run study (FTP-75, 2 cars x 100 samples) | seconds |"
+  echo "| a study of $((2 * ${SAMPLES:-100})) runs (FTP-75, 2 cars x ${SAMPLES:-100} samples) | seconds |"
   echo "|---|---|"
   printf '| one process, one run at a time (--jobs 1) | %.1f |\n' "$one1"
   printf '| one process, two runs at a time (--jobs 2) | %.1f |\n' "$one2"
   printf '| 2 array tasks at once, 1 CPU each, submit to merged CSV | %.1f (%.0f %% of --jobs 1) |\n' "$slurm" "$(echo "100 * $slurm / $one1" | bc -l)"
   read -r kb s <<< "$merge"
   printf '| the merge alone (%.1f MB) | %s |\n' "$(echo "$kb / 1024" | bc -l)" "$s"
+  echo
   echo "merged CSV equal to one process's: $same"
 fi
