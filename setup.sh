@@ -4,7 +4,7 @@ set -euo pipefail
 PKGS=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       qt6-base-dev qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
       xvfb xauth fonts-dejavu-core fonts-liberation2 fonts-blankenburg fonts-dancingscript imagemagick xdotool
-      libcli11-dev nlohmann-json3-dev qt6-svg-dev chromium
+      libcli11-dev nlohmann-json3-dev qt6-svg-dev qt6-translations-l10n chromium
       clang libclang-rt-14-dev llvm python3
       pybind11-dev python3-dev python3-numpy python3-matplotlib
       slurmctld slurmd slurm-client munge)

@@ -1,5 +1,7 @@
 // Program entry: creates the main window and runs the message loop.
 #include <QApplication>
+
+#include "app/Swedish.h"
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <csignal>
@@ -76,6 +78,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName("ravek");
+    tralvik::SpeakSwedish();
     tralvik::TForm1 form;
     if (spara) form.spara = *spara;
     if (!record.empty()) {

@@ -1,5 +1,10 @@
 // The main window driven as a user would: start-up, START, menus, keys,
 // Stopp/Start, the fuel stop and the end of a run.
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+
+#include "app/Swedish.h"
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
@@ -414,6 +419,31 @@ class WindowTest : public QObject {
         QCOMPARE(f->Image1->geometry(), QRect(0, 0, 750, 580));
         f->Image1Click();
         QCOMPARE(f->Image1->geometry(), QRect(248, 176, 369, 281));
+    }
+
+    // The file dialogs of "Hämta" and "Spara" speak Swedish as the window
+    // does (Qt's own dialog, as under X).
+    void fileDialogsSpeakSwedish() {
+        tralvik::SpeakSwedish();
+        QFileDialog d(nullptr, "Hämta");
+        d.setOption(QFileDialog::DontUseNativeDialog);
+        d.setAcceptMode(QFileDialog::AcceptOpen);
+        d.show();
+        QTRY_VERIFY(d.isVisible());
+        auto label = [&](const char* name) {
+            auto* l = d.findChild<QLabel*>(name);
+            return l ? l->text() : QString("(no %1)").arg(name);
+        };
+        QCOMPARE(label("lookInLabel"), QString("Leta i:"));
+        QCOMPARE(label("fileNameLabel").remove('&'), QString("Filnamn:"));
+        QCOMPARE(label("fileTypeLabel").remove('&'), QString("Filer av typen:"));
+        auto* box = d.findChild<QDialogButtonBox*>("buttonBox");
+        QVERIFY(box);
+        QStringList buttons;
+        for (QAbstractButton* b : box->buttons()) buttons << b->text().remove('&');
+        buttons.sort();
+        QCOMPARE(buttons, QStringList({"Avbryt", "Öppna"}));
+        d.close();
     }
 };
 
