@@ -279,14 +279,14 @@ std::string Reason(const std::string& err, int status) {
         if (!line.empty() && line.find("warning:") == std::string::npos) last = line;
     const std::string prefix = "tralvik-batch: ";
     if (last.rfind(prefix, 0) == 0) last = last.substr(prefix.size());
-    if (last.empty()) last = "the replay ended with status " + std::to_string(status);
+    if (last.empty()) last = "uppspelningen slutade med status " + std::to_string(status);
     return last;
 }
 
 Summary FromJson(const nlohmann::json& j, int& hard) {
     hard = j.value("hard_brakings", 0);
     auto s = SummaryFromJson(j.dump());
-    if (!s) throw std::runtime_error("unreadable result");
+    if (!s) throw std::runtime_error("oläsligt resultat");
     return *s;
 }
 
@@ -301,7 +301,7 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         if (!fs::exists(src / "CONS.VAL", ec))
             throw RecordingError("simuleringsmappen " + opt.dir + (fs::is_directory(src, ec) ? " har ingen CONS.VAL" : " finns inte"));
         if (!fs::is_directory(report.parent_path(), ec))
-            throw RecordingError("cannot write " + report.string() + ": its folder does not exist");
+            throw RecordingError("kan inte skriva " + report.string() + ": mappen finns inte");
         const ClassFolder folder = ReadClassFolder(opt.classDir);
         const std::vector<std::string>& recs = folder.recordings;
         if (recs.empty()) {
@@ -315,7 +315,7 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         const std::vector<std::string> pages = PageNames(report.stem().string(), stems);
         // The children's outputs, removed on every way out.
         std::string pattern = (fs::temp_directory_path() / "tralvik-class-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw RecordingError("cannot make a temporary folder");
+        if (!::mkdtemp(pattern.data())) throw RecordingError("kan inte göra en tillfällig mapp");
         struct Remove {
             fs::path p;
             ~Remove() {
@@ -372,7 +372,7 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
             int rc = posix_spawn(&j.pid, drawRunner.c_str(), &fa, &attr, argv.data(), environ);
             posix_spawnattr_destroy(&attr);
             posix_spawn_file_actions_destroy(&fa);
-            if (rc != 0) throw RecordingError("cannot start " + drawRunner + ": " + std::strerror(rc));
+            if (rc != 0) throw RecordingError("kan inte starta " + drawRunner + ": " + std::strerror(rc));
             ++running;
         };
         auto finish = [&](std::size_t i, int status) {
@@ -411,7 +411,7 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
                 for (const auto& w : d.at("warnings")) s.warnings.push_back(w.get<std::string>());
             } catch (const std::exception& e) {
                 s.drive.reset();
-                s.reason = std::string("the comparison's result could not be read: ") + e.what();
+                s.reason = std::string("jämförelsens resultat kunde inte läsas: ") + e.what();
                 s.name = fs::path(recs[i]).stem().string();
             }
         };
@@ -424,7 +424,7 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
                     if (int sig = StopSignal()) throw Interrupted(sig);
                     continue;
                 }
-                throw RecordingError(std::string("waiting for the replays: ") + std::strerror(errno));
+                throw RecordingError(std::string("i väntan på uppspelningarna: ") + std::strerror(errno));
             }
             for (std::size_t i = 0; i < all.size(); ++i) {
                 if (all[i].pid != pid) continue;
@@ -462,12 +462,7 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         for (const Student& s : students) order.push_back(&s);
         std::sort(order.begin(), order.end(), [](const Student* a, const Student* b) { return Ranked(*a, *b); });
         // Columns by display width: a name with Å, Ä or Ö is as wide as its letters.
-        auto cell = [](const std::string& t, std::size_t width, bool left) {
-            std::size_t shown = 0;
-            for (unsigned char c : t) shown += (c & 0xC0) != 0x80;
-            const std::string pad(shown < width ? width - shown : 0, ' ');
-            return left ? t + pad : pad + t;
-        };
+        const auto cell = Padded;
         auto line = [&](const std::string& place, const std::string& name, const std::string& fuel,
                         const std::string& vs, const std::string& co2, const std::string& time,
                         const std::string& top, const std::string& hard) {

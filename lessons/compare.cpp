@@ -76,27 +76,32 @@ void Print(const std::string& s) {
 
 } // namespace
 
+std::string Padded(const std::string& text, std::size_t width, bool left) {
+    std::size_t shown = 0;
+    for (unsigned char c : text) shown += (c & 0xC0) != 0x80; // UTF-8: one per letter
+    const std::string pad(shown < width ? width - shown : 0, ' ');
+    return left ? text + pad : pad + text;
+}
+
 std::string CompareText(const DriveResult& drive, const DriveResult& builtIn, const std::string& driveLabel,
                         const std::string& otherLabel) {
-    std::string t;
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "%-18s %12s %12s %12s\n", "", driveLabel.c_str(), otherLabel.c_str(),
-                  "difference");
-    t += buf;
-    for (const Row& r : Rows(drive, builtIn)) {
-        std::snprintf(buf, sizeof buf, "%-18s %12s %12s %12s\n", r.label,
-                      Cell(r.drive, r.decimals).c_str(), Cell(r.builtIn, r.decimals).c_str(),
-                      Cell(Difference(r), r.decimals, true).c_str());
-        t += buf;
-    }
-    t += "end: " + driveLabel + " " + drive.end + ", " + (otherLabel == "built-in" ? "built-in driver" : otherLabel) +
-         " " + builtIn.end + "\n";
+    // Columns by display width: names and labels with Å, Ä and Ö line up.
+    auto line = [](const std::string& label, const std::string& a, const std::string& b, const std::string& c) {
+        return Padded(label, 20, true) + " " + Padded(a, 12, false) + " " + Padded(b, 12, false) + " " +
+               Padded(c, 12, false) + "\n";
+    };
+    std::string t = line("", driveLabel, otherLabel, "skillnad");
+    for (const Row& r : Rows(drive, builtIn))
+        t += line(r.sv, Cell(r.drive, r.decimals), Cell(r.builtIn, r.decimals), Cell(Difference(r), r.decimals, true));
+    t += "slut: " + driveLabel + " " + drive.end + ", " +
+         (otherLabel == "inbyggd" ? std::string("inbyggd förare") : otherLabel) + " " + builtIn.end + "\n";
+    char buf[200];
     std::snprintf(buf, sizeof buf,
-                  "hard braking: the driver's brake decelerating the car by %.0f m/s2 (0.3 g) or "
-                  "more for %.1f s or more while the speed falls (a stretch counts once)\n",
+                  "hård inbromsning: förarens broms bromsar bilen med %.0f m/s2 (0,3 g) eller mer i %.1f s "
+                  "eller mer medan farten sjunker (en sträcka räknas en gång)\n",
                   kHardBraking, kHardBrakingSeconds);
     t += buf;
-    t += "CO2: as in the summary, from the fuel's mass (litres x Tathet) and carbon share (" +
+    t += "CO2: som i sammanfattningen, från bränslets massa (liter x Tathet) och kolandel (" +
          Fuels(drive, builtIn) + ")\n";
     return t;
 }
@@ -271,14 +276,14 @@ std::string StudentName(const std::string& driver, const std::string& recording,
 
 TempCopy::TempCopy(const fs::path& dir) {
     std::string pattern = (fs::temp_directory_path() / "tralvik-compare-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw RecordingError("cannot make a temporary folder");
+    if (!::mkdtemp(pattern.data())) throw RecordingError("kan inte göra en tillfällig mapp");
     root_ = pattern;
     run_ = root_ / "run";
     std::error_code ec;
     fs::copy(dir, run_, fs::copy_options::recursive, ec);
     if (ec) {
         fs::remove_all(root_, ec);
-        throw RecordingError("cannot copy '" + dir.string() + "': " + ec.message());
+        throw RecordingError("kan inte kopiera '" + dir.string() + "': " + ec.message());
     }
 }
 
@@ -333,8 +338,8 @@ bool FramesReached(const LessonSettings& opt, const DriveResult& r) {
     for (const run::Frame& f : opt.frames)
         if (f.tick > r.ticks) {
             std::fprintf(stderr,
-                         "tralvik-batch: the drive ended at tick %lld, before tick %lld of --frame: %s not "
-                         "written\n",
+                         "tralvik-batch: körningen slutade i steg %lld, före steg %lld av --frame: %s är inte "
+                         "skriven\n",
                          static_cast<long long>(r.ticks), static_cast<long long>(f.tick), f.file.c_str());
             all = false;
         }
@@ -342,7 +347,7 @@ bool FramesReached(const LessonSettings& opt, const DriveResult& r) {
 }
 
 void Warn(const DriveResult& r) {
-    for (const std::string& w : r.warnings) std::fprintf(stderr, "tralvik-batch: warning: %s\n", w.c_str());
+    for (const std::string& w : r.warnings) std::fprintf(stderr, "tralvik-batch: varning: %s\n", w.c_str());
 }
 
 } // namespace
@@ -355,16 +360,16 @@ int ReplayCommand(const LessonSettings& opt) {
         const fs::path src = fs::absolute(opt.dir);
         std::vector<RecordedEvent> events = ReadRecording(rec);
         if (auto note = OlderRecordingNote(events, file))
-            std::fprintf(stderr, "tralvik-batch: warning: %s\n", note->c_str());
+            std::fprintf(stderr, "tralvik-batch: varning: %s\n", note->c_str());
         std::optional<TempCopy> temp;
         fs::path where = src;
         if (!opt.inPlace && !opt.out.empty()) {
             where = fs::absolute(opt.out);
             std::error_code ec;
             if (fs::exists(where, ec))
-                throw RecordingError("--out " + opt.out + " exists already; name a new folder");
+                throw RecordingError("--out " + opt.out + " finns redan; ge namnet på en ny mapp");
             fs::copy(src, where, fs::copy_options::recursive, ec);
-            if (ec) throw RecordingError("cannot copy '" + src.string() + "' to '" + where.string() +
+            if (ec) throw RecordingError("kan inte kopiera '" + src.string() + "' till '" + where.string() +
                                          "': " + ec.message());
         } else if (!opt.inPlace) {
             temp.emplace(src);
@@ -382,11 +387,11 @@ int ReplayCommand(const LessonSettings& opt) {
         if (!series.empty()) WritePage(series, r.seriesCsv);
         Warn(r);
         bool recordedEnd = events.back().kind == RecKind::End;
-        std::fprintf(stderr, "tralvik-batch: replayed %s: %s\n", file.c_str(),
-                     recordedEnd ? "same end state as the drive"
-                                 : "the recording has no end state to check");
+        std::fprintf(stderr, "tralvik-batch: uppspelad %s: %s\n", file.c_str(),
+                     recordedEnd ? "samma slutläge som körningen"
+                                 : "inspelningen har inget slutläge att kontrollera");
         if (!temp)
-            std::fprintf(stderr, "tralvik-batch: the result files are in %s\n", where.c_str());
+            std::fprintf(stderr, "tralvik-batch: resultatfilerna finns i %s\n", where.c_str());
         return FramesReached(opt, r) ? 0 : 2;
     });
 }
@@ -401,7 +406,7 @@ int CompareTwo(const LessonSettings& opt, const fs::path& src, const DriveResult
                const std::string& page, const std::string& charts) {
     std::vector<RecordedEvent> events = ReadRecording(otherRec);
     if (auto note = OlderRecordingNote(events, opt.other))
-        std::fprintf(stderr, "tralvik-batch: warning: %s\n", note->c_str());
+        std::fprintf(stderr, "tralvik-batch: varning: %s\n", note->c_str());
     DriveResult other;
     {
         TempCopy b(src);
@@ -442,7 +447,7 @@ int CompareCommand(const LessonSettings& opt) {
                           charts = Abs(opt.charts), otherRec = Abs(opt.other);
         std::vector<RecordedEvent> events = ReadRecording(rec);
         if (auto note = OlderRecordingNote(events, opt.recording))
-            std::fprintf(stderr, "tralvik-batch: warning: %s\n", note->c_str());
+            std::fprintf(stderr, "tralvik-batch: varning: %s\n", note->c_str());
         DriveResult drive, builtIn;
         {
             TempCopy a(src);
@@ -451,8 +456,8 @@ int CompareCommand(const LessonSettings& opt) {
         if (!opt.other.empty()) return CompareTwo(opt, src, drive, otherRec, page, charts);
         // Without a tick, or any distance, no figure per km can be given.
         if (drive.ticks == 0 || !drive.summary.fuel_l_per_100km)
-            throw RecordingError(opt.recording + ": the drive covers no distance (" + std::to_string(drive.ticks) +
-                                 " ticks after START), so there is nothing to compare");
+            throw RecordingError(opt.recording + ": körningen har ingen sträcka (" + std::to_string(drive.ticks) +
+                                 " steg efter START), så det finns inget att jämföra");
         {
             TempCopy b(src);
             // On the student's own car (a constants file loaded

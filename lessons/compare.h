@@ -13,7 +13,11 @@ namespace tralvik::lessons {
 // The two summaries side by side with the differences (drive minus built-in
 // driver), as printed by --compare. CO2 is the summary's.
 std::string CompareText(const DriveResult& drive, const DriveResult& builtIn,
-                        const std::string& driveLabel = "your drive", const std::string& otherLabel = "built-in");
+                        const std::string& driveLabel = "din körning", const std::string& otherLabel = "inbyggd");
+
+// `text` filled with spaces to `width` letters (UTF-8: Å is one letter, two
+// bytes), on the right (`left`) or on the left.
+std::string Padded(const std::string& text, std::size_t width, bool left);
 
 // The same as one JSON object: "drive" and "built_in", each the summary's
 // keys with hard_brakings, driver, date, car, road and warnings.

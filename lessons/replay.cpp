@@ -67,8 +67,8 @@ class Cursor {
     int64_t tick = 1; // the tick the replay is at
 
     [[noreturn]] void Fail(const std::string& what) const {
-        std::string where = name_ + ": tick " + std::to_string(tick);
-        if (const RecordedEvent* e = Peek()) where += " (line " + std::to_string(e->line) + ")";
+        std::string where = name_ + ": steg " + std::to_string(tick);
+        if (const RecordedEvent* e = Peek()) where += " (rad " + std::to_string(e->line) + ")";
         throw RecordingError(where + ": " + what);
     }
 
@@ -103,8 +103,8 @@ class ReplayClock : public Clock {
     ClockReading Read() override {
         const RecordedEvent* e = c_.Peek();
         if (!e || e->kind != RecKind::Clock)
-            c_.Fail(std::string("the replay reads the clock, but the drive recorded ") +
-                    (e ? std::string("'") + KindName(e->kind) + "' here" : "nothing more"));
+            c_.Fail(std::string("uppspelningen läser klockan, men körningen spelade in ") +
+                    (e ? std::string("'") + KindName(e->kind) + "' här" : "inget mer"));
         return c_.Next().clock;
     }
 
@@ -141,12 +141,12 @@ class ReplayPlatform : public HeadlessPlatform {
     std::optional<Text> Answer(bool save) {
         const RecordedEvent* e = c_.Peek();
         if (!e || e->kind != RecKind::Dialog)
-            c_.Fail("the replay opens a file dialog, but the drive recorded no answer here");
+            c_.Fail("uppspelningen öppnar en fildialog, men körningen spelade inte in något svar här");
         const RecordedEvent& d = c_.Next();
         if (d.word == "cancel") return std::nullopt;
         if ((d.word == "save") != save)
-            c_.Fail("the drive's dialog was a" + std::string(save ? "n open" : " save") +
-                    " dialog, the replay's is not");
+            c_.Fail("körningens dialog var en " + std::string(save ? "öppna" : "spara") +
+                    "-dialog, uppspelningens är det inte");
         const Text name = Mapped(d.fields.at(0), save);
         if (save) return name;
         std::string now;
@@ -155,24 +155,24 @@ class ReplayPlatform : public HeadlessPlatform {
         std::string shown = Cp1252ToUtf8(name);
         if (d.contentLarge) {
             if (got != ReadResult::TooLarge)
-                c_.Fail("the drive tried to load '" + shown +
-                        "', which was larger than 64 MB then but is not now");
+                c_.Fail("körningen försökte hämta '" + shown +
+                        "', som var större än 64 MB då men inte är det nu");
         } else if (got == ReadResult::TooLarge) {
-            c_.Fail("File too large (more than 64 MB): " + shown);
+            c_.Fail("Filen är för stor (mer än 64 MB): " + shown);
         } else if (got == ReadResult::NotRegular) {
-            c_.Fail("Not a regular file: " + shown);
+            c_.Fail("Ingen vanlig fil: " + shown);
         } else if (!d.content) {
             if (exists)
-                c_.Fail("the drive tried to load '" + shown +
-                        "', which did not exist then but does now; remove it to replay");
+                c_.Fail("körningen försökte hämta '" + shown +
+                        "', som inte fanns då men finns nu; ta bort den för att spela upp");
         } else if (!exists) {
-            c_.Fail("the drive loaded '" + shown +
-                    "', which is missing now; put it back (the recording holds its content) "
-                    "to replay");
+            c_.Fail("körningen hämtade '" + shown +
+                    "', som saknas nu; lägg tillbaka den (inspelningen har dess innehåll) "
+                    "för att spela upp");
         } else if (now != *d.content) {
-            c_.Fail("the drive loaded '" + shown + "', which has changed since (" +
-                    std::to_string(d.content->size()) + " bytes then, " +
-                    std::to_string(now.size()) + " now); put the recorded content back to replay");
+            c_.Fail("körningen hämtade '" + shown + "', som har ändrats sedan dess (" +
+                    std::to_string(d.content->size()) + " byte då, " +
+                    std::to_string(now.size()) + " nu); lägg tillbaka det inspelade innehållet för att spela upp");
         }
         return name;
     }
@@ -210,7 +210,7 @@ struct Drive {
             try {
                 constantsAtStart = ReadRegularFile(FsPath(s.Konsfil), Cp1252ToUtf8(s.Konsfil));
             } catch (const IoError& e) {
-                throw RecordingError("the constants file the drive loaded cannot be read: " + std::string(e.what()));
+                throw RecordingError("konstantfilen som körningen hämtade kan inte läsas: " + std::string(e.what()));
             }
         }
         startFigures = {s.Bensin, s.ltot, s.COg, s.NOxg, s.HCg};
@@ -272,7 +272,7 @@ struct Drive {
 
 void EnterFolder(const std::string& dir) {
     if (::chdir(dir.c_str()) != 0)
-        throw RecordingError("cannot enter folder '" + dir + "': " + std::strerror(errno));
+        throw RecordingError("kan inte gå in i mappen '" + dir + "': " + std::strerror(errno));
 }
 
 std::vector<std::string_view> SplitLines(std::string_view t) {
@@ -300,9 +300,9 @@ std::optional<std::string> OlderRecordingNote(const std::vector<RecordedEvent>& 
                                               const std::string& name) {
     for (const RecordedEvent& e : events)
         if (e.kind == RecKind::Folder || e.kind == RecKind::File) return std::nullopt;
-    return name + ": an older recording (format 1): it holds no copy of the drive's folder, so the "
-                  "folder cannot be checked before the replay; in another folder (another car, "
-                  "say) the replay runs and ends in another state";
+    return name + ": en äldre inspelning (format 1): den har ingen kopia av körningens mapp, så "
+                  "mappen kan inte kontrolleras före uppspelningen; i en annan mapp (med en annan bil, "
+                  "till exempel) spelas den upp och slutar i ett annat läge";
 }
 
 void CheckRecordedFolder(const std::vector<RecordedEvent>& events, const std::string& name) {
@@ -312,9 +312,9 @@ void CheckRecordedFolder(const std::vector<RecordedEvent>& events, const std::st
         // Without its end line the file was cut off (the window killed, a
         // copy broken off) before START: no fault of the driver's.
         if (events.empty() || events.back().kind != RecKind::End)
-            throw RecordingError(name + ": the recording holds no run: it ends before START "
-                                        "(cut off while the window was starting, or a copy broken off)");
-        throw RecordingError(name + ": the recording holds no run: START was never pressed");
+            throw RecordingError(name + ": inspelningen har ingen körning: den slutar före START "
+                                        "(avbruten medan fönstret startade, eller en avbruten kopia)");
+        throw RecordingError(name + ": inspelningen har ingen körning: START trycktes aldrig");
     }
     for (const RecordedEvent& e : events) {
         if (e.kind != RecKind::File || !e.content) continue;
@@ -322,13 +322,13 @@ void CheckRecordedFolder(const std::vector<RecordedEvent>& events, const std::st
         const std::string shown = Cp1252ToUtf8(file);
         auto fail = [&](const std::string& what) {
             return RecordingError(name + ":" + std::to_string(e.line) +
-                                  ": the folder is not the drive's: " + what);
+                                  ": mappen är inte körningens: " + what);
         };
         std::string now;
         switch (ReadBounded(FsPath(file), now)) {
-        case ReadResult::Missing: throw fail(shown + " is missing (the drive read it)");
-        case ReadResult::TooLarge: throw fail(shown + " is larger than 64 MB now");
-        case ReadResult::NotRegular: throw fail(shown + " is not a regular file now");
+        case ReadResult::Missing: throw fail(shown + " saknas (körningen läste den)");
+        case ReadResult::TooLarge: throw fail(shown + " är större än 64 MB nu");
+        case ReadResult::NotRegular: throw fail(shown + " är ingen vanlig fil nu");
         case ReadResult::Read: break;
         }
         if (now == *e.content) continue;
@@ -337,10 +337,10 @@ void CheckRecordedFolder(const std::vector<RecordedEvent>& events, const std::st
         while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
         std::string line = std::to_string(i + 1);
         if (i < a.size() && i < b.size())
-            throw fail(shown + " line " + line + " is " + Shown(a[i]) + ", the drive's was " + Shown(b[i]));
-        if (i < b.size()) throw fail(shown + " ends before line " + line + " (the drive's went on)");
-        if (i < a.size()) throw fail(shown + " has more lines from line " + line + " than the drive's");
-        throw fail(shown + " differs from the drive's in its line ends");
+            throw fail(shown + " rad " + line + " är " + Shown(a[i]) + ", körningens var " + Shown(b[i]));
+        if (i < b.size()) throw fail(shown + " slutar före rad " + line + " (körningens fortsatte)");
+        if (i < a.size()) throw fail(shown + " har fler rader från rad " + line + " än körningens");
+        throw fail(shown + " skiljer sig från körningens i radsluten");
     }
 }
 
@@ -363,7 +363,7 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
     }
     Drive d(platform, drawn);
     platform.folder = &d.s.Progmapp;
-    if (!d.Startup()) c.Fail("the start-up failed");
+    if (!d.Startup()) c.Fail("starten misslyckades");
     d.startupKonsfil = d.s.Konsfil;
     std::string end = "end of recording";
     std::optional<std::string> endDigest;
@@ -376,7 +376,7 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
             platform.currentTick = e.tick;
             switch (e.kind) {
             case RecKind::Start:
-                if (d.started) c.Fail("START pressed twice");
+                if (d.started) c.Fail("START trycktes två gånger");
                 d.Start();
                 break;
             case RecKind::Key:
@@ -401,7 +401,7 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
                 else if (e.word == "panel-edit")
                     ValueBoxClicked(d.st);
                 else
-                    c.Fail("unknown menu action '" + e.word + "'");
+                    c.Fail("okänt menyval '" + e.word + "'");
                 break;
             case RecKind::PanelApply: {
                 PanelKind kind = *PanelKindFromName(e.word);
@@ -418,28 +418,28 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
             }
             case RecKind::Tick:
                 if (!platform.TimerEnabled())
-                    c.Fail("the drive's timer ticked here, but the replay's run is paused");
+                    c.Fail("körningens timer gick här, men uppspelningens körning står stilla");
                 if (d.Tick() == TickOutcome::RunEnded) end = RunEndText(RunEndReason(d.s));
                 for (const run::Frame& f : extras.frames)
                     if (f.tick == e.tick) {
                         try {
                             formats::WriteBytes(f.file, formats::EncodePicture(d.surface.Image(), "png"));
                         } catch (const std::runtime_error& err) {
-                            throw RecordingError(std::string("frame: ") + err.what());
+                            throw RecordingError(std::string("bild: ") + err.what());
                         }
                     }
                 break;
             case RecKind::Clock:
-                c.Fail("the drive read the clock here, the replay does not");
+                c.Fail("körningen läste klockan här, uppspelningen gör det inte");
             case RecKind::Dialog:
-                c.Fail("a dialog answer where the replay opens no dialog");
+                c.Fail("ett dialogsvar där uppspelningen inte öppnar någon dialog");
             case RecKind::Date:
             case RecKind::Folder:
             case RecKind::File:
                 break; // taken above
             case RecKind::End:
                 endDigest = e.word;
-                if (!c.Done()) c.Fail("events after the end of the recording");
+                if (!c.Done()) c.Fail("händelser efter inspelningens slut");
                 break;
             }
         }
@@ -453,14 +453,14 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
     r.date = date;
     if (cut) {
         std::string where = recordingName + ":" + std::to_string(events.back().line);
-        r.warnings.push_back(where + ": the recording ends here without its end line (cut short): "
-                             "replayed up to tick " + std::to_string(c.tick) +
-                             (cutShort ? " (whose readings are missing)" : "") +
-                             "; the end state could not be checked");
+        r.warnings.push_back(where + ": inspelningen slutar här utan sin slutrad (avbruten): "
+                             "uppspelad till steg " + std::to_string(c.tick) +
+                             (cutShort ? " (vars avläsningar saknas)" : "") +
+                             "; slutläget kunde inte kontrolleras");
     }
     if (endDigest && *endDigest != r.digest)
-        c.Fail("the replay ends in another state than the drive (digest " + r.digest +
-               ", recorded " + *endDigest + ")");
+        c.Fail("uppspelningen slutar i ett annat läge än körningen (kontrollsumma " + r.digest +
+               ", inspelad " + *endDigest + ")");
     return r;
 }
 
@@ -469,7 +469,7 @@ DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn, co
         try {
             WriteFileReplacingPath((std::filesystem::path(dir) / "CONS.VAL").string(), constants);
         } catch (const IoError& e) {
-            throw RecordingError("cannot set the built-in driver's constants: " + std::string(e.what()));
+            throw RecordingError("den inbyggda förarens konstanter kan inte sättas: " + std::string(e.what()));
         }
     }
     EnterFolder(dir);
@@ -478,13 +478,13 @@ DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn, co
     HeadlessPlatform platform(clock, &clock, progress);
     platform.who = "inbyggd förare"; // its "Krock" is not the student's
     Drive d(platform, drawn);
-    if (!d.Startup() || !d.Start()) throw RecordingError("the built-in driver's run failed to start");
+    if (!d.Startup() || !d.Start()) throw RecordingError("den inbyggda förarens körning kunde inte starta");
     for (;;) {
         if (int sig = StopSignal()) throw Interrupted(sig);
         platform.currentTick = d.ticks + 1;
         clock.BeginTick();
         TickOutcome o = d.Tick();
-        if (o == TickOutcome::Failed) throw RecordingError("the built-in driver's run failed");
+        if (o == TickOutcome::Failed) throw RecordingError("den inbyggda förarens körning misslyckades");
         if (o == TickOutcome::RunEnded) return d.Result(RunEndText(RunEndReason(d.s)));
         if (!platform.TimerEnabled()) return d.Result("Bensinstopp");
         if (distance_m > 0 && d.s.ltot >= distance_m) return d.Result("distance of the drive");

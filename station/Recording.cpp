@@ -186,11 +186,11 @@ std::optional<PanelKind> PanelKindFromName(std::string_view name) {
 Recorder::Recorder(const std::string& path) : path_(path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0 && errno == EEXIST)
-        throw RecordingExists("the recording " + path + " exists already");
-    if (fd < 0) throw RecordingError("cannot write the recording " + path + ": " + std::strerror(errno));
+        throw RecordingExists("inspelningen " + path + " finns redan");
+    if (fd < 0) throw RecordingError("kan inte skriva inspelningen " + path + ": " + std::strerror(errno));
     ::close(fd);
     out_.open(path, std::ios::binary); // the empty file just made
-    if (!out_) throw RecordingError("cannot write the recording " + path);
+    if (!out_) throw RecordingError("kan inte skriva inspelningen " + path);
     out_ << kMagic << '\n';
 }
 
@@ -323,9 +323,9 @@ static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std:
     auto finishContent = [&] {
         if (!wantSize) return;
         auto bytes = FromBase64(b64);
-        if (!bytes) throw fail(contentLine, "the data lines of this content are not base64");
+        if (!bytes) throw fail(contentLine, "datarader till detta innehåll är inte base64");
         if (bytes->size() != *wantSize || Fnv64(*bytes) != wantHash)
-            throw fail(contentLine, "the data lines do not give the content's size and hash");
+            throw fail(contentLine, "dataraderna ger inte innehållets storlek och kontrollsumma");
         events.back().content = std::move(*bytes);
         wantSize.reset();
         b64.clear();
@@ -340,7 +340,7 @@ static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std:
         if (!headerSeen) {
             if (w.size() != 2 || (std::string(w[0]) + ' ' + std::string(w[1]) != kMagic &&
                                   std::string(w[0]) + ' ' + std::string(w[1]) != kMagicOlder))
-                throw fail(lineNo, std::string("not a recording (the first line must be '") +
+                throw fail(lineNo, std::string("ingen inspelning (första raden ska vara '") +
                                        kMagic + "')");
             headerSeen = true;
             continue;
@@ -350,25 +350,25 @@ static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std:
         RecordedEvent e;
         e.line = lineNo;
         if (!Number(w[0], e.tick) || e.tick < 1)
-            throw fail(lineNo, "expected a tick number (1 or more), found '" + std::string(w[0]) + "'");
+            throw fail(lineNo, "ett stegnummer (1 eller mer) väntades, här står '" + std::string(w[0]) + "'");
         if (!events.empty() && e.tick < events.back().tick)
-            throw fail(lineNo, "tick " + std::to_string(e.tick) + " comes after tick " +
+            throw fail(lineNo, "steg " + std::to_string(e.tick) + " kommer efter steg " +
                                    std::to_string(events.back().tick));
-        if (w.size() < 2) throw fail(lineNo, "an event name is missing");
+        if (w.size() < 2) throw fail(lineNo, "händelsens namn saknas");
         std::string_view kind = w[1];
         auto args = [&](std::size_t n) {
             if (w.size() != n + 2)
-                throw fail(lineNo, "'" + std::string(kind) + "' takes " + std::to_string(n) +
-                                       " value(s), found " + std::to_string(w.size() - 2));
+                throw fail(lineNo, "'" + std::string(kind) + "' tar " + std::to_string(n) +
+                                       " värde(n), här står " + std::to_string(w.size() - 2));
         };
         auto field = [&](std::string_view f) {
             auto v = UnescapeField(f);
-            if (!v) throw fail(lineNo, "bad %-escape in '" + std::string(f) + "'");
+            if (!v) throw fail(lineNo, "felaktig %-kod i '" + std::string(f) + "'");
             return *v;
         };
         if (kind == "data") {
             args(1);
-            if (!wantSize) throw fail(lineNo, "'data' without a 'content' line before it");
+            if (!wantSize) throw fail(lineNo, "'data' utan en 'content'-rad före");
             b64 += w[2];
             continue;
         }
@@ -377,9 +377,9 @@ static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std:
         auto expectData = [&](std::string_view sizeWord, std::string_view hash) {
             std::size_t size = 0;
             if (!Number(sizeWord, size))
-                throw fail(lineNo, "bad content size '" + std::string(sizeWord) + "'");
+                throw fail(lineNo, "felaktig innehållsstorlek '" + std::string(sizeWord) + "'");
             if (size > static_cast<std::size_t>(kMaxInputBytes))
-                throw fail(lineNo, "a content larger than " +
+                throw fail(lineNo, "ett innehåll större än " +
                                        std::to_string(kMaxInputBytes >> 20) + " MB");
             wantSize = size;
             wantHash = std::string(hash);
@@ -391,7 +391,7 @@ static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std:
             if (events.empty() || events.back().kind != RecKind::Dialog ||
                 events.back().word != "open" || events.back().content ||
                 events.back().contentLarge)
-                throw fail(lineNo, "'content' must follow a 'dialog open' line");
+                throw fail(lineNo, "'content' ska följa en 'dialog open'-rad");
             if (w.size() == 3 && w[2] == "none") continue;
             if (w.size() == 3 && w[2] == "large") {
                 events.back().contentLarge = true;
@@ -418,21 +418,21 @@ static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std:
         } else if (kind == "key") {
             args(1);
             std::string k = field(w[2]);
-            if (k.size() != 1) throw fail(lineNo, "a key is one character");
+            if (k.size() != 1) throw fail(lineNo, "en tangent är ett tecken");
             e.kind = RecKind::Key;
             e.key = k[0];
         } else if (kind == "mouse") {
             args(2);
             if (!Number(w[2], e.x) || !Number(w[3], e.y))
-                throw fail(lineNo, "mouse position must be two whole numbers");
+                throw fail(lineNo, "musens läge ska vara två heltal");
             e.kind = RecKind::Mouse;
         } else if (kind == "menu") {
             args(1);
             e.kind = RecKind::Menu;
             e.word = std::string(w[2]);
         } else if (kind == "panel-apply" || kind == "panel-close") {
-            if (w.size() < 3) throw fail(lineNo, "the panel is missing");
-            if (!PanelKindFromName(w[2])) throw fail(lineNo, "unknown panel '" + std::string(w[2]) + "'");
+            if (w.size() < 3) throw fail(lineNo, "rutan saknas");
+            if (!PanelKindFromName(w[2])) throw fail(lineNo, "okänd ruta '" + std::string(w[2]) + "'");
             if (kind == "panel-close") args(1);
             e.kind = kind == "panel-apply" ? RecKind::PanelApply : RecKind::PanelClose;
             e.word = std::string(w[2]);
@@ -443,7 +443,7 @@ static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std:
             } else {
                 args(2);
                 if (w[2] != "open" && w[2] != "save")
-                    throw fail(lineNo, "a dialog is 'open NAME', 'save NAME' or 'cancel'");
+                    throw fail(lineNo, "en dialog är 'open NAMN', 'save NAMN' eller 'cancel'");
                 e.word = std::string(w[2]);
                 e.fields.push_back(field(w[3]));
             }
@@ -459,12 +459,12 @@ static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std:
                       Number(c.substr(c1 + 1, 2), r.minute) && Number(c.substr(c2 + 1, 2), r.second) &&
                       Number(c.substr(dot + 1), r.millisecond);
             if (!ok)
-                throw fail(lineNo, "a clock reading is HH:MM:SS.mmm, found '" + std::string(c) + "'");
+                throw fail(lineNo, "en klockavläsning är HH:MM:SS.mmm, här står '" + std::string(c) + "'");
             if (r.hour < 0 || r.hour > kMaxClockHours || r.minute < 0 || r.minute > 59 ||
                 r.second < 0 || r.second > 59 || r.millisecond < 0 || r.millisecond > 999)
-                throw fail(lineNo, "a clock reading out of range: '" + std::string(c) +
-                                       "' (hours 0 to " + std::to_string(kMaxClockHours) +
-                                       ", minutes and seconds 0 to 59)");
+                throw fail(lineNo, "en klockavläsning utanför gränserna: '" + std::string(c) +
+                                       "' (timmar 0 till " + std::to_string(kMaxClockHours) +
+                                       ", minuter och sekunder 0 till 59)");
             e.kind = RecKind::Clock;
             e.clock = r;
         } else if (kind == "folder") {
@@ -480,11 +480,11 @@ static std::vector<RecordedEvent> ParseWhole(const std::string& text, const std:
             e.kind = RecKind::End;
             e.word = std::string(w[2]);
         } else {
-            throw fail(lineNo, "unknown event '" + std::string(kind) + "'");
+            throw fail(lineNo, "okänd händelse '" + std::string(kind) + "'");
         }
         events.push_back(std::move(e));
     }
-    if (!headerSeen) throw fail(1, "empty file, not a recording");
+    if (!headerSeen) throw fail(1, "tom fil, ingen inspelning");
     // A recording cut short in a content's data lines, or before them, ends
     // before its dialog.
     if (!wantSize && !events.empty() && events.back().kind == RecKind::Dialog &&
@@ -534,11 +534,11 @@ ReadResult ReadBounded(const std::string& path, std::string& bytes) {
 std::vector<RecordedEvent> ReadRecording(const std::string& path) {
     std::string text;
     switch (ReadBounded(path, text)) {
-    case ReadResult::Missing: throw RecordingError("cannot read the recording " + path);
+    case ReadResult::Missing: throw RecordingError("kan inte läsa inspelningen " + path);
     case ReadResult::TooLarge:
-        throw RecordingError("File too large (more than " + std::to_string(kMaxInputBytes >> 20) +
+        throw RecordingError("Filen är för stor (mer än " + std::to_string(kMaxInputBytes >> 20) +
                              " MB): " + path);
-    case ReadResult::NotRegular: throw RecordingError("Not a regular file: " + path);
+    case ReadResult::NotRegular: throw RecordingError("Ingen vanlig fil: " + path);
     case ReadResult::Read: break;
     }
     return ParseRecording(text, path);

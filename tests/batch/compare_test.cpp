@@ -57,13 +57,15 @@ TEST(Compare, TableShowsBothRunsAndTheirDifferences) {
     b.hardBrakings = 0;
     b.end = "distance of the drive";
     std::string t = CompareText(a, b);
-    EXPECT_NE(t.find("time (s)                   70.2         60.0        +10.2\n"), std::string::npos) << t;
-    EXPECT_NE(t.find("distance (km)             1.000        1.000            0\n"), std::string::npos) << t;
-    EXPECT_NE(t.find("fuel (l/100 km)           10.00         8.00        +2.00\n"), std::string::npos) << t;
-    EXPECT_NE(t.find("CO2 (g/km)                237.4        190.0        +47.5\n"), std::string::npos) << t;
-    EXPECT_NE(t.find("NOx (g/km)                    -            -            -\n"), std::string::npos) << t;
-    EXPECT_NE(t.find("hard brakings                 2            0           +2\n"), std::string::npos) << t;
-    EXPECT_NE(t.find("carbon share (bensin)"), std::string::npos) << t;
+    // Columns by letters, not bytes: "sträcka" and "hårda" line up with "tid".
+    EXPECT_NE(t.find("tid (s)                      70.2         60.0        +10.2\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("sträcka (km)                1.000        1.000            0\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("bränsle (l/100 km)          10.00         8.00        +2.00\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("CO2 (g/km)                  237.4        190.0        +47.5\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("NOx (g/km)                      -            -            -\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("hårda inbromsningar             2            0           +2\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("                      din körning      inbyggd     skillnad\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("kolandel (bensin)"), std::string::npos) << t;
 }
 
 TEST(Compare, PercentInWords) {

@@ -292,16 +292,16 @@ class LessonTest : public QObject {
     void refusedBeforeTheFirstTick_data() {
         QTest::addColumn<int>("damage");
         QTest::addColumn<QString>("error");
-        QTest::newRow("no START") << 0 << "drive.rec: the recording holds no run: START was never pressed";
+        QTest::newRow("no START") << 0 << "drive.rec: inspelningen har ingen körning: START trycktes aldrig";
         QTest::newRow("a constant edited")
-            << 1 << "the folder is not the drive's: CONS.VAL line 16 is '800', the drive's was '750'";
+            << 1 << "mappen är inte körningens: CONS.VAL rad 16 är '800', körningens var '750'";
         QTest::newRow("driver's name edited")
-            << 2 << "the folder is not the drive's: CONS.VAL line 15 is 'Bo', the drive's was 'Elev'";
+            << 2 << "mappen är inte körningens: CONS.VAL rad 15 är 'Bo', körningens var 'Elev'";
         QTest::newRow("vehicle table longer")
-            << 3 << "the folder is not the drive's: Mellanbil/FORDON.TAB has more lines from line ";
-        QTest::newRow("recorded with DIESEL.VAL as CONS.VAL") << 4 << "CONS.VAL line ";
+            << 3 << "mappen är inte körningens: Mellanbil/FORDON.TAB har fler rader från rad ";
+        QTest::newRow("recorded with DIESEL.VAL as CONS.VAL") << 4 << "CONS.VAL rad ";
         // Cut off before its START line: not the driver's fault.
-        QTest::newRow("cut inside its header") << 5 << "drive.rec: the recording holds no run: it ends before START";
+        QTest::newRow("cut inside its header") << 5 << "drive.rec: inspelningen har ingen körning: den slutar före START";
     }
     void refusedBeforeTheFirstTick() {
         QFETCH(int, damage);
@@ -397,7 +397,7 @@ class LessonTest : public QObject {
         lessons::DriveResult r = lessons::Replay(ReadRecording(rec.toStdString()), "drive.rec", run.toStdString());
         QCOMPARE(r.ticks, 301);
         QCOMPARE(int(r.warnings.size()), 1);
-        QVERIFY2(QString::fromStdString(r.warnings[0]).contains(QRegularExpression("^drive.rec:[0-9]+: .*could not be checked")),
+        QVERIFY2(QString::fromStdString(r.warnings[0]).contains(QRegularExpression("^drive.rec:[0-9]+: .*kunde inte kontrolleras")),
                  r.warnings[0].c_str());
     }
 
@@ -499,7 +499,7 @@ class LessonTest : public QObject {
         }
         names.sort();
         QCOMPARE(names, (QStringList{"Anna", "Bo", "David", "cilla"}));
-        QVERIFY2(page.contains(QRegularExpression("<b>erik.rec</b>: rad [0-9]+: unknown event 'tock'")),
+        QVERIFY2(page.contains(QRegularExpression("<b>erik.rec</b>: rad [0-9]+: okänd händelse 'tock'")),
                  qPrintable(page));
         QVERIFY(page.contains("Väg:</b> KARTA.CYK"));
         if (Chromium().isEmpty()) QSKIP("chromium is not installed");
@@ -802,7 +802,7 @@ class LessonTest : public QObject {
             lessons::Replay(ReadRecording(rec.toStdString()), "load.rec", run.toStdString());
             QFAIL("replayed");
         } catch (const RecordingError& e) {
-            QVERIFY2(QString(e.what()).contains("Not a regular file: /dev/zero"), e.what());
+            QVERIFY2(QString(e.what()).contains("Ingen vanlig fil: /dev/zero"), e.what());
         }
     }
 
@@ -903,7 +903,7 @@ class LessonTest : public QObject {
         // A current recording holds the folder's copies; the first format did not, and says so.
         QVERIFY(!lessons::OlderRecordingNote(events, "diesel.rec"));
         QVERIFY(lessons::OlderRecordingNote(ParseRecording("tralvik-recording 1\n1 start\n", "old.rec"), "old.rec")
-                    ->find("older recording (format 1)") != std::string::npos);
+                    ->find("äldre inspelning (format 1)") != std::string::npos);
         QVERIFY(!drive.constantsAtStart.empty());
         QCOMPARE(drive.summary.fuel.value_or(""), std::string("diesel"));
         QTemporaryDir a, b;
@@ -965,8 +965,8 @@ class LessonTest : public QObject {
             lessons::Replay(events, "load.rec", run.toStdString());
             QFAIL("a changed file was replayed");
         } catch (const RecordingError& e) {
-            QVERIFY2(QString(e.what()).startsWith("load.rec: tick 31 "), e.what());
-            QVERIFY2(QString(e.what()).contains("has changed since"), e.what());
+            QVERIFY2(QString(e.what()).startsWith("load.rec: steg 31 "), e.what());
+            QVERIFY2(QString(e.what()).contains("har ändrats sedan dess"), e.what());
         }
     }
 };

@@ -99,30 +99,30 @@ TEST_P(RecordingDamaged, IsRefusedNamingTheLine) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, RecordingDamaged,
     ::testing::Values(
-        Damaged{"", "r.rec:1: empty file, not a recording"},
-        Damaged{"hello\n", "r.rec:1: not a recording (the first line must be 'tralvik-recording 2')"},
+        Damaged{"", "r.rec:1: tom fil, ingen inspelning"},
+        Damaged{"hello\n", "r.rec:1: ingen inspelning (första raden ska vara 'tralvik-recording 2')"},
         Damaged{"tralvik-recording 1\n1 tick\nx key 8\n",
-                "r.rec:3: expected a tick number (1 or more), found 'x'"},
-        Damaged{"tralvik-recording 1\n2 tick\n1 tick\n", "r.rec:3: tick 1 comes after tick 2"},
-        Damaged{"tralvik-recording 1\n1 key 88\n", "r.rec:2: a key is one character"},
-        Damaged{"tralvik-recording 1\n1 key %G1\n", "r.rec:2: bad %-escape in '%G1'"},
+                "r.rec:3: ett stegnummer (1 eller mer) väntades, här står 'x'"},
+        Damaged{"tralvik-recording 1\n2 tick\n1 tick\n", "r.rec:3: steg 1 kommer efter steg 2"},
+        Damaged{"tralvik-recording 1\n1 key 88\n", "r.rec:2: en tangent är ett tecken"},
+        Damaged{"tralvik-recording 1\n1 key %G1\n", "r.rec:2: felaktig %-kod i '%G1'"},
         Damaged{"tralvik-recording 1\n1 clock 10:00:00\n",
-                "r.rec:2: a clock reading is HH:MM:SS.mmm, found '10:00:00'"},
-        Damaged{"tralvik-recording 1\n1 mouse 3\n", "r.rec:2: 'mouse' takes 2 value(s), found 1"},
-        Damaged{"tralvik-recording 1\n1 panel-close boot\n", "r.rec:2: unknown panel 'boot'"},
-        Damaged{"tralvik-recording 1\n1 honk\n", "r.rec:2: unknown event 'honk'"},
-        Damaged{"tralvik-recording 1\n1 content 3 0\n", "r.rec:2: 'content' must follow a 'dialog open' line"},
+                "r.rec:2: en klockavläsning är HH:MM:SS.mmm, här står '10:00:00'"},
+        Damaged{"tralvik-recording 1\n1 mouse 3\n", "r.rec:2: 'mouse' tar 2 värde(n), här står 1"},
+        Damaged{"tralvik-recording 1\n1 panel-close boot\n", "r.rec:2: okänd ruta 'boot'"},
+        Damaged{"tralvik-recording 1\n1 honk\n", "r.rec:2: okänd händelse 'honk'"},
+        Damaged{"tralvik-recording 1\n1 content 3 0\n", "r.rec:2: 'content' ska följa en 'dialog open'-rad"},
         Damaged{"tralvik-recording 1\n1 dialog open A\n1 content 3 e71fe3190541574b\n1 data QUJD\n",
-                "r.rec:3: the data lines do not give the content's size and hash"},
+                "r.rec:3: dataraderna ger inte innehållets storlek och kontrollsumma"},
         Damaged{"tralvik-recording 1\n1 clock 2147483647:00:00.000\n",
-                "r.rec:2: a clock reading out of range: '2147483647:00:00.000' (hours 0 to 99999, "
-                "minutes and seconds 0 to 59)"},
+                "r.rec:2: en klockavläsning utanför gränserna: '2147483647:00:00.000' (timmar 0 till 99999, "
+                "minuter och sekunder 0 till 59)"},
         Damaged{"tralvik-recording 1\n1 clock 10:61:00.000\n",
-                "r.rec:2: a clock reading out of range: '10:61:00.000' (hours 0 to 99999, "
-                "minutes and seconds 0 to 59)"},
+                "r.rec:2: en klockavläsning utanför gränserna: '10:61:00.000' (timmar 0 till 99999, "
+                "minuter och sekunder 0 till 59)"},
         Damaged{"tralvik-recording 1\n1 dialog open A\n1 content 99999999999 0\n",
-                "r.rec:3: a content larger than 64 MB"},
-        Damaged{"tralvik-recording 1\n1 file A 99999999999 0\n", "r.rec:2: a content larger than 64 MB"}));
+                "r.rec:3: ett innehåll större än 64 MB"},
+        Damaged{"tralvik-recording 1\n1 file A 99999999999 0\n", "r.rec:2: ett innehåll större än 64 MB"}));
 
 // A recording cut short anywhere reads as the events before the cut: a
 // half-written last line and a content whose data lines stop are left out.
@@ -151,9 +151,9 @@ TEST(Recording, SpecialAndOversizedFilesAreRefused) {
     dir.Write("big.rec", "");
     ASSERT_EQ(::truncate(big.c_str(), kMaxInputBytes + 1), 0); // sparse: takes no room
     const std::pair<std::string, std::string> cases[] = {
-        {"/dev/zero", "Not a regular file: /dev/zero"},
-        {fifo, "Not a regular file: " + fifo},
-        {big, "File too large (more than 64 MB): " + big}};
+        {"/dev/zero", "Ingen vanlig fil: /dev/zero"},
+        {fifo, "Ingen vanlig fil: " + fifo},
+        {big, "Filen är för stor (mer än 64 MB): " + big}};
     for (const auto& [file, message] : cases) {
         try {
             ReadRecording(file);
