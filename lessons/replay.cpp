@@ -356,6 +356,7 @@ DriveResult Replay(const std::vector<RecordedEvent>& events, const std::string& 
     Progress progress(false);
     ReplayPlatform platform(clock, progress, c);
     platform.inPlace = extras.inPlace;
+    platform.swedish = true;
     std::string date;
     for (const RecordedEvent& e : events) {
         if (e.kind == RecKind::Folder) platform.driveFolder = e.fields.at(0);
@@ -477,6 +478,7 @@ DriveResult RunBuiltIn(const std::string& dir, double distance_m, bool drawn, co
     Progress progress(false);
     HeadlessPlatform platform(clock, &clock, progress);
     platform.who = "inbyggd förare"; // its "Krock" is not the student's
+    platform.swedish = true;
     Drive d(platform, drawn);
     if (!d.Startup() || !d.Start()) throw RecordingError("den inbyggda förarens körning kunde inte starta");
     for (;;) {

@@ -28,7 +28,7 @@ void Progress::Clear() {
 }
 
 std::string HeadlessPlatform::Where() const {
-    return currentTick > 0 ? "tick " + std::to_string(currentTick) + ": " : std::string();
+    return currentTick > 0 ? (swedish ? "steg " : "tick ") + std::to_string(currentTick) + ": " : std::string();
 }
 
 void HeadlessPlatform::ShowError(const std::string& utf8) {

@@ -62,6 +62,8 @@ class HeadlessPlatform : public Platform {
     // Whose run the messages are of, when a command runs more than one
     // ("inbyggd förare"); empty: the run's own.
     std::string who;
+    // The lesson's runs speak Swedish: "steg N:" before a message.
+    bool swedish = false;
     // An input/output error has been shown.
     bool failed = false;
     // Says what lies behind an error when its message alone would mislead

@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 
 #include "app/Ravek.h"
+#include "app/ScriptedDrive.h"
 #include "lessons/compare.h"
 #include "run/headless.h"
 #include "lessons/class.h"
@@ -77,46 +78,10 @@ QString DataCopy(QTemporaryDir& dir) {
     return dir.path() + "/run";
 }
 
-// One student's drive in the window on the simulated clock, recorded to
-// `rec`: `power` presses of P, then at tick 250 `brake` presses of 0 (each a
-// tenth of the brake force). `name` is typed into the file names panel;
-// without `start` the window is closed before START.
-struct Style {
-    int power = 10, brake = 0, ticks = 400;
-    const char* name = nullptr;
-    bool start = true;
-    const char* spara = "1110";
-    int brakeAt = 250;
-    const char* load = nullptr; // a constants file of the folder loaded before START (DIESEL.VAL)
-};
-
+// One student's drive in the window on the simulated clock, recorded to `rec`.
+using Style = DriveStyle;
 void RecordDrive(const QString& rec, const Style& st) {
-    run::SimulatedClock clock;
-    TForm1 f;
-    f.modalErrors = false;
-    f.testClock = &clock;
-    if (st.spara) f.spara = Text(st.spara);
-    f.Record(rec.toStdString());
-    f.FormActivate();
-    if (st.name) {
-        std::vector<Text> rows = PanelValueRows(PanelKind::FileNames, f.sim);
-        rows[16] = st.name;
-        f.recorder()->PanelApply(PanelKind::FileNames, rows);
-        ApplyPanel(f.sim, f.station, PanelKind::FileNames, rows, [] {});
-    }
-    if (!st.start) return;
-    const Text loaded = st.load ? Utf8ToCp1252((QDir::currentPath() + "/" + st.load).toStdString()) : Text();
-    if (st.load) {
-        f.dialogAnswer = [&](const FileDialogSpec&, bool) { return std::optional<Text>(loaded); };
-        f.MGetKonsClick();
-    }
-    f.Button1Click();
-    for (int t = 0; t < st.ticks; ++t) {
-        if (t < st.power) f.KeyPressed('P');
-        if (t >= st.brakeAt && t < st.brakeAt + st.brake) f.KeyPressed('0');
-        clock.BeginTick();
-        if (f.TimerEnabled()) f.Timer1Timer();
-    }
+    RecordScriptedDrive(rec.toStdString(), st);
 }
 
 void Append(const QString& path, const QByteArray& bytes) {
