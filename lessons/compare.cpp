@@ -155,7 +155,10 @@ td, th { padding: 0.5mm 2mm; }
 a { color: inherit; text-decoration: none; }
 .howto { font-size: 8pt; padding: 0 2mm; }
 .howto p { margin: 0.5mm 0; }
-table.class td, table.class th { padding: 0.1mm 1.5mm; font-size: 8pt; }
+table.class td, table.class th { padding: 0 1.2mm; font-size: 7.5pt; line-height: 1.15; }
+table.class .warning { font-size: 6.5pt; }
+table.class ~ svg.chart { width: 120mm; height: 54mm; }
+table.class ~ .howto { font-size: 7.5pt; }
 ul.failed { margin: 1mm 0; }
 </style>
 )";
