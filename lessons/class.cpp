@@ -379,22 +379,22 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
             Student& s = students[i];
             int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             std::string out = Slurp(all[i].out), err = Slurp(all[i].err);
-            if (code != 0) {
-                s.reason = Reason(err, code);
-                // The recording by its own name, as the list names it.
+            // The row names the recording already: "/path/anna.rec:12: x" is
+            // "rad 12: x" there, and "anna.rec: x" is "x".
+            auto own = [&](std::string text) {
                 const std::string given = fs::absolute(recs[i]).string();
-                if (auto at = s.reason.find(given); at != std::string::npos)
-                    s.reason.replace(at, given.size(), s.recording);
-                // The row names the recording already: "anna.rec:12: x" is "rad 12: x".
-                const std::string own = s.recording + ":";
-                if (s.reason.rfind(own, 0) == 0) {
-                    std::string rest = s.reason.substr(own.size());
-                    std::size_t digits = 0;
-                    while (digits < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digits]))) ++digits;
-                    s.reason = digits && digits < rest.size() && rest[digits] == ':'
-                                   ? "rad " + rest.substr(0, digits) + ":" + rest.substr(digits + 1)
-                                   : (rest.rfind(" ", 0) == 0 ? rest.substr(1) : rest);
-                }
+                if (auto at = text.find(given); at != std::string::npos) text.replace(at, given.size(), s.recording);
+                const std::string prefix = s.recording + ":";
+                if (text.rfind(prefix, 0) != 0) return text;
+                std::string rest = text.substr(prefix.size());
+                std::size_t digits = 0;
+                while (digits < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digits]))) ++digits;
+                return digits && digits < rest.size() && rest[digits] == ':'
+                           ? "rad " + rest.substr(0, digits) + ":" + rest.substr(digits + 1)
+                           : (rest.rfind(" ", 0) == 0 ? rest.substr(1) : rest);
+            };
+            if (code != 0) {
+                s.reason = own(Reason(err, code));
                 s.name = fs::path(recs[i]).stem().string();
                 return;
             }
@@ -408,7 +408,7 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
                 s.car = d.value("car", "");
                 s.road = d.value("road", "");
                 s.name = StudentName(d.value("driver", ""), recs[i], src.string());
-                for (const auto& w : d.at("warnings")) s.warnings.push_back(w.get<std::string>());
+                for (const auto& w : d.at("warnings")) s.warnings.push_back(own(w.get<std::string>()));
             } catch (const std::exception& e) {
                 s.drive.reset();
                 s.reason = std::string("jämförelsens resultat kunde inte läsas: ") + e.what();

@@ -435,6 +435,11 @@ class LessonTest : public QObject {
         RecordDrive(recs + "/erik.rec", {15, 2, 400, "Erik"});
         QByteArray erik = ReadFile(recs + "/erik.rec");
         sample::Write(recs + "/erik.rec", erik.replace("\n120 tick\n", "\n120 tock\n"));
+        // A window killed mid-drive: the file ends inside a line.
+        RecordDrive(recs + "/frida.rec", {10, 0, 400, "Frida"});
+        QByteArray frida = ReadFile(recs + "/frida.rec");
+        const int start = frida.indexOf(" start\n");
+        sample::Write(recs + "/frida.rec", frida.left(start + (frida.size() - start) / 2 + 3));
         lessons::LessonSettings opt;
         opt.classDir = recs.toStdString();
         opt.dir = run.toStdString();
@@ -466,6 +471,11 @@ class LessonTest : public QObject {
         QCOMPARE(names, (QStringList{"Anna", "Bo", "David", "cilla"}));
         QVERIFY2(page.contains(QRegularExpression("<b>erik.rec</b>: rad [0-9]+: okänd händelse 'tock'")),
                  qPrintable(page));
+        // The cut drive is ranked with its note; the note names the line, not the path.
+        QVERIFY2(page.contains(QRegularExpression("Frida</a> <span class=\"warning\" title=\"rad [0-9]+: "
+                                                  "inspelningen slutar här utan sin slutrad")),
+                 qPrintable(page));
+        QVERIFY2(!page.contains(recs), qPrintable(page));
         QVERIFY(page.contains("Väg:</b> KARTA.CYK"));
         if (Chromium().isEmpty()) QSKIP("chromium is not installed");
         // In the browser: the ranking's rows and the chart with every
@@ -477,8 +487,8 @@ class LessonTest : public QObject {
                         "Math.round(document.querySelector('svg.chart').getBoundingClientRect().width);"
                         "</script></body>").toUtf8());
         QByteArray dom = Browse(dir.path() + "/p1", {"--dump-dom", "--virtual-time-budget=2000"}, checked);
-        // Four students and the built-in driver: rows and points.
-        QVERIFY2(QString(dom).contains(QRegularExpression("<title>rows 6 points 5 width [0-9]+</title>")),
+        // Five students (one of them cut) and the built-in driver: rows and points.
+        QVERIFY2(QString(dom).contains(QRegularExpression("<title>rows 7 points 6 width [0-9]+</title>")),
                  dom.left(400).constData());
         for (QString p : {QString("klass.html"), QString("klass-bo.html")}) {
             QString pdf = dir.path() + "/" + p + ".pdf";
