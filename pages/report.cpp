@@ -615,9 +615,69 @@ std::string SweptLabel(const Assignment& a) {
 
 } // namespace
 
-std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* files) {
+namespace {
+
+// An elasticity study's charts: per output the elasticities as bars, the
+// largest first (by the first group's size), a series per folder and car;
+// then the runs each elasticity comes from.
+std::string ElasticityCharts(Charts& out, const std::vector<ElasticityRow>& es) {
+    std::vector<std::string> groups, names;
+    for (const ElasticityRow& e : es) {
+        if (std::find(groups.begin(), groups.end(), e.group) == groups.end()) groups.push_back(e.group);
+        if (std::find(names.begin(), names.end(), e.name) == names.end()) names.push_back(e.name);
+    }
+    std::string body = "<p>Elasticitet: hur många procent utdata ändras när en indata ändras en procent "
+                       "(från mitten av dess intervall, -5 % och +5 %, de andra i mitten). Staplarna står "
+                       "med den största först.</p>\n";
+    struct Output {
+        const char* heading;
+        std::optional<double> ElasticityRow::*value;
+    };
+    for (const Output o : {Output{"Bränsle", &ElasticityRow::fuel}, Output{"CO2", &ElasticityRow::co2}}) {
+        auto of = [&](const std::string& g, const std::string& n) -> double {
+            for (const ElasticityRow& e : es)
+                if (e.group == g && e.name == n && (e.*o.value)) return *(e.*o.value);
+            return NAN;
+        };
+        std::vector<std::string> sorted = names;
+        std::stable_sort(sorted.begin(), sorted.end(), [&](const std::string& a, const std::string& b) {
+            const double x = std::fabs(of(groups.front(), a)), y = std::fabs(of(groups.front(), b));
+            return (std::isfinite(x) ? x : -1) > (std::isfinite(y) ? y : -1);
+        });
+        std::vector<std::pair<std::string, std::vector<double>>> bars;
+        for (const std::string& g : groups) {
+            std::vector<double> v;
+            for (const std::string& n : sorted) v.push_back(of(g, n));
+            bars.emplace_back(g, v);
+        }
+        const std::string title = std::string("Elasticitet: ") + o.heading;
+        body += "<h2>" + HtmlEscape(title) + "</h2>\n" +
+                BarChart(out, title, {"elasticitet", "% per %"}, sorted, bars);
+    }
+    body += "<h2>Elasticiteterna och deras körningar</h2>\n<div class=\"table-box\"><table>\n<tr>"
+            "<th class=\"name\">mapp och bil</th><th class=\"name\">indata</th><th>bränsle</th><th>CO2</th>"
+            "<th class=\"name\">mitten</th><th class=\"name\">-5 %</th><th class=\"name\">+5 %</th></tr>\n";
+    auto number = [](const std::optional<double>& v) {
+        if (!v) return std::string("-");
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.3f", *v);
+        return std::string(buf);
+    };
+    for (const ElasticityRow& e : es)
+        body += "<tr><td class=\"name\">" + HtmlEscape(e.group) + "</td><td class=\"name\">" + HtmlEscape(e.name) +
+                "</td><td>" + number(e.fuel) + "</td><td>" + number(e.co2) + "</td><td class=\"name\">" +
+                HtmlEscape(e.base) + "</td><td class=\"name\">" + HtmlEscape(e.minus) + "</td><td class=\"name\">" +
+                HtmlEscape(e.plus) + "</td></tr>\n";
+    return body + "</table></div>\n";
+}
+
+} // namespace
+
+std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* files,
+                            const std::vector<ElasticityRow>* elasticities) {
     Charts out(files);
     std::string body = "<p>" + std::to_string(runs.size()) + " körningar.</p>\n";
+    if (elasticities && !elasticities->empty()) body += ElasticityCharts(out, *elasticities);
     // The x axis: the first swept name whose values are all numbers.
     std::string xName;
     if (!runs.empty())
@@ -666,7 +726,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
     // cars that have nothing to do with each other.
     const bool fleet =
         !runs.empty() && std::all_of(runs.begin(), runs.end(), [](const ReportRun& r) { return !r.car.empty(); });
-    if (fleet) {
+    if (fleet && !(elasticities && !elasticities->empty())) {
         std::vector<std::string> cars, series;
         for (const ReportRun& r : runs) {
             if (std::find(cars.begin(), cars.end(), r.car) == cars.end()) cars.push_back(r.car);
@@ -702,7 +762,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
         }
     }
     for (const Figure& f : figures) {
-        if (fleet) break;
+        if (fleet || (elasticities && !elasticities->empty())) break;
         std::map<std::string, std::vector<QPointF>> lines;
         std::vector<std::string> order;
         double x0 = 1e300, x1 = -1e300, y1 = 0;

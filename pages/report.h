@@ -7,6 +7,7 @@
 //   run::WritePageFile("wltc.html", pages::RunReportHtml(r), error);
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,9 +54,21 @@ using run::ChartFiles;
 // each chart is added there too.
 std::string RunReportHtml(const ReportRun& run, ChartFiles* charts = nullptr);
 
+// One elasticity of a study (--elasticity): of a folder (and car) `group`,
+// of the varied `name`, for fuel and CO2 (nothing where undefined), from the
+// runs `base`, `minus` and `plus` (-5 % and +5 %).
+struct ElasticityRow {
+    std::string group, name;
+    std::optional<double> fuel, co2;
+    std::string base, minus, plus;
+};
+
 // The page of a study: a table of all runs and a chart per figure against
-// the swept value.
-std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* charts = nullptr);
+// the swept value. With `elasticities` (an elasticity study) the charts are
+// the elasticities instead, a bar chart per output sorted by size, with the
+// runs each comes from listed below.
+std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* charts = nullptr,
+                            const std::vector<ElasticityRow>* elasticities = nullptr);
 
 // A line of the comparison's table, as shown: the figure, both runs' values
 // and the difference.

@@ -167,6 +167,7 @@ void StudyOutput::Add(const RunOutcome& j) {
             groupOf_.push_back(j.plan.car >= 0 ? j.plan.folder + ", " + j.carName : j.plan.folder);
         if (summary && summary->fuel_l_per_100km && summary->co2_g_per_km && index < fuelCo2_.size())
             fuelCo2_[index] = std::pair{*summary->fuel_l_per_100km, *summary->co2_g_per_km};
+        runNames_.push_back(j.plan.name);
     }
     Row row;
     row.cells.emplace_back("run", j.plan.name);
@@ -220,6 +221,7 @@ void StudyOutput::Finish(int& result) {
             std::printf("%s\n", text.c_str());
         }
     }
+    std::vector<pages::ElasticityRow> elasticities;
     if (opt_.elasticity) {
         // Per folder (and car): the base run, then each name's -5 % and +5 % runs.
         const std::size_t per = 1 + 2 * opt_.vary.size();
@@ -248,6 +250,8 @@ void StudyOutput::Finish(int& result) {
                 }
                 const std::size_t group = f / per;
                 const std::string of = group < groupOf_.size() ? groupOf_[group] : std::string();
+                auto name = [&](std::size_t r) { return r < runNames_.size() ? runNames_[r] : std::string(); };
+                elasticities.push_back({of, opt_.vary[k].name, eFuel, eCo2, name(f), name(minus), name(plus)});
                 if (!opt_.json)
                     std::printf("elasticity   %s, %s: fuel %s, CO2 %s\n", of.c_str(), opt_.vary[k].name.c_str(),
                                 eFuel ? NumberText(std::round(*eFuel * 1000) / 1000).c_str() : "-",
@@ -291,7 +295,9 @@ void StudyOutput::Finish(int& result) {
     }
     if ((!opt_.report.empty() || !opt_.charts.empty()) && total_ > 1) {
         ChartFiles charts;
-        std::string page = StudyReportHtml(reportRuns_, opt_.charts.empty() ? nullptr : &charts), error;
+        std::string page = StudyReportHtml(reportRuns_, opt_.charts.empty() ? nullptr : &charts,
+                                           opt_.elasticity ? &elasticities : nullptr),
+                    error;
         bool ok = opt_.report.empty() || WritePageFile(opt_.report, page, error);
         ok = ok && (opt_.charts.empty() || WriteChartFiles(opt_.charts, charts, error));
         if (!ok) fail(error);

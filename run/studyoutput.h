@@ -73,7 +73,7 @@ class StudyOutput {
     std::vector<std::string> pairOrder_;
     // Elasticities: each run's fuel and CO2, and each base run's folder and car.
     std::vector<std::optional<std::pair<double, double>>> fuelCo2_;
-    std::vector<std::string> groupOf_;
+    std::vector<std::string> groupOf_, runNames_;
     std::vector<pages::ReportRun> reportRuns_;
 };
 

@@ -49,6 +49,10 @@ write_drive "$WORK/drive.rec"
 # A fleet study: bars car by car, named under them.
 "$BATCH" --no-draw --quiet --cars "$SRC/tools/cars/fleet-example.csv" --set Cykeltyp=T \
   --sweep 'Ttidd=cykler\FTP75.CYK,cykler\HWFET.CYK' --report "$WORK/fleet.html" "$WORK/data" > /dev/null
+# An elasticity study: a bar chart per output, the largest first, and the
+# runs each elasticity comes from.
+"$BATCH" --no-draw --quiet --ticks 3000 --vary Massa=1100:1500 --vary Phjalp=400:2400 --elasticity \
+  --report "$WORK/elasticity.html" "$WORK/data" > /dev/null
 # The reference car with a catalyst from a cold start at 23 C: the FTP-75's
 # run page, and the recorded drive compared on the map.
 cp -r "$SRC/data" "$WORK/kat"
@@ -71,6 +75,8 @@ check_page "$WORK/compare.html" 2 "$OUT/report-compare.png" "214, 39, 40;40, 40,
 grep -q '<table class="compare">' "$WORK/compare.html" || { echo "FAIL: no comparison table"; failed=1; }
 check_page "$WORK/replay.html" 7 "$OUT/report-replay.png" || failed=1
 check_page "$WORK/fleet.html" 6 "$OUT/report-fleet.png" || failed=1
+check_page "$WORK/elasticity.html" 2 "$OUT/report-elasticity.png" || failed=1
+grep -q "Elasticiteterna och deras körningar" "$WORK/elasticity.html" || { echo "FAIL: the elasticity page lists no runs"; failed=1; }
 grep -q '>NISSANKicks<' "$WORK/fleet.html" || { echo "FAIL: the fleet page does not name its cars"; failed=1; }
 # With the catalyst: the run's emissions since START and the temperatures
 # besides; the comparison's HC and CO since START of both drivers.
