@@ -381,9 +381,28 @@ svg.chart { display: block; max-width: 100%; height: auto; margin: 12px 0; borde
 p.note { font-size: 13px; color: #444; max-width: 800px; }
 </style>)";
 
-std::string Page(const std::string& title, const std::string& body) {
+// A study's page on paper: A4, the charts three to a sheet, the table of
+// runs small and a fleet's by car, not by its long run names (the run
+// number, car and swept values tell each row).
+const char* kStudyPrintStyle = R"(<style media="print">
+@page { size: A4 portrait; margin: 8mm; }
+body { margin: 0; max-width: none; font-size: 8.5pt; }
+h1 { font-size: 13pt; margin: 0 0 2mm; }
+h2 { font-size: 10pt; margin: 2mm 0 1mm; break-after: avoid; }
+p, p.note { margin: 1mm 0; font-size: 8pt; }
+svg.chart { width: 100%; max-height: 74mm; margin: 1mm 0; break-inside: avoid; border: none; }
+.table-box { overflow: visible; }
+table { font-size: 6.5pt; }
+td, th { padding: 0 1mm; }
+table.runs td { white-space: nowrap; }
+table.runs td.name { white-space: normal; }
+tr { break-inside: avoid; }
+table.fleet td.name, table.fleet th.name { display: none; }
+</style>)";
+
+std::string Page(const std::string& title, const std::string& body, const char* printStyle = "") {
     return "<!DOCTYPE html>\n<html lang=\"sv\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-           HtmlEscape(title) + "</title>\n" + kStyle + "\n</head>\n<body>\n<h1>" + HtmlEscape(title) +
+           HtmlEscape(title) + "</title>\n" + kStyle + "\n" + printStyle + "\n</head>\n<body>\n<h1>" + HtmlEscape(title) +
            "</h1>\n" + body + "</body>\n</html>\n";
 }
 
@@ -405,7 +424,7 @@ std::string Table(const std::string& cls, const std::vector<std::string>& head,
         t += "<tr>";
         for (std::size_t i = 0; i < row.size(); ++i)
             t += std::string(i == 0 ? "<td class=\"name\">" : "<td>") +
-                 (i == 0 && cls == "runs" ? BreakAfterUnderscores(HtmlEscape(row[i])) : HtmlEscape(row[i])) +
+                 (i == 0 && cls.rfind("runs", 0) == 0 ? BreakAfterUnderscores(HtmlEscape(row[i])) : HtmlEscape(row[i])) +
                  "</td>";
         t += "</tr>\n";
     }
@@ -838,6 +857,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
             if (std::find(sweptNames.begin(), sweptNames.end(), a.name) == sweptNames.end())
                 sweptNames.push_back(a.name);
     std::vector<std::string> head = {"körning", "nr"};
+    if (fleet) head.push_back("bil");
     for (const std::string& n : sweptNames) head.push_back(n);
     for (const Column& c : cols) head.push_back(c.head);
     std::vector<std::vector<std::string>> rows;
@@ -846,6 +866,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
         std::map<std::string, std::string> m;
         for (const auto& [k, v] : SummaryCells(r.summary)) m[k] = v;
         std::vector<std::string> row = {r.name, std::to_string(i + 1)};
+        if (fleet) row.push_back(r.car);
         for (const std::string& n : sweptNames) {
             std::string shown = "-";
             for (const Assignment& a : r.swept) {
@@ -872,11 +893,11 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
         }
         rows.push_back(row);
     }
-    body += "<h2>Alla körningar</h2>\n" + Table("runs", head, rows) +
+    body += "<h2>Alla körningar</h2>\n" + Table(fleet ? "runs fleet" : "runs", head, rows) +
             "<p class=\"note\">Inom testets tolerans: farten höll sig inom 2 mph (3,2 km/h) från "
             "tidscykelns, avvikelser högst 1 s långa. NEJ: körningen följde inte cykeln som testet "
             "kräver, och dess siffror är inte testets.</p>\n";
-    return Page("Tralvik: studie", body);
+    return Page("Tralvik: studie", body, kStudyPrintStyle);
 }
 
 } // namespace tralvik::pages
