@@ -92,6 +92,12 @@ grep -q '<table class="compare">' "$WORK/compare.html" || { echo "FAIL: no compa
 check_page "$WORK/replay.html" 7 "$OUT/report-replay.png" || failed=1
 check_page "$WORK/fleet.html" 6 "$OUT/report-fleet.png" || failed=1
 check_page "$WORK/elasticity.html" 2 "$OUT/report-elasticity.png" || failed=1
+# On a narrow screen (800 px): nothing wider than the window, no text out of
+# its chart.
+for kind in study fleet elasticity; do
+  n=$(grep -c '<svg ' "$WORK/$kind.html")
+  PAGE_WIDTH=800 check_page "$WORK/$kind.html" "$n" "$OUT/report-$kind-800.png" || failed=1
+done
 "$CHROMIUM" --headless --no-sandbox --disable-gpu --no-first-run --no-pdf-header-footer \
   --user-data-dir="$WORK/chromium-print" --print-to-pdf="$WORK/fleet135.pdf" "file://$WORK/fleet135.html" 2> /dev/null
 sheets=$(python3 -c 'import re,sys; print(len(re.findall(rb"/Type\s*/Page[^s]", open(sys.argv[1],"rb").read())))' \

@@ -1,4 +1,4 @@
-# Looks at a report page in headless Chromium, 1280 px wide, as a reader
+# Looks at a report page in headless Chromium, 1280 px wide (PAGE_WIDTH), as a reader
 # does, and takes a screenshot of the whole page. Sourced by browser_test.sh
 # and tools/report-screenshots.sh; needs CHROMIUM and WORK (a scratch folder).
 #
@@ -7,7 +7,7 @@
 # - no legend box (g.legend) overlaps a data mark (g.marks) or another legend;
 # - no text of a chart runs outside the chart;
 # - every axis title (g.axis-title) gives a unit in brackets;
-# - the page is no wider than 1280 px;
+# - the page is no wider than 1280 px (PAGE_WIDTH);
 # - in each chart something is drawn in every colour of COLOURS
 #   ("r, g, b;r, g, b": the runs of a comparison);
 # then writes the screenshot PNG. Prints the measurements; returns 1 on a fault.
@@ -39,14 +39,14 @@ browse() { # PAGE [more flags]: headless Chromium on a file, with a fresh profil
 
 check_page() {
   local page=$1 charts=$2 png=$3 colours=${4:-}
-  local name
+  local name screen=${PAGE_WIDTH:-1280}
   name=$(basename "$png" .png)
   # A copy of the page with a script that measures it as laid out.
   sed 's|</body>|<script src="pagecheck.js"></script></body>|' "$page" > "$WORK/check.html"
   # The colours every chart must draw in, as the browser writes them.
   local wanted=""
   if [ -n "$colours" ]; then wanted="\"${colours//;/\",\"}\""; fi
-  echo "const wanted = [$wanted];" > "$WORK/pagecheck.js"
+  { echo "const wanted = [$wanted];"; echo "const screen = $screen;"; } > "$WORK/pagecheck.js"
   cat >> "$WORK/pagecheck.js" <<'JS'
 const out = [];
 const faults = [];
@@ -97,12 +97,12 @@ for (const svg of svgs) {
 const width = Math.max(document.documentElement.scrollWidth, document.body.scrollWidth);
 const height = Math.max(document.documentElement.scrollHeight, document.body.scrollHeight);
 out.push("page " + width + "x" + height);
-if (width > 1280) faults.push("the page is " + width + " px wide");
+if (width > screen) faults.push("the page is " + width + " px wide");
 for (const f of faults) out.push("FAULT " + f);
 const pre = document.createElement("pre"); pre.id = "verdict"; pre.textContent = out.join("\n");
 document.body.appendChild(pre);
 JS
-  browse "$WORK/check.html" --dump-dom --window-size=1280,1000 --virtual-time-budget=2000 > "$WORK/dom.html"
+  browse "$WORK/check.html" --dump-dom --window-size="$screen",1000 --virtual-time-budget=2000 > "$WORK/dom.html"
   local verdict
   verdict=$(sed -n '/<pre id="verdict">/,/<\/pre>/p' "$WORK/dom.html" | sed 's/<[^>]*>//g; s/&amp;/\&/g; s/&quot;/"/g')
   echo "$name:"; echo "$verdict"
@@ -114,7 +114,7 @@ JS
   if echo "$verdict" | grep -q '^FAULT '; then echo "FAIL: $name has faults (above)"; bad=1; fi
   local height
   height=$(echo "$verdict" | sed -n 's/^page [0-9]*x\([0-9]*\)$/\1/p')
-  browse "$page" --screenshot="$png" --window-size=1280,"${height:-2400}" --hide-scrollbars
+  browse "$page" --screenshot="$png" --window-size="$screen","${height:-2400}" --hide-scrollbars
   [ -s "$png" ] || { echo "FAIL: no screenshot of $name"; return 1; }
   echo "screenshot: $png"
   return $bad
