@@ -2,12 +2,15 @@
 // --help, --list-constants and --check, and read the driver-input file.
 #include "batch/command.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <utility>
 
 #include "run/check.h"
 #include "run/pagefile.h"
+#include "run/shards.h"
 #include "studies/study.h"
 
 namespace tralvik::batch {
@@ -128,6 +131,32 @@ int WithinMemory(int (*main)(int, char**), int argc, char** argv) {
                              "fewer cars or values)\n");
         return 2;
     }
+}
+
+bool StudyNeedsNoPictures(const Options& opt) {
+    if (!opt.report.empty() || !opt.charts.empty()) return false;
+    if (!opt.merge.empty()) return true;
+    if (!opt.plan.empty()) return opt.out.empty(); // a plan or the list of missing shards
+    const bool drawnCars = !opt.cars.empty() && !(opt.noDraw && opt.frames.empty() && !opt.keep);
+    return opt.Study() && !drawnCars && opt.replay.empty() && opt.compare.empty() && opt.classDir.empty();
+}
+
+int DistributedCommand(const Options& opt, const run::StudyPageMaker& page) {
+    const ParseStudy parse = [](const std::vector<std::string>& args, std::string& error) {
+        auto o = ParseOptions(args, error);
+        return o ? std::optional<StudySettings>(*o) : std::nullopt;
+    };
+    if (!opt.merge.empty())
+        return MergeShards(opt.merge, {opt.csv, opt.longCsv, opt.report, opt.charts, opt.json}, parse, page);
+    if (!opt.missing.empty()) return MissingShards(opt.plan, *opt.shards, opt.missing);
+    if (!opt.out.empty()) {
+        // Slurm gives a task its cores; elsewhere a shard takes the machine's.
+        int jobs = opt.jobs;
+        if (const char* cpus = std::getenv("SLURM_CPUS_PER_TASK"); !jobs && cpus)
+            jobs = std::clamp(std::atoi(cpus), 0, 256);
+        return RunShard(opt.plan, *opt.shard, *opt.shards, opt.out, jobs, parse);
+    }
+    return WritePlan(opt, opt.args, opt.plan);
 }
 
 bool NeedsNoPictures(const Options& opt) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "batch/options.h"
+#include "run/studyoutput.h"
 
 namespace tralvik::batch {
 
@@ -21,5 +22,15 @@ int WithinMemory(int (*main)(int, char**), int argc, char** argv);
 
 // Whether the run can be done without the drawing library.
 bool NeedsNoPictures(const Options& opt);
+
+// Whether a study (or its plan or merge) can be done without the drawing
+// library: no page to draw and no car's engine map for runs that draw.
+// A shard learns its study from its plan and goes to the drawing runner.
+bool StudyNeedsNoPictures(const Options& opt);
+
+// The steps of a study split over processes: the plan, a shard, the shards
+// not finished, the merge. `page` draws a merged study's page (none: the
+// merge writes no page).
+int DistributedCommand(const Options& opt, const run::StudyPageMaker& page = {});
 
 } // namespace tralvik::batch

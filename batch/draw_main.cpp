@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -18,7 +17,7 @@
 #include "pages/report.h"
 #include "qtsurface/QtSurface.h"
 #include "run/runner.h"
-#include "run/shards.h"
+#include "carmodel/carpicture.h"
 #include "run/single.h"
 
 using namespace tralvik;
@@ -52,25 +51,6 @@ class QtPictures : public RunPictures {
     std::unique_ptr<QtSurface> surface_;
 };
 
-// The steps of a study split over processes: the plan, a shard, the
-// shards not finished, the merge. Their study's options come from the plan.
-int DistributedCommand(const Options& opt) {
-    const ParseStudy parse = [](const std::vector<std::string>& args, std::string& error) {
-        auto o = ParseOptions(args, error);
-        return o ? std::optional<StudySettings>(*o) : std::nullopt;
-    };
-    if (!opt.merge.empty())
-        return MergeShards(opt.merge, {opt.csv, opt.longCsv, opt.report, opt.charts, opt.json}, parse);
-    if (!opt.missing.empty()) return MissingShards(opt.plan, *opt.shards, opt.missing);
-    if (!opt.out.empty()) {
-        // Slurm gives a task its cores; elsewhere a shard takes the machine's.
-        int jobs = opt.jobs;
-        if (const char* cpus = std::getenv("SLURM_CPUS_PER_TASK"); !jobs && cpus) jobs = std::atoi(cpus);
-        return RunShard(opt.plan, *opt.shard, *opt.shards, opt.out, jobs, parse);
-    }
-    return WritePlan(opt, opt.args, opt.plan);
-}
-
 } // namespace
 
 int Main(int argc, char** argv) {
@@ -79,8 +59,16 @@ int Main(int argc, char** argv) {
     if (auto status = StartCommand(argc, argv, opt, events)) return *status;
     // A plan, a shard or a merge without a page draws nothing: no toolkit
     // is started (a plan of a million runs must stay small).
+    // Fleet cars drawn in their runs show their engine map.
+    carmodel::UseCarPictures();
+    const StudyPageMaker page = [](const std::vector<pages::ReportRun>& runs, ChartFiles* charts,
+                                   const std::vector<pages::ElasticityRow>* elasticities) {
+        return pages::StudyReportHtml(runs, charts, elasticities);
+    };
+    // A plan, a shard or a merge without a page draws nothing: no toolkit
+    // is started (a plan of a million runs must stay small).
     if ((!opt.merge.empty() || !opt.plan.empty()) && opt.report.empty() && opt.charts.empty())
-        return DistributedCommand(opt);
+        return DistributedCommand(opt, page);
     // The drawing surface needs Qt's fonts; no window is ever shown, and the
     // toolkit's own notes (no runtime folder, no display) are not the
     // runner's messages.
@@ -103,8 +91,8 @@ int Main(int argc, char** argv) {
     if (!opt.replay.empty()) return lessons::ReplayCommand(opt.Lesson());
     if (!opt.compare.empty()) return lessons::CompareCommand(opt.Lesson());
     if (!opt.classDir.empty()) return lessons::ClassCommand(opt.Lesson(), ProgramBeside("tralvik-batch-draw"));
-    if (!opt.merge.empty() || !opt.plan.empty()) return DistributedCommand(opt);
-    if (opt.Study()) return RunStudy(opt);
+    if (!opt.merge.empty() || !opt.plan.empty()) return DistributedCommand(opt, page);
+    if (opt.Study()) return RunStudy(opt, page);
     return RunSingle(std::move(opt), events, pictures.get());
 }
 

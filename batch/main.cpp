@@ -2,9 +2,11 @@
 // start-up, START and tick as the window, and prints a summary.
 //
 // This program links no toolkit: loading Qt's libraries takes longer than a
-// whole cycle's steps. A run that draws, saves frames, writes a report page,
-// or is a study, replay or comparison goes on in the drawing runner beside
-// it (tralvik-batch-draw), started in its place with the same arguments.
+// whole cycle's steps, and holds four times a run's memory. A run that draws,
+// saves frames or writes a report page, a study with a page or drawn fleet
+// cars, a shard, a replay or a comparison goes on in the drawing runner
+// beside it (tralvik-batch-draw), started in its place with the same
+// arguments.
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +15,7 @@
 #include <cstring>
 
 #include "batch/command.h"
+#include "run/runner.h"
 #include "run/single.h"
 
 using namespace tralvik::batch;
@@ -35,6 +38,13 @@ int Main(int argc, char** argv) {
     std::vector<InputEvent> events;
     if (auto status = StartCommand(argc, argv, opt, events)) return *status;
     if (NeedsNoPictures(opt)) return RunSingle(std::move(opt), events, nullptr);
+    // A study that draws nothing itself runs here: its memory is then a
+    // run's, not the toolkit's (each of its runs is a process of its own,
+    // which takes the drawing runner where it draws).
+    if (StudyNeedsNoPictures(opt)) {
+        if (!opt.merge.empty() || !opt.plan.empty()) return DistributedCommand(opt);
+        return RunStudy(opt);
+    }
     return StartDrawingRunner(argv);
 }
 

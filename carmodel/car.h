@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include <QImage>
 
 namespace tralvik::carmodel {
 
@@ -186,12 +185,11 @@ CarTables BuildTables(const CarDescription& desc);
 // The torque-axis search of the instrument panel on a full-load curve look-up.
 double FindMommax(const Table1& fullLoad, double nmax);
 
-// Writes FORDON.TAB, MOTOR.TAB, VAXEL.TAB and MUSSEL.BMP into `folder`.
-void WriteCarFolder(const CarDescription& desc, const CarTables& t, const std::string& folder);
-// The same without the picture (for runs that draw nothing; no Qt is needed).
+// The three tables of a car folder, as file name and bytes.
+std::vector<std::pair<std::string, std::string>> CarTableFiles(const CarDescription& desc, const CarTables& t);
+// Writes FORDON.TAB, MOTOR.TAB and VAXEL.TAB into `folder` (no picture, so no
+// toolkit: carpicture.h writes the folder with its engine map).
 void WriteCarTables(const CarDescription& desc, const CarTables& t, const std::string& folder);
-// Draws the engine efficiency map at the instrument panel's scale.
-QImage DrawEngineMap(const CarDescription& desc, const CarTables& t);
 
 // Picture geometry shared with the instrument panel's marker.
 constexpr int kMapOriginX = 38;  // pixel of 0 rpm

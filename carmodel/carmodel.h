@@ -21,11 +21,16 @@
 namespace tralvik::carmodel {
 
 // Writes a car folder (FORDON.TAB, MOTOR.TAB, VAXEL.TAB and, with `picture`,
-// MUSSEL.BMP, which needs Qt's GUI part) for a car description.
+// MUSSEL.BMP, which needs Qt's GUI part: a program that asks for it links
+// carpicture and calls UseCarPictures()) for a car description.
 void MakeCarFolder(const CarDescription& car, const std::string& folder, bool picture = true);
 
 // The car of a list row, made by the fleet rules, written as MakeCarFolder
 // does; returns it (its name is made from the make and model).
 CarDescription MakeCarFolderFromRow(const TestCarRow& row, const std::string& folder, bool picture = true);
+
+// How the picture is written: set by UseCarPictures() (carpicture.h).
+using CarPictureWriter = void (*)(const CarDescription&, const CarTables&, const std::string&);
+void SetCarPictureWriter(CarPictureWriter writer);
 
 } // namespace tralvik::carmodel

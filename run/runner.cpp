@@ -20,7 +20,6 @@
 #include <thread>
 
 #include "run/record.h"
-#include "pages/report.h"
 #include "run/single.h"
 #include "studies/study.h"
 #include "run/summary.h"
@@ -526,7 +525,7 @@ void RunJobs(const StudySettings& opt, const Fleet& fleet, const std::string& ro
     }
 }
 
-int RunStudy(const StudySettings& opt) {
+int RunStudy(const StudySettings& opt, const StudyPageMaker& page) {
     Fleet fleet;
     if (auto status = PrepareStudy(opt, fleet)) return *status;
     StudyPlan plan = MakePlan(opt, fleet);
@@ -545,7 +544,7 @@ int RunStudy(const StudySettings& opt) {
     if (root.empty()) return 2;
     int result = 0;
     {
-        StudyOutput output(opt, total, root + "/rows");
+        StudyOutput output(opt, total, root + "/rows", page);
         std::size_t given = 0;
         RunJobs(
             opt, fleet, root, total,

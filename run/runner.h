@@ -22,7 +22,7 @@ namespace tralvik::run {
 
 // Runs the study the options describe; returns the exit status (the first
 // failing run's status in run order, 0 when all ended normally).
-int RunStudy(const StudySettings& opt);
+int RunStudy(const StudySettings& opt, const StudyPageMaker& page = {});
 
 // The cars of a fleet study: each car of the list once per combination of
 // the --sweep-car values. A variant is made when its run is prepared, so

@@ -685,7 +685,8 @@ std::vector<std::string> RunNames(const std::string& planFile, const std::vector
 
 } // namespace
 
-int MergeShards(const std::vector<std::string>& dirs, const MergeOutputs& outputs, const ParseStudy& parse) {
+int MergeShards(const std::vector<std::string>& dirs, const MergeOutputs& outputs, const ParseStudy& parse,
+                const StudyPageMaker& page) {
     try {
         const std::vector<std::string> files = RunsFiles(dirs);
         // First every run's index: each planned run there once, before a
@@ -753,7 +754,7 @@ int MergeShards(const std::vector<std::string>& dirs, const MergeOutputs& output
         if (root.empty()) return 2;
         int result = 0;
         try {
-            StudyOutput output(opt, head.runs, root + "/rows");
+            StudyOutput output(opt, head.runs, root + "/rows", page);
             // The files' runs in the study's order: each file is in order.
             std::vector<std::unique_ptr<RunsReader>> readers;
             std::vector<std::string> lines(files.size());

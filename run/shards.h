@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "run/settings.h"
+#include "run/studyoutput.h"
 
 namespace tralvik::run {
 
@@ -62,6 +63,7 @@ struct MergeOutputs {
 // Merges the shard folders `dirs`: checks that every planned run is there
 // exactly once (else names the missing and doubled runs, status 2, and
 // writes nothing), then prints and writes what the study would have.
-int MergeShards(const std::vector<std::string>& dirs, const MergeOutputs& outputs, const ParseStudy& parse);
+int MergeShards(const std::vector<std::string>& dirs, const MergeOutputs& outputs, const ParseStudy& parse,
+                const StudyPageMaker& page = {});
 
 } // namespace tralvik::run

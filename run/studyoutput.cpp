@@ -57,8 +57,9 @@ bool GetText(std::FILE* f, std::string& text) {
 
 } // namespace
 
-StudyOutput::StudyOutput(const StudySettings& opt, std::size_t total, const std::string& rowsFile)
-    : opt_(opt), total_(total), rowsFile_(rowsFile),
+StudyOutput::StudyOutput(const StudySettings& opt, std::size_t total, const std::string& rowsFile,
+                         StudyPageMaker page)
+    : opt_(opt), page_(std::move(page)), total_(total), rowsFile_(rowsFile),
       fuelCo2_(opt.elasticity ? total : 0) {
     rows_ = std::fopen(rowsFile_.c_str(), "w+be");
     if (!rows_) throw std::runtime_error("cannot make " + rowsFile_ + ": " + std::strerror(errno));
@@ -295,10 +296,15 @@ void StudyOutput::Finish(int& result) {
     }
     if ((!opt_.report.empty() || !opt_.charts.empty()) && total_ > 1) {
         ChartFiles charts;
-        std::string page = StudyReportHtml(reportRuns_, opt_.charts.empty() ? nullptr : &charts,
-                                           opt_.elasticity ? &elasticities : nullptr),
-                    error;
-        bool ok = opt_.report.empty() || WritePageFile(opt_.report, page, error);
+        std::string page, error;
+        bool ok = true;
+        if (page_) {
+            page = page_(reportRuns_, opt_.charts.empty() ? nullptr : &charts, opt_.elasticity ? &elasticities : nullptr);
+        } else {
+            ok = false;
+            error = "the study's page needs the drawing runner (tralvik-batch-draw)";
+        }
+        ok = ok && (opt_.report.empty() || WritePageFile(opt_.report, page, error));
         ok = ok && (opt_.charts.empty() || WriteChartFiles(opt_.charts, charts, error));
         if (!ok) fail(error);
     }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -35,12 +36,18 @@ struct RunOutcome {
     std::string out, err;    // what its process printed
 };
 
+// Draws a study's page: the drawing runner's pages (they need the toolkit),
+// given to the study by the program that has them.
+using StudyPageMaker = std::function<std::string(const std::vector<pages::ReportRun>&, ChartFiles*,
+                                                 const std::vector<pages::ElasticityRow>*)>;
+
 class StudyOutput {
   public:
     // `total` runs; the rows wait for the tables in `rowsFile` (a file of
     // the study's temporary folder), so that a study's memory does not grow
     // with its runs.
-    StudyOutput(const StudySettings& opt, std::size_t total, const std::string& rowsFile);
+    StudyOutput(const StudySettings& opt, std::size_t total, const std::string& rowsFile,
+                StudyPageMaker page = {});
     ~StudyOutput();
     StudyOutput(const StudyOutput&) = delete;
     StudyOutput& operator=(const StudyOutput&) = delete;
@@ -65,6 +72,7 @@ class StudyOutput {
     template <class F> void EachRow(const std::unordered_map<std::size_t, Cells>& extra, F&& f);
 
     const StudySettings& opt_;
+    StudyPageMaker page_;
     std::size_t total_;
     std::string rowsFile_;
     std::FILE* rows_ = nullptr;

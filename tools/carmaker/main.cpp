@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "carmodel/car.h"
+#include "carmodel/carpicture.h"
 #include "formats/csv.h"
 #include "formats/textout.h"
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "carmodel/car.h"
+#include "carmodel/carpicture.h"
 #include "carmodel/fleet.h"
 #include "carmodel/guide.h"
 #include "carmodel/testcars.h"
