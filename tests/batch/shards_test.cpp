@@ -22,18 +22,12 @@
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
+using tralvik::testing::ReadFile;
 using tralvik::testing::TempDir;
 
 extern char** environ;
 
 namespace {
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 class Shards : public ::testing::Test {
   protected:
