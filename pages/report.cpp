@@ -808,14 +808,47 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
         bool sampled = order.size() > 1;
         for (const std::string& g : order) sampled = sampled && lines[g].size() == 1;
         if (sampled) {
-            for (std::size_t i = 0; i < runs.size(); ++i)
-                for (const auto& [k, v] : SummaryCells(runs[i].summary)) {
-                    double y;
-                    if (k == f.key && ParseNumber(v, y) && std::isfinite(y))
-                        c.NumberedDot(QPointF(xOf(runs[i], i), y), 8, SeriesColour(0), std::to_string(i + 1));
+            // Each output against each sampled input: one chart per input,
+            // the runs numbered as in the table.
+            std::vector<std::string> inputs;
+            for (const Assignment& a : runs[0].swept) {
+                bool numeric = true;
+                for (const ReportRun& r : runs) {
+                    double v;
+                    bool found = false;
+                    for (const Assignment& b : r.swept)
+                        if (b.name == a.name) found = ParseNumber(b.value, v) && std::fabs(v) < 1e12;
+                    numeric = numeric && found;
                 }
-            c.Note("Varje punkt är en körning, numrerad som i tabellen nedan, där dess övriga värden står.");
-            body += "<h2>" + HtmlEscape(f.heading) + "</h2>\n" + out.Add(c, title);
+                if (numeric) inputs.push_back(a.name);
+            }
+            if (inputs.empty()) inputs.push_back(xName);
+            body += "<h2>" + HtmlEscape(f.heading) + "</h2>\n";
+            for (const std::string& input : inputs) {
+                auto xIn = [&](const ReportRun& r, std::size_t index) {
+                    for (const Assignment& a : r.swept) {
+                        double v;
+                        if (a.name == input && ParseNumber(a.value, v)) return v;
+                    }
+                    return static_cast<double>(index + 1);
+                };
+                double lo = 1e300, hi = -1e300;
+                for (std::size_t i = 0; i < runs.size(); ++i) lo = std::min(lo, xIn(runs[i], i)), hi = std::max(hi, xIn(runs[i], i));
+                if (!(hi > lo)) lo -= 1, hi += 1;
+                const double margin = (hi - lo) * 0.04;
+                const std::string chartTitle = inputs.size() > 1 ? title + " mot " + input : title;
+                Chart one(chartTitle);
+                one.SetRange(lo - margin, hi + margin, 0, y1);
+                one.Frame(input.empty() ? Axis{"körning", "nummer"} : Axis{input, UnitOf(input)}, f.y);
+                for (std::size_t i = 0; i < runs.size(); ++i)
+                    for (const auto& [k, v] : SummaryCells(runs[i].summary)) {
+                        double y;
+                        if (k == f.key && ParseNumber(v, y) && std::isfinite(y))
+                            one.NumberedDot(QPointF(xIn(runs[i], i), y), 8, SeriesColour(0), std::to_string(i + 1));
+                    }
+                one.Note("Varje punkt är en körning, numrerad som i tabellen nedan, där dess övriga värden står.");
+                body += out.Add(one, chartTitle);
+            }
             continue;
         }
         std::vector<LegendItem> legend;

@@ -65,6 +65,9 @@ for k in range(-(-135 // len(models))):
 PY
 "$BATCH" --no-draw --quiet --ticks 60 --jobs 2 --cars "$WORK/fleet135.csv" --set Cykeltyp=T \
   --set 'Ttidd=cykler\FTP75.CYK' --report "$WORK/fleet135.html" "$WORK/data" > /dev/null 2>&1
+# A sampling study: numbered dots, the table with each run's sampled values.
+"$BATCH" --no-draw --quiet --ticks 1500 --vary Massa=1100:1500 --vary Phjalp=400:2400 --samples 12 \
+  --report "$WORK/sampling.html" "$WORK/data" > /dev/null
 # An elasticity study: a bar chart per output, the largest first, and the
 # runs each elasticity comes from.
 "$BATCH" --no-draw --quiet --ticks 3000 --vary Massa=1100:1500 --vary Phjalp=400:2400 --elasticity \
@@ -92,9 +95,10 @@ grep -q '<table class="compare">' "$WORK/compare.html" || { echo "FAIL: no compa
 check_page "$WORK/replay.html" 7 "$OUT/report-replay.png" || failed=1
 check_page "$WORK/fleet.html" 6 "$OUT/report-fleet.png" || failed=1
 check_page "$WORK/elasticity.html" 2 "$OUT/report-elasticity.png" || failed=1
+check_page "$WORK/sampling.html" 12 "$OUT/report-sampling.png" || failed=1
 # On a narrow screen (800 px): nothing wider than the window, no text out of
-# its chart.
-for kind in study fleet elasticity; do
+# its chart (the study, fleet, elasticity and sampling pages).
+for kind in study fleet elasticity sampling; do
   n=$(grep -c '<svg ' "$WORK/$kind.html")
   PAGE_WIDTH=800 check_page "$WORK/$kind.html" "$n" "$OUT/report-$kind-800.png" || failed=1
 done
