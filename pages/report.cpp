@@ -891,7 +891,11 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
                 sweptNames.push_back(a.name);
     std::vector<std::string> head = {"körning", "nr"};
     if (fleet) head.push_back("bil");
-    for (const std::string& n : sweptNames) head.push_back(n);
+    // Each swept or sampled value with its unit, where the line has one.
+    for (const std::string& n : sweptNames) {
+        const std::string unit = UnitOf(n);
+        head.push_back(unit.empty() ? n : n + " (" + unit + ")");
+    }
     for (const Column& c : cols) head.push_back(c.head);
     std::vector<std::vector<std::string>> rows;
     for (std::size_t i = 0; i < runs.size(); ++i) {
