@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cinttypes>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "core/fnv.h"
 #include "core/savefile.h"
 #include "run/runner.h"
 #include "run/studyoutput.h"
@@ -91,31 +91,21 @@ std::vector<std::pair<std::string, std::string>> Pairs(const json& j) {
     return pairs;
 }
 
-// FNV-1a over 64 bits: a fingerprint that tells a changed input, not a
-// protection against a forged one.
-struct Fnv {
-    uint64_t h = 0xcbf29ce484222325ull;
-    void Add(const char* p, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) h = (h ^ static_cast<unsigned char>(p[i])) * 0x100000001b3ull;
-    }
-    void Add(const std::string& s) { Add(s.data(), s.size() + 1); } // with its end
-    std::string Hex() const {
-        char buf[17];
-        std::snprintf(buf, sizeof buf, "%016" PRIx64, h);
-        return buf;
-    }
-};
+// A path or name with its end, so that "ab"+"c" and "a"+"bc" differ.
+void AddName(Fnv64Hash& f, const std::string& s) {
+    f.Add(std::string_view(s.data(), s.size() + 1));
+}
 
-void AddFile(Fnv& f, const fs::path& path) {
+void AddFile(Fnv64Hash& f, const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Refused("cannot read " + path.string() + " for its fingerprint");
     char buf[1 << 16];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) f.Add(buf, static_cast<std::size_t>(in.gcount()));
+    while (in.read(buf, sizeof buf) || in.gcount() > 0) f.Add(std::string_view(buf, static_cast<std::size_t>(in.gcount())));
 }
 
 // The fingerprint of a file, or of a folder's files and their names.
 std::string Fingerprint(const std::string& path) {
-    Fnv f;
+    Fnv64Hash f;
     std::error_code ec;
     if (!fs::is_directory(path, ec)) {
         AddFile(f, path);
@@ -128,7 +118,7 @@ std::string Fingerprint(const std::string& path) {
     if (ec) throw Refused("cannot read the folder " + path + " for its fingerprint: " + ec.message());
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) {
-        f.Add(fs::relative(file, path).string());
+        AddName(f, fs::relative(file, path).string());
         AddFile(f, file);
     }
     return f.Hex();
@@ -169,8 +159,8 @@ std::string HeadLine(const PlanHead& h) {
 }
 
 std::string PlanId(const std::string& headLine) {
-    Fnv f;
-    f.Add(headLine);
+    Fnv64Hash f;
+    AddName(f, headLine);
     return f.Hex();
 }
 

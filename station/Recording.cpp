@@ -1,5 +1,7 @@
 #include "station/Recording.h"
 
+#include "core/fnv.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,14 +118,9 @@ std::optional<std::string> FromBase64(std::string_view text) {
 }
 
 std::string Fnv64(std::string_view bytes) {
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 0x100000001b3ull;
-    }
-    char buf[17];
-    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
-    return buf;
+    Fnv64Hash h;
+    h.Add(bytes);
+    return h.Hex();
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "config/Ffetch.h"
+#include "core/fnv.h"
 #include "core/paths.h"
 
 namespace tralvik::studies {
@@ -176,8 +177,9 @@ StudyPlan::StudyPlan(std::vector<std::string> folders, std::vector<Assignment> s
       variant_(std::move(variant)), label_(std::move(label)), listed_(true) {}
 
 uint64_t StudyPlan::NameSet::Hash(const std::string& name) {
-    uint64_t h = 0xcbf29ce484222325ull; // FNV-1a, then mixed (splitmix64's finish)
-    for (unsigned char c : name) h = (h ^ c) * 0x100000001b3ull;
+    Fnv64Hash fnv; // then mixed (splitmix64's finish)
+    fnv.Add(name);
+    uint64_t h = fnv.value;
     h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9ull;
     h = (h ^ (h >> 27)) * 0x94D049BB133111EBull;
     h ^= h >> 31;
