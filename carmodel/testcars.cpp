@@ -70,7 +70,7 @@ const char* const kOptional[] = {"Tested Transmission Type Code", "Drive System 
                                  "Test Vehicle ID", "Axle Ratio", "N/V Ratio",
                                  "FE Bag 1", "FE Bag 2", "FE Bag 3",
                                  "Veh Mfr Code", "Actual Tested Testgroup",
-                                 "THC (g/mi)", "CO (g/mi)", "NOx (g/mi)"};
+                                 "THC (g/mi)", "CO (g/mi)", "NOx (g/mi)", "Vehicle Type"};
 constexpr int kNumOptional = sizeof kOptional / sizeof kOptional[0];
 constexpr std::size_t kMaxListBytes = 64u << 20;
 // A list's rows are a few hundred bytes; a longer line is no row of it.
@@ -206,6 +206,7 @@ TestCarList ParseTestCars(const std::string& text, const std::string& path) {
             r.thcGPerMi = grams(10);
             r.coGPerMi = grams(11);
             r.noxGPerMi = grams(12);
+            r.vehicleType = optText(13);
             if (r.aLbf <= 0 && r.bLbfPerMph <= 0)
                 throw Bad("road load needs A > 0 or B > 0");
             out.rows.push_back(r);

@@ -38,6 +38,7 @@ struct TestCarRow {
     std::array<double, 3> bags{};      // "FE Bag 1..3", mpg of the city test's bags
     std::string mfrCode;   // "Veh Mfr Code": the maker as the fuel-economy guide codes it
     std::string testGroup; // "Actual Tested Testgroup"
+    std::string vehicleType; // "Vehicle Type": "Car", "Truck" or "Both"
     // "THC (g/mi)", "CO (g/mi)", "NOx (g/mi)" as measured; NaN where not given.
     double thcGPerMi = kNotGiven, coGPerMi = kNotGiven, noxGPerMi = kNotGiven;
 };

@@ -379,6 +379,7 @@ th { background: #eee; font-weight: 600; }
 td.name, th.name { text-align: left; overflow-wrap: anywhere; min-width: 12em; max-width: 22em; }
 svg.chart { display: block; max-width: 100%; height: auto; margin: 12px 0; border: 1px solid #ddd; }
 p.note { font-size: 13px; color: #444; max-width: 800px; }
+.print-only { display: none; }
 </style>)";
 
 // A study's page on paper: A4, the charts three to a sheet, the table of
@@ -398,6 +399,9 @@ table.runs td { white-space: nowrap; }
 table.runs td.name { white-space: normal; }
 tr { break-inside: avoid; }
 table.fleet td.name, table.fleet th.name { display: none; }
+h3 { font-size: 9pt; margin: 2mm 0 1mm; break-after: avoid; }
+.screen-only { display: none; }
+.print-only { display: block; }
 </style>)";
 
 std::string Page(const std::string& title, const std::string& body, const char* printStyle = "") {
@@ -632,6 +636,188 @@ std::string SweptLabel(const Assignment& a) {
     return a.name + " " + a.value + (unit.empty() ? "" : " " + unit);
 }
 
+// A list fleet beside the list: per test the ratios' mean and shares
+// within 5 and 10 %, a scatter of simulated against measured fuel with the
+// ±10 % band, and one row per car (and per combination of other swept values)
+// grouped by the list's vehicle type, each test's measured and simulated
+// figures and the 55/45 combination of city and highway.
+std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
+    const char* const tests[] = {"FTP-75", "HWFET", "US06"};
+    std::map<std::string, std::vector<double>> ratios;
+    double top = 0;
+    for (const ReportRun& r : runs)
+        if (r.measured) {
+            ratios[r.measured->test].push_back(r.measured->simulated / r.measured->measured);
+            top = std::max({top, r.measured->simulated, r.measured->measured});
+        }
+    if (ratios.empty()) return "";
+    const bool us = runs.front().summary.us;
+    auto shown = [&](double lPer100) { return us ? Num(MilesPerGallon(lPer100), 1) : Num(lPer100, 2); };
+    const std::string unit = us ? "mpg" : "l/100 km";
+    std::string body = "<h2>Simulerat mot uppmätt</h2>\n<p>Kvoten är simulerad bränsleförbrukning genom listans "
+                       "uppmätta, på samma prov: ";
+    bool firstTest = true;
+    for (const char* t : tests) {
+        auto it = ratios.find(t);
+        if (it == ratios.end()) continue;
+        const std::vector<double>& q = it->second;
+        double sum = 0, in5 = 0, in10 = 0;
+        for (double x : q) sum += x, in5 += std::fabs(x - 1) <= 0.05, in10 += std::fabs(x - 1) <= 0.10;
+        body += std::string(firstTest ? "" : "; ") + t + " " + std::to_string(q.size()) + " bilar, medel " +
+                Num(sum / q.size(), 3) + ", " + Num(100 * in5 / q.size(), 0) + " % inom ±5 %, " +
+                Num(100 * in10 / q.size(), 0) + " % inom ±10 %";
+        firstTest = false;
+    }
+    body += ". FTP-75 som testcar jämför: hela cykeln med varm motor gånger flottans kallstartsfaktor "
+            "(utan faktor när steget själv startar motorn, med katalysatorn: då provets vägning av faserna).</p>\n";
+    // Numbers of the table's rows, for the dots outside the band.
+    struct CarRow {
+        std::string klass, car, title, line, variant;
+        std::map<std::string, const ReportRun*> byTest;
+    };
+    std::vector<CarRow> rows;
+    auto keyOf = [](const ReportRun& r) { return r.carKey.empty() ? r.car : r.carKey; };
+    for (const ReportRun& r : runs) {
+        if (!r.measured) continue;
+        std::string variant;
+        for (const Assignment& a : r.swept)
+            if (a.name != "Ttidd" && a.name != "Cykeltyp" && a.name != "Tkarta")
+                variant += (variant.empty() ? "" : ", ") + SweptLabel(a);
+        auto it = std::find_if(rows.begin(), rows.end(), [&](const CarRow& c) {
+            return c.car == keyOf(r) && c.variant == variant && !c.byTest.count(r.measured->test);
+        });
+        if (it == rows.end())
+            it = rows.insert(rows.end(), CarRow{r.carClass, keyOf(r), r.carTitle.empty() ? r.car : r.carTitle,
+                                                r.listLine, variant, {}});
+        it->byTest[r.measured->test] = &r;
+    }
+    // Passenger cars first, then the classes between, then light trucks.
+    auto classRank = [](const std::string& k) { return k == "Car" ? 0 : k == "Both" ? 1 : k == "Truck" ? 2 : 3; };
+    std::stable_sort(rows.begin(), rows.end(), [&](const CarRow& a, const CarRow& b) {
+        if (classRank(a.klass) != classRank(b.klass)) return classRank(a.klass) < classRank(b.klass);
+        return a.title != b.title ? a.title < b.title : a.car < b.car;
+    });
+    std::map<const ReportRun*, std::size_t> number;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        for (const auto& [t, r] : rows[i].byTest) number[r] = i + 1;
+
+    const std::string title = "Simulerat mot uppmätt (" + unit + ")";
+    const double hi = us ? 0 : top * 1.05;
+    Chart c(title);
+    if (us) {
+        double lo = 1e300, up = 0;
+        for (const ReportRun& r : runs)
+            if (r.measured)
+                for (double v : {r.measured->simulated, r.measured->measured})
+                    lo = std::min(lo, MilesPerGallon(v)), up = std::max(up, MilesPerGallon(v));
+        c.SetRange(0, up * 1.05, 0, up * 1.05, true);
+    } else {
+        c.SetRange(0, hi, 0, hi, true);
+    }
+    c.Frame({"uppmätt", unit}, {"simulerat", unit});
+    const double x1 = c.X1();
+    const QColor band(150, 150, 150), same(60, 60, 60);
+    // In mpg the band of ±10 % fuel is 1/1.1 and 1/0.9 of the measured mpg.
+    const double lower = us ? 1 / 1.1 : 0.9, upper = us ? 1 / 0.9 : 1.1;
+    c.Line({QPointF(0, 0), QPointF(x1, x1 * lower)}, band, 1);
+    c.Line({QPointF(0, 0), QPointF(x1 / upper, x1)}, band, 1);
+    c.Line({QPointF(0, 0), QPointF(x1, x1)}, same, 1);
+    std::vector<LegendItem> legend;
+    for (std::size_t k = 0; k < 3; ++k) {
+        if (!ratios.count(tests[k])) continue;
+        legend.push_back({tests[k], SeriesColour(k), LegendItem::Mark::Dot});
+        for (const ReportRun& r : runs) {
+            if (!r.measured || r.measured->test != tests[k]) continue;
+            const double mx = us ? MilesPerGallon(r.measured->measured) : r.measured->measured;
+            const double my = us ? MilesPerGallon(r.measured->simulated) : r.measured->simulated;
+            const double q = r.measured->simulated / r.measured->measured;
+            if (std::fabs(q - 1) > 0.10)
+                c.NumberedDot(QPointF(mx, my), 8, SeriesColour(k), std::to_string(number[&r]));
+            else
+                c.Dot(QPointF(mx, my), 3.5, SeriesColour(k));
+        }
+    }
+    legend.push_back({"lika", same, LegendItem::Mark::Line});
+    legend.push_back({"±10 % bränsle", band, LegendItem::Mark::Line});
+    c.Legend(legend);
+    c.Note("Varje punkt är en bil på ett prov. Punkter utanför bandet bär bilens nummer i tabellen nedan.");
+    body += out.Add(c, title);
+
+    // The table, a heading per class.
+    static const std::map<std::string, std::string> classNames = {
+        {"Car", "Personbilar"}, {"Both", "Personbilar och lätta lastbilar"}, {"Truck", "Lätta lastbilar"}};
+    std::vector<std::string> present;
+    for (const char* t : tests)
+        if (ratios.count(t)) present.push_back(t);
+    const bool combined = ratios.count("FTP-75") && ratios.count("HWFET");
+    bool variants = false;
+    for (const CarRow& r : rows) variants = variants || !r.variant.empty();
+    std::vector<std::string> head = {"bil", "nr", "listans rad"};
+    if (variants) head.push_back("värden");
+    for (const std::string& t : present) {
+        head.push_back(t + " uppmätt");
+        head.push_back("simulerat");
+        head.push_back("kvot");
+    }
+    if (combined) {
+        head.push_back("kombinerat uppmätt");
+        head.push_back("simulerat");
+        head.push_back("kvot");
+    }
+    head.push_back("inom testets tolerans");
+    std::string klass = "\x01";
+    std::vector<std::vector<std::string>> cells;
+    auto flush = [&] {
+        if (cells.empty()) return;
+        auto it = classNames.find(klass);
+        std::size_t n = cells.size();
+        body += "<h3>" + HtmlEscape(it != classNames.end() ? it->second : klass.empty() ? "Bilar" : klass) + " (" +
+                std::to_string(n) + ")</h3>\n" + Table("runs fleet-list", head, cells);
+        cells.clear();
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const CarRow& row = rows[i];
+        if (row.klass != klass) flush(), klass = row.klass;
+        std::vector<std::string> cell = {row.title, std::to_string(i + 1), row.line.empty() ? "-" : row.line};
+        if (variants) cell.push_back(row.variant.empty() ? "-" : row.variant);
+        std::string off;
+        auto ratio = [](double sim, double meas) { return Num(sim / meas, 3); };
+        for (const std::string& t : present) {
+            auto it = row.byTest.find(t);
+            if (it == row.byTest.end()) {
+                cell.insert(cell.end(), {"-", "-", "-"});
+                continue;
+            }
+            const ListComparison& m = *it->second->measured;
+            cell.insert(cell.end(), {shown(m.measured), shown(m.simulated), ratio(m.simulated, m.measured)});
+            const auto& trace = it->second->summary.trace;
+            if (trace && !trace->WithinTolerance()) off += (off.empty() ? "" : ", ") + t;
+        }
+        if (combined) {
+            auto city = row.byTest.find("FTP-75"), highway = row.byTest.find("HWFET");
+            if (city != row.byTest.end() && highway != row.byTest.end()) {
+                auto mix = [](double a, double b) {
+                    DistanceFigures x, y;
+                    x.l_per_100km = a, y.l_per_100km = b;
+                    return CityHighwayCombined(x, y).l_per_100km;
+                };
+                const double meas = mix(city->second->measured->measured, highway->second->measured->measured);
+                const double sim = mix(city->second->measured->simulated, highway->second->measured->simulated);
+                cell.insert(cell.end(), {shown(meas), shown(sim), ratio(sim, meas)});
+            } else {
+                cell.insert(cell.end(), {"-", "-", "-"});
+            }
+        }
+        cell.push_back(off.empty() ? "ja" : "NEJ: " + off);
+        cells.push_back(cell);
+    }
+    flush();
+    body += "<p class=\"note\">Uppmätt: listans värde för bilens prov (" + unit +
+            "); kombinerat: 55 % stad (FTP-75) och 45 % landsväg (HWFET) av sträckan. Kvoten är simulerat "
+            "bränsle genom uppmätt; över 1 förbrukar den simulerade bilen mer.</p>\n";
+    return body;
+}
+
 } // namespace
 
 namespace {
@@ -746,13 +932,21 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
     const bool fleet =
         !runs.empty() && std::all_of(runs.begin(), runs.end(), [](const ReportRun& r) { return !r.car.empty(); });
     if (fleet && !(elasticities && !elasticities->empty())) {
+        // Cars by what tells them apart; two cars of a list may share a name.
+        auto keyOf = [](const ReportRun& r) { return r.carKey.empty() ? r.car : r.carKey; };
         std::vector<std::string> cars, series;
         for (const ReportRun& r : runs) {
-            if (std::find(cars.begin(), cars.end(), r.car) == cars.end()) cars.push_back(r.car);
+            if (std::find(cars.begin(), cars.end(), keyOf(r)) == cars.end()) cars.push_back(keyOf(r));
             std::string g;
             for (const Assignment& a : r.swept) g += (g.empty() ? "" : ", ") + SweptLabel(a);
             if (std::find(series.begin(), series.end(), g) == series.end()) series.push_back(g);
         }
+        body += FleetAgainstList(out, runs);
+        // Under the bars a list car's make and model, as the list spells them.
+        std::vector<std::string> carLabels(cars.size());
+        for (const ReportRun& r : runs)
+            carLabels[std::find(cars.begin(), cars.end(), keyOf(r)) - cars.begin()] =
+                r.carTitle.empty() ? r.car : r.carTitle;
         body += "<p>En flotta: " + std::to_string(cars.size()) + " bilar" +
                 (series.size() > 1 ? ", " + std::to_string(series.size()) + " körningar var" : std::string()) +
                 "; staplarna står bil för bil i listans ordning.</p>\n";
@@ -768,7 +962,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
                     for (const auto& [k, v] : SummaryCells(r.summary)) {
                         double y;
                         if (k == f.key && ParseNumber(v, y) && std::isfinite(y)) {
-                            values[std::find(cars.begin(), cars.end(), r.car) - cars.begin()] = y;
+                            values[std::find(cars.begin(), cars.end(), keyOf(r)) - cars.begin()] = y;
                             any = true;
                         }
                     }
@@ -777,7 +971,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
             }
             if (!any) continue;
             const std::string title = std::string(f.heading) + " (" + f.y.unit + ")";
-            body += "<h2>" + HtmlEscape(f.heading) + "</h2>\n" + BarChart(out, title, f.y, cars, bars);
+            body += "<h2>" + HtmlEscape(f.heading) + "</h2>\n" + BarChart(out, title, f.y, carLabels, bars);
         }
     }
     for (const Figure& f : figures) {
@@ -903,7 +1097,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
         std::map<std::string, std::string> m;
         for (const auto& [k, v] : SummaryCells(r.summary)) m[k] = v;
         std::vector<std::string> row = {r.name, std::to_string(i + 1)};
-        if (fleet) row.push_back(r.car);
+        if (fleet) row.push_back(r.carTitle.empty() ? r.car : r.carTitle);
         for (const std::string& n : sweptNames) {
             std::string shown = "-";
             for (const Assignment& a : r.swept) {
@@ -930,10 +1124,17 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
         }
         rows.push_back(row);
     }
-    body += "<h2>Alla körningar</h2>\n" + Table(fleet ? "runs fleet" : "runs", head, rows) +
+    // A fleet beside its list prints the comparison; the table of every run
+    // (hundreds of rows) stays on the screen and in the CSV.
+    const bool listed = std::any_of(runs.begin(), runs.end(), [](const ReportRun& r) { return r.measured.has_value(); });
+    body += std::string(listed ? "<div class=\"screen-only\">\n" : "") + "<h2>Alla körningar</h2>\n" +
+            Table(fleet ? "runs fleet" : "runs", head, rows) +
             "<p class=\"note\">Inom testets tolerans: farten höll sig inom 2 mph (3,2 km/h) från "
             "tidscykelns, avvikelser högst 1 s långa. NEJ: körningen följde inte cykeln som testet "
-            "kräver, och dess siffror är inte testets.</p>\n";
+            "kräver, och dess siffror är inte testets.</p>\n" +
+            (listed ? "</div>\n<p class=\"note print-only\">Tabellen över alla körningar står på sidan på "
+                      "skärmen och i studiens CSV.</p>\n"
+                    : "");
     return Page("Tralvik: studie", body, kStudyPrintStyle);
 }
 

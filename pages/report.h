@@ -16,6 +16,7 @@
 #include "run/record.h"
 #include "run/summary.h"
 #include "studies/assignment.h"
+#include "studies/regulatory.h"
 
 namespace tralvik::pages {
 
@@ -43,6 +44,15 @@ struct ReportRun {
     bool wholeGrams = false;
     // A fleet study's car (its name), empty otherwise.
     std::string car{};
+    // A list car's run beside the list's figure for its test, and the car's
+    // class (the list's vehicle type) that groups it on the page.
+    std::optional<studies::ListComparison> measured{};
+    std::string carClass{};
+    // The list's make and model, and its line, where the car comes from a list.
+    std::string carTitle{}, listLine{};
+    // What tells the car from the fleet's others (two cars of a list may
+    // share a name): its list line or description file; the name if empty.
+    std::string carKey{};
 };
 
 using run::ChartFile;

@@ -10,6 +10,7 @@
 
 #include "core/savefile.h"
 #include "run/pagefile.h"
+#include "studies/cars.h"
 #include "studies/regulatory.h"
 #include "studies/sampling.h"
 
@@ -180,7 +181,25 @@ void StudyOutput::Add(const RunOutcome& j) {
     StoreRow(row);
     if ((!opt_.report.empty() || !opt_.charts.empty()) && summary) {
         reportRuns_.push_back(ReportRun{j.plan.name, j.plan.swept, *summary, {}, {}});
-        if (j.plan.car >= 0) reportRuns_.back().car = j.carBase;
+        if (j.plan.car >= 0) {
+            ReportRun& r = reportRuns_.back();
+            r.car = j.carBase;
+            std::string make, model;
+            for (const auto& [name, value] : j.carId) {
+                if (name == "vehicle_type") r.carClass = value;
+                if (name == "make") make = value;
+                if (name == "model") model = value;
+                if (name == "list_line") r.listLine = r.carKey = value;
+                if (name == "car_file") r.carKey = value;
+            }
+            if (!make.empty() || !model.empty()) r.carTitle = make + (make.empty() ? "" : " ") + model;
+            if (summary->cycle && summary->fuel_l_per_100km)
+                r.measured = CompareWithList(j.carId, *summary->cycle, *summary->fuel_l_per_100km,
+                                             summary->fuel == "diesel",
+                                             summary->catalyst && summary->ftp75
+                                                 ? std::optional<double>(summary->ftp75->l_per_100km)
+                                                 : std::nullopt);
+        }
     }
 }
 

@@ -12,11 +12,36 @@
 #include "carmodel/guide.h"
 #include "config/Ffetch.h"
 #include "formats/folder.h"
+#include "studies/regulatory.h"
 #include "studies/study.h"
 
 namespace tralvik::studies {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+std::string FirstWord(const std::string& line) {
+    auto b = line.find_first_not_of(" \t");
+    if (b == std::string::npos) return "";
+    auto e = line.find_first_of(" \t#", b);
+    return line.substr(b, e == std::string::npos ? std::string::npos : e - b);
+}
+
+double Number(const Assignment& a, const std::string& where) {
+    double v;
+    if (!ParseNumber(a.value, v))
+        throw std::runtime_error(where + ": --set-car " + a.name + ": '" + a.value + "' is not a number");
+    return v;
+}
+
+std::string Text(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+} // namespace
 
 std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::string>& problems,
                                     const std::string& guidePath) {
@@ -78,6 +103,14 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
                 car.id.push_back({"aspiration", t.aspiration});
                 car.id.push_back({"deactivation", t.deactivation});
             }
+            if (!row.vehicleType.empty()) car.id.push_back({"vehicle_type", row.vehicleType});
+            // What the list measured, for the page's and the reader's comparison.
+            const std::pair<const char*, const carmodel::TestCarRow*> tests[] = {
+                {"measured_ftp75_l_per_100km", v.city},
+                {"measured_hwfet_l_per_100km", v.highway},
+                {"measured_us06_l_per_100km", v.us06}};
+            for (const auto& [name, test] : tests)
+                if (test && test->mpg > 0) car.id.push_back({name, Text(carmodel::LitresPer100FromMpg(test->mpg))});
             cars.push_back(std::move(car));
         } catch (const std::exception& e) {
             problems.push_back(e.what());
@@ -87,29 +120,23 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
     return cars;
 }
 
-namespace {
 
-std::string FirstWord(const std::string& line) {
-    auto b = line.find_first_not_of(" \t");
-    if (b == std::string::npos) return "";
-    auto e = line.find_first_of(" \t#", b);
-    return line.substr(b, e == std::string::npos ? std::string::npos : e - b);
+std::optional<ListComparison> CompareWithList(const std::vector<std::pair<std::string, std::string>>& id,
+                                              const std::string& cycle, double lPer100km, bool diesel,
+                                              std::optional<double> ownStartFtp75) {
+    const char* test = IsFtp75(cycle) ? "FTP-75" : IsHwfet(cycle) ? "HWFET" : IsUs06(cycle) ? "US06" : nullptr;
+    if (!test || !(lPer100km > 0)) return std::nullopt;
+    const std::string key = std::string("measured_") + (test[0] == 'F' ? "ftp75" : test[0] == 'H' ? "hwfet" : "us06") +
+                            "_l_per_100km";
+    for (const auto& [name, value] : id) {
+        double measured;
+        if (name != key || !ParseNumber(value, measured) || !(measured > 0)) continue;
+        double simulated = lPer100km;
+        if (test[0] == 'F') simulated = ownStartFtp75 ? *ownStartFtp75 : lPer100km * carmodel::FtpColdFactor(diesel);
+        return ListComparison{test, measured, simulated};
+    }
+    return std::nullopt;
 }
-
-double Number(const Assignment& a, const std::string& where) {
-    double v;
-    if (!ParseNumber(a.value, v))
-        throw std::runtime_error(where + ": --set-car " + a.name + ": '" + a.value + "' is not a number");
-    return v;
-}
-
-std::string Text(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
-} // namespace
 
 StudyCar WithCarSettings(const StudyCar& car, const std::vector<Assignment>& settings) {
     if (settings.empty()) return car;

@@ -2,12 +2,14 @@
 // or of a folder of car descriptions, each run in its own car folder.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "carmodel/car.h"
 #include "studies/assignment.h"
+#include "studies/regulatory.h"
 
 namespace tralvik::studies {
 
@@ -29,6 +31,16 @@ struct StudyCar {
 // and the guide's hybrids are left out, named in `problems`.
 std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::string>& problems,
                                     const std::string& guide = "");
+
+// A list car's run beside what the list measured on the same test, found by
+// the cycle file's name: the FTP-75 (the city row), HWFET (the highway row)
+// or US06. The simulated figure is the run's as testcar compares it: the
+// whole cycle's l/100 km, for the FTP-75 times the fleet's cold-start factor,
+// unless the step started the engine itself (`ownStartFtp75`: the catalyst
+// option's FTP-75 weighted by its bags).
+std::optional<ListComparison> CompareWithList(const std::vector<std::pair<std::string, std::string>>& id,
+                                              const std::string& cycle, double lPer100km, bool diesel,
+                                              std::optional<double> ownStartFtp75 = std::nullopt);
 
 // --set-car KEY=VALUE: a line of the car's description replaced (or added),
 // for the description's own keys (final_drive, idle_rpm, aux_power,

@@ -28,6 +28,10 @@ bool IsHwfet(const std::string& cycle) {
     return UpperStem(cycle).rfind("HWFET", 0) == 0;
 }
 
+bool IsUs06(const std::string& cycle) {
+    return UpperStem(cycle).rfind("US06", 0) == 0;
+}
+
 std::optional<DistanceFigures> Ftp75Weighted(const std::vector<PhaseFigures>& bags) {
     if (bags.size() != 3) return std::nullopt;
     const PhaseFigures &cold = bags[0], &stable = bags[1], &hot = bags[2];

@@ -18,6 +18,7 @@ struct DistanceFigures {
 // Whether the cycle file is FTP-75 or HWFET, by its name.
 bool IsFtp75(const std::string& cycle);
 bool IsHwfet(const std::string& cycle);
+bool IsUs06(const std::string& cycle);
 
 // FTP-75 weighted by its bags: 0.43 x (bag 1 + bag 2) / (their distance) +
 // 0.57 x (bag 3 + bag 2) / (their distance), bag 1 being the cold start
@@ -28,6 +29,13 @@ std::optional<DistanceFigures> Ftp75Weighted(const std::vector<PhaseFigures>& ba
 // City and highway combined, 55 % and 45 % of the distance: the fuel and
 // emissions per distance weighted so (mpg is the harmonic mean).
 DistanceFigures CityHighwayCombined(const DistanceFigures& city, const DistanceFigures& highway);
+
+// A run beside a measured figure of the same test ("FTP-75", "HWFET",
+// "US06"), in l/100 km.
+struct ListComparison {
+    std::string test;
+    double measured = 0, simulated = 0;
+};
 
 // US units: miles per US gallon from l/100 km, and per mile from per km.
 double MilesPerGallon(double lPer100km);

@@ -468,11 +468,26 @@ TEST_F(Study, FleetRunsAreTestcarsRuns) {
     const fs::path csvList = fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/test-cars.csv";
     Result r = Run("--json --no-draw --quiet --jobs 2 --cars '" + csvList.string() +
                    "' --set Cykeltyp=T --sweep 'Ttidd=cykler\\FTP75.CYK,cykler\\HWFET.CYK' --csv '" +
-                   (tmp / "fleet.csv").string() + "' '" + data.string() + "'");
+                   (tmp / "fleet.csv").string() + "' --report '" + (tmp / "fleet.html").string() + "' '" +
+                   data.string() + "'");
     ASSERT_EQ(r.status, 0) << ReadFile(tmp / ".stderr");
     std::vector<std::string> problems;
     auto cars = tralvik::studies::ReadStudyCars(csvList.string(), problems);
     ASSERT_EQ(cars.size(), 2u);
+    // The page puts each car's measured figure beside the simulated one,
+    // their ratio the one testcar gives for the same vehicle and test.
+    const std::string page = ReadFile(tmp / "fleet.html");
+    auto list = tralvik::carmodel::ReadTestCars(csvList.string());
+    for (const auto& v : tralvik::carmodel::GroupTestVehicles(list.rows)) {
+        auto own = tralvik::tools::CompareTestVehicle(TRALVIK_BATCH_EXE, data.string(), v, std::nullopt);
+        ASSERT_EQ(own.lines.size(), 2u);
+        for (const auto& l : own.lines)
+            for (double figure : {l.measured, l.simulated, l.simulated / l.measured}) {
+                char cell[32];
+                std::snprintf(cell, sizeof cell, figure < 2 ? "<td>%.3f</td>" : "<td>%.2f</td>", figure);
+                EXPECT_NE(page.find(cell), std::string::npos) << v.Base().model << " " << l.test << " " << cell;
+            }
+    }
     auto lines = RunLines(r.out);
     ASSERT_EQ(lines.size(), 4u);
     for (std::size_t k = 0; k < 4; ++k) {

@@ -318,4 +318,49 @@ TEST(StudyPage, NamesSweptValuesByNameValueAndUnit) {
         EXPECT_NE(page.find(text), std::string::npos) << text;
 }
 
+
+// A list fleet's page: each car beside the list, grouped by class, two cars
+// of one name kept apart, the city and highway tests combined 55/45.
+TEST(StudyPage, FleetBesideItsListByClass) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "test_report";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
+    struct Car {
+        const char *key, *klass;
+    };
+    std::vector<tralvik::pages::ReportRun> runs;
+    for (Car car : {Car{"2", "Truck"}, Car{"4", "Car"}, Car{"6", "Car"}})
+        for (const char* cycle : {"cykler\\FTP75.CYK", "cykler\\HWFET.CYK"}) {
+            tralvik::pages::ReportRun r;
+            const bool city = cycle[9] == 'F';
+            r.name = std::string("data_") + car.key + "_" + cycle;
+            r.swept = {{"Ttidd", cycle}};
+            r.car = "HYUNDAIVELOSTER";
+            r.carTitle = "HYUNDAI VELOSTER";
+            r.carKey = r.listLine = car.key;
+            r.carClass = car.klass;
+            r.summary.fuel_l_per_100km = city ? 8.0 : 5.0;
+            r.summary.trace = tralvik::studies::TraceFigures{};
+            if (!city && car.key[0] == '6') r.summary.trace->outside_s = 2;
+            r.measured = tralvik::studies::ListComparison{city ? "FTP-75" : "HWFET", city ? 8.0 : 5.0,
+                                                           city ? 8.6 : 5.2};
+            runs.push_back(r);
+        }
+    const std::string page = tralvik::pages::StudyReportHtml(runs);
+    // 0.55 x 8.6 + 0.45 x 5.2 = 7.07 against 0.55 x 8 + 0.45 x 5 = 6.65.
+    for (const char* text : {"FTP-75 3 bilar, medel 1.075, 0 % inom ±5 %, 100 % inom ±10 %",
+                             "HWFET 3 bilar, medel 1.040, 100 % inom ±5 %",
+                             "<h3>Personbilar (2)</h3>", "<h3>Lätta lastbilar (1)</h3>",
+                             "<td>6.65</td><td>7.07</td><td>1.063</td>", "NEJ: HWFET", "En flotta: 3 bilar"})
+        EXPECT_NE(page.find(text), std::string::npos) << text;
+    // Passenger cars before trucks; each car once.
+    EXPECT_LT(page.find("<h3>Personbilar"), page.find("<h3>Lätta lastbilar"));
+    std::size_t rows = 0;
+    for (std::size_t at = 0; (at = page.find("<td class=\"name\">HYUNDAI VELOSTER</td><td>", at)) != std::string::npos; ++at)
+        ++rows;
+    EXPECT_EQ(rows, 3u);
+}
+
 } // namespace
