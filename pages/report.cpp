@@ -400,6 +400,8 @@ table.runs td.name { white-space: normal; }
 tr { break-inside: avoid; }
 table.fleet td.name, table.fleet th.name { display: none; }
 h3 { font-size: 9pt; margin: 2mm 0 1mm; break-after: avoid; }
+@page wide { size: A4 landscape; margin: 8mm; }
+.wide { page: wide; }
 .screen-only { display: none; }
 .print-only { display: block; }
 </style>)";
@@ -420,7 +422,10 @@ std::string BreakAfterUnderscores(const std::string& html) {
 
 std::string Table(const std::string& cls, const std::vector<std::string>& head,
                   const std::vector<std::vector<std::string>>& rows) {
-    std::string t = "<div class=\"table-box\"><table class=\"" + cls + "\">\n<tr>";
+    // A table too wide for a portrait sheet prints on a landscape one.
+    const bool wide = head.size() > 16;
+    std::string t = std::string("<div class=\"table-box") + (wide ? " wide" : "") + "\"><table class=\"" + cls +
+                    "\">\n<tr>";
     for (std::size_t i = 0; i < head.size(); ++i)
         t += std::string(i == 0 ? "<th class=\"name\">" : "<th>") + HtmlEscape(head[i]) + "</th>";
     t += "</tr>\n";
@@ -1127,11 +1132,14 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
     // A fleet beside its list prints the comparison; the table of every run
     // (hundreds of rows) stays on the screen and in the CSV.
     const bool listed = std::any_of(runs.begin(), runs.end(), [](const ReportRun& r) { return r.measured.has_value(); });
-    body += std::string(listed ? "<div class=\"screen-only\">\n" : "") + "<h2>Alla körningar</h2>\n" +
+    // A wide table's heading and note go on its landscape sheet with it.
+    const bool wide = head.size() > 16;
+    body += std::string(listed ? "<div class=\"screen-only\">\n" : "") + (wide ? "<div class=\"wide\">\n" : "") +
+            "<h2>Alla körningar</h2>\n" +
             Table(fleet ? "runs fleet" : "runs", head, rows) +
             "<p class=\"note\">Inom testets tolerans: farten höll sig inom 2 mph (3,2 km/h) från "
             "tidscykelns, avvikelser högst 1 s långa. NEJ: körningen följde inte cykeln som testet "
-            "kräver, och dess siffror är inte testets.</p>\n" +
+            "kräver, och dess siffror är inte testets.</p>\n" + (wide ? "</div>\n" : "") +
             (listed ? "</div>\n<p class=\"note print-only\">Tabellen över alla körningar står på sidan på "
                       "skärmen och i studiens CSV.</p>\n"
                     : "");
