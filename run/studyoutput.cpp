@@ -302,10 +302,19 @@ void StudyOutput::Finish(int& result) {
         if (!opt_.csv.empty()) {
             std::vector<std::string> columns;
             std::unordered_set<std::string> seen;
-            EachRow(extra, [&](const Row& row) { AddColumns(row, columns, seen); });
+            // What made each row, in columns of its own (a comment line
+            // would trip readers that expect the header first).
+            const Cells made = {{"program", std::string("tralvik-batch ") + ProgramVersion()},
+                                {"seed", std::to_string(opt_.seed)}};
+            auto withMade = [&](const Row& row) {
+                Row r = row;
+                r.cells.insert(r.cells.end(), made.begin(), made.end());
+                return r;
+            };
+            EachRow(extra, [&](const Row& row) { AddColumns(withMade(row), columns, seen); });
             ReplacingWriter w(opt_.csv);
             w.Write(CsvHeader(columns));
-            EachRow(extra, [&](const Row& row) { w.Write(CsvLine(row, columns)); });
+            EachRow(extra, [&](const Row& row) { w.Write(CsvLine(withMade(row), columns)); });
             w.Commit();
         }
     } catch (const IoError& e) {

@@ -423,7 +423,9 @@ std::string LongCsvHead(const std::string& comment) {
 }
 
 std::string LongCsvLines(const Row& r) {
-    static const char* const kCarIdentity[] = {"make", "model", "list_line", "file"};
+    static const char* const kCarIdentity[] = {"make",       "model",     "list_line",   "file",
+                                               "car_file",   "vehicle_type", "guide_match", "stop_start",
+                                               "injection",  "aspiration",   "deactivation"};
     std::string out;
     std::map<std::string, std::string> byName(r.cells.begin(), r.cells.end());
     auto id = [&](const char* k) {
@@ -441,6 +443,10 @@ std::string LongCsvLines(const Row& r) {
             phase = "input";
         } else if (std::find(std::begin(kCarIdentity), std::end(kCarIdentity), key) != std::end(kCarIdentity)) {
             phase = "car";
+        } else if (key.rfind("measured_", 0) == 0) {
+            // The list's own figure for the car on a test.
+            phase = "list";
+            quantity = key.substr(9);
         }
         const std::string unit = phase == "input" || phase == "car" ? "" : UnitOf(quantity);
         out += lead + CsvQuote(phase) + "," + CsvQuote(quantity) + "," + CsvQuote(unit) + "," +

@@ -589,7 +589,7 @@ TEST_F(Study, VaryCarIsOneSetCarPerSample) {
     fs::copy_file(fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/mellanbil.txt", tmp / "cars" / "mellanbil.txt");
     const std::string common = "--json --no-draw --quiet --ticks 2000 --set Cykeltyp=T --set 'Ttidd=cykler\\HWFET.CYK' --cars '" +
                                (tmp / "cars").string() + "' ";
-    Result r = Run(common + "--vary-car final_drive=3:4.5 --vary Massa=1200:1400 --samples 2 --csv '" +
+    Result r = Run(common + "--vary-car final_drive=3:4.5 --vary Massa=1200:1400 --samples 2 --seed 5 --csv '" +
                    (tmp / "v.csv").string() + "' '" + data.string() + "'");
     ASSERT_EQ(r.status, 0) << ReadFile(tmp / ".stderr");
     const auto lines = RunLines(r.out);
@@ -604,6 +604,12 @@ TEST_F(Study, VaryCarIsOneSetCarPerSample) {
         EXPECT_EQ(nlohmann::json::parse(RunLines(own.out)[0])["fuel_l"], j["fuel_l"]) << drive;
     }
     EXPECT_NE(ReadFile(tmp / "v.csv").find(",car final_drive,"), std::string::npos);
+    // Each row says what made it: the program and the seed.
+    const auto rows = Lines(ReadFile(tmp / "v.csv"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].substr(rows[0].size() - 13), ",program,seed") << rows[0];
+    for (std::size_t k = 1; k < 3; ++k)
+        EXPECT_EQ(rows[k].substr(rows[k].rfind(",tralvik-batch ")), ",tralvik-batch " + std::string(tralvik::studies::ProgramVersion()) + ",5");
     // Refused: without a fleet, and a key also set.
     EXPECT_EQ(Run("--no-draw --vary-car final_drive=3:4 --samples 2 '" + data.string() + "'").status, 2);
     EXPECT_EQ(Run(common + "--vary-car final_drive=3:4 --set-car final_drive=3 --samples 2 '" + data.string() + "'").status, 2);

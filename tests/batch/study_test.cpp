@@ -113,12 +113,15 @@ TEST(BatchStudy, LongCsvIsOneLinePerRunPhaseAndQuantity) {
     p.co_g = 0.2;
     s.phases.push_back(p);
     Row r;
-    r.cells = {{"run", "r1"}, {"car", "Golf"}, {"make", "VW"}, {"Massa", "1300"}, {"car final_drive", "3.9"}};
+    r.cells = {{"run", "r1"},          {"car", "Golf"},           {"make", "VW"},
+               {"vehicle_type", "Car"}, {"measured_ftp75_l_per_100km", "7.1"},
+               {"Massa", "1300"},       {"car final_drive", "3.9"}};
     for (const auto& c : SummaryCells(s)) r.cells.push_back(c);
     r.cells.emplace_back("elasticity_fuel", "");
     const std::string out = LongCsv({r}, "tralvik-batch 2.1, seed 7, units si");
     EXPECT_EQ(out.rfind("# tralvik-batch 2.1, seed 7, units si\nrun,car,cycle,phase,quantity,unit,value\n", 0), 0u);
-    for (const char* line : {"r1,Golf,,car,make,,VW\n", "r1,Golf,,input,Massa,,1300\n",
+    for (const char* line : {"r1,Golf,,car,make,,VW\n", "r1,Golf,,input,Massa,,1300\n", "r1,Golf,,car,vehicle_type,,Car\n",
+                             "r1,Golf,,list,ftp75_l_per_100km,l/100km,7.1\n",
                              "r1,Golf,,input,car final_drive,,3.9\n", "r1,Golf,,all,ticks,,3\n",
                              "r1,Golf,,all,fuel_l_per_100km,l/100km,5.5\n", "r1,Golf,,all,ltot_m,m,0\n",
                              "r1,Golf,,\"Fas 1, kall\",l_per_100km,l/100km,5\n",
