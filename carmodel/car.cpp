@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -145,6 +146,7 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
     over.friction = {kNone, kNone, kNone};
     std::array<double, 3> conversion{kNone, kNone, kNone}, lightOff{kNone, kNone, kNone};
     std::string catalystWord = "none";
+    std::vector<std::string> electricKeys; // where each was given, for a combustion car's refusal
     std::string line;
     int lineNo = 0;
     std::map<std::string, int> seen;
@@ -287,6 +289,24 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
             for (int k = 0; k < 3; ++k) lightOff[k] = v[k];
         } else if (key == "start_temp") {
             s.startTemp = one();
+        } else if (key == "drive") {
+            if (words.size() != 1 || (words[0] != "electric" && words[0] != "combustion"))
+                throw std::runtime_error(where + ": drive must be electric or combustion");
+            s.electricDrive = words[0] == "electric";
+        } else if (std::vector<double> v; [&] {
+                       // The electric drive's keys: numbers, checked as a whole below.
+                       static const char* const kElectricKeys[] = {
+                           "motor", "motor_max_rpm", "generating_torque", "reduction", "inverter_efficiency",
+                           "motor_losses", "battery", "battery_resistance", "battery_window", "battery_power",
+                           "start_charge", "charger_efficiency", "regeneration"};
+                       if (std::find(std::begin(kElectricKeys), std::end(kElectricKeys), key) ==
+                           std::end(kElectricKeys))
+                           return false;
+                       v = nums(1, 4);
+                       return true;
+                   }()) {
+            electricKeys.push_back(where + ": " + key);
+            ParseElectricKey(s.electric, key, v, where);
         } else if (key == "stop_start") {
             if (words.size() != 1 || (words[0] != "yes" && words[0] != "no"))
                 throw std::runtime_error(where + ": stop_start must be yes or no");
@@ -314,6 +334,31 @@ CarDescription ParseCarDescription(const std::string& text, const std::string& p
         need(s.cda > 0 && s.crr >= 0, "cda must be > 0 and crr >= 0");
     }
     need(s.wheelRadius > 0, "wheel_radius must be given and positive");
+    if (s.electricDrive) {
+        // No engine: its keys would mean nothing, and a reader must not
+        // think they count.
+        for (const char* k : {"gears", "final_drive", "gear_efficiency", "shift_up_rpm", "shift_down_rpm",
+                              "displacement", "power", "torque", "idle_rpm", "max_rpm", "fuel", "technology",
+                              "catalyst", "stop_start", "converter_slip", "below_idle"})
+            need(!seen.count(k), std::string("an electric car has no engine: '") + k + "' does not apply");
+        CheckElectric(s.electric, path);
+        const ElectricDescription& e = s.electric;
+        s.gears = {1};
+        s.gearEff = {e.reductionEff};
+        s.finalDrive = e.reduction;
+        s.finalEff = 100;
+        s.power = e.motorKw;
+        s.powerRpm = std::min(e.maxRpm, e.motorKw * 1000 / e.motorNm * 60 / (2 * kPi));
+        s.torque = e.motorNm;
+        s.torqueRpm = s.torqueRpmEnd = s.powerRpm;
+        s.maxRpm = e.maxRpm;
+        s.idleRpm = 0;
+        s.upRpm = {e.maxRpm * 2};
+        s.downRpm = {0};
+        return s;
+    }
+    need(electricKeys.empty(), (electricKeys.empty() ? std::string() : electricKeys.front()) +
+                                   " is a key of an electric car (drive electric)");
     need(!s.gears.empty(), "gears are missing");
     for (std::size_t i = 0; i < s.gears.size(); ++i) {
         need(s.gears[i] > 0, "gear ratios must be positive");
@@ -708,21 +753,12 @@ double FindMommax(const Table1& fullLoad, double nmax) {
     return mommax;
 }
 
-CarTables BuildTables(const CarDescription& s) {
+namespace {
+
+// A combustion engine's tables from its model.
+void BuildEngineTables(const CarDescription& s, CarTables& t) {
     auto r = [](double v, int d) { return std::stod(Fixed(v, d)); };
     EngineModel eng(s);
-    CarTables t;
-    // Vehicle: driving resistance on the level at the reference mass and drag area.
-    const double f0 = s.roadLoad ? s.f0 : s.crr * s.mass * kG;
-    const double f1 = s.roadLoad ? s.f1 : 0.0;
-    const double f2 = s.roadLoad ? s.f2 : kAir * s.cda;
-    for (int v = 0; v <= 150; v += (v < 60 ? 1 : 5)) {
-        t.resistance.x.push_back(v);
-        t.resistance.y.push_back(r(f0 + f1 * v + f2 * v * v, 2));
-    }
-    t.massTab = r(s.mass, 1);
-    t.cdaTab = s.roadLoad ? r(s.f2 / kAir, 4) : r(s.cda, 4);
-
     // Engine full load, rows every 100 rpm to 1000 rpm beyond the maximum speed.
     const double lastRow = std::ceil((s.maxRpm + 1000.0) / 100.0) * 100.0;
     for (double n = 0; n <= lastRow; n += 100) {
@@ -785,6 +821,55 @@ CarTables BuildTables(const CarDescription& s) {
                                     r(Conversion(c.conversion[1], c.lightOff[1], temp), 3),
                                     r(Conversion(c.conversion[2], c.lightOff[2], temp), 3)});
     }
+
+}
+
+// An electric car's "engine" tables: the motor's torque limit and its and
+// the inverter's efficiency (the panel's map shows the motor), no emissions.
+void BuildMotorTables(const CarDescription& s, CarTables& t) {
+    auto r = [](double v, int d) { return std::stod(Fixed(v, d)); };
+    const ElectricDescription& e = s.electric;
+    const double lastRow = std::ceil((e.maxRpm + 1000.0) / 100.0) * 100.0;
+    for (double n = 0; n <= lastRow; n += 100) {
+        t.fullLoad.x.push_back(n);
+        t.fullLoad.y.push_back(r(MotorTorqueLimit(e, n), 2));
+    }
+    // Columns up to beyond the peak torque in even steps (at most 30 are read).
+    const double step = std::max(5.0, std::ceil(e.motorNm * 1.05 / 25 / 5) * 5);
+    t.eff.cols = {2, 5};
+    for (double c = step; c <= e.motorNm * 1.05 + step && t.eff.cols.size() < 28; c += step) t.eff.cols.push_back(c);
+    for (double n = 0; n <= e.maxRpm + 1000.0; n += 250) t.eff.rows.push_back(n);
+    t.co = t.nox = t.hc = t.eff;
+    for (double n : t.eff.rows) {
+        std::vector<double> row;
+        for (double T : t.eff.cols) row.push_back(r(100.0 * MotorEfficiency(e, T, n), 2));
+        t.eff.z.push_back(row);
+        t.co.z.emplace_back(t.eff.cols.size(), 0.0);
+        t.nox.z.emplace_back(t.eff.cols.size(), 0.0);
+        t.hc.z.emplace_back(t.eff.cols.size(), 0.0);
+    }
+}
+
+} // namespace
+
+CarTables BuildTables(const CarDescription& s) {
+    auto r = [](double v, int d) { return std::stod(Fixed(v, d)); };
+    CarTables t;
+    if (s.electricDrive) {
+        BuildMotorTables(s, t);
+    } else {
+        BuildEngineTables(s, t);
+    }
+    // Vehicle: driving resistance on the level at the reference mass and drag area.
+    const double f0 = s.roadLoad ? s.f0 : s.crr * s.mass * kG;
+    const double f1 = s.roadLoad ? s.f1 : 0.0;
+    const double f2 = s.roadLoad ? s.f2 : kAir * s.cda;
+    for (int v = 0; v <= 150; v += (v < 60 ? 1 : 5)) {
+        t.resistance.x.push_back(v);
+        t.resistance.y.push_back(r(f0 + f1 * v + f2 * v * v, 2));
+    }
+    t.massTab = r(s.mass, 1);
+    t.cdaTab = s.roadLoad ? r(s.f2 / kAir, 4) : r(s.cda, 4);
 
     // Gears: the real box, then its top gear repeated up to ten.
     const std::size_t ng = s.gears.size();
@@ -887,6 +972,13 @@ std::vector<std::pair<std::string, std::string>> CarTableFiles(const CarDescript
     }
     {
         CrlfFile f;
+        if (s.electricDrive) {
+            f.Line(Utf8To1252("! Elmotor: " + s.name + "  " + Fixed(s.power, 0) + " kW, " + Fixed(s.torque, 0) +
+                              " Nm, högst " + Fixed(s.maxRpm, 0) + " varv/min"));
+            f.Line(Utf8To1252("! (skriven av carmaker, ändra bilbeskrivningen i stället)"));
+            f.Line(Utf8To1252("! 1: högsta vridmoment Nm över varvtal varv/min"));
+            f.Line(Utf8To1252("! 2: motorns och växelriktarens verkningsgrad %, 3-5: inga avgaser,"));
+        } else {
         f.Line(Utf8To1252("! Motor: " + s.name + "  " + Fixed(s.displacement, 1) + " l " +
                           (s.fuel == Fuel::Petrol ? "bensin" : "diesel") + ", " +
                           Fixed(s.power, 0) + " kW vid " + Fixed(s.powerRpm, 0) + " varv/min, " +
@@ -894,6 +986,7 @@ std::vector<std::pair<std::string, std::string>> CarTableFiles(const CarDescript
         f.Line(Utf8To1252("! (skriven av carmaker, ändra bilbeskrivningen i stället)"));
         f.Line(Utf8To1252("! 1: högsta vridmoment Nm över varvtal varv/min"));
         f.Line(Utf8To1252("! 2: verkningsgrad %, 3: CO, 4: NOx, 5: HC g per kg bränsle,"));
+        }
         f.Line(Utf8To1252("!    kolumner vridmoment Nm, rader varvtal varv/min"));
         if (s.catalyst != Catalyst::None)
             f.Line(Utf8To1252("! 3-5 före katalysatorn; 6: katalysatorns omvandling %, 7: anrikning %"));
@@ -929,12 +1022,25 @@ std::vector<std::pair<std::string, std::string>> CarTableFiles(const CarDescript
             f.Line(NumberLine("VAXEL.TAB")(g[0], 3, 9)(g[1], 3, 9)(g[2], 1, 7)(g[3], 3, 10)(g[4], 1, 7).Text());
         files.emplace_back("VAXEL.TAB", f.Bytes());
     }
+    // The table whose presence gives the car its electric drive.
+    if (s.electricDrive) files.emplace_back(kElectricTable, ElectricTableFile(s.name, s.electric, s.wheelRadius));
     return files;
 }
 
 
 void WriteCarTables(const CarDescription& s, const CarTables& t, const std::string& folder) {
     WriteFilesTogether(folder, CarTableFiles(s, t));
+    RemoveElectricTableOfAnEngine(s, folder);
+}
+
+void RemoveElectricTableOfAnEngine(const CarDescription& s, const std::string& folder) {
+    if (s.electricDrive) return;
+    // A car with an engine made over an electric one's folder: the old
+    // electric drive table would otherwise still give the folder its drive.
+    const std::filesystem::path old = std::filesystem::path(folder) / kElectricTable;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(old, ec)) && !std::filesystem::remove(old, ec))
+        throw std::runtime_error("cannot remove " + old.string() + ": " + ec.message());
 }
 
 

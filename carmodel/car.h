@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "carmodel/electric.h"
 
 namespace tralvik::carmodel {
 
@@ -94,6 +95,11 @@ struct CarDescription {
     Catalyst catalyst = Catalyst::None;
     CatalystFigures catalystFigures;
     double startTemp = 23;     // °C: the air, and the engine at a cold start (a test cell's)
+    // `drive electric`: a battery electric car; the engine's keys are not
+    // taken, and power, torque, max_rpm, gears and final_drive are the
+    // motor's and its reduction's.
+    bool electricDrive = false;
+    ElectricDescription electric;
 };
 
 // Reads a car description (see the carmaker's --help). Throws std::runtime_error
@@ -190,6 +196,9 @@ std::vector<std::pair<std::string, std::string>> CarTableFiles(const CarDescript
 // Writes FORDON.TAB, MOTOR.TAB and VAXEL.TAB into `folder` (no picture, so no
 // toolkit: carpicture.h writes the folder with its engine map).
 void WriteCarTables(const CarDescription& desc, const CarTables& t, const std::string& folder);
+// A car with an engine written into a folder: an electric drive's table left
+// there by an earlier car is removed (throws when it cannot be).
+void RemoveElectricTableOfAnEngine(const CarDescription& desc, const std::string& folder);
 
 // Picture geometry shared with the instrument panel's marker.
 constexpr int kMapOriginX = 38;  // pixel of 0 rpm

@@ -77,7 +77,7 @@ void SetCarConstants(Constants& v, const CarDescription& car) {
     v["Phjalp"] = Num(car.auxPower, 3);
     v["Brannv"] = Num(FuelHeatingValue(car.fuel), 4);
     v["Tathet"] = Num(FuelDensity(car.fuel), 4);
-    v["Nmax"] = Num(car.maxRpm, 3);
+    v["Nmax"] = Num(car.maxRpm, 3); // an electric car's: the motor's
     if (car.stopStart) v["Stoppstart"] = "1";
     if (car.converterSlip > 0) v["Omvandlare"] = Num(car.converterSlip, 3);
     if (car.catalyst != Catalyst::None) {

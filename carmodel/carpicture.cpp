@@ -22,6 +22,7 @@ void WriteCarFolder(const CarDescription& s, const CarTables& t, const std::stri
     auto files = CarTableFiles(s, t);
     files.emplace_back("MUSSEL.BMP", EncodePicture(DrawEngineMap(s, t), "bmp"));
     WriteFilesTogether(folder, files);
+    RemoveElectricTableOfAnEngine(s, folder);
 }
 
 QImage DrawEngineMap(const CarDescription& s, const CarTables& t) {

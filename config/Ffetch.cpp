@@ -193,6 +193,53 @@ void TakeEngineTable(Sim& s) {
     s.Stegtid = ConstValue(lines, k + 2);
 }
 
+// The electric drive: a car folder that holds ELDRIFT.TAB asks for it; the
+// table's Const section gives its figures in a fixed order, a title line
+// before each. Every other folder keeps kind 0 and runs as before.
+void TakeElectricTable(Sim& s) {
+    s.elp = ElectricParams{};
+    s.Teldrift.clear();
+    const Text name = JoinPath(s.Bilmapp, kElectricTable);
+    if (!FileExists(name)) return;
+    Lines lines = ReadAllLines(name);
+    long k = FindConst(lines);
+    if (k < 0) throw IoError("Ingen Const-del (elmotorns och batteriets värden)", Cp1252ToUtf8(name));
+    double v[kElectricParams];
+    for (int i = 0; i < kElectricParams; ++i) {
+        if (static_cast<std::size_t>(k + 2 + 2 * i) >= lines.size())
+            throw IoError("Const-delen slutar efter " + std::to_string(i) + " av " +
+                              std::to_string(kElectricParams) + " värden",
+                          Cp1252ToUtf8(name));
+        v[i] = ConstValue(lines, k + 2 + 2 * i); // Const, then a title line before each value
+    }
+    ElectricParams p;
+    p.kind = static_cast<int32_t>(RoundEven(v[0]));
+    p.ratio = v[1], p.reductionEff = v[2], p.copperLoss = v[3], p.ironLoss = v[4];
+    p.frictionLoss = v[5], p.standbyLoss = v[6], p.inverterEff = v[7], p.batteryKwh = v[8];
+    p.resistance = v[9], p.socLow = v[10], p.socHigh = v[11], p.dischargeKw = v[12];
+    p.chargeKw = v[13], p.socStart = v[14], p.chargerEff = v[15], p.regenShare = v[16];
+    p.regenLowKmh = v[17], p.regenHighKmh = v[18];
+    auto bad = [&](const char* what) {
+        throw IoError(std::string("Fel värde i Const-delen: ") + what, Cp1252ToUtf8(name));
+    };
+    if (p.kind != 1) bad("slaget (1: elbil; hybrider finns inte än)");
+    if (!(p.ratio > 0)) bad("utväxlingen ska vara över 0");
+    if (!(p.reductionEff > 0 && p.reductionEff <= 100)) bad("utväxlingens verkningsgrad ska vara 0-100 %");
+    if (!(p.inverterEff > 0 && p.inverterEff <= 100)) bad("växelriktarens verkningsgrad ska vara 0-100 %");
+    if (!(p.copperLoss >= 0 && p.ironLoss >= 0 && p.frictionLoss >= 0 && p.standbyLoss >= 0))
+        bad("förlusterna får inte vara negativa");
+    if (!(p.batteryKwh > 0)) bad("batteriets kapacitet ska vara över 0");
+    if (!(p.resistance >= 0)) bad("den inre resistansen får inte vara negativ");
+    if (!(p.socLow >= 0 && p.socLow < p.socHigh && p.socHigh <= 100)) bad("laddningsfönstret ska ligga inom 0-100 %");
+    if (!(p.dischargeKw > 0 && p.chargeKw >= 0)) bad("batteriets effektgränser");
+    if (!(p.socStart >= 0 && p.socStart <= 100)) bad("laddningen vid start ska vara 0-100 %");
+    if (!(p.chargerEff > 0 && p.chargerEff <= 100)) bad("laddarens verkningsgrad ska vara 0-100 %");
+    if (!(p.regenShare >= 0 && p.regenShare <= 100)) bad("regenereringens andel ska vara 0-100 %");
+    if (!(p.regenLowKmh >= 0 && p.regenHighKmh >= p.regenLowKmh)) bad("regenereringens fartgränser");
+    s.elp = p;
+    s.Teldrift = name;
+}
+
 } // namespace
 
 bool ParseNumber(const std::string& text, double& value) {
@@ -296,6 +343,7 @@ void FinishReading(Sim& s, std::size_t lines) {
     try {
         TakeVehicleTable(s);
         TakeEngineTable(s);
+        TakeElectricTable(s);
     } catch (const IoError& e) {
         if (lines >= 58) throw;
         // The failing name most likely came from a line the file did not have.

@@ -8,15 +8,32 @@
 
 namespace tralvik {
 
+static void FinishStep(Sim& s);
+
 void ComputeStep(Sim& s) {
+    const bool electric = HasElectricDrive(s);
     if (s.Nsteg == 1) {
         s.gearTableDue = true;
         if (HasCatalyst(s)) StartTemperatures(s);
+        if (electric) ElectricStartState(s);
     }
     CycleStage(s);
     TimeStep(s);
     GradientStage(s);
     DriverStage(s);
+    if (electric) {
+        // No engine: the motor drives and brakes, the battery pays.
+        s.converterShare = 1;
+        ElectricDriveStage(s);
+        ResistanceStage(s);
+        BrakeStage(s);
+        RegenerationStage(s);
+        SpeedStage(s);
+        DistanceStage(s);
+        BatteryStage(s);
+        FinishStep(s);
+        return;
+    }
     const bool stopped = s.Tangent != 'C' && s.Tangent != 'c' && EngineStopsHere(s);
     s.converterShare = 1; // the gear stage opens the converter where it must
     if (stopped) {
@@ -62,6 +79,11 @@ void ComputeStep(Sim& s) {
         }
     }
     if (HasCatalyst(s)) TemperatureStage(s);
+    FinishStep(s);
+}
+
+// What every step ends with: the tank, the map marker, the result rows.
+static void FinishStep(Sim& s) {
     s.Bensin = s.Bensin - s.Dt * s.Bflode;
     s.Rad49 = 100;
     s.U = 120;

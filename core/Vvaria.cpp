@@ -159,6 +159,7 @@ void ResetState(Sim& s) {
     s.Sn39 = 0;
     s.Sn47 = '0';
     s.engineTemp = s.catalystTemp = s.COeng = s.NOxeng = 0;
+    s.el = ElectricState{};
     s.Sn54 = 50;
     s.Sn58 = 0;
     s.Sn69 = 0;

@@ -11,6 +11,7 @@
 #include "config/constants.h"
 #include "core/clock.h"
 #include "core/common.h"
+#include "core/electric.h"
 
 namespace tralvik {
 
@@ -82,6 +83,11 @@ struct SimState {
     // With a catalyst: coolant and catalyst temperature (°C) and the engine's
     // own CO, NOx and HC (g; COg.. are then what leaves the tailpipe).
     double engineTemp = 0, catalystTemp = 0, COeng = 0, NOxeng = 0, HCeng = 0;
+    // The electric drive: what ELDRIFT.TAB gives (read with the constants;
+    // kind 0 for every other car folder) and its state.
+    ElectricParams elp;
+    ElectricState el;
+    Text Teldrift; // the table's name (empty: none)
     double Sn54 = 0;
     uint8_t Delmat = 0;
     double COdel = 0, NOxdel = 0, HCdel = 0;
@@ -123,7 +129,7 @@ struct SimState {
     int32_t Sn7 = 0, Sn8 = 0, Sn9 = 0, Sn10 = 0, Sn11 = 0, Sn12 = 0, Sn13 = 0;
     double Sn16 = 0, Sn17 = 0;
     Text Sn18, Sn19;
-    double Sn24 = 0, Sn30 = 0, Sn39 = 0, Sn45 = 0;
+    double Sn30 = 0, Sn39 = 0, Sn45 = 0;
     char Sn47 = 0;
     int32_t Sn58 = 0;
     char Sn64 = 0;

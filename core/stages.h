@@ -57,6 +57,18 @@ double ColdEmissionFactor(const Sim& s, int substance);
 // The cold engine's and the catalyst heating's extra fuel (raises Bflode);
 // warms the coolant and the catalyst by the step's fuel.
 void TemperatureStage(Sim& s);
+// Eeldrift, the electric drive (a car folder with ELDRIFT.TAB).
+bool HasElectricDrive(const Sim& s);
+// At START: the state of charge the table gives, the sums cleared.
+void ElectricStartState(Sim& s);
+// In the engine's place: the motor's torque for the driver's demand within
+// its limits and the battery's (sets Kvot, nic, mic and Pdrag).
+void ElectricDriveStage(Sim& s);
+// After the brake stage: the motor takes its share of the braking force.
+void RegenerationStage(Sim& s);
+// After the speed stage: the motor's losses, the inverter's and the
+// battery's, from the force the speed stage applied; the state of charge.
+void BatteryStage(Sim& s);
 // Mmotst: driving resistance.
 void ResistanceStage(Sim& s);
 // Hhastk: speed.

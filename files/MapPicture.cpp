@@ -1,5 +1,6 @@
 #include "files/MapPicture.h"
 
+#include "core/stages.h"
 #include "core/paths.h"
 #include "station/Gauges.h"
 
@@ -18,7 +19,7 @@ void MGetMussClick(Sim& s, Station& st, SurfaceView& view) {
         s.Mussfil = Cut250(*name);
         view.LoadMapPicture(s); // a failure keeps the name that failed
         if (s.Nsteg <= 1) return;
-        if (view.drawPixels) DrawPanelStaticAfterMapChoice(view.g, view.map.get());
+        if (view.drawPixels) DrawPanelStaticAfterMapChoice(view.g, view.map.get(), HasElectricDrive(s));
     });
 }
 

@@ -60,7 +60,7 @@ template <class V> void SnapshotLayout(Sim& s, V& v) {
     v.RealLine(s.Rad38);                           // 21
     v.TextLine(s.Spara, 4);                        // 22
     v.IntLine(s.Nsteg);                            // 23
-    v.RealLine(s.Sn24);                            // 24
+    v.RealLine(s.el.soc);                          // 24 (spare before the electric drive)
     v.RealLine(s.Vmfakt);                          // 25
     v.TextLine(s.Myname, kTextMax);                // 26
     v.CharLine(s.Rad44);                           // 27

@@ -39,6 +39,9 @@ bool RunRecorder::Start(const Sim& s, std::string& error) {
     position_ = Position(s, timeCycle_);
     energy_.Start(s);
     catalyst_ = HasCatalyst(s);
+    electric_ = HasElectricDrive(s);
+    elp_ = s.elp;
+    el_ = s.el;
     if (catalyst_) grams_ = startGrams_ = {s.COg, s.NOxg, s.HCg, s.COeng, s.NOxeng, s.HCeng};
     const Text& cycle = timeCycle_ ? s.Ttidd : s.Tkarta;
     cycle_ = Cp1252ToUtf8(LastComponent(cycle));
@@ -83,6 +86,7 @@ void RunRecorder::Tick(const Sim& s) {
     nox_ = s.NOxg;
     hc_ = s.HCg;
     position_ = Position(s, timeCycle_);
+    if (electric_) el_ = s.el;
     if (catalyst_) {
         const double hcEngine = s.HCeng - grams_[5];
         if (!lightOff_ && hcEngine > 0 && step.hc_g <= 0.5 * hcEngine) lightOff_ = s.ttot - startTtot_;
@@ -141,6 +145,28 @@ void RunRecorder::Finish(Summary& summary) const {
         k.catalyst_temp_c = catalystC_;
         k.light_off_s = lightOff_;
         summary.catalyst = k;
+    }
+    if (electric_) {
+        ElectricFigures e;
+        constexpr double kJPerKwh = 3.6e6, kKwhPerGallon = 33.705, kKmPerMile = 1.609344;
+        const double km = (ltot_ - startLtot_) / 1000;
+        e.battery_kwh = el_.batteryJ / kJPerKwh;
+        e.grid_kwh = elp_.chargerEff > 0 ? e.battery_kwh / (elp_.chargerEff / 100) : 0;
+        if (km > 0) {
+            e.battery_kwh_per_100km = e.battery_kwh / km * 100;
+            e.grid_kwh_per_100km = e.grid_kwh / km * 100;
+            if (e.grid_kwh > 0) {
+                e.mpge = km / kKmPerMile / (e.grid_kwh / kKwhPerGallon);
+                e.range_km = (elp_.socHigh - elp_.socLow) / 100 * elp_.batteryKwh / (e.battery_kwh / km);
+            }
+        }
+        e.soc_start = el_.socAtStart;
+        e.soc_end = el_.soc;
+        e.regenerated_kwh = el_.regeneratedJ / kJPerKwh;
+        const double gave = (el_.batteryJ + el_.regeneratedJ) / kJPerKwh;
+        if (gave > 0) e.regenerated_share = e.regenerated_kwh / gave;
+        summary.electric = e;
+        summary.fuel = "el"; // no fuel, no CO2 at the tailpipe
     }
 }
 

@@ -64,6 +64,10 @@ class RunRecorder {
     std::array<double, 6> startGrams_{}, grams_{};
     double engineC_ = 0, catalystC_ = 0;
     std::optional<double> lightOff_;
+    // The electric drive: its parameters and its state after the last tick.
+    bool electric_ = false;
+    ElectricParams elp_;
+    ElectricState el_;
     bool keepSamples_;
     std::vector<Sample> samples_;
 };

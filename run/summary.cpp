@@ -59,11 +59,31 @@ namespace {
 
 // The energy balance's JSON keys and fields, in the order of the balance.
 std::vector<std::pair<const char*, double*>> EnergyFields(EnergyBalance& e) {
-    return {{"energy_fuel_j", &e.fuel},          {"energy_engine_j", &e.engine},
-            {"energy_auxiliaries_j", &e.auxiliaries}, {"energy_drivetrain_j", &e.drivetrain},
-            {"energy_air_j", &e.air},            {"energy_rolling_j", &e.rolling},
-            {"energy_gradient_j", &e.gradient},  {"energy_brake_j", &e.brake},
-            {"energy_limits_j", &e.limits},      {"energy_kinetic_j", &e.kinetic},    {"energy_remainder_j", &e.remainder}};
+    std::vector<std::pair<const char*, double*>> f = {
+        {"energy_fuel_j", &e.fuel},          {"energy_engine_j", &e.engine},
+        {"energy_auxiliaries_j", &e.auxiliaries}, {"energy_drivetrain_j", &e.drivetrain},
+        {"energy_air_j", &e.air},            {"energy_rolling_j", &e.rolling},
+        {"energy_gradient_j", &e.gradient},  {"energy_brake_j", &e.brake},
+        {"energy_limits_j", &e.limits},      {"energy_kinetic_j", &e.kinetic},    {"energy_remainder_j", &e.remainder}};
+    // An electric drive's terms after them; other runs' keys stay as they were.
+    if (e.electric)
+        f.insert(f.end(), {{"energy_battery_j", &e.battery},
+                           {"energy_motor_j", &e.motor},
+                           {"energy_battery_loss_j", &e.batteryLoss}});
+    return f;
+}
+
+std::vector<std::pair<std::string, std::optional<double>>> ElectricCells(const ElectricFigures& e) {
+    return {{"battery_kwh", e.battery_kwh},
+            {"battery_kwh_per_100km", e.battery_kwh_per_100km},
+            {"grid_kwh", e.grid_kwh},
+            {"grid_kwh_per_100km", e.grid_kwh_per_100km},
+            {"mpge", e.mpge},
+            {"soc_start_pct", e.soc_start},
+            {"soc_end_pct", e.soc_end},
+            {"range_km", e.range_km},
+            {"regenerated_kwh", e.regenerated_kwh},
+            {"regenerated_share", e.regenerated_share}};
 }
 
 std::vector<std::pair<std::string, double>> EnergyCells(EnergyBalance e) {
@@ -186,6 +206,17 @@ std::string SummaryText(const Summary& s) {
                              "; at the end engine " + Fixed(k.engine_temp_c, 1) + " C, catalyst " +
                              Fixed(k.catalyst_temp_c, 1) + " C");
     }
+    if (s.electric) {
+        const ElectricFigures& e = *s.electric;
+        line("battery", Fixed(e.battery_kwh, 3) + " kWh  (" + Fixed(e.battery_kwh_per_100km, 2) +
+                            " kWh/100 km); charge " + Fixed(e.soc_start, 1) + " % at START, " +
+                            Fixed(e.soc_end, 1) + " % at the end");
+        line("grid", Fixed(e.grid_kwh, 3) + " kWh  (" + Fixed(e.grid_kwh_per_100km, 2) + " kWh/100 km, " +
+                         Fixed(e.mpge, 1) + " mpge); range on this cycle " + Fixed(e.range_km, 0) + " km");
+        line("regenerated", Fixed(e.regenerated_kwh, 3) + " kWh back to the battery (" +
+                                (e.regenerated_share ? Fixed(*e.regenerated_share * 100, 1) : std::string("-")) +
+                                " % of what it gave)");
+    }
     line("final speed", Fixed(s.v_final_kmh, 1) + " km/h");
     line("top speed", Fixed(s.v_max_kmh, 1) + " km/h");
     if (s.co2_g)
@@ -216,6 +247,16 @@ std::string SummaryText(const Summary& s) {
             double k = std::round(j / 1000);
             return Fixed(k == 0 ? 0.0 : k, 0); // no "-0"
         };
+        if (e.electric)
+            line("energy", "battery " + kj(e.battery) + " kJ = motor and inverter " + kj(e.motor) +
+                               " + battery loss " + kj(e.batteryLoss) + " + auxiliaries " + kj(e.auxiliaries) +
+                               " + reduction " + kj(e.drivetrain) + " + air " + kj(e.air) + " + rolling " +
+                               kj(e.rolling) + " + gradient " + kj(e.gradient) + " + brake " + kj(e.brake) +
+                               " + limits " + kj(e.limits) + " + kinetic " + kj(e.kinetic) + " + remainder " +
+                               kj(e.remainder) + " kJ (" +
+                               (e.Source() > 0 ? Fixed(e.remainder / e.Source() * 100, 2) : std::string("-")) +
+                               " %)");
+        else
         line("energy", "fuel " + kj(e.fuel) + " kJ = engine " + kj(e.engine) + " + auxiliaries " +
                            kj(e.auxiliaries) + " + drivetrain " + kj(e.drivetrain) + " + air " +
                            kj(e.air) + " + rolling " + kj(e.rolling) + " + gradient " +
@@ -263,6 +304,8 @@ std::string SummaryJson(const Summary& s) {
     for (const auto& [key, value] : RegulatoryCells(s)) j += ", \"" + key + "\": " + Json(value);
     if (s.catalyst)
         for (const auto& [key, value] : CatalystCells(*s.catalyst)) j += ", \"" + key + "\": " + Json(value);
+    if (s.electric)
+        for (const auto& [key, value] : ElectricCells(*s.electric)) j += ", \"" + key + "\": " + Json(value);
     if (!s.phases.empty()) {
         j += ", \"phases\": [";
         for (std::size_t i = 0; i < s.phases.size(); ++i) {
@@ -320,6 +363,8 @@ std::vector<std::pair<std::string, std::string>> SummaryCells(const Summary& s) 
     for (const auto& [key, value] : RegulatoryCells(s)) num(key, value);
     if (s.catalyst)
         for (const auto& [key, value] : CatalystCells(*s.catalyst)) num(key, value);
+    if (s.electric)
+        for (const auto& [key, value] : ElectricCells(*s.electric)) num(key, value);
     for (const PhaseFigures& p : s.phases) {
         const std::string n = p.phase.name + ": ";
         num(n + "distance_m", p.distance_m);
@@ -375,6 +420,7 @@ std::optional<Summary> SummaryFromJson(const std::string& json) {
                                num("trace_distance_short_m")};
     if (j.contains("energy_fuel_j")) {
         EnergyBalance e;
+        e.electric = j.contains("energy_battery_j");
         for (auto& [key, field] : EnergyFields(e)) *field = num(key);
         s.energy = e;
     }
@@ -395,6 +441,20 @@ std::optional<Summary> SummaryFromJson(const std::string& json) {
         k.catalyst_temp_c = num("catalyst_temp_c");
         k.light_off_s = opt("catalyst_light_off_s");
         s.catalyst = k;
+    }
+    if (j.contains("battery_kwh")) {
+        ElectricFigures e;
+        e.battery_kwh = num("battery_kwh");
+        e.battery_kwh_per_100km = opt("battery_kwh_per_100km");
+        e.grid_kwh = num("grid_kwh");
+        e.grid_kwh_per_100km = opt("grid_kwh_per_100km");
+        e.mpge = opt("mpge");
+        e.soc_start = num("soc_start_pct");
+        e.soc_end = num("soc_end_pct");
+        e.range_km = opt("range_km");
+        e.regenerated_kwh = num("regenerated_kwh");
+        e.regenerated_share = opt("regenerated_share");
+        s.electric = e;
     }
     if (j.contains("phases"))
         for (const auto& p : j["phases"]) {

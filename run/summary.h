@@ -27,6 +27,21 @@ struct CatalystFigures {
     std::optional<double> light_off_s;
 };
 
+// With an electric drive (ELDRIFT.TAB): energy from the battery (the net
+// out of its cells) and from the grid (that over the charger's efficiency),
+// per 100 km; miles per gallon equivalent (33.705 kWh of grid energy a
+// gallon); the state of charge at START and at the end; the range on this
+// cycle (the usable window's energy over the battery energy per km); what
+// regenerative braking brought back to the battery's terminals and its
+// share of what the battery gave.
+struct ElectricFigures {
+    double battery_kwh = 0, grid_kwh = 0;
+    std::optional<double> battery_kwh_per_100km, grid_kwh_per_100km, mpge, range_km;
+    double soc_start = 0, soc_end = 0;
+    double regenerated_kwh = 0;
+    std::optional<double> regenerated_share;
+};
+
 struct Summary {
     int64_t ticks = 0;
     std::string end;
@@ -44,6 +59,7 @@ struct Summary {
     std::optional<std::string> cycle;    // the cycle file's name (UTF-8)
     std::optional<studies::DistanceFigures> ftp75; // FTP-75 weighted by its bags
     std::optional<CatalystFigures> catalyst;
+    std::optional<ElectricFigures> electric;
     // Presentation: US units (mpg, g/mi) beside SI in the text, JSON and CSV.
     bool us = false;
 };

@@ -1,5 +1,8 @@
 #include "station/Gauges.h"
 
+#include "core/stages.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -70,15 +73,16 @@ void DrawPanelSkyAndScale(Surface& g) {
     SpeedScale(g);
 }
 
-void DrawPanelLabels(Surface& g) {
+void DrawPanelLabels(Surface& g, bool electric) {
     g.SetFill(colour::kBlack);
-    Label(g, 5, 240, "Liter          g/mil");
+    Label(g, 5, 240, electric ? "%              g/mil" : "Liter          g/mil");
     Label(g, 750, 180, "g/mil");
     Label(g, 750, 240, "%");
-    Label(g, 5, 260, "Bens");
+    Label(g, 5, 260, electric ? "Batt" : "Bens");
     Label(g, 50, 260, "CO");
     Label(g, 80, 260, "NOx");
     Label(g, 120, 260, "HC");
+    if (electric) Label(g, 150, 260, "kW");
 }
 
 void DrawStartPaint(Surface& g, const Picture* map) {
@@ -86,7 +90,7 @@ void DrawStartPaint(Surface& g, const Picture* map) {
     DrawPanelSkyAndScale(g);
 }
 
-void DrawPanelStaticAfterMapChoice(Surface& g, const Picture* map) {
+void DrawPanelStaticAfterMapChoice(Surface& g, const Picture* map, bool electric) {
     g.SetOutline(colour::kBlack);
     g.SetFill(colour::kBlack);
     g.Rectangle(0, 0, 800, 600);
@@ -95,7 +99,7 @@ void DrawPanelStaticAfterMapChoice(Surface& g, const Picture* map) {
     g.Rectangle(0, 280, 799, 315);
     g.SetFill(colour::kBlack);
     SpeedScale(g);
-    Label(g, 5, 240, "Liter              g/mil");
+    Label(g, 5, 240, electric ? "%                  g/mil" : "Liter              g/mil");
     Label(g, 750, 180, "g/mil");
     Label(g, 750, 240, "%");
 }
@@ -183,17 +187,41 @@ void DrawPanelTick(Sim& s, Surface& g) {
     g.TextOut(650, 0, FormatInt(s.ttot));
     Label(g, 40, 60, "km");
     g.TextOut(70, 60, FormatFixed1(s.lkarta / 1000));
-    g.TextOut(400, 60, FormatInt(s.Medelforbr));
-    if (s.v + s.vf > 1) g.TextOut(450, 60, FormatInt(s.Bflode * 2e6 / (s.v + s.vf)));
-    Label(g, 500, 60, "cl/mil");
+    const bool electric = HasElectricDrive(s);
+    if (electric) {
+        // The battery's energy per 100 km since START, and now.
+        if (s.ltot > 1) g.TextOut(400, 60, FormatInt(s.el.batteryJ / 3.6e6 / (s.ltot / 1e5)));
+        if (s.v + s.vf > 1) g.TextOut(450, 60, FormatInt(s.el.powerW / 3.6e6 * 1e5 * 2 / (s.v + s.vf)));
+        Label(g, 500, 60, "kWh/100 km");
+    } else {
+        g.TextOut(400, 60, FormatInt(s.Medelforbr));
+        if (s.v + s.vf > 1) g.TextOut(450, 60, FormatInt(s.Bflode * 2e6 / (s.v + s.vf)));
+        Label(g, 500, 60, "cl/mil");
+    }
 
     g.SetFill(colour::kMagenta);
     g.Rectangle(0, 20, Px(14 * s.v), 40);
     g.Rectangle(0, 15, Px(14 * s.vbcykel), 20);
 
     g.SetFill(colour::kLightGreen);
-    g.Rectangle(20, 200, 30, GaugeTop(s.Bensin, s.Tank));
-    g.TextOut(15, 220, FormatInt(s.Bensin));
+    if (electric) {
+        // The battery's charge where the fuel gauge is; the electric power
+        // beside the emissions, up driving and down regenerating, a motor's
+        // peak power 60 pixels either way.
+        g.Rectangle(20, 200, 30, GaugeTop(s.el.soc, 100));
+        g.TextOut(15, 220, FormatInt(s.el.soc));
+        g.SetFill(colour::kBlack);
+        g.Rectangle(150, 60, 178, 200);
+        g.Rectangle(145, 220, 180, 236);
+        const double full = s.Imax * 120;
+        const int bar = full > 0 ? Px(60 * std::clamp(s.el.powerW / full, -1.0, 1.0)) : 0;
+        g.SetFill(bar >= 0 ? colour::kLightGreen : colour::kOrange);
+        g.Rectangle(155, 140, 165, 140 - bar);
+        g.TextOut(145, 220, FormatInt(s.el.powerW / 1000));
+    } else {
+        g.Rectangle(20, 200, 30, GaugeTop(s.Bensin, s.Tank));
+        g.TextOut(15, 220, FormatInt(s.Bensin));
+    }
     g.SetFill(colour::kOrange);
     g.Rectangle(32, 200, 37, GaugeTop(s.Broms, s.Fbmax));
 

@@ -22,11 +22,13 @@ int Px(double x);
 // labels.
 void DrawPanelBackground(Surface& g, const Picture* map);
 void DrawPanelSkyAndScale(Surface& g);
-void DrawPanelLabels(Surface& g);
+// An electric car's panel (`electric`) names its battery's gauge and its
+// electric power meter instead of the fuel's; every other car's is as it was.
+void DrawPanelLabels(Surface& g, bool electric = false);
 // What START paints before the set-up: background, sky band and scale.
 void DrawStartPaint(Surface& g, const Picture* map);
 // The static layer as the engine-map command repaints it.
-void DrawPanelStaticAfterMapChoice(Surface& g, const Picture* map);
+void DrawPanelStaticAfterMapChoice(Surface& g, const Picture* map, bool electric = false);
 // The per-tick drawing (also updates Medelforbr and upper-cases Tidsmod).
 void DrawPanelTick(Sim& s, Surface& g);
 // Only the state changes of the per-tick drawing, for runs that draw nothing.

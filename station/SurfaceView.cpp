@@ -1,5 +1,7 @@
 #include "station/SurfaceView.h"
 
+#include "core/stages.h"
+
 #include "core/paths.h"
 #include "station/Gauges.h"
 
@@ -50,10 +52,10 @@ void SurfaceView::PanelSetupBackground(Sim& s, Station& st) {
     if (showTorqueBox) showTorqueBox(FormatInt(s.Mommax));
 }
 
-void SurfaceView::PanelSetupStatic(Sim&, Station&) {
+void SurfaceView::PanelSetupStatic(Sim& s, Station&) {
     if (!drawPixels) return;
     DrawPanelSkyAndScale(g);
-    DrawPanelLabels(g);
+    DrawPanelLabels(g, HasElectricDrive(s));
 }
 
 void SurfaceView::PanelTick(Sim& s, Station&) {

@@ -1,5 +1,7 @@
 #include "studies/energy.h"
 
+#include "core/stages.h"
+
 namespace tralvik::studies {
 
 void EnergyMeter::Start(const Sim& s) {
@@ -27,7 +29,16 @@ void EnergyMeter::Tick(const Sim& s) {
     e.fuel = fuel;
     // With the engine stopped no shaft work is made and nothing drives.
     const bool running = !(s.mic == 0 && s.Bflode == 0);
-    if (running) {
+    if (HasElectricDrive(s)) {
+        // The battery pays for the motor, the inverter, the reduction and
+        // the auxiliaries, as the step worked them out.
+        e.electric = sum_.electric = true;
+        e.battery = s.el.stepBatteryJ;
+        e.batteryLoss = s.el.stepBatteryLossJ;
+        e.motor = s.el.stepMotorLossJ;
+        e.drivetrain = s.el.stepReductionJ;
+        e.auxiliaries = s.Phjalp * dt;
+    } else if (running) {
         e.engine = fuel - s.Ppic * dt;
         e.auxiliaries = s.Phjalp * dt;
         e.drivetrain = (s.Ppic - s.Phjalp) * dt - s.Pdrag * dt;
@@ -52,8 +63,8 @@ void EnergyMeter::Tick(const Sim& s) {
         const double own = s.Pdrag * s.mic / s.Ppic;
         if (own < 6) e.limits -= s.Kvot * 2 * 3.14 / 60 * (6 - own) * ds;
     }
-    e.remainder = fuel - (e.engine + e.auxiliaries + e.drivetrain + e.air + e.rolling +
-                          e.gradient + e.brake + e.limits + e.kinetic);
+    e.remainder = fuel + e.battery - (e.engine + e.auxiliaries + e.drivetrain + e.air + e.rolling +
+                                      e.gradient + e.brake + e.limits + e.kinetic + e.motor + e.batteryLoss);
     sum_.fuel += e.fuel;
     sum_.engine += e.engine;
     sum_.auxiliaries += e.auxiliaries;
@@ -65,6 +76,9 @@ void EnergyMeter::Tick(const Sim& s) {
     sum_.limits += e.limits;
     sum_.kinetic += e.kinetic;
     sum_.remainder += e.remainder;
+    sum_.battery += e.battery;
+    sum_.motor += e.motor;
+    sum_.batteryLoss += e.batteryLoss;
 }
 
 } // namespace tralvik::studies

@@ -24,9 +24,16 @@ struct EnergyBalance {
     double limits = 0;     // speed holds of the speed stage
     double kinetic = 0;    // change of the car's kinetic energy
     double remainder = 0;
+    // An electric drive: the energy out of the battery's cells (a source,
+    // as the fuel is; less than 0 when braking charged more than driving
+    // took), the motor's and inverter's losses and the battery's own (its
+    // internal resistance). `drivetrain` is then the reduction's loss.
+    bool electric = false;
+    double battery = 0, motor = 0, batteryLoss = 0;
+    double Source() const { return fuel + battery; }
     double Sum() const {
         return engine + auxiliaries + drivetrain + air + rolling + gradient + brake + limits +
-               kinetic + remainder;
+               kinetic + motor + batteryLoss + remainder;
     }
 };
 

@@ -17,6 +17,7 @@ mkdir -p $D/cykler
 # Cars.
 "$T/carmaker" tools/cars/mellanbil.txt $D/Mellanbil
 "$T/carmaker" tools/cars/dieselkombi.txt $D/Dieselkombi
+"$T/carmaker" tools/cars/elbil.txt $D/Elbil
 # Time cycles from the standard speed traces, automatic gearbox from the start.
 conv() { "$T/cycleconv" "tools/cycles/$1" "$D/cykler/$2" --auto --note "$3"; }
 conv wltc_class3b.csv    WLTC3B.CYK   "WLTC klass 3b, 1800 s, 23.266 km"
@@ -43,6 +44,7 @@ fas udds.fas         UDDS.FAS
 "$T/textconv" tools/text/preword.txt $D/preword.txt
 "$T/consmaker" tools/text/CONS.txt tools/cars/mellanbil.txt $D/CONS.VAL
 "$T/consmaker" tools/text/DIESEL.txt tools/cars/dieselkombi.txt $D/DIESEL.VAL
+"$T/consmaker" tools/text/ELBIL.txt tools/cars/elbil.txt $D/ELBIL.VAL
 # Each car's own constants from its constants file, for studies that pick
 # the car with --set or --sweep Bilmapp.
 bil() {
@@ -54,4 +56,5 @@ bil() {
 }
 bil $D/CONS.VAL $D/Mellanbil/BIL.VAL
 bil $D/DIESEL.VAL $D/Dieselkombi/BIL.VAL
+bil $D/ELBIL.VAL $D/Elbil/BIL.VAL
 echo "data/ written"

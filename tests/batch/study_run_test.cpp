@@ -382,6 +382,30 @@ TEST_F(Study, EnergyBalanceClosesOnEveryBundledCycle) {
         for (const char* k : {"engine", "auxiliaries", "drivetrain", "air", "rolling", "brake", "limits"})
             EXPECT_GT(j[std::string("energy_") + k + "_j"].get<double>(), 0) << k;
     }
+    // The electric car: the battery pays for the motor and inverter, its own
+    // heat, the reduction, the auxiliaries and the road; the grid for that
+    // over the charger's 88 %.
+    Result el = Run("--json --no-draw --quiet --jobs 2 --set Bilmapp=Elbil --set Cykeltyp=T --sweep 'Ttidd=" +
+                    cycles + "' '" + data.string() + "'");
+    ASSERT_EQ(el.status, 0) << el.out;
+    for (const std::string& line : RunLines(el.out)) {
+        auto j = nlohmann::json::parse(line);
+        SCOPED_TRACE(j.value("run", ""));
+        const double battery = j["energy_battery_j"];
+        double sum = 0;
+        for (const char* k : {"engine", "auxiliaries", "drivetrain", "air", "rolling", "gradient", "brake",
+                              "limits", "kinetic", "motor", "battery_loss", "remainder"})
+            sum += j[std::string("energy_") + k + "_j"].get<double>();
+        EXPECT_NEAR(sum, battery, 1e-9 * battery);
+        EXPECT_LT(std::fabs(j["energy_remainder_j"].get<double>()), 0.005 * battery);
+        EXPECT_EQ(j["energy_fuel_j"].get<double>(), 0);
+        EXPECT_NEAR(j["battery_kwh"].get<double>() * 3.6e6, battery, 1e-6 * battery);
+        EXPECT_NEAR(j["grid_kwh"].get<double>() * 0.88, j["battery_kwh"].get<double>(), 1e-12);
+        for (const char* k : {"motor", "battery_loss", "auxiliaries", "drivetrain", "air", "rolling"})
+            EXPECT_GT(j[std::string("energy_") + k + "_j"].get<double>(), 0) << k;
+        EXPECT_GT(j["regenerated_kwh"].get<double>(), 0);
+        EXPECT_LT(j["soc_end_pct"].get<double>(), j["soc_start_pct"].get<double>());
+    }
 }
 
 // FTP-75 and HWFET of one variant combine 55/45; --units us adds mpg and g/mi.
@@ -504,7 +528,7 @@ TEST_F(Study, FleetRunsAreTestcarsRuns) {
     Result dir = Run("--json --no-draw --quiet --ticks 100 --cars '" + std::string(TRALVIK_SOURCE_DIR) +
                      "/tools/cars' '" + data.string() + "'");
     ASSERT_EQ(dir.status, 0) << ReadFile(tmp / ".stderr");
-    EXPECT_EQ(Lines(dir.out).size(), 2u) << dir.out;
+    EXPECT_EQ(Lines(dir.out).size(), 3u) << dir.out; // the electric car among them
 }
 
 // With the guide a fleet's cars get its technology (here the Mazda's
@@ -618,8 +642,12 @@ TEST_F(Study, VaryCarIsOneSetCarPerSample) {
 // --sweep-car runs each car once per value, each as --set-car would.
 TEST_F(Study, SweepCarIsOneSetCarPerValue) {
     fs::path data = CopyData("data");
+    // The two cars with an engine: the electric car has no final drive.
+    fs::create_directories(tmp / "cars");
+    for (const char* car : {"dieselkombi.txt", "mellanbil.txt"})
+        fs::copy_file(fs::path(TRALVIK_SOURCE_DIR) / "tools/cars" / car, tmp / "cars" / car);
     const std::string common = "--json --no-draw --quiet --ticks 2000 --set Cykeltyp=T --set 'Ttidd=cykler\\HWFET.CYK' --cars '" +
-                               std::string(TRALVIK_SOURCE_DIR) + "/tools/cars' ";
+                               (tmp / "cars").string() + "' ";
     Result swept = Run(common + "--sweep-car final_drive=3.5,4.5 '" + data.string() + "'");
     ASSERT_EQ(swept.status, 0) << ReadFile(tmp / ".stderr");
     auto lines = Lines(swept.out);
@@ -632,4 +660,9 @@ TEST_F(Study, SweepCarIsOneSetCarPerValue) {
         EXPECT_EQ(SummaryPart(lines[2 + k]), SummaryPart(one[1]));
     }
     EXPECT_NE(SummaryPart(lines[0]), SummaryPart(lines[1]));
+    // With the electric car in the fleet the key is refused, naming it.
+    fs::copy_file(fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/elbil.txt", tmp / "cars" / "elbil.txt");
+    EXPECT_EQ(Run(common + "--sweep-car final_drive=3.5,4.5 '" + data.string() + "'").status, 2);
+    EXPECT_NE(ReadFile(tmp / ".stderr").find("elbil.txt with --set-car: 'final_drive' does not apply"), std::string::npos)
+        << ReadFile(tmp / ".stderr");
 }

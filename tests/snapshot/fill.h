@@ -58,7 +58,7 @@ template <class Op> void EveryVariable(Sim& s, Op& op) {
     op.R(s.Rad38, 21);
     op.Spara(s.Spara, 22);
     op.I(s.Nsteg, 23);
-    op.R(s.Sn24, 24);
+    op.R(s.el.soc, 24);
     op.R(s.Vmfakt, 25);
     op.T(s.Myname, 26);
     op.C(s.Rad44, 27);

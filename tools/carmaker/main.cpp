@@ -102,6 +102,30 @@ DESCRIPTION: one "key value..." per line, '#' starts a comment.
                             180 230 200); the curve is S-shaped, 18 C wide
   start_temp C              with a catalyst: the air's and the cold engine's
                             temperature (line 26, Starttemp; default 23)
+  An electric car (drive electric) has no engine: gears, final_drive, the
+  engine's keys, technology, fuel, catalyst and stop_start are refused. It
+  writes MOTOR.TAB for the motor (1 its torque limit, 2 its and the
+  inverter's efficiency, 3-5 no emissions), VAXEL.TAB with the reduction as
+  every gear, MUSSEL.BMP the motor's map, and ELDRIFT.TAB, whose presence
+  gives the folder the electric drive (1 the motor's driving and braking
+  torque limits over rpm, 2 the battery's open-circuit voltage over charge,
+  Const its figures); defaults in carmodel/electric.h:
+  drive electric|combustion (default combustion)
+  motor KW NM               peak power and torque (power held above the speed
+                            where the torque gives it)
+  motor_max_rpm RPM         the motor's top speed (line 34, Nmax)
+  generating_torque NM      braking torque limit (default the motor's)
+  reduction R [%]           motor turns a wheel turn, efficiency (97)
+  inverter_efficiency %     either way (97.5)
+  motor_losses CU FE FR P0  W per Nm^2, per (rad/s)^1.5, per rad/s, W standby
+  battery KWH V             capacity and voltage at half charge
+  battery_resistance OHM    (default: 2 % lost at a one-hour discharge)
+  battery_window LOW HIGH   usable charge, % (5 95)
+  battery_power KW KW       discharge and charge limits (1.2 x motor, 1.5 C)
+  start_charge %            at START (90)
+  charger_efficiency %      grid to battery (88)
+  regeneration % [KMH KMH]  share of the braking force the motor takes, none
+                            below the first speed, all from the second (90 5 15)
   Every number is range-checked (a message names the line and key); a
   description over 1 MB, or one that is not a regular file, is refused.
 
