@@ -204,6 +204,12 @@ void RemoveElectricTableOfAnEngine(const CarDescription& desc, const std::string
 constexpr int kMapOriginX = 38;  // pixel of 0 rpm
 constexpr int kMapOriginY = 184; // pixel of 0 Nm
 constexpr double kMapRpmPerPixel = 20;
+// An electric motor turns twice as fast as an engine: its map takes 40 rpm a
+// pixel so that it fits the panel (the marker's scale follows the car folder).
+constexpr double kMotorMapRpmPerPixel = 40;
+inline double MapRpmPerPixel(const CarDescription& car) {
+    return car.electricDrive ? kMotorMapRpmPerPixel : kMapRpmPerPixel;
+}
 constexpr int kMapAxisPixels = 200; // Mommax is 200 pixels above the origin
 
 // Quasi-static estimate of fuel use with the simulator's rules (automatic

@@ -28,8 +28,9 @@ void WriteCarFolder(const CarDescription& s, const CarTables& t, const std::stri
 QImage DrawEngineMap(const CarDescription& s, const CarTables& t) {
     EnsureQtGui();
     const double momskala = t.mommax / kMapAxisPixels;
+    const double perPixel = MapRpmPerPixel(s);
     const int width =
-        ((kMapOriginX + static_cast<int>(std::ceil(s.maxRpm / kMapRpmPerPixel)) + 14 + 3) / 4) * 4;
+        ((kMapOriginX + static_cast<int>(std::ceil(s.maxRpm / perPixel)) + 14 + 3) / 4) * 4;
     const int height = kMapOriginY + 22;
     const QColor black(0, 0, 0), grey(110, 110, 110), dark(45, 45, 45), white(255, 255, 255),
         yellow(255, 230, 0), labelYellow(255, 250, 140);
@@ -37,9 +38,9 @@ QImage DrawEngineMap(const CarDescription& s, const CarTables& t) {
     img.fill(black);
     // Continuous picture coordinates: pixel column x holds the marker's 20 rpm
     // from (x - 38) * 20, pixel row y the torques just below (184 - y) Nm-steps.
-    auto X = [](double n) { return kMapOriginX + n / kMapRpmPerPixel; };
+    auto X = [&](double n) { return kMapOriginX + n / perPixel; };
     auto Y = [&](double T) { return kMapOriginY - T / momskala; };
-    auto rpmAt = [](int x) { return (x - kMapOriginX) * kMapRpmPerPixel + kMapRpmPerPixel / 2; };
+    auto rpmAt = [&](int x) { return (x - kMapOriginX) * perPixel + perPixel / 2; };
     auto torqueAt = [&](int y) { return (kMapOriginY - y - 0.5) * momskala; };
 
     // Efficiency levels drawn: every 5 % up to 30, then every 2 % to the peak.
@@ -47,7 +48,12 @@ QImage DrawEngineMap(const CarDescription& s, const CarTables& t) {
     for (const auto& row : t.eff.z)
         for (double v : row) peak = std::max(peak, v);
     std::vector<double> levels;
-    for (double l = 10; l < peak - 0.3; l += (l < 30 ? 5 : 2)) levels.push_back(l);
+    // A motor: every 5 % from 70, then every 2 % from 86 (it is above 70 %
+    // nearly everywhere; lower lines would crowd its low-load corner).
+    if (s.electricDrive)
+        for (double l = 70; l < peak - 0.3; l += (l < 86 ? 5 : 2)) levels.push_back(l);
+    else
+        for (double l = 10; l < peak - 0.3; l += (l < 30 ? 5 : 2)) levels.push_back(l);
     const std::vector<QColor> lineColours = {
         {100, 110, 255}, {0, 170, 255}, {0, 220, 200}, {0, 230, 60},   {170, 240, 0},
         {255, 200, 0},   {255, 130, 0}, {255, 70, 50}, {255, 40, 170}, {220, 130, 255}};
@@ -124,7 +130,7 @@ QImage DrawEngineMap(const CarDescription& s, const CarTables& t) {
     {
         QPainterPath curve;
         curve.moveTo(X(s.idleRpm), Y(t.fullLoad.At(s.idleRpm)));
-        for (double n = s.idleRpm; n <= s.maxRpm; n += kMapRpmPerPixel / 2)
+        for (double n = s.idleRpm; n <= s.maxRpm; n += perPixel / 2)
             curve.lineTo(X(n), Y(t.fullLoad.At(n)));
         curve.lineTo(QPointF(X(s.maxRpm), Y(t.fullLoad.At(s.maxRpm))));
         p.setPen(QPen(yellow, 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -143,7 +149,7 @@ QImage DrawEngineMap(const CarDescription& s, const CarTables& t) {
         p.setPen(c);
         p.drawText(QPointF(x, baseline), str);
     };
-    for (double n = 0; n <= s.maxRpm; n += 1000) {
+    for (double n = 0; n <= s.maxRpm; n += (s.electricDrive ? 2000 : 1000)) {
         const double x = std::floor(X(n)) + 0.5;
         p.setPen(QPen(grey, 1));
         p.drawLine(QPointF(x, kMapOriginY + 0.5), QPointF(x, kMapOriginY + 3.5));
@@ -183,7 +189,7 @@ QImage DrawEngineMap(const CarDescription& s, const CarTables& t) {
         }
     }
     // Level labels: on each line near a chosen engine speed, boxed in black.
-    const double nLabel = s.fuel == Fuel::Petrol ? 0.72 * s.maxRpm : 0.75 * s.maxRpm;
+    const double nLabel = s.electricDrive ? 0.45 * s.maxRpm : s.fuel == Fuel::Petrol ? 0.72 * s.maxRpm : 0.75 * s.maxRpm;
     for (std::size_t l = 0; l < levels.size(); ++l) {
         if (onLevel[l].empty()) continue;
         const QString lab = QString::number(levels[l], 'f', 0);

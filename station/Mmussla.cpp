@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/stages.h"
 #include "core/ttabr1.h"
 
 namespace tralvik {
@@ -37,7 +38,8 @@ void RecomputeTorqueAxis(Sim& s) {
 void MarkerStage(Sim& s) {
     if (s.Uppdat) RecomputeTorqueAxis(s);
     s.Momskala = s.Mommax / 200;
-    s.Mussx = Trunc32(s.nic / 20);
+    // 20 rpm a pixel; an electric motor's map 40 (it turns twice as fast).
+    s.Mussx = Trunc32(s.nic / (HasElectricDrive(s) ? 40 : 20));
     s.Mussy = s.Momskala != 0 ? Trunc32(200 - s.mic / s.Momskala) : 0;
 }
 
