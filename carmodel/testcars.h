@@ -39,6 +39,10 @@ struct TestCarRow {
     std::string mfrCode;   // "Veh Mfr Code": the maker as the fuel-economy guide codes it
     std::string testGroup; // "Actual Tested Testgroup"
     std::string vehicleType; // "Vehicle Type": "Car", "Truck" or "Both"
+    // A test on electricity (read only when asked for): an electric car's
+    // "Charge Depleting UDDS" or "Charge Depleting Highway", `mpg` then in
+    // miles per gallon equivalent (33.705 kWh from the grid a gallon).
+    bool electricity = false;
     // "THC (g/mi)", "CO (g/mi)", "NOx (g/mi)" as measured; NaN where not given.
     double thcGPerMi = kNotGiven, coGPerMi = kNotGiven, noxGPerMi = kNotGiven;
 };
@@ -56,9 +60,13 @@ struct TestCarList {
 // std::runtime_error naming the file for what spoils the whole list: a file
 // that cannot be read, is not a regular file or is over 64 MB, a missing
 // column, or no good row at all.
-TestCarList ReadTestCars(const std::string& path);
+// With `electric` the rows on electricity are read instead (an engine's
+// displacement and cylinders are then not asked for) and every other row is
+// left out, named: the car model makes electric cars from them, and no row
+// runs as a car it is not.
+TestCarList ReadTestCars(const std::string& path, bool electric = false);
 // The same for the list's text; `where` names it in messages.
-TestCarList ParseTestCars(const std::string& text, const std::string& where);
+TestCarList ParseTestCars(const std::string& text, const std::string& where, bool electric = false);
 
 // Splits one CSV line; fields may be quoted ("" is a quote inside one).
 // Throws std::runtime_error "more than N fields" beyond `maxFields`.
@@ -71,6 +79,12 @@ bool IsHighwayTest(const TestCarRow& r);
 // The US06 test (aggressive driving, warm engine).
 bool IsUs06Test(const TestCarRow& r);
 bool IsDiesel(const TestCarRow& r);
+// kWh from the grid per 100 km of a test on electricity (its mpge; a figure
+// below 60 is a maker's kWh per 100 miles in the same column).
+double GridKwhPer100FromMpge(double mpge);
+// An electric car's description from its list row (the fleet's electric
+// rules: the motor from the rated power, the reduction from N/V).
+std::string DescribeElectricTestCar(const TestCarRow& row);
 
 // One test vehicle: the rows that share make, model, displacement, gears,
 // transmission, test weight, road load and fuel; its first city and first

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "carmodel/car.h"
+#include "carmodel/testcars.h"
 #include "formats/textout.h"
 
 using namespace tralvik::carmodel;
@@ -122,6 +123,48 @@ TEST(ElectricCar, AnEngineWrittenOverAnElectricFolderLosesItsDrive) {
     EXPECT_FALSE(fs::exists(dir / "ELDRIFT.TAB"));
     EXPECT_TRUE(fs::exists(dir / "MOTOR.TAB"));
     fs::remove_all(dir);
+}
+
+
+// An electric car's rows of the list: read only when asked for, made into a
+// car by the electric rules, the measured figure in kWh from the grid.
+TEST(ElectricCar, ListRowsOnElectricityMakeElectricCars) {
+    const std::string head =
+        "Represented Test Veh Make,Represented Test Veh Model,Test Veh Displacement (L),Rated Horsepower,"
+        "# of Cylinders and Rotors,# of Gears,Tested Transmission Type,Equivalent Test Weight (lbs.),"
+        "Target Coef A (lbf),Target Coef B (lbf/mph),Target Coef C (lbf/mph**2),Test Procedure Description,"
+        "Test Fuel Type Description,RND_ADJ_FE,Axle Ratio,N/V Ratio\n";
+    const std::string rows = head +
+                             "BMW,I3s,0.001,181,,1,Automatic,3375,29,0.297,0.0178,Charge Depleting UDDS,Electricity,177.7,9.67,120.9\n"
+                             "BMW,I3s,0.001,181,,1,Automatic,3375,29,0.297,0.0178,Charge Depleting Highway,Electricity,145.5,9.67,120.9\n"
+                             "Kia,Niro,0.001,201,,1,Automatic,4250,30,0.2,0.02,Charge Depleting UDDS,Electricity,19.2,8.2,9.7\n"
+                             "Ford,Edge,2,245,4,8,Automatic,4500,28,0.14,0.026,HWFE,Tier 2 Cert Gasoline,41.5,3.8,27.5\n";
+    const TestCarList conventional = ParseTestCars(rows, "ev.csv");
+    EXPECT_EQ(conventional.rows.size(), 1u); // the Ford; the rows on electricity named and left out
+    ASSERT_EQ(conventional.problems.size(), 3u);
+    EXPECT_NE(conventional.problems[0].find("ev.csv:2: the test runs on electricity"), std::string::npos);
+    const TestCarList electric = ParseTestCars(rows, "ev.csv", true);
+    ASSERT_EQ(electric.rows.size(), 3u);
+    ASSERT_EQ(electric.problems.size(), 1u);
+    EXPECT_NE(electric.problems[0].find("ev.csv:5: the test runs on 'Tier 2 Cert Gasoline', not on electricity"),
+              std::string::npos);
+    const auto vehicles = GroupTestVehicles(electric.rows);
+    ASSERT_EQ(vehicles.size(), 2u);
+    ASSERT_TRUE(vehicles[0].city && vehicles[0].highway);
+    // 177.7 mpge: 33.705 kWh a gallon over 177.7 miles, per 100 km; a figure
+    // below 60 is a maker's kWh per 100 miles.
+    EXPECT_NEAR(GridKwhPer100FromMpge(177.7), 33.705 / 177.7 / 1.609344 * 100, 1e-12);
+    EXPECT_NEAR(GridKwhPer100FromMpge(19.2), 19.2 / 1.609344, 1e-12);
+    const CarDescription i3 = ParseCarDescription(DescribeElectricTestCar(vehicles[0].Base()), "i3");
+    EXPECT_TRUE(i3.electricDrive);
+    EXPECT_NEAR(i3.mass, 3375 * 0.45359237, 1e-6);
+    EXPECT_NEAR(i3.f0, 29 * 4.4482216152605, 1e-6);
+    EXPECT_NEAR(i3.electric.motorKw, 181 * 0.745699872, 1e-6);
+    // The reduction from N/V (120.9 rpm per mph) on the assumed 0.33 m wheel.
+    EXPECT_NEAR(i3.electric.reduction, 120.9 / 0.44704 * 2 * 3.14159265358979 * 0.33 / 60, 1e-3);
+    // An N/V of 9.7 is a gear ratio in the wrong column: the axle ratio counts.
+    const CarDescription niro = ParseCarDescription(DescribeElectricTestCar(vehicles[1].Base()), "niro");
+    EXPECT_NEAR(niro.electric.reduction, 8.2, 1e-9);
 }
 
 } // namespace

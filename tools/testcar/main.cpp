@@ -72,6 +72,13 @@ Options:
                    2nd, 4th, ... in the list's order)
   --jobs N         run N vehicles at a time (default 1)
   --csv FILE       also write every compared test as CSV
+  --electric       the electric cars of the list (its rows on electricity,
+                   every other row named and left out): each made by the
+                   electric fleet's rules (carmodel/testcars.h), run on the
+                   UDDS and the highway cycle with the test driver; the
+                   energy from the grid in kWh/100 km against the measured
+                   mpge's (33.705 kWh a gallon); "simulated hot" is then the
+                   battery's own
   --us06           also compare the US06 rows (aggressive driving, run warm,
                    no cold-start factor) where a vehicle has one: in the
                    table, the CSV and the picture (squares), summed apart
@@ -292,7 +299,7 @@ int main(int argc, char** argv) {
     int line = 0, jobs = 1;
     // A test is driven within its tolerance: the trace-following driver
     // unless the window's own driver is asked for.
-    bool all = false, bags = false, us06 = false, traceDriver = true, emissions = false;
+    bool all = false, bags = false, us06 = false, traceDriver = true, emissions = false, electric = false;
     std::string batch =
         (fs::canonical("/proc/self/exe").parent_path().parent_path() / "batch" / "tralvik-batch")
             .string();
@@ -318,6 +325,8 @@ int main(int argc, char** argv) {
                 bags = true;
             } else if (a == "--us06") {
                 us06 = true;
+            } else if (a == "--electric") {
+                electric = true;
             } else if (a == "--emissions") {
                 emissions = true;
             } else if (a == "--plot-emissions") {
@@ -376,7 +385,7 @@ int main(int argc, char** argv) {
             if (!out.empty())
                 if (auto why = tralvik::run::OutputFileProblem(out)) throw std::runtime_error(*why);
         if (auto why = tralvik::run::TemporaryFolderProblem()) throw std::runtime_error(*why);
-        const TestCarList list = ReadTestCars(pos[0]);
+        const TestCarList list = ReadTestCars(pos[0], electric);
         for (const auto& p : list.problems) std::fprintf(stderr, "testcar: %s\n", p.c_str());
         const auto vehicles = GroupTestVehicles(list.rows);
         std::optional<Guide> guide;

@@ -87,7 +87,12 @@ CycleRun RunCarOnCycle(const std::string& batchExe, const std::string& dataDir, 
     if (!sum || !sum->fuel_l_per_100km) throw std::runtime_error(batchExe + " gave no summary: " + out);
     if (sum->end != "mode 100")
         throw std::runtime_error("the run of " + cycle + " did not reach the cycle's end: " + out);
-    return {sum->ltot_m / 1000, *sum->fuel_l_per_100km, sum->co_g, sum->nox_g, sum->hc_g, sum->phases, sum->trace};
+    CycleRun r{sum->ltot_m / 1000, *sum->fuel_l_per_100km, sum->co_g, sum->nox_g, sum->hc_g, sum->phases, sum->trace};
+    if (sum->electric) {
+        r.batteryKwhPer100 = sum->electric->battery_kwh_per_100km;
+        r.gridKwhPer100 = sum->electric->grid_kwh_per_100km;
+    }
+    return r;
 }
 
 std::string HotStartCycle(const std::string& ftp75Text) {
@@ -130,12 +135,54 @@ std::string DisplacementBand(double l) {
 
 } // namespace
 
+TestCarResult CompareElectricVehicle(const std::string& batchExe, const std::string& dataDir, const TestVehicle& v) {
+    const TestCarRow& base = v.Base();
+    const std::string where = base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
+    const CarDescription car = ParseCarDescription(DescribeElectricTestCar(base), where);
+    TestCarResult res;
+    res.make = base.make;
+    res.model = base.model;
+    res.tech = "electric";
+    res.line = base.line;
+    res.klass[0] = "single reduction";
+    res.klass[1] = "electric";
+    res.klass[2] = base.horsepower * kKwPerHp < 150 ? "motor up to 150 kW" : "motor over 150 kW";
+    res.klass[3] = "electricity";
+    // The charge-depleting tests: the UDDS (the FTP-75 without its third
+    // phase) and the highway cycle, driven within the test's tolerance; the
+    // energy from the grid that charges the battery again.
+    auto one = [&](const TestCarRow* row, const char* test, const char* cycle) {
+        const std::string rw = "line " + std::to_string(row ? row->line : base.line);
+        if (!row) {
+            res.problems.push_back(std::string("no ") + test + " row for " + where);
+            return;
+        }
+        if (!(row->mpg > 0)) {
+            res.problems.push_back(rw + ": the measured figure of the " + test + " is 0 mpge; no ratio");
+            return;
+        }
+        try {
+            const CycleRun r = RunCarOnCycle(batchExe, dataDir, car, cycle, true);
+            if (!r.gridKwhPer100) throw std::runtime_error("the run gave no electric figures");
+            TestCarResult::Line l{test, *r.batteryKwhPer100, *r.gridKwhPer100, GridKwhPer100FromMpge(row->mpg),
+                                  {}, {}, r.trace};
+            res.lines.push_back(l);
+        } catch (const std::exception& e) {
+            res.problems.push_back(rw + ": " + e.what());
+        }
+    };
+    one(v.city, "UDDS", "UDDS.CYK");
+    one(v.highway, "HWFE", "HWFET.CYK");
+    return res;
+}
+
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
                                  const carmodel::FleetConstants* constants, bool bags, bool us06,
                                  const GuideFinding* guide, bool traceDriver, bool emissions) {
     const TestCarRow& base = v.Base();
     const std::string where = base.make + " " + base.model + " (line " + std::to_string(base.line) + ")";
+    if (base.electricity) return CompareElectricVehicle(batchExe, dataDir, v);
     std::string description = DescribeTestCar(base, tech, constants, guide ? &guide->tech : nullptr);
     if (emissions) description += CatalystLines(IsDiesel(base));
     const CarDescription car = ParseCarDescription(description, where);
@@ -310,6 +357,7 @@ std::vector<RatioStats> SummariseRatios(const std::vector<TestCarResult>& result
     auto conventional = [](const L& l) { return l.test != "US06"; };
     add("all", [&](const TestCarResult&, const L& l) { return conventional(l); });
     add("FTP-75", [](const TestCarResult&, const L& l) { return l.test == "FTP"; });
+    add("UDDS", [](const TestCarResult&, const L& l) { return l.test == "UDDS"; });
     add("HWFET", [](const TestCarResult&, const L& l) { return l.test == "HWFE"; });
     add("US06", [](const TestCarResult&, const L& l) { return l.test == "US06"; });
     for (const char* engine : {"naturally aspirated", "turbo petrol", "turbo diesel"})

@@ -29,6 +29,8 @@ struct CycleRun {
     std::vector<studies::PhaseFigures> phases;
     // How the run's driver followed the cycle (the US tests' tolerance).
     std::optional<studies::TraceFigures> trace;
+    // An electric car: kWh per 100 km out of the battery and from the grid.
+    std::optional<double> batteryKwhPer100{}, gridKwhPer100{};
 };
 
 // Copies the files of `dataDir` (a simulation folder with the cycles in
@@ -102,6 +104,10 @@ struct TestCarResult {
 // `problems`; the other is still run. Throws std::runtime_error, naming the
 // row's line, when no car can be made. `constants` as for DescribeTestCar.
 // With `bags` the FTP's bags (the phases of FTP75.FAS) are compared too.
+// An electric car (its rows on electricity): UDDS and highway, the energy
+// from the grid (kWh/100 km) simulated against the measured mpge's; the
+// lines' "hot" figure is the battery's.
+TestCarResult CompareElectricVehicle(const std::string& batchExe, const std::string& dataDir, const TestVehicle& v);
 TestCarResult CompareTestVehicle(const std::string& batchExe, const std::string& dataDir,
                                  const TestVehicle& v, std::optional<Tech> tech,
                                  const carmodel::FleetConstants* constants = nullptr, bool bags = false,
