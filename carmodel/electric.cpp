@@ -27,8 +27,8 @@ const std::pair<double, double> kOcv[] = {{0, 0.82},  {5, 0.87},  {10, 0.90}, {2
 
 std::array<double, 4> MotorLossCoefficients(const ElectricDescription& e) {
     const double p = e.motorKw * 1000, wTop = Omega(e.maxRpm);
-    std::array<double, 4> d = {0.06 * p / (e.motorNm * e.motorNm), 0.015 * p / std::pow(wTop, 1.5),
-                               0.005 * p / wTop, 0.001 * p};
+    std::array<double, 4> d = {0.06 * p / (e.motorNm * e.motorNm), 0.004 * p / std::pow(wTop, 1.5),
+                               0.005 * p / wTop, 0};
     for (int k = 0; k < 4; ++k)
         if (e.losses[k] >= 0) d[k] = e.losses[k];
     return d;

@@ -54,18 +54,18 @@ TEST(ElectricCar, TheBundledDescriptionMakesItsDrivesTable) {
     EXPECT_EQ(v[0], 1);
     EXPECT_NEAR(v[1], 7.9 * 60 / (2 * pi * 0.33), 1e-4); // rpm per m/s through the reduction
     EXPECT_EQ(v[2], 97);
-    // The defaults: copper 6 % of 150 kW at 310 Nm, standby 0.1 %, inverter
+    // The defaults: copper 6 % of 150 kW at 310 Nm, no standby, inverter
     // 97.5 %, 2 % of the power lost at a one-hour discharge, a discharge
     // limit of 1.2 times the motor, a charge limit of 1.5 C.
     EXPECT_NEAR(v[3], 0.06 * 150000 / (310.0 * 310), 1e-8);
-    EXPECT_NEAR(v[6], 150, 1e-9);
+    EXPECT_EQ(v[6], 0);
     EXPECT_EQ(v[7], 97.5);
     EXPECT_EQ(v[8], 62);
     EXPECT_NEAR(v[9], 0.02 * 350 * 350 / 62000, 1e-5);
     EXPECT_EQ(v[12], 180);
     EXPECT_EQ(v[13], 93);
     EXPECT_EQ(v[14], 90);
-    EXPECT_EQ(v[15], 88);
+    EXPECT_EQ(v[15], 86);
     EXPECT_EQ(v[16], 90);
     EXPECT_EQ(v[17], 5);
     EXPECT_EQ(v[18], 15);

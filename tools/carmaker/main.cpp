@@ -123,7 +123,7 @@ DESCRIPTION: one "key value..." per line, '#' starts a comment.
   battery_window LOW HIGH   usable charge, % (5 95)
   battery_power KW KW       discharge and charge limits (1.2 x motor, 1.5 C)
   start_charge %            at START (90)
-  charger_efficiency %      grid to battery (88)
+  charger_efficiency %      grid to battery (86)
   regeneration % [KMH KMH]  share of the braking force the motor takes, none
                             below the first speed, all from the second (90 5 15)
   Every number is range-checked (a message names the line and key); a
