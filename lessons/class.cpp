@@ -117,11 +117,25 @@ std::string Percent(std::optional<double> value, double reference) {
 // The fuel against the student's own built-in driver (same car, same
 // distance), as a share: the fair measure when drives differ in length and
 // car. Nothing without both figures.
+// What a drive used per 100 km: litres of fuel, or an electric car's kWh
+// out of its battery.
+std::optional<double> Used(const Summary& s) {
+    if (s.electric) return s.electric->battery_kwh_per_100km;
+    return s.fuel_l_per_100km;
+}
+std::optional<double> Used(const std::optional<Summary>& s) {
+    return s ? Used(*s) : std::nullopt;
+}
+// A used figure with its unit where a class mixes electric cars and cars
+// with an engine.
+std::string UsedCell(const Summary& s, bool withUnit) {
+    return Fixed(Used(s), 2) + (withUnit ? (s.electric ? " kWh" : " l") : "");
+}
+
 std::optional<double> AgainstBuiltIn(const Student& s) {
-    if (!s.drive || !s.builtIn || !s.drive->fuel_l_per_100km || !s.builtIn->fuel_l_per_100km ||
-        !(*s.builtIn->fuel_l_per_100km > 0))
-        return std::nullopt;
-    return *s.drive->fuel_l_per_100km / *s.builtIn->fuel_l_per_100km - 1;
+    const std::optional<double> drive = Used(s.drive), builtIn = Used(s.builtIn);
+    if (!drive || !builtIn || !(*builtIn > 0)) return std::nullopt;
+    return *drive / *builtIn - 1;
 }
 
 // Ranked by that share; absolute l/100 km over drives of different lengths
@@ -132,7 +146,7 @@ bool Ranked(const Student& a, const Student& b) {
     if (a.tooShort != b.tooShort) return !a.tooShort;
     const double x = AgainstBuiltIn(a).value_or(HUGE_VAL), y = AgainstBuiltIn(b).value_or(HUGE_VAL);
     if (x != y) return x < y;
-    const double fx = a.drive->fuel_l_per_100km.value_or(HUGE_VAL), fy = b.drive->fuel_l_per_100km.value_or(HUGE_VAL);
+    const double fx = Used(*a.drive).value_or(HUGE_VAL), fy = Used(*b.drive).value_or(HUGE_VAL);
     if (fx != fy) return fx < fy;
     return a.name < b.name;
 }
@@ -191,17 +205,33 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
     const bool mixed = cars.size() > 1;
     // A car with a catalyst: the tailpipe's CO and HC, cold start and all.
     bool catalyst = false;
-    for (const Student& s : students) catalyst = catalyst || (s.drive && s.drive->catalyst);
+    // Electric cars: their energy instead of fuel, and what regeneration
+    // brought back instead of CO2 (all of them electric), or each figure
+    // with its unit (a class of both kinds).
+    int electricCars = 0, engineCars = 0;
+    for (const Student& s : students) {
+        catalyst = catalyst || (s.drive && s.drive->catalyst);
+        if (s.drive) ++(s.drive->electric ? electricCars : engineCars);
+    }
+    const bool allElectric = electricCars > 0 && engineCars == 0, bothKinds = electricCars > 0 && engineCars > 0;
+    const std::string usedHead = allElectric ? "el (kWh/100 km)" : bothKinds ? "bränsle eller el (per 100 km)"
+                                                                           : "bränsle (l/100 km)";
+    auto third = [&](const Summary& d) {
+        if (!allElectric) return Fixed(d.co2_g_per_km, 1);
+        return d.electric && d.electric->regenerated_share ? Fixed(100 * *d.electric->regenerated_share, 1)
+                                                          : std::string("-");
+    };
     body += std::string("<table class=\"compare class\">\n<tr><th>plats</th><th class=\"name\">elev</th>") +
             (mixed ? "<th>bil</th>" : "") +
-            "<th>bränsle (l/100 km)</th><th>mot inbyggd</th><th>CO2 (g/km)</th>" +
+            "<th>" + usedHead + "</th><th>mot inbyggd</th><th>" +
+            (allElectric ? "regenererat (%)" : "CO2 (g/km)") + "</th>" +
             (catalyst ? "<th>CO (g/km)</th><th>HC (g/km)</th>" : "") +
             "<th>tid (s)</th><th>sträcka (km)</th><th>toppfart (km/h)</th><th>hårda inbromsningar</th></tr>\n";
     int place = 0;
     for (const Student* s : order) {
         if (!s->drive) continue;
         const Summary& d = *s->drive;
-        double ref = s->builtIn ? s->builtIn->fuel_l_per_100km.value_or(0) : 0;
+        double ref = Used(s->builtIn).value_or(0);
         char shortNote[96];
         std::snprintf(shortNote, sizeof shortNote, " <span class=\"warning\">(kortare än lektionens %.0f m)</span>",
                       lessonDistance);
@@ -209,8 +239,8 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
                 "</td><td class=\"name\"><a href=\"" + HtmlEscape(s->page) + "\">" + HtmlEscape(s->name) + "</a>" +
                 (s->tooShort ? std::string(shortNote) : std::string()) +
                 (s->warnings.empty() ? "" : " <span class=\"warning\" title=\"" + HtmlEscape(s->warnings[0]) + "\">(avbruten inspelning)</span>") +
-                "</td>" + (mixed ? "<td>" + HtmlEscape(s->car) + "</td>" : "") + "<td>" + Fixed(d.fuel_l_per_100km, 2) + "</td><td>" + Percent(d.fuel_l_per_100km, ref) +
-                "</td><td>" + Fixed(d.co2_g_per_km, 1) + "</td><td>" +
+                "</td>" + (mixed ? "<td>" + HtmlEscape(s->car) + "</td>" : "") + "<td>" + UsedCell(d, bothKinds) + "</td><td>" + Percent(Used(d), ref) +
+                "</td><td>" + third(d) + "</td><td>" +
                 (catalyst ? Fixed(d.co_g_per_km, 3) + "</td><td>" + Fixed(d.hc_g_per_km, 4) + "</td><td>" : "") +
                 Fixed(d.ttot_s, 1) + "</td><td>" +
                 Fixed(d.ltot_m / 1000, 3) + "</td><td>" + Fixed(d.v_max_kmh, 1) + "</td><td>" +
@@ -218,7 +248,7 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
     }
     body += std::string("<tr class=\"reference\"><td></td><td class=\"name\"><i>inbyggd förare</i></td>") +
             (mixed ? "<td></td>" : "") + "<td>" +
-            Fixed(reference.fuel_l_per_100km, 2) + "</td><td></td><td>" + Fixed(reference.co2_g_per_km, 1) +
+            UsedCell(reference, bothKinds) + "</td><td></td><td>" + third(reference) +
             "</td><td>" +
             (catalyst ? Fixed(reference.co_g_per_km, 3) + "</td><td>" + Fixed(reference.hc_g_per_km, 4) + "</td><td>"
                       : "") +
@@ -233,14 +263,24 @@ std::string ClassPage(const std::vector<Student>& students, const Summary& refer
         body += "<li><b>" + HtmlEscape(s->recording) + "</b>: " + HtmlEscape(s->reason) + "</li>\n";
     }
     if (anyFailed) body += "</ul>\n";
+    // The chart's height: fuel, an electric class's energy, or (both kinds)
+    // the share against the built-in driver, which both have.
     std::vector<ChartPoint> points;
-    for (const Student* s : order)
-        if (s->drive && s->drive->fuel_l_per_100km)
-            points.push_back({s->name, s->drive->ttot_s, *s->drive->fuel_l_per_100km, false});
-    if (reference.fuel_l_per_100km)
-        points.push_back({"inbyggd förare", reference.ttot_s, *reference.fuel_l_per_100km, true});
-    body += "<h2>Bränsle mot tid</h2>\n" +
-            PointChart("Bränsle mot tid", {"tid", "s"}, {"bränsle", "l/100 km"}, points);
+    for (const Student* s : order) {
+        if (!s->drive) continue;
+        const std::optional<double> y = bothKinds ? (AgainstBuiltIn(*s) ? std::optional<double>(100 * *AgainstBuiltIn(*s))
+                                                                       : std::nullopt)
+                                                  : Used(*s->drive);
+        if (y) points.push_back({s->name, s->drive->ttot_s, *y, false});
+    }
+    if (!bothKinds && Used(reference)) points.push_back({"inbyggd förare", reference.ttot_s, *Used(reference), true});
+    const std::string chartTitle = allElectric ? "El mot tid" : bothKinds ? "Mot inbyggd förare och tid" : "Bränsle mot tid";
+    body += "<h2>" + chartTitle + "</h2>\n" +
+            PointChart(chartTitle, {"tid", "s"},
+                       allElectric ? QuantityUnit{"el", "kWh/100 km"}
+                       : bothKinds ? QuantityUnit{"mot inbyggd förare", "%"}
+                                   : QuantityUnit{"bränsle", "l/100 km"},
+                       points);
     body += kHowTo;
     std::string page = "<!DOCTYPE html>\n<html lang=\"sv\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<title>Tralvik: klassens körningar</title>\n<style>\n"
@@ -475,12 +515,12 @@ int ClassCommand(const LessonSettings& opt, const std::string& drawRunner) {
         int place = 0, failed = 0;
         for (const Student* s : order) {
             if (!s->drive) continue;
-            line(s->tooShort ? "-" : std::to_string(++place), s->name, Fixed(s->drive->fuel_l_per_100km, 2),
-                 Percent(s->drive->fuel_l_per_100km, s->builtIn ? s->builtIn->fuel_l_per_100km.value_or(0) : 0),
+            line(s->tooShort ? "-" : std::to_string(++place), s->name, UsedCell(*s->drive, s->drive->electric.has_value()),
+                 Percent(Used(*s->drive), Used(s->builtIn).value_or(0)),
                  Fixed(s->drive->co2_g_per_km, 1), Fixed(s->drive->ttot_s, 1), Fixed(s->drive->v_max_kmh, 1),
                  std::to_string(s->hardBrakings));
         }
-        line("", "inbyggd förare", Fixed(reference.summary.fuel_l_per_100km, 2), "",
+        line("", "inbyggd förare", UsedCell(reference.summary, reference.summary.electric.has_value()), "",
              Fixed(reference.summary.co2_g_per_km, 1), Fixed(reference.summary.ttot_s, 1),
              Fixed(reference.summary.v_max_kmh, 1), std::to_string(reference.hardBrakings));
         if (opt.lessonDistance > 0)

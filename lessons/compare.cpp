@@ -45,6 +45,25 @@ std::string Cell(const std::optional<double>& v, int decimals, bool sign = false
 std::vector<Row> Rows(const DriveResult& d, const DriveResult& b) {
     const Summary& x = d.summary;
     const Summary& y = b.summary;
+    if (x.electric && y.electric) {
+        // An electric car: its energy and what regeneration brought back,
+        // where a gentle driver's gain shows; no fuel, nothing at the tailpipe.
+        auto share = [](const Summary& s) -> std::optional<double> {
+            if (!s.electric->regenerated_share) return std::nullopt;
+            return 100 * *s.electric->regenerated_share;
+        };
+        return {
+            {"time (s)", "tid (s)", x.ttot_s, y.ttot_s, 1},
+            {"distance (km)", "sträcka (km)", x.ltot_m / 1000, y.ltot_m / 1000, 3},
+            {"battery (kWh/100 km)", "el ur batteriet (kWh/100 km)", x.electric->battery_kwh_per_100km,
+             y.electric->battery_kwh_per_100km, 2},
+            {"grid (kWh/100 km)", "el från nätet (kWh/100 km)", x.electric->grid_kwh_per_100km,
+             y.electric->grid_kwh_per_100km, 2},
+            {"regenerated (%)", "tillbaka genom regenerering (%)", share(x), share(y), 1},
+            {"top speed (km/h)", "toppfart (km/h)", x.v_max_kmh, y.v_max_kmh, 1},
+            {"hard brakings", "hårda inbromsningar", double(d.hardBrakings), double(b.hardBrakings), 0},
+        };
+    }
     return {
         {"time (s)", "tid (s)", x.ttot_s, y.ttot_s, 1},
         {"distance (km)", "sträcka (km)", x.ltot_m / 1000, y.ltot_m / 1000, 3},
@@ -86,8 +105,16 @@ std::string Padded(const std::string& text, std::size_t width, bool left) {
 std::string CompareText(const DriveResult& drive, const DriveResult& builtIn, const std::string& driveLabel,
                         const std::string& otherLabel) {
     // Columns by display width: names and labels with Å, Ä and Ö line up.
-    auto line = [](const std::string& label, const std::string& a, const std::string& b, const std::string& c) {
-        return Padded(label, 20, true) + " " + Padded(a, 12, false) + " " + Padded(b, 12, false) + " " +
+    // The label column as wide as its longest label (20 at least, as the
+    // conventional car's table always was).
+    std::size_t width = 20;
+    for (const Row& r : Rows(drive, builtIn)) {
+        std::size_t letters = 0;
+        for (unsigned char c : std::string(r.sv)) letters += (c & 0xC0) != 0x80; // UTF-8: one per letter
+        width = std::max(width, letters);
+    }
+    auto line = [width](const std::string& label, const std::string& a, const std::string& b, const std::string& c) {
+        return Padded(label, width, true) + " " + Padded(a, 12, false) + " " + Padded(b, 12, false) + " " +
                Padded(c, 12, false) + "\n";
     };
     std::string t = line("", driveLabel, otherLabel, "skillnad");
@@ -101,8 +128,11 @@ std::string CompareText(const DriveResult& drive, const DriveResult& builtIn, co
                   "eller mer medan farten sjunker (en sträcka räknas en gång)\n",
                   kHardBraking, kHardBrakingSeconds);
     t += buf;
-    t += "CO2: som i sammanfattningen, från bränslets massa (liter x Tathet) och kolandel (" +
-         Fuels(drive, builtIn) + ")\n";
+    if (drive.summary.electric && builtIn.summary.electric)
+        t += "el: ur batteriet vad cellerna gav; från nätet det genom laddarens verkningsgrad\n";
+    else
+        t += "CO2: som i sammanfattningen, från bränslets massa (liter x Tathet) och kolandel (" +
+             Fuels(drive, builtIn) + ")\n";
     return t;
 }
 
@@ -177,11 +207,14 @@ const char* const kLessonStyle = R"(<style>
 std::string Verdict(const DriveResult& d, const DriveResult& b, const std::string& other) {
     std::vector<std::string> parts;
     const Summary &x = d.summary, &y = b.summary;
-    if (x.fuel_l_per_100km && y.fuel_l_per_100km) {
+    if (x.electric && y.electric && x.electric->battery_kwh_per_100km && y.electric->battery_kwh_per_100km) {
+        std::string w = PercentWords(*x.electric->battery_kwh_per_100km, *y.electric->battery_kwh_per_100km);
+        if (!w.empty()) parts.push_back(w == "lika mycket" ? "lika mycket el" : w + " el");
+    } else if (x.fuel_l_per_100km && y.fuel_l_per_100km) {
         std::string w = PercentWords(*x.fuel_l_per_100km, *y.fuel_l_per_100km);
         if (!w.empty()) parts.push_back(w == "lika mycket" ? "lika mycket bränsle" : w + " bränsle");
     }
-    if (x.co2_g_per_km && y.co2_g_per_km) {
+    if (x.co2_g_per_km && y.co2_g_per_km && !x.electric) {
         std::string w = PercentWords(*x.co2_g_per_km, *y.co2_g_per_km);
         if (!w.empty()) parts.push_back(w == "lika mycket" ? "lika mycket CO2" : w + " CO2");
     }
@@ -233,8 +266,12 @@ std::string ComparePage(const DriveResult& drive, const DriveResult& builtIn, co
     for (const Row& r : Rows(drive, builtIn))
         rows.push_back({r.sv, Cell(r.drive, r.decimals), Cell(r.builtIn, r.decimals), WithPercent(r)});
     std::vector<std::string> notes = {
-        "CO2 som i sammanfattningen: bränslets massa (liter × Tathet) och kolandel (" +
-        Fuels(drive, builtIn) + ")."};
+        drive.summary.electric && builtIn.summary.electric
+            ? std::string("El ur batteriet: vad cellerna gav, tillbaka genom regenerering medräknat; från nätet: "
+                          "det genom laddarens verkningsgrad. Regenerering: den del av vad batteriet gav som "
+                          "inbromsningar med motorn förde tillbaka.")
+            : "CO2 som i sammanfattningen: bränslets massa (liter × Tathet) och kolandel (" +
+                  Fuels(drive, builtIn) + ")."};
     // The speed stage holds the speed to 1.2 times the requested one in the
     // same step: where a road's requested speed drops at once, the built-in
     // driver's trace drops vertically. Said, so that no one reads a braking.

@@ -247,7 +247,7 @@ QPainterPath FullLoadArea(const Chart& c, const EngineMap& m) {
     return area.intersected(plot);
 }
 
-std::string MapChart(Charts& out, const EngineMap& m, const std::vector<Cloud>& clouds) {
+std::string MapChart(Charts& out, const EngineMap& m, const std::vector<Cloud>& clouds, bool electric = false) {
     double rpmMax = 1000, nmMax = 50;
     for (const Cloud& cl : clouds)
         for (const Sample& x : *cl.samples)
@@ -334,10 +334,14 @@ std::string MapChart(Charts& out, const EngineMap& m, const std::vector<Cloud>& 
     }
     legend.push_back({"högsta vridmoment (fullast)", Qt::black, LegendItem::Mark::Line});
     c.Legend(legend);
-    c.Note("Punktens yta: tiden i cellen (100 varv/min × 5 Nm), av " + totals +
-           " med motorn igång; stillastående och slirande koppling räknas av modellen vid dess lägsta "
-           "motorvarvtal, 300 varv/min (inte bilens tomgångsvarvtal), och ritas där." +
-           (m.Valid() ? "" : " Verkningsgradskartan kunde inte läsas."));
+    c.Note(electric ? "Punktens yta: tiden i cellen (100 varv/min × 5 Nm), av " + totals +
+                          "; elmotorn driver bilen. När den bromsar (regenererar) är vridmomentet under noll och "
+                          "står inte på kartan, som är motorns och växelriktarens verkningsgrad." +
+                          (m.Valid() ? "" : " Verkningsgradskartan kunde inte läsas.")
+                    : "Punktens yta: tiden i cellen (100 varv/min × 5 Nm), av " + totals +
+                          " med motorn igång; stillastående och slirande koppling räknas av modellen vid dess lägsta "
+                          "motorvarvtal, 300 varv/min (inte bilens tomgångsvarvtal), och ritas där." +
+                          (m.Valid() ? "" : " Verkningsgradskartan kunde inte läsas."));
     return out.Add(c, title);
 }
 
@@ -492,21 +496,31 @@ std::string PhaseTable(const Summary& s, int gramDecimals) {
 // The energy balance as one stacked column: the fuel's energy split into
 // where it went (terms below zero are named in the legend only).
 std::string EnergyBar(Charts& out, const EnergyBalance& e) {
-    const std::pair<const char*, double> terms[] = {
-        {"motorförluster", e.engine},   {"hjälpapparater", e.auxiliaries},
-        {"drivlina", e.drivetrain},     {"luftmotstånd", e.air},
-        {"rullmotstånd", e.rolling},    {"lutning", e.gradient},
-        {"broms", e.brake},             {"hastighetsgränser", e.limits},
-        {"rörelseenergi", e.kinetic},   {"rest", e.remainder}};
+    // An electric car's column is the battery's energy, its first terms the
+    // motor's and inverter's and the battery's own losses.
+    const std::vector<std::pair<const char*, double>> terms =
+        e.electric ? std::vector<std::pair<const char*, double>>{
+                         {"motor och växelriktare", e.motor}, {"batteriförlust", e.batteryLoss},
+                         {"hjälpapparater", e.auxiliaries},   {"utväxling", e.drivetrain},
+                         {"luftmotstånd", e.air},             {"rullmotstånd", e.rolling},
+                         {"lutning", e.gradient},             {"friktionsbroms", e.brake},
+                         {"hastighetsgränser", e.limits},     {"rörelseenergi", e.kinetic},
+                         {"rest", e.remainder}}
+                   : std::vector<std::pair<const char*, double>>{
+                         {"motorförluster", e.engine},   {"hjälpapparater", e.auxiliaries},
+                         {"drivlina", e.drivetrain},     {"luftmotstånd", e.air},
+                         {"rullmotstånd", e.rolling},    {"lutning", e.gradient},
+                         {"broms", e.brake},             {"hastighetsgränser", e.limits},
+                         {"rörelseenergi", e.kinetic},   {"rest", e.remainder}};
     const std::string title = "Energibalans";
     Chart c(title);
-    c.SetRange(0, 1, 0, std::max(e.fuel, 1.0) / 1e6);
+    c.SetRange(0, 1, 0, std::max(e.Source(), 1.0) / 1e6);
     c.Frame({}, {"energi", "MJ"}, false);
     std::vector<LegendItem> legend;
     double at = 0;
-    for (std::size_t k = 0; k < std::size(terms); ++k) {
-        // The palette has eight colours; the last two terms get their own.
-        const QColor colour = k < 8 ? SeriesColour(k) : k == 8 ? QColor(90, 90, 90) : QColor(200, 200, 60);
+    for (std::size_t k = 0; k < terms.size(); ++k) {
+        // The palette has eight colours; the last terms get their own.
+        const QColor colour = k < 8 ? SeriesColour(k) : k == 8 ? QColor(90, 90, 90) : k == 9 ? QColor(200, 200, 60) : QColor(150, 210, 230);
         const double mj = std::fabs(terms[k].second) < 5e3 ? 0.0 : terms[k].second / 1e6; // no "-0.00"
         if (mj > 0) {
             QPainterPath box;
@@ -517,7 +531,7 @@ std::string EnergyBar(Charts& out, const EnergyBalance& e) {
         legend.push_back({std::string(terms[k].first) + " " + Num(mj, 2) + " MJ", colour,
                           LegendItem::Mark::Box});
     }
-    c.CategoryLabels({{0.5, "bränslets energi"}}, c.PlotRect().width() - 8);
+    c.CategoryLabels({{0.5, e.electric ? "batteriets energi" : "bränslets energi"}}, c.PlotRect().width() - 8);
     c.Legend(legend);
     return out.Add(c, title);
 }
@@ -577,14 +591,30 @@ std::string RunReportHtml(const ReportRun& run, ChartFiles* files) {
                   {{run.requestedLabel, Points(s, [](const Sample& x) { return x.requested_kmh; })},
                    {"bilens hastighet", Points(s, [](const Sample& x) { return x.v_kmh; })}});
     body += "<h2>Motorns arbetspunkter</h2>\n" +
-            MapChart(out, run.map, {{run.name, &s, SeriesColour(1)}});
-    body += "<h2>Förbrukat bränsle</h2>\n";
-    body += TimeChart(out, "Förbrukat bränsle", {"bränsle sedan start", "l"}, s,
-                      {{"bränsle", Points(s, [](const Sample& x) { return x.fuel_l; })}});
-    body += "<h2>CO2 sedan start</h2>\n";
-    body += TimeChart(out, "CO2", {"CO2 sedan start", "g"}, s,
-                      {{"CO2", Points(s, [](const Sample& x) { return x.co2_g; })}});
+            MapChart(out, run.map, {{run.name, &s, SeriesColour(1)}}, run.summary.electric.has_value());
+    // An electric car burns nothing: its battery's charts instead (below).
+    if (!run.summary.electric) {
+        body += "<h2>Förbrukat bränsle</h2>\n";
+        body += TimeChart(out, "Förbrukat bränsle", {"bränsle sedan start", "l"}, s,
+                          {{"bränsle", Points(s, [](const Sample& x) { return x.fuel_l; })}});
+        body += "<h2>CO2 sedan start</h2>\n";
+        body += TimeChart(out, "CO2", {"CO2 sedan start", "g"}, s,
+                          {{"CO2", Points(s, [](const Sample& x) { return x.co2_g; })}});
+    }
     if (run.summary.catalyst && !s.empty()) body += CatalystCharts(out, run.summary, s);
+    if (run.summary.electric && !s.empty()) {
+        const run::ElectricFigures& e = *run.summary.electric;
+        body += "<h2>Batteriet</h2>\n<p>" + Num(e.battery_kwh, 2) + " kWh ur batteriet (" +
+                Num(e.battery_kwh_per_100km.value_or(0), 1) + " kWh/100 km, " +
+                Num(e.grid_kwh_per_100km.value_or(0), 1) + " kWh/100 km från elnätet); " + Num(e.regenerated_kwh, 2) +
+                " kWh tillbaka genom regenerering, " + Num(100 * e.regenerated_share.value_or(0), 0) +
+                " % av vad batteriet gav.</p>\n";
+        body += LineChart(out, "Laddning", s.front().t_s, s.back().t_s, {"tid", "s"}, {"laddning", "%"},
+                          {{"batteriets laddning", Points(s, [](const Sample& x) { return x.soc_pct; })}});
+        body += "<h2>Eleffekt</h2>\n";
+        body += LineChart(out, "Eleffekt", s.front().t_s, s.back().t_s, {"tid", "s"}, {"effekt", "kW"},
+                          {{"batteriet (under noll: regenerering)", Points(s, [](const Sample& x) { return x.battery_kw; })}});
+    }
     body += "<h2>Per fas och totalt</h2>\n";
     std::vector<std::string> groups;
     std::vector<double> co, nox, hc, fuel;
@@ -598,11 +628,13 @@ std::string RunReportHtml(const ReportRun& run, ChartFiles* files) {
     }
     body += PhaseTable(run.summary, run.wholeGrams ? 0 : 3);
     if (!run.note.empty()) body += "<p class=\"note\">" + HtmlEscape(run.note) + "</p>\n";
-    body += "<h3>Utsläpp per kilometer</h3>\n";
-    body += BarChart(out, "Utsläpp per fas", {"utsläpp", "g/km"}, groups,
-                     {{"CO", co}, {"NOx", nox}, {"HC", hc}});
-    body += "<h3>Bränsle per 100 km</h3>\n";
-    body += BarChart(out, "Bränsle per fas", {"bränsle", "l/100 km"}, groups, {{"bränsle", fuel}});
+    if (!run.summary.electric) {
+        body += "<h3>Utsläpp per kilometer</h3>\n";
+        body += BarChart(out, "Utsläpp per fas", {"utsläpp", "g/km"}, groups,
+                         {{"CO", co}, {"NOx", nox}, {"HC", hc}});
+        body += "<h3>Bränsle per 100 km</h3>\n";
+        body += BarChart(out, "Bränsle per fas", {"bränsle", "l/100 km"}, groups, {{"bränsle", fuel}});
+    }
     if (run.summary.energy) body += "<h2>Energibalans</h2>\n" + EnergyBar(out, *run.summary.energy);
     body += "<h2>Sammanfattning</h2>\n" + SummaryTable(run.summary);
     return Page("Tralvik: " + run.name, body);
@@ -1188,7 +1220,8 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
                   {QColor(170, 170, 170), kDriveColour, kBuiltInColour});
     body += "<h2>Motorns arbetspunkter</h2>\n" +
             MapChart(out, drive.map,
-                     {{drive.name, &a, kDriveColour}, {builtIn.name, &b, kBuiltInColour}});
+                     {{drive.name, &a, kDriveColour}, {builtIn.name, &b, kBuiltInColour}},
+                     drive.summary.electric.has_value());
     if (drive.summary.catalyst && builtIn.summary.catalyst && !a.empty() && !b.empty()) {
         // With a catalyst: HC and CO since START, so that the cold start's
         // part shows for both drivers.
@@ -1201,6 +1234,14 @@ std::string CompareReportHtml(const ReportRun& drive, const ReportRun& builtIn, 
                               {{drive.name, Points(a, x, [g = g](const Sample& s) { return s.*g; })},
                                {builtIn.name, Points(b, x, [g = g](const Sample& s) { return s.*g; })}},
                               {kDriveColour, kBuiltInColour});
+    }
+    if (drive.summary.electric && builtIn.summary.electric && !a.empty() && !b.empty()) {
+        body += "<h2>Batteriets laddning</h2>\n";
+        body += LineChart(out, "Laddning", x0, x1, overDistance ? Axis{"sträcka", "km"} : Axis{"tid", "s"},
+                          {"laddning", "%"},
+                          {{drive.name, Points(a, x, [](const Sample& s) { return s.soc_pct; })},
+                           {builtIn.name, Points(b, x, [](const Sample& s) { return s.soc_pct; })}},
+                          {kDriveColour, kBuiltInColour});
     }
     std::vector<std::vector<std::string>> table;
     for (const CompareRow& r : rows) table.push_back({r.label, r.drive, r.builtIn, r.difference});

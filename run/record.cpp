@@ -120,6 +120,10 @@ void RunRecorder::Tick(const Sim& s) {
         sm.engine_c = engineC_;
         sm.catalyst_c = catalystC_;
     }
+    if (electric_) {
+        sm.soc_pct = s.el.soc;
+        sm.battery_kw = s.el.powerW / 1000;
+    }
     samples_.push_back(sm);
 }
 
@@ -174,6 +178,8 @@ std::string RunRecorder::SeriesCsv() const {
     // A car with a catalyst adds its columns; other runs' series stay as they were.
     std::string out = "t_s,v_kmh,requested_kmh,fuel_l,co2_g,rpm,torque_nm";
     if (catalyst_) out += ",co_g,nox_g,hc_g,co_engine_g,nox_engine_g,hc_engine_g,engine_c,catalyst_c";
+    // An electric car adds the battery's; other runs' series stay as they were.
+    if (electric_) out += ",soc_pct,battery_kw";
     out += "\n";
     for (const Sample& s : samples_) {
         out += Shortest(s.t_s) + "," + Shortest(s.v_kmh) + "," + Shortest(s.requested_kmh) + "," +
@@ -183,6 +189,7 @@ std::string RunRecorder::SeriesCsv() const {
             for (double v : {s.co_g, s.nox_g, s.hc_g, s.co_engine_g, s.nox_engine_g, s.hc_engine_g,
                              s.engine_c, s.catalyst_c})
                 out += "," + Shortest(v);
+        if (electric_) out += "," + Shortest(s.soc_pct) + "," + Shortest(s.battery_kw);
         out += "\n";
     }
     return out;
@@ -193,10 +200,12 @@ std::vector<Sample> ParseSeriesCsv(const std::string& text) {
     std::istringstream in(text);
     std::string line;
     std::getline(in, line); // header
-    // A car with a catalyst has eight more columns.
-    const int columns = line.find(",catalyst_c") != std::string::npos ? 15 : 7;
+    // A car with a catalyst has eight more columns, an electric car two.
+    const bool catalyst = line.find(",catalyst_c") != std::string::npos;
+    const bool electric = line.find(",soc_pct,battery_kw") != std::string::npos;
+    const int columns = 7 + (catalyst ? 8 : 0) + (electric ? 2 : 0);
     while (std::getline(in, line)) {
-        double v[15] = {};
+        double v[17] = {};
         const char* p = line.data();
         const char* e = p + line.size();
         for (int i = 0; i < columns && p < e; ++i) {
@@ -205,14 +214,20 @@ std::vector<Sample> ParseSeriesCsv(const std::string& text) {
             if (p < e && *p == ',') ++p;
         }
         Sample s{v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
-        s.co_g = v[7];
-        s.nox_g = v[8];
-        s.hc_g = v[9];
-        s.co_engine_g = v[10];
-        s.nox_engine_g = v[11];
-        s.hc_engine_g = v[12];
-        s.engine_c = v[13];
-        s.catalyst_c = v[14];
+        if (catalyst) {
+            s.co_g = v[7];
+            s.nox_g = v[8];
+            s.hc_g = v[9];
+            s.co_engine_g = v[10];
+            s.nox_engine_g = v[11];
+            s.hc_engine_g = v[12];
+            s.engine_c = v[13];
+            s.catalyst_c = v[14];
+        }
+        if (electric) {
+            s.soc_pct = v[columns - 2];
+            s.battery_kw = v[columns - 1];
+        }
         out.push_back(s);
     }
     return out;

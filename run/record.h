@@ -26,6 +26,9 @@ struct Sample {
     // and catalyst temperature (°C).
     double co_g = 0, nox_g = 0, hc_g = 0, co_engine_g = 0, nox_engine_g = 0, hc_engine_g = 0;
     double engine_c = 0, catalyst_c = 0;
+    // An electric drive: the battery's charge (%) and its terminal power
+    // (kW, less than 0 while regenerating and charging).
+    double soc_pct = 0, battery_kw = 0;
 };
 
 class RunRecorder {

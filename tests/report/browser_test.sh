@@ -82,6 +82,15 @@ set_lines "$WORK/kat/CONS.VAL" 19=1 26=23
 "$BATCH" --compare "$WORK/drive.rec" "$WORK/kat" --report "$WORK/katcompare.html" > /dev/null
 "$BATCH" --no-draw --quiet --set Cykeltyp=T --set 'Ttidd=cykler\FTP75.CYK' --report "$WORK/kat.html" \
   "$WORK/kat" > /dev/null
+# The electric car: a run page (the motor's operating points, the battery's
+# charge and power over time, the battery's energy balance, no fuel) and the
+# recorded drive compared on it (both drivers' charge).
+cp -r "$SRC/data" "$WORK/el"
+cp "$WORK/el/ELBIL.VAL" "$WORK/el/CONS.VAL"
+cp -r "$WORK/el" "$WORK/elroad"
+set_lines "$WORK/el/CONS.VAL" '1=cykler\FTP75.CYK' 37=T
+"$BATCH" --no-draw --quiet --report "$WORK/elrun.html" "$WORK/el" > /dev/null
+"$BATCH" --compare "$WORK/drive.rec" "$WORK/elroad" --report "$WORK/elcompare.html" > /dev/null 2>&1
 # A run: speed, operating points, fuel, CO2, emissions and fuel per phase,
 # the energy balance (not from result files, which cannot give it). A study:
 # fuel, CO2, CO, NOx, HC and trace RMS against the mass.
@@ -119,6 +128,10 @@ grep -q '<td class="name">NISSAN Kicks</td>' "$WORK/fleet.html" || { echo "FAIL:
 check_page "$WORK/kat.html" 9 "$OUT/report-catalyst.png" || failed=1
 grep -q "Den första minuten står för" "$WORK/kat.html" || { echo "FAIL: no first minute on the catalyst's page"; failed=1; }
 check_page "$WORK/katcompare.html" 4 "$OUT/report-catalyst-compare.png" "214, 39, 40;40, 40, 140" || failed=1
+check_page "$WORK/elrun.html" 5 "$OUT/report-electric.png" || failed=1
+check_page "$WORK/elcompare.html" 3 "$OUT/report-electric-compare.png" "214, 39, 40;40, 40, 140" || failed=1
+grep -q "kWh tillbaka genom regenerering" "$WORK/elrun.html" || { echo "FAIL: the electric run page says nothing of regeneration"; failed=1; }
+grep -q "mer el\|mindre el\|lika mycket el" "$WORK/elcompare.html" || { echo "FAIL: the electric comparison does not speak of electricity"; failed=1; }
 # The checks themselves find faults: the run page with its legends moved up
 # into the plots, the map's note moved below its chart, an axis title
 # without its unit and a wider table.
