@@ -595,6 +595,27 @@ class LessonTest : public QObject {
         QVERIFY2(lesson.find("<tr><td>-</td><td class=\"name\"><a href=\"k-b.html\">kort</a> <span class=\"warning\">"
                              "(kortare än lektionens 500 m)</span>") != std::string::npos,
                  lesson.c_str());
+        // Electric cars: ranked by their battery's kWh against their own
+        // built-in driver's, what regeneration brought back beside it; a
+        // class of both kinds gives each figure its unit.
+        auto electric = [](double kwh, double regen) {
+            run::Summary s;
+            s.electric = run::ElectricFigures{};
+            s.electric->battery_kwh_per_100km = kwh;
+            s.electric->regenerated_share = regen;
+            return s;
+        };
+        lessons::Student e, f;
+        e.name = "mjuk", e.page = "k-e.html", e.drive = electric(15, 0.2), e.builtIn = electric(16, 0.15);
+        f.name = "hård", f.page = "k-f.html", f.drive = electric(20, 0.05), f.builtIn = electric(16, 0.15);
+        const std::string el = lessons::ClassPage({f, e}, electric(16, 0.15), 0);
+        QVERIFY(el.find("<th>el (kWh/100 km)</th><th>mot inbyggd</th><th>regenererat (%)</th>") != std::string::npos);
+        QVERIFY2(el.find(">mjuk<") < el.find(">hård<"), el.c_str());
+        QVERIFY(el.find("<td>15.00</td><td>-6 %</td><td>20.0</td>") != std::string::npos);
+        QVERIFY(el.find("+25 %") != std::string::npos);
+        const std::string both = lessons::ClassPage({a, e}, summary(9.0), 0);
+        QVERIFY(both.find("<td>15.00 kWh</td>") != std::string::npos && both.find("<td>10.00 l</td>") != std::string::npos);
+        QVERIFY(both.find("Mot inbyggd förare och tid") != std::string::npos);
     }
 
     // Every entry of a class folder accounted for, and a page for every
