@@ -83,11 +83,11 @@ struct Bad : std::runtime_error {
 
 } // namespace
 
-TestCarList ReadTestCars(const std::string& path, bool electric) {
-    return ParseTestCars(ReadBounded(path, kMaxListBytes), path, electric);
+TestCarList ReadTestCars(const std::string& path, ListRows rows) {
+    return ParseTestCars(ReadBounded(path, kMaxListBytes), path, rows);
 }
 
-TestCarList ParseTestCars(const std::string& text, const std::string& path, bool electric) {
+TestCarList ParseTestCars(const std::string& text, const std::string& path, ListRows kinds) {
     TestCarList out;
     std::size_t pos = 0;
     int index[kNumCols];
@@ -174,10 +174,10 @@ TestCarList ParseTestCars(const std::string& text, const std::string& path, bool
             // electric test) is no test of a conventional car: it must not
             // run as a petrol car.
             r.electricity = text(12).find("Electric") != std::string::npos || text(12).find("electric") != std::string::npos;
-            if (r.electricity && !electric)
+            if (r.electricity && kinds == ListRows::Conventional)
                 throw Bad("the test runs on electricity ('" + text(12) +
                           "'): the car model makes conventional cars only");
-            if (!r.electricity && electric)
+            if (!r.electricity && kinds == ListRows::Electric)
                 throw Bad("the test runs on '" + text(12) +
                           "', not on electricity: hybrids are not made yet, and conventional cars are read without --electric");
             // Ranges hold every car and light truck built; beyond them a
@@ -421,10 +421,10 @@ std::string DescribeElectricTestCar(const TestCarRow& r) {
     const double mass = r.etwLb * kKgPerLb;
     // Motor rpm per m/s: from N/V where published, else the axle ratio on the assumed wheel.
     // An N/V below 30 rpm per mph is a gear ratio put in its column.
+    // Neither (a list in the short layout): the usual single reduction of 9.
+    constexpr double kUsualReduction = 9;
     const double rpmPerMs = r.nvRatio >= 30 ? r.nvRatio / kMsPerMph
-                            : r.axleRatio > 0 ? r.axleRatio * 60 / (2 * kPi * kRadius)
-                                              : 0;
-    if (!(rpmPerMs > 0)) throw std::runtime_error(where + ": neither N/V nor the axle ratio gives the reduction");
+                            : (r.axleRatio > 0 ? r.axleRatio : kUsualReduction) * 60 / (2 * kPi * kRadius);
     const double maxRpm = std::clamp(rpmPerMs * kTopMs, 3000.0, 30000.0);
     const double kw = r.horsepower * kKwPerHp;
     const double torque = kw * 1000 / (kBaseShare * maxRpm * 2 * kPi / 60);
@@ -461,7 +461,7 @@ std::string DescribeElectricTestCar(const TestCarRow& r) {
     line("motor", Num(kw) + " " + Num(std::round(torque)), "kW (" + Num(r.horsepower) + " hp), Nm estimated");
     line("motor_max_rpm", Num(std::round(maxRpm)), "at 162 km/h");
     line("reduction", Num(rpmPerMs * 2 * kPi * kRadius / 60) + " " + Num(kReductionEff),
-         r.nvRatio >= 30 ? "from N/V; %" : "the axle ratio; %");
+         r.nvRatio >= 30 ? "from N/V; %" : r.axleRatio > 0 ? "the axle ratio; %" : "assumed; %");
     line("motor_losses", Num(losses[0]) + " " + Num(losses[1]) + " " + Num(losses[2]) + " " + Num(losses[3]),
          "W per Nm^2, per (rad/s)^1.5, per rad/s, W");
     line("battery", Num(std::round(mass * kKwhPerKg)) + " 350", "kWh by test weight, V assumed");

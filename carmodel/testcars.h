@@ -60,13 +60,14 @@ struct TestCarList {
 // std::runtime_error naming the file for what spoils the whole list: a file
 // that cannot be read, is not a regular file or is over 64 MB, a missing
 // column, or no good row at all.
-// With `electric` the rows on electricity are read instead (an engine's
-// displacement and cylinders are then not asked for) and every other row is
-// left out, named: the car model makes electric cars from them, and no row
-// runs as a car it is not.
-TestCarList ReadTestCars(const std::string& path, bool electric = false);
+// Which rows a reader takes: the conventional cars' (a row on electricity
+// is named and left out), the rows on electricity (an engine's displacement
+// and cylinders are then not asked for; every other row is named and left
+// out), or both. No row runs as a car it is not.
+enum class ListRows { Conventional, Electric, Both };
+TestCarList ReadTestCars(const std::string& path, ListRows rows = ListRows::Conventional);
 // The same for the list's text; `where` names it in messages.
-TestCarList ParseTestCars(const std::string& text, const std::string& where, bool electric = false);
+TestCarList ParseTestCars(const std::string& text, const std::string& where, ListRows rows = ListRows::Conventional);
 
 // Splits one CSV line; fields may be quoted ("" is a quote inside one).
 // Throws std::runtime_error "more than N fields" beyond `maxFields`.

@@ -679,7 +679,8 @@ std::string SweptLabel(const Assignment& a) {
 // grouped by the list's vehicle type, each test's measured and simulated
 // figures and the 55/45 combination of city and highway.
 std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
-    const char* const tests[] = {"FTP-75", "HWFET", "US06"};
+    // Electric cars' tests apart: their figures are kWh from the grid.
+    const char* const tests[] = {"FTP-75", "HWFET", "US06", "UDDS el", "HWFET el"};
     std::map<std::string, std::vector<double>> ratios;
     double top = 0;
     for (const ReportRun& r : runs)
@@ -690,7 +691,16 @@ std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
     if (ratios.empty()) return "";
     const bool us = runs.front().summary.us;
     auto shown = [&](double lPer100) { return us ? Num(MilesPerGallon(lPer100), 1) : Num(lPer100, 2); };
-    const std::string unit = us ? "mpg" : "l/100 km";
+    // kWh from the grid per 100 km, or in US units miles per gallon equivalent.
+    auto shownElectric = [&](double kwh) {
+        return us ? Num(33.705 / (kwh / 100 * 1.609344), 1) + " mpge" : Num(kwh, 2) + " kWh";
+    };
+    bool anyElectric = false, anyEngine = false;
+    for (const ReportRun& r : runs)
+        if (r.measured) (r.measured->electric ? anyElectric : anyEngine) = true;
+    // The axes' unit: the fuel's, the grid's energy, or both where a fleet has both.
+    const std::string unit = us ? (anyElectric ? (anyEngine ? "mpg, mpge" : "mpge") : "mpg")
+                                : (anyElectric ? (anyEngine ? "l eller kWh/100 km" : "kWh/100 km") : "l/100 km");
     std::string body = "<h2>Simulerat mot uppmätt</h2>\n<p>Kvoten är simulerad bränsleförbrukning genom listans "
                        "uppmätta, på samma prov: ";
     bool firstTest = true;
@@ -745,8 +755,10 @@ std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
         double lo = 1e300, up = 0;
         for (const ReportRun& r : runs)
             if (r.measured)
-                for (double v : {r.measured->simulated, r.measured->measured})
-                    lo = std::min(lo, MilesPerGallon(v)), up = std::max(up, MilesPerGallon(v));
+                for (double v : {r.measured->simulated, r.measured->measured}) {
+                    const double x = r.measured->electric ? 33.705 / (v / 100 * 1.609344) : MilesPerGallon(v);
+                    lo = std::min(lo, x), up = std::max(up, x);
+                }
         c.SetRange(0, up * 1.05, 0, up * 1.05, true);
     } else {
         c.SetRange(0, hi, 0, hi, true);
@@ -760,13 +772,16 @@ std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
     c.Line({QPointF(0, 0), QPointF(x1 / upper, x1)}, band, 1);
     c.Line({QPointF(0, 0), QPointF(x1, x1)}, same, 1);
     std::vector<LegendItem> legend;
-    for (std::size_t k = 0; k < 3; ++k) {
+    for (std::size_t k = 0; k < std::size(tests); ++k) {
         if (!ratios.count(tests[k])) continue;
         legend.push_back({tests[k], SeriesColour(k), LegendItem::Mark::Dot});
         for (const ReportRun& r : runs) {
             if (!r.measured || r.measured->test != tests[k]) continue;
-            const double mx = us ? MilesPerGallon(r.measured->measured) : r.measured->measured;
-            const double my = us ? MilesPerGallon(r.measured->simulated) : r.measured->simulated;
+            // In US units an electric car's kWh/100 km as mpge.
+            auto axis = [&](double v) {
+                return !us ? v : r.measured->electric ? 33.705 / (v / 100 * 1.609344) : MilesPerGallon(v);
+            };
+            const double mx = axis(r.measured->measured), my = axis(r.measured->simulated);
             const double q = r.measured->simulated / r.measured->measured;
             if (std::fabs(q - 1) > 0.10)
                 c.NumberedDot(QPointF(mx, my), 8, SeriesColour(k), std::to_string(number[&r]));
@@ -826,7 +841,10 @@ std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
                 continue;
             }
             const ListComparison& m = *it->second->measured;
-            cell.insert(cell.end(), {shown(m.measured), shown(m.simulated), ratio(m.simulated, m.measured)});
+            if (m.electric)
+                cell.insert(cell.end(), {shownElectric(m.measured), shownElectric(m.simulated), ratio(m.simulated, m.measured)});
+            else
+                cell.insert(cell.end(), {shown(m.measured), shown(m.simulated), ratio(m.simulated, m.measured)});
             const auto& trace = it->second->summary.trace;
             if (trace && !trace->WithinTolerance()) off += (off.empty() ? "" : ", ") + t;
         }

@@ -198,7 +198,9 @@ void StudyOutput::Add(const RunOutcome& j) {
                                              summary->fuel == "diesel",
                                              summary->catalyst && summary->ftp75
                                                  ? std::optional<double>(summary->ftp75->l_per_100km)
-                                                 : std::nullopt);
+                                                 : std::nullopt,
+                                             summary->electric ? summary->electric->grid_kwh_per_100km
+                                                               : std::nullopt);
         }
     }
 }

@@ -68,7 +68,8 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
         if (cars.empty()) throw std::runtime_error(source + ": no car description (*.txt) makes a car");
         return cars;
     }
-    carmodel::TestCarList list = carmodel::ReadTestCars(source);
+    // Electric cars' rows make electric cars; every other row a car with an engine.
+    carmodel::TestCarList list = carmodel::ReadTestCars(source, carmodel::ListRows::Both);
     problems = list.problems;
     std::optional<carmodel::Guide> guide;
     if (!guidePath.empty()) {
@@ -79,6 +80,22 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
         const carmodel::TestCarRow& row = v.Base();
         const std::string where = source + ":" + std::to_string(row.line);
         try {
+            if (row.electricity) {
+                std::string text = carmodel::DescribeElectricTestCar(row);
+                StudyCar car{carmodel::ParseCarDescription(text, where), text, where, {}};
+                car.id = {{"car", car.desc.name}, {"make", row.make}, {"model", row.model},
+                          {"list_line", std::to_string(row.line)}};
+                if (!row.vehicleType.empty()) car.id.push_back({"vehicle_type", row.vehicleType});
+                car.id.push_back({"drive", "electric"});
+                // What the list measured: energy from the grid on the
+                // charge-depleting UDDS and highway tests.
+                const std::pair<const char*, const carmodel::TestCarRow*> tests[] = {
+                    {"measured_udds_grid_kwh_per_100km", v.city}, {"measured_hwfet_grid_kwh_per_100km", v.highway}};
+                for (const auto& [name, test] : tests)
+                    if (test && test->mpg > 0) car.id.push_back({name, Text(carmodel::GridKwhPer100FromMpge(test->mpg))});
+                cars.push_back(std::move(car));
+                continue;
+            }
             std::optional<carmodel::GuideFinding> found;
             if (guide) {
                 found = carmodel::FindInGuide(*guide, v);
@@ -123,7 +140,20 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
 
 std::optional<ListComparison> CompareWithList(const std::vector<std::pair<std::string, std::string>>& id,
                                               const std::string& cycle, double lPer100km, bool diesel,
-                                              std::optional<double> ownStartFtp75) {
+                                              std::optional<double> ownStartFtp75,
+                                              std::optional<double> gridKwhPer100km) {
+    if (gridKwhPer100km) {
+        // An electric car: the grid's energy on the UDDS and the highway cycle.
+        const char* test = IsUdds(cycle) ? "UDDS el" : IsHwfet(cycle) ? "HWFET el" : nullptr;
+        if (!test || !(*gridKwhPer100km > 0)) return std::nullopt;
+        const std::string key = std::string("measured_") + (test[0] == 'U' ? "udds" : "hwfet") + "_grid_kwh_per_100km";
+        for (const auto& [name, value] : id) {
+            double measured;
+            if (name == key && ParseNumber(value, measured) && measured > 0)
+                return ListComparison{test, measured, *gridKwhPer100km, true};
+        }
+        return std::nullopt;
+    }
     const char* test = IsFtp75(cycle) ? "FTP-75" : IsHwfet(cycle) ? "HWFET" : IsUs06(cycle) ? "US06" : nullptr;
     if (!test || !(lPer100km > 0)) return std::nullopt;
     const std::string key = std::string("measured_") + (test[0] == 'F' ? "ftp75" : test[0] == 'H' ? "hwfet" : "us06") +

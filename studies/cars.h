@@ -38,9 +38,13 @@ std::vector<StudyCar> ReadStudyCars(const std::string& source, std::vector<std::
 // whole cycle's l/100 km, for the FTP-75 times the fleet's cold-start factor,
 // unless the step started the engine itself (`ownStartFtp75`: the catalyst
 // option's FTP-75 weighted by its bags).
+// An electric car (`gridKwhPer100km`, its run's energy from the grid) is
+// compared on the UDDS and highway cycles with the list's charge-depleting
+// tests, in kWh/100 km.
 std::optional<ListComparison> CompareWithList(const std::vector<std::pair<std::string, std::string>>& id,
                                               const std::string& cycle, double lPer100km, bool diesel,
-                                              std::optional<double> ownStartFtp75 = std::nullopt);
+                                              std::optional<double> ownStartFtp75 = std::nullopt,
+                                              std::optional<double> gridKwhPer100km = std::nullopt);
 
 // --set-car KEY=VALUE: a line of the car's description replaced (or added),
 // for the description's own keys (final_drive, idle_rpm, aux_power,

@@ -28,6 +28,10 @@ bool IsHwfet(const std::string& cycle) {
     return UpperStem(cycle).rfind("HWFET", 0) == 0;
 }
 
+bool IsUdds(const std::string& cycle) {
+    return UpperStem(cycle).rfind("UDDS", 0) == 0;
+}
+
 bool IsUs06(const std::string& cycle) {
     return UpperStem(cycle).rfind("US06", 0) == 0;
 }

@@ -19,6 +19,7 @@ struct DistanceFigures {
 bool IsFtp75(const std::string& cycle);
 bool IsHwfet(const std::string& cycle);
 bool IsUs06(const std::string& cycle);
+bool IsUdds(const std::string& cycle);
 
 // FTP-75 weighted by its bags: 0.43 x (bag 1 + bag 2) / (their distance) +
 // 0.57 x (bag 3 + bag 2) / (their distance), bag 1 being the cold start
@@ -35,6 +36,7 @@ DistanceFigures CityHighwayCombined(const DistanceFigures& city, const DistanceF
 struct ListComparison {
     std::string test;
     double measured = 0, simulated = 0;
+    bool electric = false; // kWh/100 km from the grid instead of litres
 };
 
 // US units: miles per US gallon from l/100 km, and per mile from per km.

@@ -531,6 +531,37 @@ TEST_F(Study, FleetRunsAreTestcarsRuns) {
     EXPECT_EQ(Lines(dir.out).size(), 3u) << dir.out; // the electric car among them
 }
 
+// A list's rows on electricity make electric cars in a fleet: each run has
+// the battery's figures, the car says its drive, and the page sets the
+// grid's energy beside the list's (kWh/100 km from the measured mpge).
+TEST_F(Study, FleetOfAListWithElectricCars) {
+    fs::path data = CopyData("data");
+    std::string list = ReadFile(fs::path(TRALVIK_SOURCE_DIR) / "tools/cars/test-cars.csv");
+    const std::string head = list.substr(0, list.find('\n') + 1);
+    std::ofstream(tmp / "ev.csv", std::ios::binary)
+        << head
+        << "2021,BMW,I3s,0.001,181,,1,Automatic,3375,29,0.297,0.0178,Charge Depleting UDDS,Electricity,177.7\n"
+           "2021,BMW,I3s,0.001,181,,1,Automatic,3375,29,0.297,0.0178,Charge Depleting Highway,Electricity,145.5\n";
+    Result r = Run("--json --no-draw --quiet --cars '" + (tmp / "ev.csv").string() +
+                   "' --set Cykeltyp=T --set Sparfoljning=1 --sweep 'Ttidd=cykler\\UDDS.CYK,cykler\\HWFET.CYK' --report '" +
+                   (tmp / "ev.html").string() + "' '" + data.string() + "'");
+    ASSERT_EQ(r.status, 0) << ReadFile(tmp / ".stderr");
+    const auto lines = RunLines(r.out);
+    ASSERT_EQ(lines.size(), 2u);
+    const double measured[2] = {33.705 / 177.7 / 1.609344 * 100, 33.705 / 145.5 / 1.609344 * 100};
+    const std::string page = ReadFile(tmp / "ev.html");
+    for (int k = 0; k < 2; ++k) {
+        auto j = nlohmann::json::parse(lines[k]);
+        EXPECT_EQ(j["car"]["drive"], "electric");
+        EXPECT_EQ(j["fuel_l"].get<double>(), 0);
+        ASSERT_TRUE(j.contains("grid_kwh_per_100km")) << lines[k];
+        char cell[64];
+        std::snprintf(cell, sizeof cell, "<td>%.2f kWh</td><td>%.2f kWh</td><td>%.3f</td>", measured[k],
+                      j["grid_kwh_per_100km"].get<double>(), j["grid_kwh_per_100km"].get<double>() / measured[k]);
+        EXPECT_NE(page.find(cell), std::string::npos) << cell;
+    }
+}
+
 // With the guide a fleet's cars get its technology (here the Mazda's
 // stop-start) and lose its hybrids (here the Jetta), and a car runs as
 // testcar runs the same car.

@@ -143,7 +143,7 @@ TEST(ElectricCar, ListRowsOnElectricityMakeElectricCars) {
     EXPECT_EQ(conventional.rows.size(), 1u); // the Ford; the rows on electricity named and left out
     ASSERT_EQ(conventional.problems.size(), 3u);
     EXPECT_NE(conventional.problems[0].find("ev.csv:2: the test runs on electricity"), std::string::npos);
-    const TestCarList electric = ParseTestCars(rows, "ev.csv", true);
+    const TestCarList electric = ParseTestCars(rows, "ev.csv", ListRows::Electric);
     ASSERT_EQ(electric.rows.size(), 3u);
     ASSERT_EQ(electric.problems.size(), 1u);
     EXPECT_NE(electric.problems[0].find("ev.csv:5: the test runs on 'Tier 2 Cert Gasoline', not on electricity"),

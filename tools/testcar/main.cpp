@@ -385,7 +385,7 @@ int main(int argc, char** argv) {
             if (!out.empty())
                 if (auto why = tralvik::run::OutputFileProblem(out)) throw std::runtime_error(*why);
         if (auto why = tralvik::run::TemporaryFolderProblem()) throw std::runtime_error(*why);
-        const TestCarList list = ReadTestCars(pos[0], electric);
+        const TestCarList list = ReadTestCars(pos[0], electric ? ListRows::Electric : ListRows::Conventional);
         for (const auto& p : list.problems) std::fprintf(stderr, "testcar: %s\n", p.c_str());
         const auto vehicles = GroupTestVehicles(list.rows);
         std::optional<Guide> guide;
