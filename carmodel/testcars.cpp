@@ -295,6 +295,30 @@ double LeastRoadLoad(const TestCarRow& r, double topMs) {
     return lbf * kNewtonPerLbf;
 }
 
+namespace {
+
+// A description's line: the key, its value from column 18, a note from 40.
+std::string DescriptionLine(const std::string& key, const std::string& value, const std::string& note) {
+    std::string l = key;
+    l.resize(std::max<std::size_t>(key.size() + 1, 18), ' ');
+    l += value;
+    if (!note.empty()) {
+        l.resize(std::max<std::size_t>(l.size() + 1, 40), ' ');
+        l += "# " + note;
+    }
+    return l + "\n";
+}
+
+// A car's name from the row: make and model's letters and digits, at most 40.
+std::string CarNameOf(const TestCarRow& r, const char* otherwise) {
+    std::string name;
+    for (char ch : r.make + r.model)
+        if (std::isalnum(static_cast<unsigned char>(ch)) && name.size() < 40) name += ch;
+    return name.empty() ? std::string(otherwise) : name;
+}
+
+} // namespace
+
 std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech,
                             const FleetConstants* constants, const EngineTechnology* known) {
     const std::string where = "line " + std::to_string(r.line);
@@ -328,21 +352,11 @@ std::string DescribeTestCar(const TestCarRow& r, std::optional<Tech> tech,
     const double radius = 0.31;
     const double toRatio = 2 * kPi * radius / 60; // rpm per m/s -> overall ratio
     const double finalDrive = 3.0;
-    std::string name;
-    for (char ch : r.make + r.model)
-        if (std::isalnum(static_cast<unsigned char>(ch)) && name.size() < 40) name += ch;
-    if (name.empty()) name = "Testbil";
+    const std::string name = CarNameOf(r, "Testbil");
 
     std::string d;
     auto line = [&](const std::string& k, const std::string& v, const std::string& note = "") {
-        std::string l = k;
-        l.resize(std::max<std::size_t>(k.size() + 1, 18), ' ');
-        l += v;
-        if (!note.empty()) {
-            l.resize(std::max<std::size_t>(l.size() + 1, 40), ' ');
-            l += "# " + note;
-        }
-        d += l + "\n";
+        d += DescriptionLine(k, v, note);
     };
     auto list = [&](const std::vector<double>& v, double scale) {
         std::string out;
@@ -435,21 +449,11 @@ std::string DescribeElectricTestCar(const TestCarRow& r) {
     const double wTop = maxRpm * 2 * kPi / 60;
     const double losses[4] = {kCopper * kw * 1000 / (torque * torque), kIron * ref / std::pow(wTop, 1.5),
                               kFriction * ref / wTop, kStandby * ref};
-    std::string name;
-    for (char ch : r.make + r.model)
-        if (std::isalnum(static_cast<unsigned char>(ch)) && name.size() < 40) name += ch;
-    if (name.empty()) name = "Elbil";
+    const std::string name = CarNameOf(r, "Elbil");
     std::string d = "# " + r.make + " " + r.model + ", made from line " + std::to_string(r.line) +
                     " of the test-car list by the electric fleet's rules.\n";
     auto line = [&](const std::string& k, const std::string& v, const std::string& note = "") {
-        std::string l = k;
-        l.resize(std::max<std::size_t>(k.size() + 1, 18), ' ');
-        l += v;
-        if (!note.empty()) {
-            l.resize(std::max<std::size_t>(l.size() + 1, 40), ' ');
-            l += "# " + note;
-        }
-        d += l + "\n";
+        d += DescriptionLine(k, v, note);
     };
     line("name", name);
     line("drive", "electric");

@@ -445,6 +445,51 @@ class WindowTest : public QObject {
         QCOMPARE(buttons, QStringList({"Avbryt", "Öppna"}));
         d.close();
     }
+
+    // The bundled electric car (ELBIL.VAL as the constants) drives as any
+    // other: the battery's charge falls where the fuel gauge stands, the
+    // tank stays full, the power meter shows while the car pulls away.
+    void electricCarDrivesInTheWindow() {
+        const QString data = QString(TRALVIK_SOURCE_DIR) + "/data";
+        for (const QString& f : QDir(data).entryList(QDir::Files)) {
+            QFile::remove(f);
+            QVERIFY(QFile::copy(data + "/" + f, f));
+        }
+        QDir().mkpath("Elbil");
+        QDir().mkpath("cykler");
+        for (const QString& sub : {QString("Elbil"), QString("cykler")})
+            for (const QString& f : QDir(data + "/" + sub).entryList(QDir::Files))
+                QVERIFY(QFile::copy(data + "/" + sub + "/" + f, sub + "/" + f));
+        QFile::remove("CONS.VAL");
+        QVERIFY(QFile::copy("ELBIL.VAL", "CONS.VAL"));
+        // A clock 40 ms on at every reading: the test's ticks come faster
+        // than the real clock's.
+        struct Stepping : Clock {
+            int ms = 36000000;
+            ClockReading Read() override {
+                ms += 40;
+                return {ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000};
+            }
+        } clock;
+        auto f = std::make_unique<TForm1>();
+        f->modalErrors = false;
+        f->testClock = &clock;
+        f->FormActivate();
+        QVERIFY2(f->errors.empty(), f->errors.empty() ? "" : f->errors[0].c_str());
+        Start(*f);
+        bool powerShown = false;
+        for (int t = 0; t < 400; ++t) {
+            f->Timer1Timer();
+            // The power meter's bar above its zero line, light green.
+            powerShown = powerShown || f->surface.Image().pixelColor(160, 138) == QColor(79, 241, 55);
+        }
+        QVERIFY(f->sim.el.soc < 90 && f->sim.el.soc > 89);
+        QCOMPARE(f->sim.Bensin, f->sim.Tank);
+        QVERIFY2(f->sim.ltot > 20, (std::to_string(f->sim.Nsteg) + " steps, " + std::to_string(f->sim.ttot) + " s, " + std::to_string(f->sim.ltot) + " m, v " + std::to_string(f->sim.v) + " Motorstyr " + f->sim.Motorstyr).c_str());
+        QVERIFY(powerShown);
+        // The charge's gauge: 120 pixels for a full battery, light green.
+        QCOMPARE(f->surface.Image().pixelColor(25, 200 - 100), QColor(79, 241, 55));
+    }
 };
 
 QTEST_MAIN(WindowTest)
