@@ -478,6 +478,15 @@ std::vector<PhaseRow> PhaseRows(const Summary& s) {
 
 std::string PhaseTable(const Summary& s, int gramDecimals) {
     std::vector<std::vector<std::string>> rows;
+    if (s.electric) {
+        // An electric car: the battery's energy per phase, nothing at the tailpipe.
+        for (const PhaseFigures& p : s.phases)
+            rows.push_back({p.phase.name, Num(p.distance_m / 1000, 3), Num(p.battery_kwh, 3),
+                            PerKm(p.battery_kwh, p.distance_m, 2, 100)});
+        rows.push_back({"hela körningen", Num(s.ltot_m / 1000, 3), Num(s.electric->battery_kwh, 3),
+                        PerKm(s.electric->battery_kwh, s.ltot_m, 2, 100)});
+        return Table("phases", {"fas", "sträcka (km)", "el ur batteriet (kWh)", "el (kWh/100 km)"}, rows);
+    }
     for (const PhaseRow& p : PhaseRows(s))
         rows.push_back({p.name, Num(p.distance_m / 1000, 3), Num(p.fuel_l, 3),
                         PerKm(p.fuel_l, p.distance_m, 2, 100),

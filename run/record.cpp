@@ -75,6 +75,7 @@ void RunRecorder::Tick(const Sim& s) {
     step.co_g = s.COg - co_;
     step.nox_g = s.NOxg - nox_;
     step.hc_g = s.HCg - hc_;
+    if (electric_) step.battery_kwh = (s.el.batteryJ - el_.batteryJ) / 3.6e6;
     if (phases_) phases_->Add(position_, step);
     // Against the trace as drawn, linear between its rows, at the step's end.
     if (timeCycle_) trace_.Add(step.time_s, s.v, TraceSpeed(s, 0));

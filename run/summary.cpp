@@ -266,9 +266,14 @@ std::string SummaryText(const Summary& s) {
                            " %)");
     }
     for (const PhaseFigures& p : s.phases) {
-        t += "phase        " + p.phase.name + ": " + Fixed(p.distance_m, 1) + " m, " + Fixed(p.fuel_l, 4) + " l, CO2 " +
-             Fixed(p.co2_g, 1) + " g, CO " + Fixed(p.co_g, 3) + " g, NOx " + Fixed(p.nox_g, 3) +
-             " g, HC " + Fixed(p.hc_g, 3) + " g\n";
+        if (s.electric)
+            t += "phase        " + p.phase.name + ": " + Fixed(p.distance_m, 1) + " m, battery " +
+                 Fixed(p.battery_kwh, 4) + " kWh (" +
+                 (p.distance_m > 0 ? Fixed(p.battery_kwh / p.distance_m * 1e5, 2) : std::string("-")) + " kWh/100 km)\n";
+        else
+            t += "phase        " + p.phase.name + ": " + Fixed(p.distance_m, 1) + " m, " + Fixed(p.fuel_l, 4) + " l, CO2 " +
+                 Fixed(p.co2_g, 1) + " g, CO " + Fixed(p.co_g, 3) + " g, NOx " + Fixed(p.nox_g, 3) +
+                 " g, HC " + Fixed(p.hc_g, 3) + " g\n";
     }
     return t;
 }
@@ -315,7 +320,8 @@ std::string SummaryJson(const Summary& s) {
                  ", \"to\": " + Json(p.phase.to) + ", \"time_s\": " + Json(p.time_s) +
                  ", \"distance_m\": " + Json(p.distance_m) + ", \"fuel_l\": " + Json(p.fuel_l) +
                  ", \"co2_g\": " + Json(p.co2_g) + ", \"co_g\": " + Json(p.co_g) +
-                 ", \"nox_g\": " + Json(p.nox_g) + ", \"hc_g\": " + Json(p.hc_g) + "}";
+                 ", \"nox_g\": " + Json(p.nox_g) + ", \"hc_g\": " + Json(p.hc_g) +
+                 (s.electric ? ", \"battery_kwh\": " + Json(p.battery_kwh) : std::string()) + "}";
         }
         j += "]";
     }
@@ -381,6 +387,10 @@ std::vector<std::pair<std::string, std::string>> SummaryCells(const Summary& s) 
         num(n + "co_g_per_km", per(p.co_g, 1));
         num(n + "nox_g_per_km", per(p.nox_g, 1));
         num(n + "hc_g_per_km", per(p.hc_g, 1));
+        if (s.electric) {
+            num(n + "battery_kwh", p.battery_kwh);
+            num(n + "battery_kwh_per_100km", per(p.battery_kwh, 100));
+        }
     }
     return c;
 }
@@ -467,6 +477,7 @@ std::optional<Summary> SummaryFromJson(const std::string& json) {
             f.co_g = p.value("co_g", 0.0);
             f.nox_g = p.value("nox_g", 0.0);
             f.hc_g = p.value("hc_g", 0.0);
+            f.battery_kwh = p.value("battery_kwh", 0.0);
             s.phases.push_back(f);
         }
     return s;

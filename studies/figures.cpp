@@ -104,6 +104,7 @@ void PhaseSplit::Add(double position, const StepSums& step) {
             f.co_g += step.co_g;
             f.nox_g += step.nox_g;
             f.hc_g += step.hc_g;
+            f.battery_kwh += step.battery_kwh;
             return;
         }
     }

@@ -66,11 +66,13 @@ std::optional<std::vector<Phase>> ParsePhases(const std::string& text, const std
 struct PhaseFigures {
     Phase phase;
     double time_s = 0, distance_m = 0, fuel_l = 0, co2_g = 0, co_g = 0, nox_g = 0, hc_g = 0;
+    double battery_kwh = 0; // an electric car's, out of the cells (net of regeneration)
 };
 
 // What one step added.
 struct StepSums {
     double time_s = 0, distance_m = 0, fuel_l = 0, co2_g = 0, co_g = 0, nox_g = 0, hc_g = 0;
+    double battery_kwh = 0;
 };
 
 // Adds each step to the phase that holds the cycle position at the start of
