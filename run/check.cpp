@@ -316,8 +316,10 @@ std::vector<Finding> CheckFolder(const std::string& dir, const std::vector<Assig
     bool tablesRead = true;
     try {
         ReadConstantsText(s, bytes);
-    } catch (const IoError&) {
+    } catch (const IoError& e) {
         tablesRead = false; // reported below, one line per file
+        // The electric drive's table is read with the constants, not below.
+        if (e.file().find(kElectricTable) != std::string::npos) out.push_back({e.file(), 0, e.text()});
     }
     for (const Text* table : {&s.Tford, &s.Tforb}) {
         std::string t;
@@ -350,9 +352,9 @@ std::vector<Finding> CheckFolder(const std::string& dir, const std::vector<Assig
     std::string tmp = (std::filesystem::temp_directory_path() / "tralvik-check-XXXXXX").string();
     if (!::mkdtemp(tmp.data())) return out;
     s.Progmapp = SystemPathText(tmp);
-    auto offTable = [&](const Text& file, double x) {
+    auto offTable = [&](const Text& file, double x, const char* table = "1") {
         try {
-            TABR1(s, file, "1", 'i', x, 1);
+            TABR1(s, file, table, 'i', x, 1);
             return false;
         } catch (const TableAbort&) {
             return true;
@@ -369,6 +371,17 @@ std::vector<Finding> CheckFolder(const std::string& dir, const std::vector<Assig
         out.push_back({Cp1252ToUtf8(s.Tforb), 0,
                        "table 1 has no row above Nmax = " + Short(s.Nmax) +
                            " rpm (CONS.VAL line 34): the torque look-up would run off it"});
+    // An electric car: the motor's limits up to its top speed, the battery's
+    // voltage over every charge.
+    if (!s.Teldrift.empty()) {
+        if (s.Nmax > 0 && std::isfinite(s.Nmax) && offTable(s.Teldrift, s.Nmax, "1"))
+            out.push_back({Cp1252ToUtf8(s.Teldrift), 0,
+                           "table 1 has no row above Nmax = " + Short(s.Nmax) +
+                               " rpm (CONS.VAL line 34): the motor's torque look-up would run off it"});
+        if (offTable(s.Teldrift, 100, "2"))
+            out.push_back({Cp1252ToUtf8(s.Teldrift), 0,
+                           "table 2 has no row up to 100 % charge: the battery's voltage look-up would run off it"});
+    }
     std::error_code ec;
     std::filesystem::remove_all(tmp, ec);
     return out;

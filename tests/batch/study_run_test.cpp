@@ -271,6 +271,22 @@ TEST_F(Study, CheckChecksWhatWouldRun) {
     EXPECT_EQ(swept.status, 1);
     EXPECT_NE(swept.out.find("[data_Ttidd=NOPE.CYK]"), std::string::npos) << swept.out;
     EXPECT_EQ(swept.out.find("[data_Ttidd=NEDC.CYK]"), std::string::npos) << swept.out;
+    // The electric car's table: good as bundled; a bad figure of its Const
+    // section and a missing voltage table are found before any run.
+    EXPECT_EQ(Run("--check --set Bilmapp=Elbil '" + data.string() + "'").status, 0);
+    std::string table = ReadFile(data / "Elbil/ELDRIFT.TAB");
+    const std::size_t capacity = table.find("62.000\r\n");
+    ASSERT_NE(capacity, std::string::npos);
+    std::ofstream(data / "Elbil/ELDRIFT.TAB", std::ios::binary) << table.substr(0, capacity) + "-5" + table.substr(capacity + 6);
+    Result bad = Run("--check --set Bilmapp=Elbil '" + data.string() + "'");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.out.find("Elbil/ELDRIFT.TAB: Fel värde i Const-delen: batteriets kapacitet ska vara över 0"),
+              std::string::npos) << bad.out;
+    const std::size_t tab2 = table.find("TAB 2"), constSection = table.find("Const");
+    std::ofstream(data / "Elbil/ELDRIFT.TAB", std::ios::binary) << table.substr(0, tab2) + table.substr(constSection);
+    Result noVolts = Run("--check --set Bilmapp=Elbil '" + data.string() + "'");
+    EXPECT_EQ(noVolts.status, 1);
+    EXPECT_NE(noVolts.out.find("table 2 has no row up to 100 % charge"), std::string::npos) << noVolts.out;
 }
 
 // A sweep over car folders gives each car the constants of its BIL.VAL: the
