@@ -840,6 +840,16 @@ lines "FROM TO NAME" in cycle time, s, or map distance, m), fuel, CO2, CO,
 NOx, HC and distance per phase (phases): a step counts in the phase that
 holds the cycle position at its start.
 
+An electric car (its car folder holds ELDRIFT.TAB, as data/Elbil does;
+carmaker writes it for "drive electric") burns nothing (fuel "el"): the
+summary adds the energy out of its battery (battery_kwh, per 100 km and per
+phase), from the grid over the charger's efficiency (grid_kwh, per 100 km,
+mpge at 33.705 kWh a gallon), the charge at START and at the end
+(soc_start_pct, soc_end_pct), the range on the cycle (range_km) and what
+regeneration brought back (regenerated_kwh, regenerated_share); its energy
+balance has the battery as its source (energy_battery_j) and the motor's
+and the battery's losses (energy_motor_j, energy_battery_loss_j).
+
 Exit status:
   0    the run ended normally (also at a fuel stop or the --ticks limit)
   1    --check found something
