@@ -48,10 +48,9 @@ double CapacityAh(Sim& s) {
     return s.el.ahCapacity;
 }
 
-// The greatest mechanical power the motor may take (W) so that the battery
-// stays within its discharge limit with the auxiliaries' share, the
-// inverter's and a motor loss at that power estimated from the standby and
-// copper terms at the torque.
+// The greatest power the motor may give (W) so that the battery stays
+// within its discharge limit: the limit less the auxiliaries, through the
+// inverter (the motor's own losses are left out of this bound).
 double DischargeLimitedPower(const Sim& s) {
     const double terminal = s.elp.dischargeKw * 1000 - s.Phjalp;
     return terminal > 0 ? terminal * s.elp.inverterEff / 100 : 0;

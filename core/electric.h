@@ -21,7 +21,7 @@ struct ElectricParams {
     double copperLoss = 0;       // W per Nm^2 of motor torque
     double ironLoss = 0;         // W per (rad/s)^1.5 of motor speed
     double frictionLoss = 0;     // W per rad/s
-    double standbyLoss = 0;      // W while the drive is live (turning or pulling)
+    double standbyLoss = 0;      // W while the drive is live (the motor turning and working)
     double inverterEff = 0;      // % of the DC power the inverter passes on (either way)
     double batteryKwh = 0;       // kWh: the capacity at the voltage of half charge
     double resistance = 0;       // ohm: the battery's internal resistance
