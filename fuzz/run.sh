@@ -12,7 +12,7 @@ seconds=${2:?seconds per target}
 shift 2
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(constants tables cycle gears snapshot input step recording study results testcars cardesc carsfolder classfolder)
+  targets=(constants tables cycle gears snapshot input step recording study results electric testcars cardesc carsfolder classfolder)
 fi
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
