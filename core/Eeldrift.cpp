@@ -98,7 +98,6 @@ void ElectricDriveStage(Sim& s) {
     // The speed stage turns Pdrag at omega into the force rate x Pdrag / omega.
     s.Pdrag = force * s.v;
     s.Ppic = s.Pdrag / (eff > 0 ? eff : 1);
-    s.el.regenForce = 0;
 }
 
 void RegenerationStage(Sim& s) {
@@ -116,7 +115,6 @@ void RegenerationStage(Sim& s) {
     if (s.v * force * eff > intake) force = intake / (eff * std::max(s.v, 1e-3));
     if (!(force > 0)) return;
     s.Broms -= force;
-    s.el.regenForce = force;
     s.Pdrag -= force * s.v;
     s.mic = s.Pdrag >= 0 ? s.mic : -force * eff / rate;
 }
@@ -160,17 +158,11 @@ void BatteryStage(Sim& s) {
     e.stepMotorLossJ = loss + (dc - ac);
     e.stepReductionJ = shaft - wheel;
     e.batteryJ += cellsJ;
-    e.batteryLossJ += heatJ;
-    e.motorLossJ += e.stepMotorLossJ;
-    e.reductionLossJ += e.stepReductionJ;
-    e.auxiliaryJ += s.Phjalp * s.Dt;
     if (dc < 0) e.regeneratedJ -= dc;
     const double ah = CapacityAh(s);
     if (ah > 0) e.soc -= current * s.Dt / (ah * 3600) * 100;
     // The panel's efficiency figure: the motor's and inverter's while it drives.
     s.ICvgr = ac > 0 && dc > 0 && shaft > 0 ? shaft / dc * 100 : 0;
-    e.motorTorque = torque;
-    e.motorRpm = rpm;
     e.powerW = s.Dt > 0 ? terminalJ / s.Dt : 0;
     s.nic = s.v * p.ratio;
     s.Ppic = s.Dt > 0 ? shaft / s.Dt : 0;

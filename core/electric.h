@@ -40,16 +40,10 @@ struct ElectricState {
     double soc = 0;        // % of charge now
     double socAtStart = 0; // % at START
     double ahCapacity = 0; // Ah (0 until the first step works it out)
-    double motorTorque = 0, motorRpm = 0; // the last step's operating point
     double powerW = 0;     // the battery's terminal power (W; < 0 charging)
-    double regenForce = 0; // N the motor brakes with in this step
     // Sums since START (J).
     double batteryJ = 0;      // out of the cells (open-circuit voltage x current)
-    double batteryLossJ = 0;  // in the internal resistance
-    double motorLossJ = 0;    // in the motor and inverter
-    double reductionLossJ = 0;
     double regeneratedJ = 0;  // what generating brought to the battery's terminals
-    double auxiliaryJ = 0;
     // The last step's own (J), for a meter that follows step by step.
     double stepBatteryJ = 0, stepBatteryLossJ = 0, stepMotorLossJ = 0, stepReductionJ = 0;
 };

@@ -687,6 +687,11 @@ std::string SweptLabel(const Assignment& a) {
 // ±10 % band, and one row per car (and per combination of other swept values)
 // grouped by the list's vehicle type, each test's measured and simulated
 // figures and the 55/45 combination of city and highway.
+// What tells a fleet's car from the others (two cars of a list may share a
+// name), and the name a reader knows it by.
+const std::string& CarKey(const ReportRun& r) { return r.carKey.empty() ? r.car : r.carKey; }
+const std::string& CarTitle(const ReportRun& r) { return r.carTitle.empty() ? r.car : r.carTitle; }
+
 std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
     // Electric cars' tests apart: their figures are kWh from the grid.
     const char* const tests[] = {"FTP-75", "HWFET", "US06", "UDDS el", "HWFET el"};
@@ -702,7 +707,7 @@ std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
     auto shown = [&](double lPer100) { return us ? Num(MilesPerGallon(lPer100), 1) : Num(lPer100, 2); };
     // kWh from the grid per 100 km, or in US units miles per gallon equivalent.
     auto shownElectric = [&](double kwh) {
-        return us ? Num(33.705 / (kwh / 100 * 1.609344), 1) + " mpge" : Num(kwh, 2) + " kWh";
+        return us ? Num(MilesPerGallonEquivalent(kwh), 1) + " mpge" : Num(kwh, 2) + " kWh";
     };
     bool anyElectric = false, anyEngine = false;
     for (const ReportRun& r : runs)
@@ -728,11 +733,10 @@ std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
             "(utan faktor när steget själv startar motorn, med katalysatorn: då provets vägning av faserna).</p>\n";
     // Numbers of the table's rows, for the dots outside the band.
     struct CarRow {
-        std::string klass, car, title, line, variant;
+        std::string klass, key, title, line, variant;
         std::map<std::string, const ReportRun*> byTest;
     };
     std::vector<CarRow> rows;
-    auto keyOf = [](const ReportRun& r) { return r.carKey.empty() ? r.car : r.carKey; };
     for (const ReportRun& r : runs) {
         if (!r.measured) continue;
         std::string variant;
@@ -740,18 +744,16 @@ std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
             if (a.name != "Ttidd" && a.name != "Cykeltyp" && a.name != "Tkarta")
                 variant += (variant.empty() ? "" : ", ") + SweptLabel(a);
         auto it = std::find_if(rows.begin(), rows.end(), [&](const CarRow& c) {
-            return c.car == keyOf(r) && c.variant == variant && !c.byTest.count(r.measured->test);
+            return c.key == CarKey(r) && c.variant == variant && !c.byTest.count(r.measured->test);
         });
-        if (it == rows.end())
-            it = rows.insert(rows.end(), CarRow{r.carClass, keyOf(r), r.carTitle.empty() ? r.car : r.carTitle,
-                                                r.listLine, variant, {}});
+        if (it == rows.end()) it = rows.insert(rows.end(), CarRow{r.carClass, CarKey(r), CarTitle(r), r.listLine, variant, {}});
         it->byTest[r.measured->test] = &r;
     }
     // Passenger cars first, then the classes between, then light trucks.
     auto classRank = [](const std::string& k) { return k == "Car" ? 0 : k == "Both" ? 1 : k == "Truck" ? 2 : 3; };
     std::stable_sort(rows.begin(), rows.end(), [&](const CarRow& a, const CarRow& b) {
         if (classRank(a.klass) != classRank(b.klass)) return classRank(a.klass) < classRank(b.klass);
-        return a.title != b.title ? a.title < b.title : a.car < b.car;
+        return a.title != b.title ? a.title < b.title : a.key < b.key;
     });
     std::map<const ReportRun*, std::size_t> number;
     for (std::size_t i = 0; i < rows.size(); ++i)
@@ -761,13 +763,11 @@ std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
     const double hi = us ? 0 : top * 1.05;
     Chart c(title);
     if (us) {
-        double lo = 1e300, up = 0;
+        double up = 0;
         for (const ReportRun& r : runs)
             if (r.measured)
-                for (double v : {r.measured->simulated, r.measured->measured}) {
-                    const double x = r.measured->electric ? 33.705 / (v / 100 * 1.609344) : MilesPerGallon(v);
-                    lo = std::min(lo, x), up = std::max(up, x);
-                }
+                for (double v : {r.measured->simulated, r.measured->measured})
+                    up = std::max(up, r.measured->electric ? MilesPerGallonEquivalent(v) : MilesPerGallon(v));
         c.SetRange(0, up * 1.05, 0, up * 1.05, true);
     } else {
         c.SetRange(0, hi, 0, hi, true);
@@ -788,7 +788,7 @@ std::string FleetAgainstList(Charts& out, const std::vector<ReportRun>& runs) {
             if (!r.measured || r.measured->test != tests[k]) continue;
             // In US units an electric car's kWh/100 km as mpge.
             auto axis = [&](double v) {
-                return !us ? v : r.measured->electric ? 33.705 / (v / 100 * 1.609344) : MilesPerGallon(v);
+                return !us ? v : r.measured->electric ? MilesPerGallonEquivalent(v) : MilesPerGallon(v);
             };
             const double mx = axis(r.measured->measured), my = axis(r.measured->simulated);
             const double q = r.measured->simulated / r.measured->measured;
@@ -996,11 +996,9 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
     const bool fleet =
         !runs.empty() && std::all_of(runs.begin(), runs.end(), [](const ReportRun& r) { return !r.car.empty(); });
     if (fleet && !(elasticities && !elasticities->empty())) {
-        // Cars by what tells them apart; two cars of a list may share a name.
-        auto keyOf = [](const ReportRun& r) { return r.carKey.empty() ? r.car : r.carKey; };
         std::vector<std::string> cars, series;
         for (const ReportRun& r : runs) {
-            if (std::find(cars.begin(), cars.end(), keyOf(r)) == cars.end()) cars.push_back(keyOf(r));
+            if (std::find(cars.begin(), cars.end(), CarKey(r)) == cars.end()) cars.push_back(CarKey(r));
             std::string g;
             for (const Assignment& a : r.swept) g += (g.empty() ? "" : ", ") + SweptLabel(a);
             if (std::find(series.begin(), series.end(), g) == series.end()) series.push_back(g);
@@ -1009,8 +1007,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
         // Under the bars a list car's make and model, as the list spells them.
         std::vector<std::string> carLabels(cars.size());
         for (const ReportRun& r : runs)
-            carLabels[std::find(cars.begin(), cars.end(), keyOf(r)) - cars.begin()] =
-                r.carTitle.empty() ? r.car : r.carTitle;
+            carLabels[std::find(cars.begin(), cars.end(), CarKey(r)) - cars.begin()] = CarTitle(r);
         body += "<p>En flotta: " + std::to_string(cars.size()) + " bilar" +
                 (series.size() > 1 ? ", " + std::to_string(series.size()) + " körningar var" : std::string()) +
                 "; staplarna står bil för bil i listans ordning.</p>\n";
@@ -1026,7 +1023,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
                     for (const auto& [k, v] : SummaryCells(r.summary)) {
                         double y;
                         if (k == f.key && ParseNumber(v, y) && std::isfinite(y)) {
-                            values[std::find(cars.begin(), cars.end(), keyOf(r)) - cars.begin()] = y;
+                            values[std::find(cars.begin(), cars.end(), CarKey(r)) - cars.begin()] = y;
                             any = true;
                         }
                     }
@@ -1161,7 +1158,7 @@ std::string StudyReportHtml(const std::vector<ReportRun>& runs, ChartFiles* file
         std::map<std::string, std::string> m;
         for (const auto& [k, v] : SummaryCells(r.summary)) m[k] = v;
         std::vector<std::string> row = {r.name, std::to_string(i + 1)};
-        if (fleet) row.push_back(r.carTitle.empty() ? r.car : r.carTitle);
+        if (fleet) row.push_back(CarTitle(r));
         for (const std::string& n : sweptNames) {
             std::string shown = "-";
             for (const Assignment& a : r.swept) {

@@ -153,7 +153,7 @@ void RunRecorder::Finish(Summary& summary) const {
     }
     if (electric_) {
         ElectricFigures e;
-        constexpr double kJPerKwh = 3.6e6, kKwhPerGallon = 33.705, kKmPerMile = 1.609344;
+        constexpr double kJPerKwh = 3.6e6;
         const double km = (ltot_ - startLtot_) / 1000;
         e.battery_kwh = el_.batteryJ / kJPerKwh;
         e.grid_kwh = elp_.chargerEff > 0 ? e.battery_kwh / (elp_.chargerEff / 100) : 0;
@@ -161,7 +161,7 @@ void RunRecorder::Finish(Summary& summary) const {
             e.battery_kwh_per_100km = e.battery_kwh / km * 100;
             e.grid_kwh_per_100km = e.grid_kwh / km * 100;
             if (e.grid_kwh > 0) {
-                e.mpge = km / kKmPerMile / (e.grid_kwh / kKwhPerGallon);
+                e.mpge = MilesPerGallonEquivalent(*e.grid_kwh_per_100km);
                 e.range_km = (elp_.socHigh - elp_.socLow) / 100 * elp_.batteryKwh / (e.battery_kwh / km);
             }
         }

@@ -65,6 +65,11 @@ double MilesPerGallon(double lPer100km) {
     return 100 / lPer100km * kLitresPerGallon / kKmPerMile;
 }
 
+double MilesPerGallonEquivalent(double kwhPer100km) {
+    constexpr double kKwhPerGallon = 33.705;
+    return 100 / kwhPer100km * kKwhPerGallon / kKmPerMile;
+}
+
 double PerMile(double perKm) {
     return perKm * kKmPerMile;
 }

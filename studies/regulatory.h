@@ -42,5 +42,8 @@ struct ListComparison {
 // US units: miles per US gallon from l/100 km, and per mile from per km.
 double MilesPerGallon(double lPer100km);
 double PerMile(double perKm);
+// An electric car's miles per gallon equivalent from its kWh from the grid
+// per 100 km (33.705 kWh counted as a gallon).
+double MilesPerGallonEquivalent(double kwhPer100km);
 
 } // namespace tralvik::studies

@@ -62,7 +62,6 @@ TEST_F(ElectricTest, DrivingStepLossesAsWorkedByHand) {
     BatteryStage(s);
     EXPECT_NEAR(s.el.stepReductionJ, 309.2783505154639, 1e-9);
     EXPECT_NEAR(s.el.stepMotorLossJ, 928.8580730036574, 1e-9);
-    EXPECT_NEAR(s.el.motorTorque, 98.44635655168784, 1e-9);
     // What the cells gave is what the battery's terminals took plus its heat.
     EXPECT_NEAR(s.el.stepBatteryJ - s.el.stepBatteryLossJ, 11238.136423519121, 1e-6);
 }
